@@ -1,0 +1,3 @@
+#include "tests/support/TestRegistry.h"
+
+int main(int argc, char** argv) { return TestRegistry::runAll(argc, argv); }
