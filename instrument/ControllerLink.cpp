@@ -393,6 +393,8 @@ void ControllerLink::SetLoadSampling(int channel, int samplesPerReading, int rec
     PutGet(QStringLiteral("l") + Hex1(channel) + Hex4(samplesPerReading) + Hex4(recording) + Hex4(threshold),
            2);
     m_samplesPerReading = samplesPerReading;
+    if (m_samplingHandler)
+        m_samplingHandler(samplesPerReading);
 }
 
 void ControllerLink::SetControllerPosition(qint32 position) {

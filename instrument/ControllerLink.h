@@ -44,6 +44,8 @@ public:
 
     // Position reported by "?" and "L".
     void setPositionHandler(std::function<void(qint32)> handler) { m_positionHandler = std::move(handler); }
+    // Samples per reading sent by every "l" (the load cell divides load-count fields by it).
+    void setSamplingHandler(std::function<void(int)> handler) { m_samplingHandler = std::move(handler); }
     // Error events of the open port (QSerialPort::SerialPortError numbers).
     void setSerialErrorHandler(std::function<void(int)> handler) { m_errorHandler = std::move(handler); }
 
@@ -124,5 +126,6 @@ private:
     int m_samplesPerReading = 1;
     std::function<void(qint32)> m_positionHandler;
     std::function<void(int)> m_errorHandler;
+    std::function<void(int)> m_samplingHandler;
     QSerialPort::SerialPortError m_lastForwardedError = QSerialPort::NoError;
 };

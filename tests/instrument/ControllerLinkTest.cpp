@@ -229,10 +229,13 @@ private slots:
         QVERIFY(rig.start());
         rig.peer.reply('l', QByteArrayLiteral("l00\r\n"));
         rig.params.ADchannel = 2;
+        QList<int> sampling;
+        rig.link.setSamplingHandler([&](int samples) { sampling.append(samples); });
         rig.link.SetLoadSampling(-1, 128);
         QCOMPARE(rig.link.SamplesPerReading(), 128);
         rig.link.SetLoadSampling(1, 512, -1, 300);
         QCOMPARE(rig.link.SamplesPerReading(), 256);
+        QCOMPARE(sampling, QList<int>({128, 256}));
         QCOMPARE(rig.peer.received(), QByteArray("l20080FFFF0FFA\rl10100FFFF012C\r"));
     }
 
