@@ -78,32 +78,6 @@ private slots:
         QCOMPARE(ControllerLink::ParseHexField(field, width), value);
     }
 
-    void replyCompleteness_data() {
-        QTest::addColumn<QByteArray>("collected");
-        QTest::addColumn<QByteArray>("echo");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("complete");
-        QTest::newRow("no echo yet") << QByteArray("00000000\r\n") << QByteArray("?") << 4 << false;
-        QTest::newRow("fields complete without CR") << QByteArray("?1234") << QByteArray("?") << 4 << true;
-        QTest::newRow("one short") << QByteArray("xx?123") << QByteArray("?") << 4 << false;
-        QTest::newRow("echo alone for count 0") << QByteArray("W") << QByteArray("W") << 0 << true;
-        QTest::newRow("echo is case-sensitive") << QByteArray("W") << QByteArray("w") << 0 << false;
-        QTest::newRow("no echo letter: count alone") << QByteArray("123") << QByteArray() << 3 << true;
-    }
-    void replyCompleteness() {
-        QFETCH(QByteArray, collected);
-        QFETCH(QByteArray, echo);
-        QFETCH(int, count);
-        QFETCH(bool, complete);
-        QCOMPARE(ControllerLink::ReplyComplete(collected, echo, count), complete);
-    }
-
-    void motorSettingsText() {
-        QCOMPARE(ControllerLink::MotorSettingsText(true, false, true), QStringLiteral("S0010"));
-        QCOMPARE(ControllerLink::MotorSettingsText(false, true, true), QStringLiteral("S1110"));
-        QCOMPARE(ControllerLink::MotorSettingsText(true, false, false), QStringLiteral("S0000"));
-    }
-
     void strayCharactersAreDropped() {
         LinkRig rig;
         QVERIFY(rig.start());
