@@ -68,11 +68,7 @@ bool ControllerLink::openPort(const QString& path, qint64 readBufferSize) {
     m_port->setPortName(path);
     ApplyLineSettings(*m_port);
     m_port->setReadBufferSize(readBufferSize);
-    if (!m_port->open(QIODevice::ReadWrite))
-        return false;
-    // Settings made before open are applied by open; set them again for drivers that reset them.
-    ApplyLineSettings(*m_port);
-    return true;
+    return m_port->open(QIODevice::ReadWrite);
 }
 
 void ControllerLink::closePort() {
