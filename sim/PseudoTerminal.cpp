@@ -16,7 +16,9 @@
 
 PseudoTerminal::PseudoTerminal(QObject* parent) : QObject(parent) {}
 
-PseudoTerminal::~PseudoTerminal() { close(); }
+PseudoTerminal::~PseudoTerminal() {
+    close();
+}
 
 #ifdef Q_OS_UNIX
 
@@ -136,7 +138,11 @@ void PseudoTerminal::close() {}
 void PseudoTerminal::write(const QByteArray&) {}
 void PseudoTerminal::flush() {}
 void PseudoTerminal::onReadable() {}
-bool PseudoTerminal::drain() { return false; }
-QByteArray PseudoTerminal::readAll() { return {}; }
+bool PseudoTerminal::drain() {
+    return false;
+}
+QByteArray PseudoTerminal::readAll() {
+    return {};
+}
 
 #endif
