@@ -150,8 +150,12 @@ void SimInstrument::advanceTo(double nowMs) {
     if (!(nowMs > m_now))
         return;
     while (m_status == Moving && m_now < nowMs) {
-        const double next = nowMs - m_now > 1.0 ? m_now + 1.0 : nowMs;
-        m_move.accumulator += effectiveRate() * (next - m_now) / 1000.0;
+        // Sub-steps of 1 ms, but a slow move jumps straight to its next step: nothing changes before.
+        const double rate = effectiveRate();
+        const double untilStep = rate > 0 ? (1.0 - m_move.accumulator) * 1000.0 / rate : nowMs - m_now;
+        const double span = std::max(1.0, untilStep);
+        const double next = nowMs - m_now > span ? m_now + span : nowMs;
+        m_move.accumulator += rate * (next - m_now) / 1000.0;
         const double whole = std::floor(m_move.accumulator);
         m_move.accumulator -= whole;
         m_now = next;

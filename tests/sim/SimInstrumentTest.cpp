@@ -483,6 +483,13 @@ private slots:
         for (int i = 1; i <= 1000; ++i)
             send(sim, "L", i * 36000.0);
         QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+        // A slow move left alone for ten hours is caught up at once, step for step.
+        sim.removeFiber();
+        const double t0 = sim.now();
+        send(sim, moveCommand(100000, 1), t0);
+        clock.restart();
+        QCOMPARE(poll(sim, t0 + 36e6).position, 36000);
+        QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
     }
 };
 

@@ -3,6 +3,8 @@
 #include "tests/sim/SimTestSupport.h"
 #include "tests/support/TestRegistry.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -48,6 +50,30 @@ private slots:
         QCOMPARE(m_server->commandLog(), QList<QByteArray>({"!", "!", "V", "z"}));
         m_server->stop();
         QVERIFY(!QFileInfo::exists(link()));
+        QVERIFY(!QFileInfo(link()).isSymLink());
+    }
+
+    void linkNeverReplacesAFileNorAnotherSimulatorsLink() {
+        QDir().mkpath(QFileInfo(link()).absolutePath());
+        QFile file(link());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("notes");
+        file.close();
+        SimServer refused;
+        QVERIFY(!refused.startInThread(link()));
+        QVERIFY(refused.errorString().contains("not a link"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("notes"));
+        file.remove();
+
+        // A second simulator takes over a link; the first one leaves it alone when it stops.
+        SimServer first, second;
+        QVERIFY(first.startInThread(link()));
+        QVERIFY(second.startInThread(link()));
+        QCOMPARE(QFileInfo(link()).symLinkTarget(), second.devicePath());
+        first.stop();
+        QCOMPARE(QFileInfo(link()).symLinkTarget(), second.devicePath());
+        second.stop();
         QVERIFY(!QFileInfo(link()).isSymLink());
     }
 
