@@ -260,6 +260,8 @@ void SimInstrument::startMove(qint32 target, float rate, quint8 checkMask, quint
         return;
     }
     stepBy(0);
+    if (m_status == Moving)
+        sampleDuringMove(); // a threshold already reached stops the pull before its first step
 }
 
 void SimInstrument::finish(int status) {
