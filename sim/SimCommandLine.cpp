@@ -16,8 +16,8 @@ struct NumberReader {
         const QString text = parser.value(name);
         const double v = text.toDouble(&ok);
         if (!ok || !std::isfinite(v) || v < low || v > high) {
-            error =
-                QStringLiteral("--%1: %2 is not a number from %3 to %4").arg(name, text).arg(low).arg(high);
+            error = QStringLiteral("--%1: %2 is not a number from %3 to %4")
+                        .arg(name, text, QString::number(low, 'g', 17), QString::number(high, 'g', 17));
             return;
         }
         if constexpr (std::is_integral_v<T>) {

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "stavely-sim: %s\n%s", qPrintable(options.error), qPrintable(options.helpText));
+        std::fprintf(stderr, "stavely-sim: %s\nTry 'stavely-sim --help'.\n", qPrintable(options.error));
         return 2;
     }
 
