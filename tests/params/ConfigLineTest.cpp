@@ -87,16 +87,6 @@ private slots:
         QCOMPARE(f.p.ExptSpeed, 5000.0);
         QCOMPARE(f.p.BreakSound, QStringLiteral("Beep"));
     }
-
-    void rangeFollowsComputedBounds() {
-        TableFixture f;
-        f.p.MaxStepRate = 6000;
-        QVERIFY(f.table.ApplyConfigLine(QStringLiteral("ExptSpeed 6000"), false));
-        QVERIFY(f.table.ApplyConfigLine(QStringLiteral("HiCurrRate 6000"), false));
-        f.p.Modulus = 10;
-        f.op.answer(MsgResult::Ok);
-        QVERIFY(!f.table.ApplyConfigLine(QStringLiteral("PreloadStress 3001"), false));
-    }
 };
 
 STAVELY_TEST(ConfigLineTest)

@@ -1,7 +1,6 @@
 #include "params/Cp1252.h"
 #include "tests/support/TestRegistry.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 class Cp1252Test : public QObject {
@@ -32,19 +31,6 @@ private slots:
         QCOMPARE(Cp1252::splitLines(QStringLiteral("a\r\n\r\nb\r\n")), (QStringList{"a", "", "b"}));
         QCOMPARE(Cp1252::splitLines(QStringLiteral("a\n\r\nb")), (QStringList{"a", "", "b"}));
         QCOMPARE(Cp1252::splitLines(QString()), QStringList());
-    }
-
-    void readsAFileAsLines() {
-        QTemporaryDir dir;
-        const QString name = dir.filePath(QStringLiteral("x.cfg"));
-        QFile file(name);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("Unit \xB5m\r\nNext\n");
-        file.close();
-        QStringList lines;
-        QVERIFY(Cp1252::readLines(name, lines));
-        QCOMPARE(lines, (QStringList{QStringLiteral("Unit µm"), QStringLiteral("Next")}));
-        QVERIFY(!Cp1252::readLines(dir.filePath(QStringLiteral("missing.cfg")), lines));
     }
 };
 

@@ -1,10 +1,7 @@
 #include "params/NumberEntry.h"
-#include "params/SettingText.h"
-#include "params/SettingsStore.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 class NumberEntryTest : public QObject {
@@ -88,23 +85,6 @@ private slots:
         QCOMPARE(op.last().text, QStringLiteral("bad value"));
         QCOMPARE(value, 5);
         QCOMPARE(text, QStringLiteral("five"));
-    }
-
-    void settingTextBySection() {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("s.ini"));
-        {
-            SettingsStore store(file);
-            SaveSettingText(store, true, QStringLiteral("Name"), QStringLiteral("own"));
-            SaveSettingText(store, false, QStringLiteral("Name"), QStringLiteral("shared"));
-        }
-        const SettingsStore store(file);
-        QCOMPARE(store.getText(QStringLiteral("STAVELY"), QStringLiteral("Name"), {}), QStringLiteral("own"));
-        QCOMPARE(store.getText(QStringLiteral("AllApps"), QStringLiteral("Name"), {}),
-                 QStringLiteral("shared"));
-        QCOMPARE(GetSettingText(store, false, QStringLiteral("Name"), {}), QStringLiteral("shared"));
-        QCOMPARE(GetSettingText(store, true, QStringLiteral("Missing"), QStringLiteral("dflt")),
-                 QStringLiteral("dflt"));
     }
 };
 

@@ -11,12 +11,6 @@
 class WindowPlacementTest : public QObject {
     Q_OBJECT
 private slots:
-    void twipsAtTheLogicalResolution() {
-        const double dpi = logicalDotsPerInch();
-        QCOMPARE(pixelsToTwips(int(dpi)), 1440.0);
-        QCOMPARE(twipsToPixels(2880), int(std::lround(2 * dpi)));
-        QCOMPARE(twipsToPixels(pixelsToTwips(333)), 333);
-    }
 
     void placementRoundTripsUnderTheWindowsName() {
         QTemporaryDir dir;
