@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <type_traits>
+#include <utility>
 
 namespace {
 // Texts shown to the operator.
@@ -295,6 +296,18 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
 }
 
 void ParameterTable::Walk(int action) {
+    walkRows(action);
+    showDeferred();
+}
+
+void ParameterTable::showDeferred() {
+    // Taken out first: a box runs window events, which may start another walk.
+    const QStringList messages = std::exchange(m_deferred, {});
+    for (const QString& message : messages)
+        m_op.msgBox(message, MsgStyle::Critical);
+}
+
+void ParameterTable::walkRows(int action) {
     if (m_walking) {
         qWarning("ParameterTable: walk %d refused while walk %d runs", action, m_action);
         return;
@@ -381,7 +394,7 @@ void ParameterTable::doRow(T* variable, const QString& key, const QString& descr
         // Once per walk rather than once per row.
         if (!m_unknownActionShown) {
             m_unknownActionShown = true;
-            m_op.msgBox(UnknownActionText, MsgStyle::Critical);
+            m_deferred.append(UnknownActionText);
         }
         break;
     }
@@ -397,8 +410,7 @@ void ParameterTable::applyLineToRow(T* variable, const QString& key, const Value
     if (!converted) {
         m_matchStatus = 2;
         *variable = remembered;
-        m_op.msgBox(QStringLiteral("Parameter ") + m_lineName + UnrecognisedValueText + m_lineValue,
-                    MsgStyle::Critical);
+        m_deferred.append(QStringLiteral("Parameter ") + m_lineName + UnrecognisedValueText + m_lineValue);
         return;
     }
     *variable = *converted;
@@ -408,10 +420,9 @@ void ParameterTable::applyLineToRow(T* variable, const QString& key, const Value
         if (lessThan(*variable, minimum) || greaterThan(*variable, maximum)) {
             m_matchStatus = 3;
             *variable = remembered;
-            m_op.msgBox(QStringLiteral("Parameter ") + m_lineName + RangeText + m_lineValue + RangeTextEnd +
-                            CrLf + QStringLiteral("of ") + boundText(minimum) + QStringLiteral(" to ") +
-                            boundText(maximum) + QLatin1Char(' ') + unit,
-                        MsgStyle::Critical);
+            m_deferred.append(QStringLiteral("Parameter ") + m_lineName + RangeText + m_lineValue +
+                              RangeTextEnd + CrLf + QStringLiteral("of ") + boundText(minimum) +
+                              QStringLiteral(" to ") + boundText(maximum) + QLatin1Char(' ') + unit);
         }
     }
 }
@@ -462,12 +473,13 @@ void ParameterTable::SaveParameters() {
 
 void ParameterTable::ResetParameters() {
     m_preview.clear();
-    Walk(ParamAction::Preview);
-    if (m_preview.isEmpty()) {
+    walkRows(ParamAction::Preview);
+    const QString preview = std::exchange(m_preview, {});
+    if (preview.isEmpty()) {
         m_op.msgBox(NothingToResetText, MsgStyle::OkOnly);
         return;
     }
-    const int answer = m_op.msgBox(ResetListText + m_preview + QLatin1Char('\r') + ResetQuestionText,
+    const int answer = m_op.msgBox(ResetListText + preview + QLatin1Char('\r') + ResetQuestionText,
                                    MsgStyle::YesNo | MsgStyle::Question, ResetTitle);
     if (answer == MsgResult::Yes)
         Walk(ParamAction::ResetAll);
@@ -476,7 +488,7 @@ void ParameterTable::ResetParameters() {
 void ParameterTable::ResetParameter(const QString& key) {
     m_targetKey = key.toUpper();
     m_resultText.clear();
-    Walk(ParamAction::ResetOne);
+    walkRows(ParamAction::ResetOne);
     if (m_resultText.isEmpty())
         m_op.msgBox(ResetOneFailedText, MsgStyle::Critical, ResetOneFailedTitle);
 }
@@ -486,20 +498,25 @@ bool ParameterTable::profValidate(const QString& key, QString& boxText) {
     m_resultText.clear();
     m_input = boxText;
     m_error = false;
-    Walk(ParamAction::Validate);
-    if (m_resultText.isEmpty()) {
+    walkRows(ParamAction::Validate);
+    const QString result = m_resultText;
+    const bool invalid = m_error;
+    if (result.isEmpty()) {
         m_op.msgBox(ValidateCallText + key + ValidateCallTextEnd, MsgStyle::Critical, ValidateCallTitle);
         return true;
     }
-    if (m_error) {
-        m_op.msgBox(m_resultText, MsgStyle::Critical, BadValueTitle);
+    if (invalid) {
         boxText = m_input;
+        m_op.msgBox(result, MsgStyle::Critical, BadValueTitle);
     }
-    return m_error;
+    return invalid;
 }
 
 bool ParameterTable::ApplyConfigLine(const QString& line, bool normalise) {
-    m_matchStatus = 0;
+    return applyLine(line, normalise, nullptr);
+}
+
+bool ParameterTable::applyLine(const QString& line, bool normalise, QString* setText) {
     const QString text = withoutComment(line);
     if (text.isEmpty())
         return true;
@@ -514,17 +531,18 @@ bool ParameterTable::ApplyConfigLine(const QString& line, bool normalise) {
     m_lineValue = words.at(1);
     if (m_lineValue.startsWith(QLatin1Char('"')))
         m_lineValue = text.section(QLatin1Char('"'), 1, 1);
-    Walk(normalise ? ParamAction::ApplyLineNormalise : ParamAction::ApplyLine);
-    switch (m_matchStatus) {
-    case 0:
-        m_op.msgBox(NoSuchParameterText + text, MsgStyle::Critical, NoSuchParameterTitle);
-        return false;
-    case 1:
+    m_matchStatus = 0;
+    walkRows(normalise ? ParamAction::ApplyLineNormalise : ParamAction::ApplyLine);
+    const int status = m_matchStatus;
+    if (status == 1) {
         ++m_counter;
-        return true;
-    default:
-        return false;
+        if (setText)
+            *setText = m_lineName + QLatin1Char(' ') + m_lineValue + QLatin1Char(' ');
     }
+    showDeferred();
+    if (status == 0)
+        m_op.msgBox(NoSuchParameterText + text, MsgStyle::Critical, NoSuchParameterTitle);
+    return status == 1;
 }
 
 QString ParameterTable::startFolder(const QString& first, const QString& second) const {
@@ -566,15 +584,17 @@ void ParameterTable::ReadConfigFile(const QString& fileName) {
     for (const QString& line : lines) {
         if (errors >= MaxConfigErrors)
             break;
-        if (!ApplyConfigLine(line, true))
+        QString set;
+        if (!applyLine(line, true, &set))
             ++errors;
-        else if (m_matchStatus == 1)
-            setList += CrLf + m_lineName + QLatin1Char(' ') + m_lineValue + QLatin1Char(' ');
+        else if (!set.isEmpty())
+            setList += CrLf + set;
     }
+    const int count = m_counter;
     if (errors >= MaxConfigErrors)
         m_op.msgBox(QString::number(errors) + TooManyErrorsText, MsgStyle::Critical, TooManyErrorsTitle);
-    if (asked && m_counter > 0)
-        m_op.msgBox(QString::number(m_counter) + SuccessText + setList, MsgStyle::Information, SuccessTitle);
+    if (asked && count > 0)
+        m_op.msgBox(QString::number(count) + SuccessText + setList, MsgStyle::Information, SuccessTitle);
 }
 
 void ParameterTable::WriteConfigFile(bool changedOnly) {
@@ -594,18 +614,19 @@ void ParameterTable::WriteConfigFile(bool changedOnly) {
 
     m_counter = 0;
     m_fileBytes = Cp1252::encode(ConfigHeader + CrLf);
-    Walk(changedOnly ? ParamAction::WriteChanged : ParamAction::WriteAll);
+    walkRows(changedOnly ? ParamAction::WriteChanged : ParamAction::WriteAll);
+    const QByteArray bytes = std::exchange(m_fileBytes, {});
+    const int count = m_counter;
     QFile file(name);
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                         file.write(m_fileBytes) == m_fileBytes.size() && file.flush();
+                         file.write(bytes) == bytes.size() && file.flush();
     file.close();
-    m_fileBytes.clear();
     if (!written) {
         m_op.msgBox(CannotWriteText + name, MsgStyle::Critical, WrittenTitle);
         return;
     }
-    if (m_counter > 0)
-        m_op.msgBox(QString::number(m_counter) + WrittenText, MsgStyle::Information, WrittenTitle);
+    if (count > 0)
+        m_op.msgBox(QString::number(count) + WrittenText, MsgStyle::Information, WrittenTitle);
 }
 
 QString ParameterTable::valueText(const QString& key) const {

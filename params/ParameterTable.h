@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <variant>
@@ -93,6 +94,10 @@ private:
     };
 
     void forEachRow(const std::function<void(const Row&)>& visit) const;
+    // The walk itself; its messages wait in m_deferred so that no box is open while rows are walked.
+    void walkRows(int action);
+    void showDeferred();
+    bool applyLine(const QString& line, bool normalise, QString* setText);
     void DoParameter(Variable variable, const QString& key, const QString& description,
                      const Value& defaultValue, const Value& minimum, const Value& maximum,
                      const QString& unit, int flags);
@@ -128,6 +133,7 @@ private:
     QString m_preview;
     int m_counter = 0;
     QByteArray m_fileBytes;
+    QStringList m_deferred;
 
     // The configuration-file dialogs remember their choices while the program runs.
     QString m_lastReadName, m_lastReadFolder, m_lastWriteName, m_lastWriteFolder;

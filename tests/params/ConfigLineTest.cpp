@@ -87,6 +87,20 @@ private slots:
         QCOMPARE(f.p.ExptSpeed, 5000.0);
         QCOMPARE(f.p.BreakSound, QStringLiteral("Beep"));
     }
+
+    void noWalkIsOpenWhileAMessageIsShown() {
+        // A box runs window events; a text box validated meanwhile must still work.
+        TableFixture f;
+        bool accepted = false;
+        f.op.answerWith([&](const Prompt&) {
+            QString box = QStringLiteral("300");
+            accepted = !f.table.profValidate(QStringLiteral("GaugeLength"), box);
+            return QVariant(MsgResult::Ok);
+        });
+        QVERIFY(!f.table.ApplyConfigLine(QStringLiteral("Modulus 500"), true));
+        QVERIFY(accepted);
+        QCOMPARE(f.p.GaugeLength, 300.f);
+    }
 };
 
 STAVELY_TEST(ConfigLineTest)
