@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ProductIdentity.h"
+
 #include <QString>
 
 class Operator;
@@ -25,7 +27,7 @@ public:
     Fiber(Parameters& params, Operator& op);
 
     // Start-up: built-in defaults for the product, before the parameters are loaded.
-    void Initialise(bool bendProduct);
+    void Initialise(bool bendProduct = ProductIdentity::BendProduct);
 
     double FiberArea() const;                  // m^2
     double FiberEA() const;                    // Eo * A, N
@@ -42,6 +44,17 @@ public:
     double Eb() const { return m_eb; }
     void setEb(double eb) { m_eb = eb; }
     bool StrainCorrectionDisabled() const { return m_strainCorrectionDisabled; }
+
+    // The module's own state, so that a tool that only tries values out can put it back.
+    struct State {
+        double eb = 0;
+        bool strainCorrectionDisabled = false;
+    };
+    State state() const { return {m_eb, m_strainCorrectionDisabled}; }
+    void restoreState(const State& s) {
+        m_eb = s.eb;
+        m_strainCorrectionDisabled = s.strainCorrectionDisabled;
+    }
 
     // Bend-product values with no parameter row in this build; the calculator keeps and restores them.
     double CoatingDiameter = 0;
