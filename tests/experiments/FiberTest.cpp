@@ -49,8 +49,6 @@ private slots:
         Fiber f(p, op);
         QVERIFY(std::abs(f.FiberArea() - 1.2271846e-8) < 1e-15);
         QVERIFY(std::abs(f.FiberEA() - 883.57) < 0.005);
-        QCOMPARE(f.Stress2Load(1000), 1000 * f.FiberArea() * 1e6);
-        QCOMPARE(f.Load2Stress(f.Stress2Load(1000)), 1000.0);
     }
 
     void negativeDiscriminantWarnsOnceThenStaysLinear() {
@@ -113,8 +111,11 @@ private slots:
         QCOMPARE(op.prompts.size(), 1);
     }
 
-    void withoutCoatingTotalLoadIsGlassLoad() {
+    void coatingShareInBothDirections() {
         Parameters p;
+        p.FiberDiameter = 125;
+        p.Modulus = 72;
+        p.ModulusA = 3;
         p.CoatingEA = 0;
         ScriptedOperator op;
         Fiber f(p, op);
@@ -122,18 +123,8 @@ private slots:
             QCOMPARE(f.FiberLoad2Load(load), load);
             double strain = 0, stress = 0;
             QCOMPARE(f.Load2StrainStress(load, strain, stress) + 1, load + 1);
-            QCOMPARE(stress + 1, f.Load2Stress(load) + 1);
         }
-    }
-
-    void coatingShareRoundTrips() {
-        Parameters p;
-        p.FiberDiameter = 125;
-        p.Modulus = 72;
-        p.ModulusA = 3;
         p.CoatingEA = 12;
-        ScriptedOperator op;
-        Fiber f(p, op);
         for (double stress : {100.0, 741.6, 4000.0}) {
             const double glass = f.Stress2Load(stress);
             const double total = f.FiberLoad2Load(glass);
@@ -162,23 +153,6 @@ private slots:
         QCOMPARE(glass, stress * 1e6 * f.FiberArea());
         QVERIFY(std::isfinite(glass));
         QVERIFY(op.prompts.isEmpty());
-    }
-
-    void initialiseSetsTheProductDefaults() {
-        Parameters p;
-        p.ModulusA = -1;
-        p.CoatingEA = 7;
-        ScriptedOperator op;
-        Fiber f(p, op);
-        f.GrooveAngle = 90;
-        f.setEb(1);
-        f.Initialise(false);
-        QCOMPARE(p.ModulusA, 3.0);
-        QCOMPARE(p.CoatingEA, 0.0);
-        QCOMPARE(f.GrooveAngle, 180.0);
-        QCOMPARE(f.Eb(), 0.0);
-        f.Initialise(true);
-        QCOMPARE(p.ModulusA, 2.125);
     }
 };
 
