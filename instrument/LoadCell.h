@@ -1,0 +1,61 @@
+#pragma once
+
+#include "instrument/LoadCalibration.h"
+
+#include <QList>
+#include <QString>
+#include <array>
+#include <functional>
+
+struct Parameters;
+class SettingsStore;
+
+// One point of a calibration in progress.
+struct CalibrationPoint {
+    double load = 0;   // N
+    double signal = 0; // au
+    double residue = 0;
+    QString label; // the mass as entered, e.g. "500 g"
+};
+
+// The load cell: three channel calibrations, the channel in use (ADchannel) and the conversions
+// between A/D signal sums and newtons.
+class LoadCell {
+public:
+    static constexpr int MaxCalibrationPoints = 30;
+
+    LoadCell(Parameters& parameters, SettingsStore& store);
+
+    // Where the raw load-count field of a status reply comes from (the "L" exchange).
+    void setLoadCountSource(std::function<qint32()> source) { m_loadCounts = std::move(source); }
+
+    void LoadCalibrations();
+    void SaveCalibrations();
+    void ClearCalibrationPoints() { m_points.clear(); }
+
+    LoadCalibration& record(int channel) { return m_records.at(size_t(channel)); }
+    const LoadCalibration& record(int channel) const { return m_records.at(size_t(channel)); }
+    LoadCalibration& current();
+    const LoadCalibration& current() const;
+    bool currentIsCalibrated() const { return IsCalibrated(current()); }
+    int channel() const;
+
+    double SignalToLoad(double signal, int channel) const;
+    qint16 LoadToSignal(double load) const;
+    double ReadSignal();
+    double ReadLoad();
+
+    // Follows every "l" command; the divisor of every load-count field.
+    int SamplesPerReading() const { return m_samplesPerReading; }
+    void setSamplesPerReading(int samples) { m_samplesPerReading = samples > 0 ? samples : 1; }
+
+    QList<CalibrationPoint>& points() { return m_points; }
+
+private:
+    Parameters& m_params;
+    SettingsStore& m_store;
+    std::array<LoadCalibration, 3> m_records;
+    std::function<qint32()> m_loadCounts;
+    int m_samplesPerReading = 1;
+    QList<CalibrationPoint> m_points;
+};
