@@ -1,6 +1,7 @@
 #include "experiments/Calculator.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -59,6 +60,7 @@ Calculator::Calculator(Parameters& params, Fiber& fiber, ParameterTable& table, 
     UpDown1 = new QSpinBox(miscFrame);
     UpDown1->setObjectName(QStringLiteral("UpDown1"));
     UpDown1->setRange(0, 180);
+    UpDown1->setSpecialValueText(QStringLiteral(" ")); // only the arrows of the spin control show
     UpDown1->setFixedWidth(UpDown1->sizeHint().height());
     txtZo = addBox(miscFrame, QStringLiteral("txtZo"), QStringLiteral("Zero offset is total groove depth"));
     txtCoatingEA = addBox(miscFrame, QStringLiteral("txtCoatingEA"), QString());
@@ -176,8 +178,11 @@ QLineEdit* Calculator::addBox(QWidget* frame, const QString& name, const QString
 bool Calculator::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         auto* box = qobject_cast<QLineEdit*>(watched);
-        // Leaving a box after typing in it checks the entry, as Enter does.
-        if (box && box->isModified() && !m_validating)
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // Leaving a box for another control after typing in it checks the entry, as Enter does;
+        // switching to another window or a menu does not.
+        if (box && box->isModified() && !m_validating && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::PopupFocusReason)
             validateBox(box);
     }
     return QDialog::eventFilter(watched, event);
