@@ -1,5 +1,7 @@
 #include "experiments/LineFit.h"
 
+#include "params/NumberFormat.h"
+
 #include <cmath>
 
 namespace {
@@ -19,7 +21,7 @@ const QStringList& LineFitResult::names() {
 }
 
 QString LineFitResult::text(const std::optional<double>& value) {
-    return value ? QString::number(*value, 'g', 15) : QStringLiteral("--");
+    return value ? numberText(*value) : QStringLiteral("--");
 }
 
 QStringList LineFitResult::texts() const {

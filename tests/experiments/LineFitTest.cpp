@@ -89,6 +89,8 @@ private slots:
         const QStringList t = two.texts();
         for (int i : {1, 3, 5, 10})
             QCOMPARE(t[i], QStringLiteral("--"));
+        QCOMPARE(t[0], QStringLiteral("5"));
+        QCOMPARE(t[2], QStringLiteral("5"));
         QCOMPARE(t[11], QStringLiteral("2"));
 
         // One point, or every x alike: there is no slope to report.
