@@ -1,0 +1,101 @@
+#include "app/frmInstrumentPanel.h"
+
+#include "params/NumberFormat.h"
+#include "sim/SimServer.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace T = InstrumentPanelTexts;
+
+QString InstrumentPanelTexts::stateText(double hungGrams, double loadN, double signalAu, int channel,
+                                        qint32 position, bool fiberPresent, bool fiberBroken) {
+    const QString fiber = !fiberPresent ? QStringLiteral("none")
+                          : fiberBroken ? QStringLiteral("broken")
+                                        : QStringLiteral("threaded");
+    return QStringLiteral("Hung mass: ") + FormatNum(hungGrams, 1, 0) + QStringLiteral(" g\n") +
+           QStringLiteral("Load on the cell: ") + FormatNum(loadN, 1, 2) + QStringLiteral(" N\n") +
+           QStringLiteral("Signal: ") + FormatNum(signalAu, 1, 1) + QStringLiteral(" au (channel ") +
+           QString::number(channel) + QStringLiteral(")\n") + QStringLiteral("Position: ") +
+           QString::number(position) + QStringLiteral(" steps\n") + QStringLiteral("Fiber: ") + fiber;
+}
+
+frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
+    : QWidget(parent, Qt::Tool), m_sim(sim) {
+    setObjectName(QStringLiteral("frmInstrumentPanel"));
+    setWindowTitle(T::Caption);
+
+    auto* massBox = new QGroupBox(T::MassFrame, this);
+    auto* massLayout = new QGridLayout(massBox);
+    const int presets[] = {0, 100, 200, 500, 1000, 2000};
+    int i = 0;
+    for (int grams : presets) {
+        auto* b = new QPushButton(T::massButton(grams), massBox);
+        b->setObjectName(QStringLiteral("cmdMass%1").arg(grams));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, [this, grams] { hangMass(grams); });
+        massLayout->addWidget(b, i / 3, i % 3);
+        ++i;
+    }
+    udMass = new QSpinBox(massBox);
+    udMass->setObjectName(QStringLiteral("udMass"));
+    udMass->setRange(0, 20000);
+    udMass->setSingleStep(50);
+    udMass->setSuffix(T::Grams);
+    auto* hang = new QPushButton(T::Hang, massBox);
+    hang->setObjectName(QStringLiteral("cmdHang"));
+    connect(hang, &QPushButton::clicked, this, [this] { hangMass(udMass->value()); });
+    massLayout->addWidget(udMass, 2, 0, 1, 2);
+    massLayout->addWidget(hang, 2, 2);
+
+    auto* thread = new QPushButton(T::ThreadFiber, this);
+    thread->setObjectName(QStringLiteral("cmdThreadFiber"));
+    connect(thread, &QPushButton::clicked, this, &frmInstrumentPanel::threadFiber);
+
+    lblState = new QLabel(this);
+    lblState->setObjectName(QStringLiteral("lblState"));
+    lblState->setTextFormat(Qt::PlainText);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(massBox);
+    layout->addWidget(thread);
+    layout->addWidget(lblState);
+
+    m_timer = new QTimer(this);
+    m_timer->setInterval(TickMs);
+    connect(m_timer, &QTimer::timeout, this, &frmInstrumentPanel::showState);
+}
+
+void frmInstrumentPanel::hangMass(int grams) {
+    udMass->setValue(grams);
+    m_sim.setExtraLoad(grams / 1000.0 * Gravity);
+    showState();
+}
+
+void frmInstrumentPanel::threadFiber() {
+    m_sim.threadFiber();
+    showState();
+}
+
+void frmInstrumentPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    showState();
+    m_timer->start();
+}
+
+void frmInstrumentPanel::hideEvent(QHideEvent* event) {
+    m_timer->stop();
+    QWidget::hideEvent(event);
+}
+
+void frmInstrumentPanel::showState() {
+    const SimState s = m_sim.state();
+    lblState->setText(T::stateText(s.extraLoad / Gravity * 1000, s.load, s.signal, s.channel, s.position,
+                                   s.fiberPresent, s.fiberBroken));
+}

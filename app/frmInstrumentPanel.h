@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class SimServer;
+
+namespace InstrumentPanelTexts {
+inline const QString Caption = QStringLiteral("Instrument panel");
+inline const QString MassFrame = QStringLiteral("Mass hung on the load cell");
+inline const QString Hang = QStringLiteral("&Hang");
+inline const QString Grams = QStringLiteral(" g");
+inline const QString ThreadFiber = QStringLiteral("&Thread a new fiber");
+inline QString massButton(int grams) {
+    return grams >= 1000 && grams % 1000 == 0 ? QString::number(grams / 1000) + QStringLiteral(" kg")
+                                              : QString::number(grams) + QStringLiteral(" g");
+}
+QString stateText(double hungGrams, double loadN, double signalAu, int channel, qint32 position,
+                  bool fiberPresent, bool fiberBroken);
+} // namespace InstrumentPanelTexts
+
+// A small window beside the program when it runs on the simulated instrument: hang a known mass on
+// the load cell and thread a new fiber, as one would at the real tester.
+class frmInstrumentPanel : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr double Gravity = 9.81; // N per kg, as the calibration counts
+    static constexpr int TickMs = 500;
+
+    explicit frmInstrumentPanel(SimServer& sim, QWidget* parent = nullptr);
+
+    void hangMass(int grams);
+    void threadFiber();
+
+    QSpinBox* udMass;
+    QLabel* lblState;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void showState();
+
+    SimServer& m_sim;
+    QTimer* m_timer;
+};

@@ -1,0 +1,48 @@
+#include "experiments/CalibrationFile.h"
+
+#include "params/Cp1252.h"
+#include "params/NumberFormat.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace CalibrationFile {
+
+std::optional<LoadCalibration> parse(const QString& text) {
+    const QString whole = text.trimmed();
+    const QStringList fields = whole.split(QLatin1Char(','));
+    if (fields.size() != 9 && fields.size() != 10)
+        return std::nullopt;
+    for (int i = 1; i <= 8; ++i)
+        if (!isNumeric(fields[i]))
+            return std::nullopt;
+    const double channel = *toNumber(fields[1]);
+    if (*toNumber(fields[2]) < 0.00001 || channel < 0 || channel > 12)
+        return std::nullopt;
+    LoadCalibration record;
+    if (!TextToRecord(whole, record))
+        return std::nullopt;
+    return record;
+}
+
+std::optional<QString> read(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return Cp1252::decode(bytes);
+}
+
+std::optional<WriteError> write(const QString& fileName, const LoadCalibration& record) {
+    // Written to the side and renamed into place, so a failed write leaves any earlier file whole.
+    QSaveFile file(fileName);
+    const QByteArray bytes = Cp1252::encode(RecordToText(record) + QStringLiteral("\r\n"));
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return std::nullopt;
+    return WriteError{int(file.error()), file.errorString()};
+}
+
+} // namespace CalibrationFile

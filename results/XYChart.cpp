@@ -1,0 +1,138 @@
+#include "results/XYChart.h"
+
+#include "results/Chart.h"
+
+#include <QChart>
+#include <QGraphicsLayout>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <cmath>
+#include <limits>
+
+XYChart::XYChart(QWidget* parent) : QChartView(new QChart, parent) {
+    setRenderHint(QPainter::Antialiasing);
+    chart()->legend()->hide();
+    chart()->setBackgroundRoundness(0);
+    chart()->layout()->setContentsMargins(0, 0, 0, 0);
+    setMinimumSize(120, 90);
+    refresh();
+}
+
+void XYChart::setData(const ChartData& data) {
+    m_data = data;
+    refresh();
+}
+
+void XYChart::setPlotMargins(const QMargins& margins) {
+    m_marginsSet = true;
+    chart()->setMargins(margins);
+}
+
+QImage XYChart::picture() {
+    return grab().toImage();
+}
+
+void XYChart::applyScale(QValueAxis* axis, const ChartAxis& settings, bool horizontal) {
+    axis->setTitleText(settings.title);
+    if (!settings.autoScale) {
+        axis->setRange(settings.minimum, settings.maximum);
+        return;
+    }
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (int c = 0; c < m_data.curveCount(); ++c)
+        for (const ChartData::Point& p : m_data.curvePoints(c)) {
+            const double v = horizontal ? p.value.x() : p.value.y();
+            low = qMin(low, v);
+            high = qMax(high, v);
+        }
+    if (!std::isfinite(low)) {
+        low = 0;
+        high = 1;
+    } else if (high - low < 1e-12 * qMax(1.0, std::abs(high))) {
+        const double pad = qMax(1.0, std::abs(high) * 0.1);
+        low -= pad;
+        high += pad;
+    } else {
+        const double pad = (high - low) * 0.05;
+        low -= pad;
+        high += pad;
+    }
+    axis->setRange(low, high);
+    axis->applyNiceNumbers();
+}
+
+void XYChart::refresh() {
+    QChart* c = chart();
+    c->removeAllSeries();
+    for (QAbstractAxis* axis : c->axes())
+        c->removeAxis(axis);
+
+    if (!m_marginsSet)
+        c->setMargins(m_data.plotFillsChart ? QMargins(4, 4, 8, 4) : QMargins(20, 20, 20, 20));
+    auto* x = new QValueAxis;
+    auto* y = new QValueAxis;
+    applyScale(x, m_data.xAxis, true);
+    applyScale(y, m_data.yAxis, false);
+    x->setLabelFormat(QStringLiteral("%.4g"));
+    y->setLabelFormat(QStringLiteral("%.4g"));
+    c->addAxis(x, Qt::AlignBottom);
+    c->addAxis(y, Qt::AlignLeft);
+
+    for (int curve = 0; curve < m_data.curveCount(); ++curve) {
+        const CurveStyle style = m_data.styles.value(curve);
+        const QList<ChartData::Point> points = m_data.curvePoints(curve);
+        QList<QPointF> values;
+        for (const ChartData::Point& p : points)
+            values.append(p.value);
+        auto attach = [&](QXYSeries* series) {
+            series->replace(values);
+            c->addSeries(series);
+            series->attachAxis(x);
+            series->attachAxis(y);
+            connect(series, &QXYSeries::clicked, this, [this, curve](const QPointF& at) {
+                const int row = m_data.nearestRow(curve, at);
+                if (row >= 0)
+                    emit pointSelected(curve, row);
+            });
+        };
+        if (style.showLine || !style.showMarkers) {
+            auto* line = new QLineSeries;
+            line->setPen(QPen(style.color, style.lineWidth));
+            attach(line);
+        }
+        if (style.showMarkers) {
+            auto* dots = new QScatterSeries;
+            dots->setMarkerShape(style.marker == CurveStyle::Marker::Circle
+                                     ? QScatterSeries::MarkerShapeCircle
+                                     : QScatterSeries::MarkerShapeRectangle);
+            dots->setMarkerSize(style.markerSize);
+            dots->setColor(style.color);
+            dots->setBorderColor(style.color);
+            attach(dots);
+        }
+    }
+}
+
+void XYChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    QChartView::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}
+
+void InitXYChart(XYChart& chart, int curves) {
+    InitXYChart(chart.data(), curves);
+    chart.refresh();
+}
+
+void SetYAxisTitle(XYChart& chart, const QString& text) {
+    SetYAxisTitle(chart.data(), text);
+    chart.refresh();
+}
+
+void CopyChart(const XYChart& source, XYChart& target) {
+    CopyChart(source.data(), target.data());
+    target.refresh();
+    target.raise();
+}

@@ -1,0 +1,92 @@
+#include "results/frmBigPlot.h"
+
+#include "app/Operator.h"
+#include "app/Twips.h"
+#include "params/WindowPlacement.h"
+#include "results/Chart.h"
+#include "results/PlotTexts.h"
+#include "results/XYChart.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QMimeData>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+frmBigPlot::frmBigPlot(Operator& op, SettingsStore& store, QWidget* parent)
+    : QDialog(parent), m_op(op), m_store(store) {
+    setObjectName(QStringLiteral("frmBigPlot"));
+    setModal(true);
+    setSizeGripEnabled(true);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+
+    MSChart1 = new XYChart(this);
+    MSChart1->setObjectName(QStringLiteral("MSChart1"));
+    cmdCopy = new QPushButton(PlotTexts::BigPlotCopy, this);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
+    cmdExit = new QPushButton(PlotTexts::BigPlotExit, this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setDefault(true);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmBigPlot::cmdCopy_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &QDialog::hide);
+    connect(MSChart1, &XYChart::pointSelected, this, &frmBigPlot::pointSelected);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(MSChart1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCopy);
+    buttons->addWidget(cmdExit);
+    layout->addLayout(buttons);
+
+    resize(twipsToPixels(10000), twipsToPixels(7500));
+    RestoreWindowPlacement(m_store, *this);
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    placePlotArea();
+}
+
+frmBigPlot::~frmBigPlot() {
+    SaveWindowPlacement(m_store, *this);
+}
+
+void frmBigPlot::Show(const XYChart& source, const QString& caption) {
+    CopyChart(source, *MSChart1);
+    placePlotArea();
+    setWindowTitle(caption);
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    cmdExit->setFocus();
+    exec();
+}
+
+void frmBigPlot::hideEvent(QHideEvent* event) {
+    SaveWindowPlacement(m_store, *this);
+    QDialog::hideEvent(event);
+}
+
+void frmBigPlot::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    placePlotArea();
+}
+
+void frmBigPlot::placePlotArea() {
+    // The plot starts 100 twips in from the chart's left and top and is 250 twips narrower and
+    // 300 twips lower than the chart.
+    const int lead = twipsToPixels(100);
+    MSChart1->setPlotMargins(QMargins(lead, lead, twipsToPixels(250) - lead, twipsToPixels(300) - lead));
+}
+
+void frmBigPlot::cmdCopy_Click() {
+    auto* mime = new QMimeData;
+    mime->setImageData(MSChart1->picture());
+    mime->setText(MSChart1->data().dataText());
+    QApplication::clipboard()->setMimeData(mime);
+    cmdExit->setFocus();
+}
+
+void frmBigPlot::pointSelected(int curve, int row) {
+    const ChartData& d = MSChart1->data();
+    const int column = 2 * curve + 1;
+    m_op.msgBox(PointSelectionText(column, row + 1, d.data(row, column - 1), d.data(row, column)),
+                MsgStyle::OkOnly | MsgStyle::Information);
+}
