@@ -3,7 +3,7 @@
 #include "app/Twips.h"
 #include "experiments/CalibrationTexts.h"
 #include "experiments/NewCalibration.h"
-#include "results/XYChart.h"
+#include "results/ChartControl.h"
 #include "results/frmBigPlot.h"
 
 #include <QApplication>
@@ -89,9 +89,9 @@ frmLoadCalibrate::frmLoadCalibrate(NewCalibration& calibration, Operator& op, Se
     grdCal->setSelectionMode(QAbstractItemView::SingleSelection);
     grdCal->horizontalHeader()->setStretchLastSection(true);
 
-    MSChart1 = new XYChart(this);
+    MSChart1 = new ChartControl(this);
     MSChart1->setObjectName(QStringLiteral("MSChart1"));
-    MSChart2 = new XYChart(this);
+    MSChart2 = new ChartControl(this);
     MSChart2->setObjectName(QStringLiteral("MSChart2"));
     auto* hint = new QLabel(BigPlotHint, this);
     hint->setAlignment(Qt::AlignCenter);
@@ -170,8 +170,8 @@ frmLoadCalibrate::frmLoadCalibrate(NewCalibration& calibration, Operator& op, Se
     connect(cmdTest, &QPushButton::clicked, this,
             [this] { paused([this] { m_calibration.TestStatistics(); }); });
     connect(cmdFinish, &QPushButton::clicked, this, &QDialog::accept);
-    connect(MSChart1, &XYChart::doubleClicked, this, [this] { showBig(*MSChart1); });
-    connect(MSChart2, &XYChart::doubleClicked, this, [this] { showBig(*MSChart2); });
+    connect(MSChart1, &ChartControl::doubleClicked, this, [this] { showBig(*MSChart1); });
+    connect(MSChart2, &ChartControl::doubleClicked, this, [this] { showBig(*MSChart2); });
 
     resize(twipsToPixels(15000), twipsToPixels(10500));
 }
@@ -260,7 +260,7 @@ void frmLoadCalibrate::cmdAdd_Click() {
     }
 }
 
-void frmLoadCalibrate::showBig(const XYChart& chart) {
+void frmLoadCalibrate::showBig(const ChartControl& chart) {
     if (m_bigPlot == nullptr)
         m_bigPlot = new frmBigPlot(m_op, m_store, this);
     paused([this, &chart] { m_bigPlot->Show(chart, chart.data().yAxis.title); });

@@ -13,7 +13,7 @@ class QRadioButton;
 class QTableWidget;
 class QTimer;
 class SettingsStore;
-class XYChart;
+class ChartControl;
 class frmBigPlot;
 
 // The calibration window: hang known masses, add a point for each, watch the fit and its residues.
@@ -41,8 +41,8 @@ public:
     QPushButton* cmdTest;
     QPushButton* cmdFinish;
     QTableWidget* grdCal;
-    XYChart* MSChart1;
-    XYChart* MSChart2;
+    ChartControl* MSChart1;
+    ChartControl* MSChart2;
     QLabel* lblParametersNew;
     QLabel* lblParametersOld;
     QTimer* tmrCal;
@@ -56,7 +56,7 @@ private:
     void refresh();
     void applySnapMode();
     void cmdAdd_Click();
-    void showBig(const XYChart& chart);
+    void showBig(const ChartControl& chart);
     // Runs an action with the live display stopped, so no poll starts inside its questions.
     template <class F> void paused(F action);
 

@@ -4,7 +4,7 @@
 
 class ChartData;
 
-// The chart toolkit on the chart's data; XYChart.h has the same operations on the chart control.
+// The chart toolkit on the chart's data; ChartControl.h has the same operations on the chart control.
 
 // An XY chart with 2 * curves data columns and one (empty) data row, the plot filling the chart, and
 // a distinct drawing style per curve.

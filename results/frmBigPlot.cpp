@@ -4,8 +4,8 @@
 #include "app/Twips.h"
 #include "params/WindowPlacement.h"
 #include "results/Chart.h"
+#include "results/ChartControl.h"
 #include "results/PlotTexts.h"
-#include "results/XYChart.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,7 +21,7 @@ frmBigPlot::frmBigPlot(Operator& op, SettingsStore& store, QWidget* parent)
     setSizeGripEnabled(true);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 
-    MSChart1 = new XYChart(this);
+    MSChart1 = new ChartControl(this);
     MSChart1->setObjectName(QStringLiteral("MSChart1"));
     cmdCopy = new QPushButton(PlotTexts::BigPlotCopy, this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
@@ -30,7 +30,7 @@ frmBigPlot::frmBigPlot(Operator& op, SettingsStore& store, QWidget* parent)
     cmdExit->setDefault(true);
     connect(cmdCopy, &QPushButton::clicked, this, &frmBigPlot::cmdCopy_Click);
     connect(cmdExit, &QPushButton::clicked, this, &QDialog::hide);
-    connect(MSChart1, &XYChart::pointSelected, this, &frmBigPlot::pointSelected);
+    connect(MSChart1, &ChartControl::pointSelected, this, &frmBigPlot::pointSelected);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(MSChart1, 1);
@@ -50,7 +50,7 @@ frmBigPlot::~frmBigPlot() {
     SaveWindowPlacement(m_store, *this);
 }
 
-void frmBigPlot::Show(const XYChart& source, const QString& caption) {
+void frmBigPlot::Show(const ChartControl& source, const QString& caption) {
     CopyChart(source, *MSChart1);
     placePlotArea();
     setWindowTitle(caption);

@@ -5,7 +5,7 @@
 class Operator;
 class QPushButton;
 class SettingsStore;
-class XYChart;
+class ChartControl;
 
 // The enlarged plot window: one chart at full size, copied from another chart each time it is shown.
 // Closing only hides it; its placement is remembered.
@@ -16,9 +16,9 @@ public:
     ~frmBigPlot() override;
 
     // Copies the chart in, takes the caption and shows the window modally.
-    void Show(const XYChart& source, const QString& caption);
+    void Show(const ChartControl& source, const QString& caption);
 
-    XYChart* MSChart1 = nullptr;
+    ChartControl* MSChart1 = nullptr;
 
 protected:
     void hideEvent(QHideEvent* event) override;

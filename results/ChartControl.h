@@ -8,10 +8,10 @@
 class QValueAxis;
 
 // The XY chart control: draws a ChartData, reports a clicked data point and a double click.
-class XYChart : public QChartView {
+class ChartControl : public QChartView {
     Q_OBJECT
 public:
-    explicit XYChart(QWidget* parent = nullptr);
+    explicit ChartControl(QWidget* parent = nullptr);
 
     const ChartData& data() const { return m_data; }
     // Changes made through this reference show after refresh().
@@ -41,7 +41,7 @@ private:
 };
 
 // The chart toolkit on the control: the same operations as on its data, then redrawn.
-void InitXYChart(XYChart& chart, int curves);
-void SetYAxisTitle(XYChart& chart, const QString& text);
+void InitXYChart(ChartControl& chart, int curves);
+void SetYAxisTitle(ChartControl& chart, const QString& text);
 // Copies everything the chart shows and brings the target to the front.
-void CopyChart(const XYChart& source, XYChart& target);
+void CopyChart(const ChartControl& source, ChartControl& target);

@@ -1,4 +1,4 @@
-#include "results/XYChart.h"
+#include "results/ChartControl.h"
 
 #include "results/Chart.h"
 
@@ -11,7 +11,7 @@
 #include <cmath>
 #include <limits>
 
-XYChart::XYChart(QWidget* parent) : QChartView(new QChart, parent) {
+ChartControl::ChartControl(QWidget* parent) : QChartView(new QChart, parent) {
     setRenderHint(QPainter::Antialiasing);
     chart()->legend()->hide();
     chart()->setBackgroundRoundness(0);
@@ -20,21 +20,21 @@ XYChart::XYChart(QWidget* parent) : QChartView(new QChart, parent) {
     refresh();
 }
 
-void XYChart::setData(const ChartData& data) {
+void ChartControl::setData(const ChartData& data) {
     m_data = data;
     refresh();
 }
 
-void XYChart::setPlotMargins(const QMargins& margins) {
+void ChartControl::setPlotMargins(const QMargins& margins) {
     m_marginsSet = true;
     chart()->setMargins(margins);
 }
 
-QImage XYChart::picture() {
+QImage ChartControl::picture() {
     return grab().toImage();
 }
 
-void XYChart::applyScale(QValueAxis* axis, const ChartAxis& settings, bool horizontal) {
+void ChartControl::applyScale(QValueAxis* axis, const ChartAxis& settings, bool horizontal) {
     axis->setTitleText(settings.title);
     if (!settings.autoScale) {
         axis->setRange(settings.minimum, settings.maximum);
@@ -64,7 +64,7 @@ void XYChart::applyScale(QValueAxis* axis, const ChartAxis& settings, bool horiz
     axis->applyNiceNumbers();
 }
 
-void XYChart::refresh() {
+void ChartControl::refresh() {
     QChart* c = chart();
     c->removeAllSeries();
     for (QAbstractAxis* axis : c->axes())
@@ -78,9 +78,7 @@ void XYChart::refresh() {
     applyScale(y, m_data.yAxis, false);
     x->setLabelFormat(QStringLiteral("%.4g"));
     y->setLabelFormat(QStringLiteral("%.4g"));
-    c->addAxis(x, Qt::AlignBottom);
-    c->addAxis(y, Qt::AlignLeft);
-
+    QList<QXYSeries*> added;
     for (int curve = 0; curve < m_data.curveCount(); ++curve) {
         const CurveStyle style = m_data.styles.value(curve);
         const QList<ChartData::Point> points = m_data.curvePoints(curve);
@@ -90,8 +88,7 @@ void XYChart::refresh() {
         auto attach = [&](QXYSeries* series) {
             series->replace(values);
             c->addSeries(series);
-            series->attachAxis(x);
-            series->attachAxis(y);
+            added.append(series);
             connect(series, &QXYSeries::clicked, this, [this, curve](const QPointF& at) {
                 const int row = m_data.nearestRow(curve, at);
                 if (row >= 0)
@@ -114,24 +111,31 @@ void XYChart::refresh() {
             attach(dots);
         }
     }
+    // Axes join after the series, so that each series' item exists when it is tied to them.
+    c->addAxis(x, Qt::AlignBottom);
+    c->addAxis(y, Qt::AlignLeft);
+    for (QXYSeries* series : added) {
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
 }
 
-void XYChart::mouseDoubleClickEvent(QMouseEvent* event) {
+void ChartControl::mouseDoubleClickEvent(QMouseEvent* event) {
     QChartView::mouseDoubleClickEvent(event);
     emit doubleClicked();
 }
 
-void InitXYChart(XYChart& chart, int curves) {
+void InitXYChart(ChartControl& chart, int curves) {
     InitXYChart(chart.data(), curves);
     chart.refresh();
 }
 
-void SetYAxisTitle(XYChart& chart, const QString& text) {
+void SetYAxisTitle(ChartControl& chart, const QString& text) {
     SetYAxisTitle(chart.data(), text);
     chart.refresh();
 }
 
-void CopyChart(const XYChart& source, XYChart& target) {
+void CopyChart(const ChartControl& source, ChartControl& target) {
     CopyChart(source.data(), target.data());
     target.refresh();
     target.raise();
