@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -87,7 +88,8 @@ frmLoadCalibrate::frmLoadCalibrate(NewCalibration& calibration, Operator& op, Se
     grdCal->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdCal->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdCal->setSelectionMode(QAbstractItemView::SingleSelection);
-    grdCal->horizontalHeader()->setStretchLastSection(true);
+    grdCal->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grdCal->verticalHeader()->setDefaultSectionSize(grdCal->fontMetrics().height() + 6);
 
     MSChart1 = new ChartControl(this);
     MSChart1->setObjectName(QStringLiteral("MSChart1"));
@@ -242,6 +244,11 @@ void frmLoadCalibrate::refresh() {
             grdCal->setItem(r - 1, c, item);
         }
     grdCal->resizeColumnsToContents();
+    // The whole table stays readable beside the charts: no column hidden behind a scroll bar.
+    int width = 2 * grdCal->frameWidth() + grdCal->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < grdCal->columnCount(); ++c)
+        width += grdCal->columnWidth(c);
+    grdCal->setMinimumWidth(qMax(grdCal->minimumWidth(), width));
 
     m_calibration.fillSignalChart(MSChart1->data());
     MSChart1->refresh();

@@ -71,6 +71,8 @@ frmLoadCalibrateMain::frmLoadCalibrateMain(LoadCalibrator& calibrator, Operator&
     cmdDone->setDefault(true);
 
     auto* actions = new QVBoxLayout;
+    for (QPushButton* b : {cmdNew, cmdZero, cmdLoad, cmdSave, cmdDone})
+        b->setMinimumWidth(b->sizeHint().width() + 2 * b->fontMetrics().averageCharWidth());
     for (QPushButton* b : {cmdNew, cmdZero, cmdLoad, cmdSave})
         actions->addWidget(b);
     actions->addStretch();

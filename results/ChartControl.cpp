@@ -11,6 +11,19 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+// 1, 2, 2.5 or 5 times a power of ten, the nearest at or above the raw step.
+double niceStep(double raw) {
+    if (!(raw > 0))
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double f : {1.0, 2.0, 2.5, 5.0})
+        if (f * power >= raw * 0.999)
+            return f * power;
+    return 10 * power;
+}
+} // namespace
+
 ChartControl::ChartControl(QWidget* parent) : QChartView(new QChart, parent) {
     setRenderHint(QPainter::Antialiasing);
     chart()->legend()->hide();
@@ -61,7 +74,10 @@ void ChartControl::applyScale(QValueAxis* axis, const ChartAxis& settings, bool 
         high += pad;
     }
     axis->setRange(low, high);
-    axis->applyNiceNumbers();
+    // Ticks on round values through 0, without widening the range to them.
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(niceStep((high - low) / 5));
 }
 
 void ChartControl::refresh() {
