@@ -1,12 +1,19 @@
 #pragma once
 
 #include "app/ProgramEnd.h"
+#include "instrument/ControllerDiscovery.h"
 #include "instrument/ControllerLink.h"
+#include "instrument/PortMap.h"
 #include "params/Parameters.h"
+#include "params/SettingsStore.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/ScriptedPeer.h"
 
+#include <QSerialPort>
 #include <QTemporaryDir>
+#include <map>
+#include <memory>
+#include <vector>
 
 // Ends the program by throwing, so a test can see where it would have ended.
 class ThrowingEnd : public ProgramEnd {
@@ -47,4 +54,55 @@ struct LinkRig {
 
     QString portPath() const { return dir.filePath(QStringLiteral("COM1")); }
     bool start() { return dir.isValid() && peer.open(portPath()) && link.openPort(portPath()); }
+};
+
+// Sixteen COM numbers pointed at a temporary folder where nothing exists until a test puts a
+// peer there, so the machine's own ports never take part.
+struct DiscoveryRig {
+    QTemporaryDir dir;
+    StrictOperator op;
+    ThrowingEnd end;
+    Parameters params;
+    SettingsStore store{dir.filePath(QStringLiteral("settings.ini"))};
+    ControllerLink link{op, end, params};
+    PortMap ports{&store};
+    ControllerDiscovery discovery{op, end, link, params, store, ports};
+    std::map<int, std::unique_ptr<ScriptedPeer>> peers;
+    std::vector<std::unique_ptr<QSerialPort>> holders;
+
+    DiscoveryRig() {
+        for (int n = 1; n <= 16; ++n)
+            qputenv(qPrintable(PortMap::environmentName(n)), path(n).toLocal8Bit());
+    }
+    ~DiscoveryRig() {
+        for (int n = 1; n <= 16; ++n)
+            qunsetenv(qPrintable(PortMap::environmentName(n)));
+    }
+    QString path(int n) const { return dir.filePath(QStringLiteral("COM%1").arg(n)); }
+
+    ScriptedPeer& port(int n) {
+        auto& peer = peers[n];
+        peer = std::make_unique<ScriptedPeer>();
+        if (!peer->open(path(n)))
+            qFatal("cannot create a pseudo-terminal");
+        return *peer;
+    }
+    ScriptedPeer& controller(int n, const QByteArray& versionReply) {
+        ScriptedPeer& peer = port(n);
+        peer.reply('V', versionReply);
+        peer.reply('z', QByteArrayLiteral("z00000000\r\n"));
+        return peer;
+    }
+    // Another program holds the port.
+    ScriptedPeer& busy(int n) {
+        ScriptedPeer& peer = port(n);
+        auto holder = std::make_unique<QSerialPort>(path(n));
+        if (!holder->open(QIODevice::ReadWrite))
+            qFatal("cannot hold the port");
+        holders.push_back(std::move(holder));
+        return peer;
+    }
+    QString storedComNum() const {
+        return store.getText(QStringLiteral("STAVELY"), QStringLiteral("COMnum"), {});
+    }
 };
