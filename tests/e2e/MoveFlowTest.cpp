@@ -64,7 +64,24 @@ private slots:
     void moveAtFiveThousandNeverDoubles() {
         MotionRig rig;
         QVERIFY(rig.start());
+        // A window left off the screen comes back centred over the main window; the main window's
+        // position label is out of use meanwhile.
+        QWidget mainWindow;
+        mainWindow.setGeometry(100, 120, 500, 400);
+        QLabel mainPosition(&mainWindow);
+        rig.window.setMainWindow(&mainWindow);
+        rig.window.setMainPositionLabel(&mainPosition);
+        rig.window.move(-5000, -5000);
+        QPoint centre;
+        bool labelEnabled = true;
+        QTimer::singleShot(100, [&] {
+            centre = rig.window.frameGeometry().center();
+            labelEnabled = mainPosition.isEnabled();
+        });
         QCOMPARE(rig.motion.MoveTo(3000, 5000, 0, 0, Caption), 0);
+        QVERIFY((centre - mainWindow.frameGeometry().center()).manhattanLength() <= 2);
+        QVERIFY(!labelEnabled);
+        QVERIFY(mainPosition.isEnabled());
         QCOMPARE(rig.count(moveCommand(3000, "459C4000")), 1);
         QCOMPARE(rig.count("X"), 0);
         QCOMPARE(rig.motion.Position(), 3000);
@@ -139,6 +156,22 @@ private slots:
         QVERIFY(rig.params.LockKeyboardWhenMoving);
         QCOMPARE(label(rig.window, "Label1")->text(),
                  QStringLiteral("Press the enter key or click the button to stop the motor."));
+    }
+
+    void garbledStatusDoesNotPassForTheEnd() {
+        MotionRig rig;
+        QVERIFY(rig.start());
+        QTimer::singleShot(400, [&] {
+            SimFaults faults;
+            faults.badHex = SimFaults::BadHex::Next;
+            rig.sim.setFaults(faults);
+        });
+        rig.op.answer(1);             // Retry, which stops the motor first
+        rig.op.answer(MsgResult::Ok); // the garbled reply shown
+        QCOMPARE(rig.motion.MoveTo(100000, 2000, 0, 0, Caption), int(MoveStatus::OperatorStop));
+        QCOMPARE(rig.op.prompts.first().title, QStringLiteral("COMMUNICATIONS TIMEOUT"));
+        QCOMPARE(rig.motion.Position(), rig.sim.state().position);
+        QVERIFY(rig.motion.Position() > 0 && rig.motion.Position() < 100000);
     }
 
     void localControlIsAlwaysReported() {
