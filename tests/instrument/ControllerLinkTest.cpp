@@ -38,24 +38,6 @@ IntervalTimer started() {
 class ControllerLinkTest : public QObject {
     Q_OBJECT
 private slots:
-    void encodings() {
-        QCOMPARE(ControllerLink::Hex1(2), QStringLiteral("2"));
-        QCOMPARE(ControllerLink::Hex1(-1), QStringLiteral("F"));
-        QCOMPARE(ControllerLink::Hex2(5), QStringLiteral("05"));
-        QCOMPARE(ControllerLink::Hex2(0xAB), QStringLiteral("AB"));
-        QCOMPARE(ControllerLink::Hex4(-1), QStringLiteral("FFFF"));
-        QCOMPARE(ControllerLink::Hex4(4090), QStringLiteral("0FFA"));
-        QCOMPARE(ControllerLink::Hex8(-1), QStringLiteral("FFFFFFFF"));
-        QCOMPARE(ControllerLink::Hex8(255), QStringLiteral("000000FF"));
-        QCOMPARE(ControllerLink::Hex8(-500), QStringLiteral("FFFFFE0C"));
-        QCOMPARE(ControllerLink::FloatHex(1.0), QStringLiteral("3F800000"));
-        QCOMPARE(ControllerLink::FloatHex(4000.0), QStringLiteral("457A0000"));
-        QCOMPARE(ControllerLink::FloatHex(8000.0), QStringLiteral("45FA0000"));
-        QCOMPARE(ControllerLink::SingleBits(-2.0), qint32(0xC0000000));
-        QCOMPARE(ControllerLink::BitsSingle(0x3FC00000), 1.5f);
-        QCOMPARE(ControllerLink::BitsSingle(ControllerLink::SingleBits(0.1)), 0.1f);
-    }
-
     void fieldReader_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("width");
