@@ -65,6 +65,12 @@ inline QString keptPosition(qint32 position) {
            QString::number(position) + QStringLiteral("\r\nDo you want to accept this value?");
 }
 
+// The System Controller's input lines ("R"), bit 0 first, as the diagnostics label them.
+inline const QString InputLines[8] = {QStringLiteral("LpI / Jog+"),  QStringLiteral("Key"),
+                                      QStringLiteral("Jog-"),        QStringLiteral("Disable / Use Fan"),
+                                      QStringLiteral("Close Limit"), QStringLiteral("Open Limit"),
+                                      QStringLiteral("Break"),       QStringLiteral("Contact")};
+
 // Break sound
 inline const QString Beep = QStringLiteral("Beep");
 inline const QString SoundsFolder = QStringLiteral("Sounds");
