@@ -16,7 +16,9 @@
 
 PseudoTerminal::PseudoTerminal(QObject* parent) : QObject(parent) {}
 
-PseudoTerminal::~PseudoTerminal() { close(); }
+PseudoTerminal::~PseudoTerminal() {
+    close();
+}
 
 #ifdef Q_OS_UNIX
 
@@ -46,8 +48,16 @@ bool PseudoTerminal::open(const QString& linkPath) {
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
 
     if (!linkPath.isEmpty()) {
-        QDir().mkpath(QFileInfo(linkPath).absolutePath());
-        QFile::remove(linkPath);
+        const QFileInfo existing(linkPath);
+        // Only a link (perhaps left by a simulator that was killed) may be replaced, never a file.
+        if (existing.exists() && !existing.isSymLink()) {
+            m_error = linkPath + QStringLiteral(" exists and is not a link");
+            close();
+            return false;
+        }
+        QDir().mkpath(existing.absolutePath());
+        if (existing.isSymLink())
+            QFile::remove(linkPath);
         if (!QFile::link(m_devicePath, linkPath)) {
             m_error = QStringLiteral("cannot create link ") + linkPath;
             close();
@@ -70,7 +80,10 @@ void PseudoTerminal::close() {
     delete m_writeNotifier;
     m_writeNotifier = nullptr;
     if (!m_linkPath.isEmpty()) {
-        QFile::remove(m_linkPath);
+        // Another simulator may have taken the name over since.
+        const QFileInfo link(m_linkPath);
+        if (link.isSymLink() && link.symLinkTarget() == m_devicePath)
+            QFile::remove(m_linkPath);
         m_linkPath.clear();
     }
     if (m_slave >= 0)
@@ -136,7 +149,11 @@ void PseudoTerminal::close() {}
 void PseudoTerminal::write(const QByteArray&) {}
 void PseudoTerminal::flush() {}
 void PseudoTerminal::onReadable() {}
-bool PseudoTerminal::drain() { return false; }
-QByteArray PseudoTerminal::readAll() { return {}; }
+bool PseudoTerminal::drain() {
+    return false;
+}
+QByteArray PseudoTerminal::readAll() {
+    return {};
+}
 
 #endif
