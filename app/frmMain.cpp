@@ -1,5 +1,7 @@
 #include "app/frmMain.h"
 
+#include "app/Twips.h"
+
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -7,7 +9,6 @@
 #include <QStatusBar>
 
 namespace {
-constexpr int kTwipsPerInch = 1440;
 constexpr int kDebugWidthTwips = 21120;
 } // namespace
 
@@ -77,7 +78,7 @@ void frmMain::load(const QString& caption, bool debugMode) {
     setWindowTitle(caption);
     show();
     if (debugMode)
-        resize(kDebugWidthTwips * logicalDpiX() / kTwipsPerInch, height());
+        resize(twipsToPixels(kDebugWidthTwips), height());
 }
 
 void frmMain::setNoisyChecked(bool checked) {
