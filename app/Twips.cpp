@@ -5,25 +5,22 @@
 #include <cmath>
 
 namespace {
-constexpr double kTwipsPerInch = 1440.0;
-constexpr double kDefaultDpi = 96.0;
+constexpr double TwipsPerInch = 1440;
+constexpr double FallbackDpi = 96;
 } // namespace
 
-double screenLogicalDpi() {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const double dpi = screen->logicalDotsPerInch();
-            if (dpi > 0)
-                return dpi;
-        }
-    }
-    return kDefaultDpi;
+double logicalDotsPerInch() {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            if (screen->logicalDotsPerInch() > 0)
+                return screen->logicalDotsPerInch();
+    return FallbackDpi;
 }
 
 int twipsToPixels(double twips) {
-    return int(std::lround(twips * screenLogicalDpi() / kTwipsPerInch));
+    return int(std::lround(twips * logicalDotsPerInch() / TwipsPerInch));
 }
 
-double pixelsToTwips(int px) {
-    return double(px) * kTwipsPerInch / screenLogicalDpi();
+double pixelsToTwips(int pixels) {
+    return pixels * TwipsPerInch / logicalDotsPerInch();
 }

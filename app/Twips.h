@@ -1,7 +1,7 @@
 #pragma once
 
-// Window layout is worked out in twips (1/1440 inch) and placed in pixels at the screen's
-// logical DPI (96 when there is no screen).
-double screenLogicalDpi();
+// Window sizes and positions are kept in twips (1440 per inch) at the screen's logical resolution;
+// without a screen, 96 dots per inch.
+double logicalDotsPerInch();
 int twipsToPixels(double twips);
-double pixelsToTwips(int px);
+double pixelsToTwips(int pixels);
