@@ -123,48 +123,6 @@ private slots:
         QCOMPARE(op.prompts.size(), 1); // the fatal message only, no exit question
     }
 
-    void shutdownAsksUnlessDebugMode_data() {
-        QTest::addColumn<bool>("debugMode");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("ends");
-        QTest::newRow("yes") << false << int(MsgResult::Yes) << true;
-        QTest::newRow("no") << false << int(MsgResult::No) << false;
-        QTest::newRow("debug mode") << true << 0 << true;
-    }
-    void shutdownAsksUnlessDebugMode() {
-        QFETCH(bool, debugMode);
-        QFETCH(int, answer);
-        QFETCH(bool, ends);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("s.ini"));
-        SettingsStore settings(path);
-        ScriptedOperator op;
-        Parameters parameters;
-        parameters.DebugMode = debugMode;
-        OrderlyEnd end(op, parameters);
-        end.setEndHook(throwingEnd);
-        Shutdown shutdown(op, parameters, settings, end);
-        int saved = 0;
-        shutdown.setSaveParameters([&] { ++saved; });
-        if (!debugMode)
-            op.answer(answer);
-
-        bool kept = false;
-        const auto how = endingOf([&] { kept = !shutdown.run(); });
-
-        QCOMPARE(how.has_value(), ends);
-        QCOMPARE(kept, !ends);
-        QCOMPARE(saved, ends ? 1 : 0);
-        QCOMPARE(op.prompts.size(), debugMode ? 0 : 1);
-        if (!debugMode) {
-            QCOMPARE(op.last().text, StartupTexts::ExitQuestion);
-            QCOMPARE(op.last().title, StartupTexts::ExitTitle);
-            QCOMPARE(op.last().style, MsgStyle::YesNo | MsgStyle::Question);
-        }
-        if (ends)
-            QCOMPARE(how->message, QString());
-    }
-
     void shutdownSavesGridWidthsOnlyWhenThereAreAny() {
         QTemporaryDir dir;
         for (const QString& widths : {QString(), QStringLiteral("500,700,900")}) {
