@@ -1,0 +1,439 @@
+#include "instrument/ControllerLink.h"
+
+#include "app/Operator.h"
+#include "app/ProgramEnd.h"
+#include "instrument/ApTimer.h"
+#include "instrument/ControllerTexts.h"
+#include "params/Parameters.h"
+
+#include <QThread>
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace {
+
+int remainingMs(const IntervalTimer& timer) {
+    return int(std::ceil(std::max(0.0, ApTimer::RemainingSeconds(timer)) * 1000.0));
+}
+
+// Value of a hex digit, -1 for any other character.
+int hexValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
+
+bool isHexDigit(QChar c) {
+    return hexValue(c) >= 0;
+}
+
+bool isReplyPadding(QChar c) {
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(' ');
+}
+
+// Drained bytes must leave even though no event loop runs; a blocked line is left to the next wait.
+constexpr float DrainSeconds = 0.25f;
+
+} // namespace
+
+ControllerLink::ControllerLink(Operator& op, ProgramEnd& end, Parameters& params)
+    : m_operator(op), m_end(end), m_params(params), m_port(std::make_unique<QSerialPort>()) {
+    QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
+                     [this](QSerialPort::SerialPortError error) { onPortError(error); });
+}
+
+ControllerLink::~ControllerLink() {
+    closePort();
+}
+
+void ControllerLink::ApplyLineSettings(QSerialPort& port) {
+    port.setBaudRate(19200);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::TwoStop);
+    port.setFlowControl(QSerialPort::HardwareControl);
+}
+
+bool ControllerLink::openPort(const QString& path, qint64 readBufferSize) {
+    closePort();
+    m_path = path;
+    m_readBufferSize = readBufferSize;
+    m_lastForwardedError = QSerialPort::NoError;
+    m_port->setPortName(path);
+    ApplyLineSettings(*m_port);
+    m_port->setReadBufferSize(readBufferSize);
+    return m_port->open(QIODevice::ReadWrite);
+}
+
+void ControllerLink::closePort() {
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+bool ControllerLink::isOpen() const {
+    return m_port->isOpen();
+}
+
+void ControllerLink::onPortError(QSerialPort::SerialPortError error) {
+    // Time-outs are our own waits running out; errors of a closed port belong to whoever opens it.
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port->isOpen())
+        return;
+    // A vanished device repeats its error on every wait; tell once per opening.
+    if (error == m_lastForwardedError)
+        return;
+    m_lastForwardedError = error;
+    if (m_errorHandler)
+        m_errorHandler(int(error));
+}
+
+void ControllerLink::waitOnPort(const IntervalTimer& timer, bool forWrite) {
+    const int ms = remainingMs(timer);
+    if (ms <= 0)
+        return;
+    if (m_port->isOpen() && (forWrite ? m_port->waitForBytesWritten(ms) : m_port->waitForReadyRead(ms)))
+        return;
+    if (m_port->error() == QSerialPort::TimeoutError) {
+        m_port->clearError();
+        return;
+    }
+    // A closed port or a vanished device returns at once: sleep out the wait rather than spin.
+    QThread::msleep(ulong(remainingMs(timer)));
+}
+
+void ControllerLink::WaitForInput(const IntervalTimer& timer) {
+    waitOnPort(timer, false);
+}
+
+void ControllerLink::WriteRaw(const QByteArray& bytes) {
+    if (!m_port->isOpen())
+        return;
+    m_port->write(bytes);
+    m_port->flush();
+    IntervalTimer drain;
+    ApTimer::SetTimer(drain, DrainSeconds);
+    while (m_port->isOpen() && m_port->bytesToWrite() > 0 && !ApTimer::Expired(drain))
+        waitOnPort(drain, true);
+}
+
+qint64 ControllerLink::transmitRoom() const {
+    return m_port->isOpen() ? TransmitBufferSize - m_port->bytesToWrite() : TransmitBufferSize;
+}
+
+void ControllerLink::Put(const QString& command) {
+    const QByteArray bytes = command.toLatin1() + '\r';
+    for (;;) {
+        IntervalTimer timer;
+        ApTimer::SetTimer(timer, SilenceSeconds);
+        while (transmitRoom() < bytes.size() && !ApTimer::Expired(timer))
+            waitOnPort(timer, true);
+        if (transmitRoom() >= bytes.size())
+            break;
+        CommTimeout(QStringLiteral("Put"));
+    }
+    WriteRaw(bytes);
+}
+
+QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
+    const QByteArray echo = echoLetter.left(1).toLatin1();
+    QByteArray collected;
+    IntervalTimer silence;
+    ApTimer::SetTimer(silence, SilenceSeconds);
+    for (;;) {
+        if (m_port->isOpen()) {
+            const QByteArray chunk = m_port->readAll();
+            if (!chunk.isEmpty()) {
+                collected += chunk;
+                ApTimer::RestartTimer(silence);
+            }
+        }
+        if (ReplyComplete(collected, echo, count) || ApTimer::Expired(silence))
+            break;
+        WaitForInput(silence);
+    }
+    const qsizetype start = ReplyStart(collected, echo);
+    return start < 0 ? QString() : QString::fromLatin1(collected.mid(start));
+}
+
+bool ControllerLink::PutGet(const QString& command, QString& reply, int count) {
+    const QString letter = command.left(1);
+    const int h = command.isEmpty() ? 0 : 1;
+    for (;;) {
+        if (!command.isEmpty())
+            Put(command);
+        QString r = ReadReply(letter, count);
+        if (r.isEmpty()) {
+            CommTimeout(QStringLiteral("PutGet ") + command);
+            continue;
+        }
+        r = StripReply(r);
+        if (r.size() < h + count || !r.startsWith(letter)) {
+            CommTimeout(ControllerTexts::shortString(r.size(), count));
+            continue;
+        }
+        r = r.toUpper();
+        const bool bad = FirstBadHex(r, h, count) >= 0;
+        if (bad) {
+            CommTimeout(ControllerTexts::BadHex);
+            m_operator.msgBox(r, MsgStyle::OkOnly, QString());
+        }
+        m_replyBuffer = r.mid(h);
+        m_replyCursor = 0;
+        m_replyValid = !bad;
+        reply = r;
+        return true;
+    }
+}
+
+QString ControllerLink::PutGet(const QString& command, int count) {
+    QString reply;
+    PutGet(command, reply, count);
+    return reply;
+}
+
+qint32 ControllerLink::NextHex(int width) {
+    const QString field = m_replyBuffer.mid(m_replyCursor, std::max(0, width));
+    m_replyCursor += std::max(0, width);
+    return m_replyValid ? ParseHexField(field, width) : 0;
+}
+
+void ControllerLink::CommTimeout(const QString& operation) {
+    MyMsgBoxRequest request;
+    request.prompt = ControllerTexts::commTimeout(operation);
+    request.buttons = {ControllerTexts::Retry, ControllerTexts::Cancel, QString(), QString()};
+    request.icons = MsgStyle::Exclamation;
+    request.title = ControllerTexts::CommTimeoutTitle;
+    request.focusButton = 1;
+    for (;;) {
+        if (m_operator.myMsgBox(request) == 1)
+            break;
+        // Cancel, or the box closed without a choice: make sure before ending.
+        if (m_operator.msgBox(ControllerTexts::terminateQuestion(), MsgStyle::YesNo + MsgStyle::Exclamation,
+                              QString()) == MsgResult::Yes)
+            m_end.EndProgram(QString(), ControllerTexts::ProgramEnding);
+    }
+    recoverPort();
+    if (m_port->isOpen())
+        m_port->clear(QSerialPort::Output);
+    // Two stop commands: a retried move always starts from a stopped motor.
+    Put(QStringLiteral("\r!\r!\r"));
+}
+
+void ControllerLink::recoverPort() {
+    // A device that vanished (adapter pulled) and came back is usable again after reopening.
+    if (m_path.isEmpty())
+        return;
+    if (m_port->isOpen() && m_port->error() != QSerialPort::ResourceError)
+        return;
+    openPort(m_path, m_readBufferSize);
+}
+
+// ---- encodings ----
+
+QString ControllerLink::Hex1(int value) {
+    return QString::number(quint32(value) & 0xFu, 16).toUpper();
+}
+
+QString ControllerLink::Hex2(int value) {
+    return QStringLiteral("%1").arg(quint32(value) & 0xFFu, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString ControllerLink::Hex4(int value) {
+    return QStringLiteral("%1").arg(quint32(value) & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString ControllerLink::Hex8(qint32 value) {
+    return QStringLiteral("%1").arg(quint32(value), 8, 16, QLatin1Char('0')).toUpper();
+}
+
+QString ControllerLink::FloatHex(double value) {
+    return Hex8(SingleBits(value));
+}
+
+qint32 ControllerLink::SingleBits(double value) {
+    return std::bit_cast<qint32>(float(value));
+}
+
+float ControllerLink::BitsSingle(qint32 bits) {
+    return std::bit_cast<float>(bits);
+}
+
+qint32 ControllerLink::ParseHexField(const QString& field, int width) {
+    if (width <= 0 || width > 8 || field.size() < width)
+        return 0;
+    quint32 value = 0;
+    for (int i = 0; i < width; ++i) {
+        const int digit = hexValue(field.at(i));
+        if (digit < 0)
+            return 0;
+        value = (value << 4) | quint32(digit);
+    }
+    return qint32(value); // 8-digit fields are two's complement
+}
+
+qsizetype ControllerLink::ReplyStart(const QByteArray& collected, const QByteArray& echoLetter) {
+    if (echoLetter.isEmpty())
+        return 0;
+    return collected.indexOf(echoLetter.at(0));
+}
+
+bool ControllerLink::ReplyComplete(const QByteArray& collected, const QByteArray& echoLetter, int count) {
+    const qsizetype start = ReplyStart(collected, echoLetter);
+    if (start < 0)
+        return false;
+    return collected.size() - start - echoLetter.size() >= count;
+}
+
+int ControllerLink::FirstBadHex(const QString& reply, int first, int count) {
+    for (int i = first; i < first + count && i < reply.size(); ++i)
+        if (!isHexDigit(reply.at(i)))
+            return i;
+    return -1;
+}
+
+QString ControllerLink::StripReply(const QString& reply) {
+    qsizetype begin = 0, end = reply.size();
+    while (begin < end && isReplyPadding(reply.at(begin)))
+        ++begin;
+    while (end > begin && isReplyPadding(reply.at(end - 1)))
+        --end;
+    return reply.mid(begin, end - begin);
+}
+
+QString ControllerLink::MotorSettingsText(bool noisy, bool reverseSense, bool motorInitialised) {
+    QString text = QStringLiteral("S");
+    text += noisy ? QLatin1Char('0') : QLatin1Char('1');
+    text += reverseSense ? QLatin1Char('1') : QLatin1Char('0');
+    text += motorInitialised ? QLatin1Char('1') : QLatin1Char('0');
+    text += QLatin1Char('0'); // bend product only
+    return text;
+}
+
+// ---- commands ----
+
+void ControllerLink::reportPosition(qint32 position) {
+    if (m_positionHandler)
+        m_positionHandler(position);
+}
+
+ControllerStatus ControllerLink::GetStatus() {
+    PutGet(QStringLiteral("?"), 12);
+    ControllerStatus s;
+    s.status = NextHex(2);
+    s.position = NextHex(8);
+    s.recordCount = NextHex(2);
+    s.valid = m_replyValid;
+    // A garbled reply must not overwrite the position the program keeps.
+    if (s.valid)
+        reportPosition(s.position);
+    return s;
+}
+
+LoadStatus ControllerLink::GetLoadStatus() {
+    PutGet(QStringLiteral("L"), 30);
+    LoadStatus s;
+    s.status = NextHex(2);
+    s.position = NextHex(8);
+    s.loadCounts = NextHex(6);
+    s.maxLoadCounts = NextHex(6);
+    s.timeMs = NextHex(8);
+    s.valid = m_replyValid;
+    if (s.valid)
+        reportPosition(s.position);
+    return s;
+}
+
+FinalData ControllerLink::readFinalData(const QString& command) {
+    PutGet(command, 59);
+    FinalData d;
+    d.unused1 = NextHex(1);
+    d.loadCounts = NextHex(6);
+    d.value = BitsSingle(NextHex(8));
+    d.value4 = NextHex(4);
+    d.timeMs = NextHex(8);
+    d.unused2 = NextHex(4);
+    d.unused3 = NextHex(4);
+    d.unused4 = NextHex(8);
+    d.finalTimeMs = NextHex(8);
+    d.position = NextHex(8);
+    d.valid = m_replyValid;
+    return d;
+}
+
+FinalData ControllerLink::GetFinalData() {
+    return readFinalData(QStringLiteral("F"));
+}
+
+FinalData ControllerLink::GetAdcData() {
+    return readFinalData(QStringLiteral("A"));
+}
+
+RecordCount ControllerLink::GetRecordCount() {
+    PutGet(QStringLiteral("z"), 8);
+    RecordCount r;
+    r.records = NextHex(4);
+    r.second = NextHex(4);
+    r.valid = m_replyValid;
+    return r;
+}
+
+void ControllerLink::SetLoadSampling(int channel, int samplesPerReading, int recording, int threshold) {
+    if (channel == -1)
+        channel = m_params.ADchannel;
+    samplesPerReading = std::clamp(samplesPerReading, 1, 256);
+    PutGet(QStringLiteral("l") + Hex1(channel) + Hex4(samplesPerReading) + Hex4(recording) + Hex4(threshold),
+           2);
+    m_samplesPerReading = samplesPerReading;
+    if (m_samplingHandler)
+        m_samplingHandler(samplesPerReading);
+}
+
+void ControllerLink::SetControllerPosition(qint32 position) {
+    Put(QStringLiteral("s") + Hex8(position));
+}
+
+void ControllerLink::SendMotorSettings(bool motorInitialised) {
+    Put(MotorSettingsText(m_params.Noisy, m_params.ReverseSense, motorInitialised));
+}
+
+void ControllerLink::StartMove(qint32 target, double stepRate, int checkMask, int breaksToDetect) {
+    Put(QStringLiteral("M") + Hex8(target) + FloatHex(stepRate) + Hex2(checkMask) + Hex2(breaksToDetect));
+}
+
+void ControllerLink::DoubleSpeed() {
+    Put(QStringLiteral("X"));
+}
+
+void ControllerLink::StopMove() {
+    Put(QStringLiteral("!"));
+}
+
+void ControllerLink::BreakStop() {
+    Put(QStringLiteral("!!"));
+}
+
+void ControllerLink::ResumeMove() {
+    Put(QStringLiteral("g"));
+}
+
+void ControllerLink::SpeedCorrection(double value) {
+    Put(QStringLiteral("v") + FloatHex(value));
+}
+
+int ControllerLink::GetRabbitInPortByte() {
+    PutGet(QStringLiteral("R"), 2);
+    return NextHex(2);
+}
+
+void ControllerLink::WriteOutputs(int byte) {
+    PutGet(QStringLiteral("W") + Hex2(byte) + Hex2(byte), 0);
+}
+
+void ControllerLink::WriteLoaderOutputs(int byte) {
+    PutGet(QStringLiteral("w") + Hex2(byte), 0);
+}

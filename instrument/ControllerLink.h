@@ -1,0 +1,131 @@
+#pragma once
+
+#include "instrument/ControllerReplies.h"
+
+#include <QByteArray>
+#include <QSerialPort>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class Operator;
+class ProgramEnd;
+struct Parameters;
+struct IntervalTimer;
+
+// The command channel to the System Controller: one exchange at a time, one-letter commands closed by
+// CR, replies of an echo letter and fixed-width hex fields. Every failure of an exchange is resolved
+// with the operator through CommTimeout (retry, or end the program), so the commands return values.
+class ControllerLink {
+public:
+    static constexpr float SilenceSeconds = 2.0f; // a reply times out after this much silence
+    static constexpr int TransmitBufferSize = 512;
+    static constexpr int ProbeReadBufferSize = 4096;
+
+    ControllerLink(Operator& op, ProgramEnd& end, Parameters& params);
+    ~ControllerLink();
+    ControllerLink(const ControllerLink&) = delete;
+    ControllerLink& operator=(const ControllerLink&) = delete;
+
+    // The serial port: 19200 baud, 8 data bits, no parity, 2 stop bits, RTS/CTS.
+    QSerialPort& port() { return *m_port; }
+    static void ApplyLineSettings(QSerialPort& port);
+    // Opens path with the line settings; readBufferSize 0 keeps the platform default.
+    bool openPort(const QString& path, qint64 readBufferSize = 0);
+    void closePort();
+    bool isOpen() const;
+    QString portPath() const { return m_path; }
+
+    // Connection state, set by discovery.
+    bool ControllerFound() const { return m_controllerFound; }
+    void setControllerFound(bool found) { m_controllerFound = found; }
+    QString FirmwareVersion() const { return m_firmwareVersion; }
+    void setFirmwareVersion(const QString& version) { m_firmwareVersion = version; }
+
+    // Position reported by "?" and "L".
+    void setPositionHandler(std::function<void(qint32)> handler) { m_positionHandler = std::move(handler); }
+    // Samples per reading sent by every "l" (the load cell divides load-count fields by it).
+    void setSamplingHandler(std::function<void(int)> handler) { m_samplingHandler = std::move(handler); }
+    // Error events of the open port (QSerialPort::SerialPortError numbers).
+    void setSerialErrorHandler(std::function<void(int)> handler) { m_errorHandler = std::move(handler); }
+
+    // Primitives
+    void Put(const QString& command);
+    bool PutGet(const QString& command, QString& reply, int count);
+    QString PutGet(const QString& command, int count);
+    QString ReadReply(const QString& echoLetter, int count);
+    qint32 NextHex(int width);
+    void CommTimeout(const QString& operation);
+    QString ReplyBuffer() const { return m_replyBuffer; }
+    int ReplyCursor() const { return m_replyCursor + 1; } // 1-based, as the field reader counts
+    bool ReplyValid() const { return m_replyValid; }
+
+    // Writes bytes as they are and pushes them onto the line.
+    void WriteRaw(const QByteArray& bytes);
+    // Waits (without running window events) until input arrives or the timer expires.
+    void WaitForInput(const IntervalTimer& timer);
+
+    // Encodings and reply decisions
+    static QString Hex1(int value);
+    static QString Hex2(int value);
+    static QString Hex4(int value);
+    static QString Hex8(qint32 value);
+    static QString FloatHex(double value);
+    static qint32 SingleBits(double value);
+    static float BitsSingle(qint32 bits);
+    // Value of a width-digit hex field; 0 when the field is short or holds a non-hex character.
+    static qint32 ParseHexField(const QString& field, int width);
+    // Index of the echo letter in the collected bytes, -1 when absent; an empty letter matches at 0.
+    static qsizetype ReplyStart(const QByteArray& collected, const QByteArray& echoLetter);
+    static bool ReplyComplete(const QByteArray& collected, const QByteArray& echoLetter, int count);
+    // Index of the first non-hex character among the count characters from first, -1 when none.
+    static int FirstBadHex(const QString& reply, int first, int count);
+    static QString StripReply(const QString& reply);
+    static QString MotorSettingsText(bool noisy, bool reverseSense, bool motorInitialised);
+
+    // Commands
+    ControllerStatus GetStatus();
+    LoadStatus GetLoadStatus();
+    FinalData GetFinalData();
+    FinalData GetAdcData();
+    RecordCount GetRecordCount();
+    // channel -1 means the current ADchannel; samples per reading is limited to 256.
+    void SetLoadSampling(int channel, int samplesPerReading, int recording = -1, int threshold = 4090);
+    int SamplesPerReading() const { return m_samplesPerReading; }
+    void SetControllerPosition(qint32 position);
+    void SendMotorSettings(bool motorInitialised);
+    void StartMove(qint32 target, double stepRate, int checkMask, int breaksToDetect);
+    void DoubleSpeed();
+    void StopMove();
+    void BreakStop();
+    void ResumeMove();
+    void SpeedCorrection(double value);
+    int GetRabbitInPortByte();
+    void WriteOutputs(int byte);
+    void WriteLoaderOutputs(int byte);
+
+private:
+    FinalData readFinalData(const QString& command);
+    void reportPosition(qint32 position);
+    void recoverPort();
+    void onPortError(QSerialPort::SerialPortError error);
+    void waitOnPort(const IntervalTimer& timer, bool forWrite);
+    qint64 transmitRoom() const;
+
+    Operator& m_operator;
+    ProgramEnd& m_end;
+    Parameters& m_params;
+    std::unique_ptr<QSerialPort> m_port;
+    QString m_path;
+    qint64 m_readBufferSize = 0;
+    bool m_controllerFound = false;
+    QString m_firmwareVersion;
+    QString m_replyBuffer;
+    int m_replyCursor = 0;
+    bool m_replyValid = true;
+    int m_samplesPerReading = 1;
+    std::function<void(qint32)> m_positionHandler;
+    std::function<void(int)> m_errorHandler;
+    std::function<void(int)> m_samplingHandler;
+    QSerialPort::SerialPortError m_lastForwardedError = QSerialPort::NoError;
+};
