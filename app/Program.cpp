@@ -10,6 +10,8 @@
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "experiments/Calculator.h"
+#include "experiments/Fiber.h"
 #include "instrument/ApTimer.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
@@ -26,6 +28,7 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     : m_options(options), m_settings(std::make_unique<SettingsStore>(options.settingsPath())),
       m_parameters(std::make_unique<Parameters>()), m_op(std::move(op)),
       m_table(std::make_unique<ParameterTable>(*m_parameters, *m_settings, *m_op)),
+      m_fiber(std::make_unique<Fiber>(*m_parameters, *m_op)),
       m_end(std::make_unique<OrderlyEnd>(*m_op, *m_parameters)),
       m_shutdown(std::make_unique<Shutdown>(*m_op, *m_parameters, *m_settings, *m_end)),
       m_instance(std::make_unique<SingleInstance>(
@@ -61,7 +64,8 @@ Program::Started Program::start() {
                                     m_versionMajor, m_versionMinor);
     QApplication::setWindowIcon(QIcon(m_identity.iconFile));
 
-    // 2. Fiber mechanics constants for the product: joins with the mechanics module.
+    // 2. Fiber mechanics constants for the product.
+    m_fiber->Initialise();
 
     // 3. Every parameter from the settings store.
     m_table->LoadParameters();
@@ -134,6 +138,7 @@ void Program::connectMainWindow() {
                      [this](bool checked) { m_parameters->Noisy = checked; });
     QObject::connect(main, &frmMain::helpRequested, main, [this] { openHelp(); });
     QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
+    QObject::connect(main, &frmMain::calculatorRequested, main, [this] { showCalculator(); });
 }
 
 void Program::openHelp() {
@@ -145,4 +150,9 @@ void Program::openHelp() {
 void Program::showAbout() {
     frmAbout about(m_identity, *m_op, m_main.get());
     about.exec();
+}
+
+void Program::showCalculator() {
+    Calculator calculator(*m_parameters, *m_fiber, *m_table, *m_op, m_main.get());
+    calculator.exec();
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class Fiber;
 class Operator;
 class ParameterTable;
 class SettingsStore;
@@ -45,12 +46,14 @@ public:
     SettingsStore& settings() { return *m_settings; }
     Operator& op() { return *m_op; }
     OrderlyEnd& programEnd() { return *m_end; }
+    Fiber& fiber() { return *m_fiber; }
     frmMain* mainWindow() const { return m_main.get(); }
 
 private:
     void connectMainWindow();
     void openHelp();
     void showAbout();
+    void showCalculator();
     void closeSplash();
 
     ProgramOptions m_options;
@@ -58,6 +61,7 @@ private:
     std::unique_ptr<Parameters> m_parameters;
     std::unique_ptr<Operator> m_op;
     std::unique_ptr<ParameterTable> m_table;
+    std::unique_ptr<Fiber> m_fiber;
     std::unique_ptr<OrderlyEnd> m_end;
     std::unique_ptr<Shutdown> m_shutdown;
     std::unique_ptr<SingleInstance> m_instance;

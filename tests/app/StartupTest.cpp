@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUuid>
 
 namespace {
@@ -140,6 +141,28 @@ private slots:
         QVERIFY(!noisy->isChecked());
         noisy->trigger();
         QVERIFY(run.program->parameters().Noisy);
+    }
+
+    void menuEntriesOpenTheirWindows() {
+        QTemporaryDir dir;
+        Run run(dir.filePath(QStringLiteral("Corvane.ini")));
+        QCOMPARE(run.program->start(), Program::Started::Running);
+        const QList<std::pair<const char*, QString>> entries{
+            {"mnuHelpAbout", QStringLiteral("frmAbout")},
+            {"mnuOptionsCalculator", QStringLiteral("Calculator")}};
+        for (const auto& [entry, window] : entries) {
+            QString opened;
+            QTimer::singleShot(0, [&] {
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    opened = modal->objectName().isEmpty()
+                                 ? QString::fromLatin1(modal->metaObject()->className())
+                                 : modal->objectName();
+                    modal->close();
+                }
+            });
+            run.program->mainWindow()->findChild<QAction*>(QLatin1String(entry))->trigger();
+            QCOMPARE(opened, window);
+        }
     }
 
     void closingAsksThenSaves() {
