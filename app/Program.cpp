@@ -35,9 +35,10 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
       m_versionMinor(ProductIdentity::VersionMinor) {
-    m_end->setEndHook([settings = m_settings.get()](const ProgramEnded& how) {
+    m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
         // At once: no further window events may run.
         settings->sync();
+        instance->release();
         std::fflush(nullptr);
         std::_Exit(OrderlyEnd::exitCode(how));
     });

@@ -25,7 +25,16 @@ QString userId() {
 
 SingleInstance::SingleInstance(QString name) : m_name(std::move(name)) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    release();
+}
+
+void SingleInstance::release() {
+    if (m_server)
+        m_server->close();
+    m_server.reset();
+    m_held = false;
+}
 
 QString SingleInstance::defaultName() {
     return ProductIdentity::Organisation + QLatin1Char('-') + ProductIdentity::AppTitle + QLatin1Char('-') +

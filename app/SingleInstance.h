@@ -20,6 +20,8 @@ public:
     // True when no other instance answers; this one then holds the name until destroyed.
     // A name left behind by an instance that crashed is taken over.
     bool acquire();
+    // Gives the name up (also done by the destructor, which a process ended at once never runs).
+    void release();
     bool held() const { return m_held; }
     QString name() const { return m_name; }
 

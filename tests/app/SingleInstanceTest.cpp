@@ -49,6 +49,9 @@ private slots:
         }
         SingleInstance next(name);
         QVERIFY(next.acquire());
+        next.release();
+        QVERIFY(!next.held());
+        QVERIFY(SingleInstance(name).acquire());
     }
 
     void differentNamesDoNotMeet() {
