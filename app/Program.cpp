@@ -3,6 +3,7 @@
 #include "app/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
+#include "app/SimulatedInstrument.h"
 #include "app/SingleInstance.h"
 #include "app/StartupTexts.h"
 #include "app/TimerCheck.h"
@@ -67,6 +68,14 @@ Program::Started Program::start() {
 
     // 2. Fiber mechanics constants for the product.
     m_fiber->Initialise();
+
+    // The simulated instrument must be on its port before the port number is read.
+    if (m_options.simulate) {
+        m_simulator = std::make_unique<SimulatedInstrument>();
+        QString error;
+        if (!m_simulator->start(*m_settings, &error))
+            m_op->msgBox(StartupTexts::SimulatorNotStarted + error, MsgStyle::OkOnly | MsgStyle::Exclamation);
+    }
 
     // 3. Every parameter from the settings store.
     m_table->LoadParameters();

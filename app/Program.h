@@ -13,6 +13,7 @@ class Operator;
 class ParameterTable;
 class SettingsStore;
 class Shutdown;
+class SimulatedInstrument;
 class SingleInstance;
 class frmMain;
 class frmSplash;
@@ -48,6 +49,8 @@ public:
     OrderlyEnd& programEnd() { return *m_end; }
     Fiber& fiber() { return *m_fiber; }
     frmMain* mainWindow() const { return m_main.get(); }
+    // The built-in instrument of --simulate; null on a real instrument.
+    SimulatedInstrument* simulator() const { return m_simulator.get(); }
 
 private:
     void connectMainWindow();
@@ -67,6 +70,7 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;
+    std::unique_ptr<SimulatedInstrument> m_simulator;
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
     std::function<void(QWidget*)> m_mainWindowListener;
