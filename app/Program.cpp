@@ -14,6 +14,17 @@
 #include "experiments/Calculator.h"
 #include "experiments/Fiber.h"
 #include "instrument/ApTimer.h"
+#include "instrument/BreakSound.h"
+#include "instrument/ControllerDiscovery.h"
+#include "instrument/ControllerLink.h"
+#include "instrument/ControllerStartup.h"
+#include "instrument/LoadCell.h"
+#include "instrument/Motion.h"
+#include "instrument/PortMap.h"
+#include "instrument/RunState.h"
+#include "instrument/ZeroPosition.h"
+#include "instrument/frmMoving.h"
+#include "instrument/zero.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
@@ -32,6 +43,16 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
       m_fiber(std::make_unique<Fiber>(*m_parameters, *m_op)),
       m_end(std::make_unique<OrderlyEnd>(*m_op, *m_parameters)),
       m_shutdown(std::make_unique<Shutdown>(*m_op, *m_parameters, *m_settings, *m_end)),
+      m_ports(std::make_unique<PortMap>(m_settings.get())),
+      m_link(std::make_unique<ControllerLink>(*m_op, *m_end, *m_parameters)),
+      m_discovery(std::make_unique<ControllerDiscovery>(*m_op, *m_end, *m_link, *m_parameters, *m_settings,
+                                                        *m_ports)),
+      m_loadCell(std::make_unique<LoadCell>(*m_parameters, *m_settings)), m_run(std::make_unique<RunState>()),
+      m_motion(std::make_unique<Motion>(*m_link, *m_loadCell, *m_parameters, *m_run, *m_op)),
+      m_zeroActions(std::make_unique<ZeroPosition>(*m_motion, *m_link, *m_op, *m_end)),
+      m_controllerStartup(
+          std::make_unique<ControllerStartup>(*m_link, *m_loadCell, *m_motion, *m_parameters, *m_op, *m_end)),
+      m_breakSound(std::make_unique<BreakSound>(*m_parameters, *m_op)),
       m_instance(std::make_unique<SingleInstance>(
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
@@ -45,8 +66,12 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
-    // Closing the System Controller's port and the datasheet's column widths join here with the
-    // link and the datasheet.
+    m_end->setClosePort([this] { m_link->closePort(); });
+    // The datasheet's column widths join here with the datasheet.
+
+    m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
+    m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
+    m_connectController = [this] { return m_discovery->ConnectController(); };
 }
 
 Program::~Program() = default;
@@ -108,11 +133,14 @@ Program::Started Program::start() {
     if (!timerFault.isEmpty())
         m_end->EndProgram(timerFault, StartupTexts::ProgramEndingTitle);
 
-    // 10. Find the System Controller, set its load sampling, load the calibrations: joins with the link.
-    // 11. The motor drive's output-line state: joins with motion.
-    // 12.-13. Motor settings, the position kept by the System Controller and the question about it.
-    // 14.-15. The zero window unless the position is known; a silent end without a valid zero.
-    // 16. Loader output lines off.
+    // 10.-16. Find the System Controller; its load sampling and the calibrations; the motor drive's
+    // state; the position it kept, or the zero window; a silent end without a valid zero; the
+    // loader's lines off.
+    m_moving = std::make_unique<frmMoving>(*m_motion);
+    m_moving->setMainWindow(m_main.get());
+    m_motion->setView(m_moving.get());
+    const bool found = m_connectController();
+    m_controllerStartup->Run(found, [this] { showZeroWindow(); });
     // 17. The datasheet and the data file named in the parameters: joins with the datasheet.
 
     // 18. Show the main window.
@@ -131,6 +159,11 @@ Program::Started Program::start() {
     // 22. No data file attached: the "OPEN DATA FILE" warning and the data file command join with
     // the datasheet.
     return Started::Running;
+}
+
+void Program::showZeroWindow() {
+    zero window(*m_zeroActions, m_main.get());
+    window.exec();
 }
 
 void Program::closeSplash() {
