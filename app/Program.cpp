@@ -1,0 +1,201 @@
+#include "app/Program.h"
+
+#include "app/Operator.h"
+#include "app/ProcessPriority.h"
+#include "app/Shutdown.h"
+#include "app/SimulatedInstrument.h"
+#include "app/SingleInstance.h"
+#include "app/StartupTexts.h"
+#include "app/TimerCheck.h"
+#include "app/WindowUnloader.h"
+#include "app/frmAbout.h"
+#include "app/frmMain.h"
+#include "app/frmSplash.h"
+#include "experiments/Calculator.h"
+#include "experiments/Fiber.h"
+#include "instrument/ApTimer.h"
+#include "instrument/BreakSound.h"
+#include "instrument/ControllerDiscovery.h"
+#include "instrument/ControllerLink.h"
+#include "instrument/ControllerStartup.h"
+#include "instrument/LoadCell.h"
+#include "instrument/Motion.h"
+#include "instrument/PortMap.h"
+#include "instrument/RunState.h"
+#include "instrument/ZeroPosition.h"
+#include "instrument/frmMoving.h"
+#include "instrument/zero.h"
+#include "params/ParameterTable.h"
+#include "params/Parameters.h"
+#include "params/SettingsStore.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QIcon>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+
+Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
+    : m_options(options), m_settings(std::make_unique<SettingsStore>(options.settingsPath())),
+      m_parameters(std::make_unique<Parameters>()), m_op(std::move(op)),
+      m_table(std::make_unique<ParameterTable>(*m_parameters, *m_settings, *m_op)),
+      m_fiber(std::make_unique<Fiber>(*m_parameters, *m_op)),
+      m_end(std::make_unique<OrderlyEnd>(*m_op, *m_parameters)),
+      m_shutdown(std::make_unique<Shutdown>(*m_op, *m_parameters, *m_settings, *m_end)),
+      m_ports(std::make_unique<PortMap>(m_settings.get())),
+      m_link(std::make_unique<ControllerLink>(*m_op, *m_end, *m_parameters)),
+      m_discovery(std::make_unique<ControllerDiscovery>(*m_op, *m_end, *m_link, *m_parameters, *m_settings,
+                                                        *m_ports)),
+      m_loadCell(std::make_unique<LoadCell>(*m_parameters, *m_settings)), m_run(std::make_unique<RunState>()),
+      m_motion(std::make_unique<Motion>(*m_link, *m_loadCell, *m_parameters, *m_run, *m_op)),
+      m_zeroActions(std::make_unique<ZeroPosition>(*m_motion, *m_link, *m_op, *m_end)),
+      m_controllerStartup(
+          std::make_unique<ControllerStartup>(*m_link, *m_loadCell, *m_motion, *m_parameters, *m_op, *m_end)),
+      m_breakSound(std::make_unique<BreakSound>(*m_parameters, *m_op)),
+      m_instance(std::make_unique<SingleInstance>(
+          options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
+      m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
+      m_versionMinor(ProductIdentity::VersionMinor) {
+    m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
+        // At once: no further window events may run.
+        settings->sync();
+        instance->release();
+        std::fflush(nullptr);
+        std::_Exit(OrderlyEnd::exitCode(how));
+    });
+    m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
+    m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
+    m_end->setClosePort([this] { m_link->closePort(); });
+    // The datasheet's column widths join here with the datasheet.
+
+    m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
+    m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
+    m_connectController = [this] { return m_discovery->ConnectController(); };
+}
+
+Program::~Program() = default;
+
+void Program::setEndHook(OrderlyEnd::EndHook hook) {
+    m_end->setEndHook(std::move(hook));
+}
+
+void Program::setVersion(int major, int minor) {
+    m_versionMajor = major;
+    m_versionMinor = minor;
+}
+
+Program::Started Program::start() {
+    // 1. Product identity and debug mode.
+    m_identity = SetProductIdentity(*m_parameters, *m_settings, *m_op, QCoreApplication::applicationDirPath(),
+                                    m_versionMajor, m_versionMinor);
+    QApplication::setWindowIcon(QIcon(m_identity.iconFile));
+
+    // 2. Fiber mechanics constants for the product.
+    m_fiber->Initialise();
+
+    // The simulated instrument must be on its port before the port number is read.
+    if (m_options.simulate) {
+        m_simulator = std::make_unique<SimulatedInstrument>();
+        QString error;
+        if (!m_simulator->start(*m_settings, &error))
+            m_op->msgBox(StartupTexts::SimulatorNotStarted + error, MsgStyle::OkOnly | MsgStyle::Exclamation);
+    }
+
+    // 3. Every parameter from the settings store.
+    m_table->LoadParameters();
+
+    // 4. The splash window, without waiting for it.
+    m_splash = std::make_unique<frmSplash>(m_identity);
+    m_splash->show();
+    QCoreApplication::processEvents();
+
+    // 5. One instance per user.
+    if (!m_instance->acquire()) {
+        m_op->msgBox(StartupTexts::SecondInstance, MsgStyle::OkOnly | MsgStyle::Critical,
+                     StartupTexts::SecondInstanceTitle);
+        closeSplash();
+        return Started::SecondInstance;
+    }
+
+    // 6. Load the main window (its load handler shows it), hide it until start-up is done.
+    m_main = std::make_unique<frmMain>();
+    if (m_mainWindowListener)
+        m_mainWindowListener(m_main.get());
+    connectMainWindow();
+    m_main->load(m_identity.caption, m_parameters->DebugMode);
+    m_main->hide();
+    QCoreApplication::processEvents();
+
+    // 7.-9. The precision timer.
+    ApTimer::InitTimer();
+    const QString timerFault = TimerCheck::failureMessage(m_counterFrequency());
+    if (!timerFault.isEmpty())
+        m_end->EndProgram(timerFault, StartupTexts::ProgramEndingTitle);
+
+    // 10.-16. Find the System Controller; its load sampling and the calibrations; the motor drive's
+    // state; the position it kept, or the zero window; a silent end without a valid zero; the
+    // loader's lines off.
+    m_moving = std::make_unique<frmMoving>(*m_motion);
+    m_moving->setMainWindow(m_main.get());
+    m_motion->setView(m_moving.get());
+    const bool found = m_connectController();
+    m_controllerStartup->Run(found, [this] { showZeroWindow(); });
+    // 17. The datasheet and the data file named in the parameters: joins with the datasheet.
+
+    // 18. Show the main window.
+    m_main->show();
+
+    // 19. Menu check mark from the parameters. The position, the option buttons and the text boxes
+    // join with the main window's controls.
+    m_main->setNoisyChecked(m_parameters->Noisy);
+
+    // 20. Ahead of ordinary processes, as far as the system allows.
+    ProcessPriority::raise();
+
+    // 21.
+    closeSplash();
+
+    // 22. No data file attached: the "OPEN DATA FILE" warning and the data file command join with
+    // the datasheet.
+    return Started::Running;
+}
+
+void Program::showZeroWindow() {
+    zero window(*m_zeroActions, m_main.get());
+    window.exec();
+}
+
+void Program::closeSplash() {
+    if (!m_splash)
+        return;
+    m_splash->close();
+    m_splash.reset();
+    QCoreApplication::processEvents();
+}
+
+void Program::connectMainWindow() {
+    frmMain* main = m_main.get();
+    main->setUnloadHandler([this] { return m_shutdown->run(); });
+    QObject::connect(main, &frmMain::noisyToggled, main,
+                     [this](bool checked) { m_parameters->Noisy = checked; });
+    QObject::connect(main, &frmMain::helpRequested, main, [this] { openHelp(); });
+    QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
+    QObject::connect(main, &frmMain::calculatorRequested, main, [this] { showCalculator(); });
+}
+
+void Program::openHelp() {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(m_identity.helpFile)))
+        m_op->msgBox(StartupTexts::HelpNotOpened + m_identity.helpFile,
+                     MsgStyle::OkOnly | MsgStyle::Exclamation);
+}
+
+void Program::showAbout() {
+    frmAbout about(m_identity, *m_op, m_main.get());
+    about.exec();
+}
+
+void Program::showCalculator() {
+    Calculator calculator(*m_parameters, *m_fiber, *m_table, *m_op, m_main.get());
+    calculator.exec();
+}

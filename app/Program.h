@@ -1,0 +1,109 @@
+#pragma once
+
+#include "app/OrderlyEnd.h"
+#include "app/ProgramOptions.h"
+#include "app/SetProductIdentity.h"
+
+#include <QtGlobal>
+#include <functional>
+#include <memory>
+
+class BreakSound;
+class ControllerDiscovery;
+class ControllerLink;
+class ControllerStartup;
+class Fiber;
+class LoadCell;
+class Motion;
+class Operator;
+class PortMap;
+class ZeroPosition;
+class frmMoving;
+class ParameterTable;
+class SettingsStore;
+class Shutdown;
+class SimulatedInstrument;
+class SingleInstance;
+class frmMain;
+class frmSplash;
+class QWidget;
+struct Parameters;
+struct RunState;
+
+// Owns every service for the program's life and runs the start-up sequence (module MainModule).
+class Program {
+public:
+    Program(const ProgramOptions& options, std::unique_ptr<Operator> op);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    enum class Started { Running, SecondInstance };
+    // Runs start-up to the point where the main window's events take over. SecondInstance: another
+    // instance runs, this one has shown its message and no window is left.
+    Started start();
+
+    // Test seams: the performance counter's frequency, the end of the process, the built version.
+    void setCounterFrequency(std::function<qint64()> frequency) { m_counterFrequency = std::move(frequency); }
+    void setEndHook(OrderlyEnd::EndHook hook);
+    void setVersion(int major, int minor);
+    // Finding the System Controller (discovery unless replaced); returns whether it was found.
+    void setConnectController(std::function<bool()> connect) { m_connectController = std::move(connect); }
+    // Told about the main window as soon as it exists (dialogs centre on it).
+    void setMainWindowListener(std::function<void(QWidget*)> listener) {
+        m_mainWindowListener = std::move(listener);
+    }
+
+    const AppIdentity& identity() const { return m_identity; }
+    Parameters& parameters() { return *m_parameters; }
+    SettingsStore& settings() { return *m_settings; }
+    Operator& op() { return *m_op; }
+    OrderlyEnd& programEnd() { return *m_end; }
+    Fiber& fiber() { return *m_fiber; }
+    ControllerLink& link() { return *m_link; }
+    LoadCell& loadCell() { return *m_loadCell; }
+    RunState& runState() { return *m_run; }
+    Motion& motion() { return *m_motion; }
+    BreakSound& breakSound() { return *m_breakSound; }
+    frmMain* mainWindow() const { return m_main.get(); }
+    // The built-in instrument of --simulate; null on a real instrument.
+    SimulatedInstrument* simulator() const { return m_simulator.get(); }
+
+private:
+    void connectMainWindow();
+    void openHelp();
+    void showAbout();
+    void showCalculator();
+    // The zero window, modal; also what the main window's zero button opens.
+    void showZeroWindow();
+    void closeSplash();
+
+    ProgramOptions m_options;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<Parameters> m_parameters;
+    std::unique_ptr<Operator> m_op;
+    std::unique_ptr<ParameterTable> m_table;
+    std::unique_ptr<Fiber> m_fiber;
+    std::unique_ptr<OrderlyEnd> m_end;
+    std::unique_ptr<Shutdown> m_shutdown;
+    std::unique_ptr<PortMap> m_ports;
+    std::unique_ptr<ControllerLink> m_link;
+    std::unique_ptr<ControllerDiscovery> m_discovery;
+    std::unique_ptr<LoadCell> m_loadCell;
+    std::unique_ptr<RunState> m_run;
+    std::unique_ptr<Motion> m_motion;
+    std::unique_ptr<ZeroPosition> m_zeroActions;
+    std::unique_ptr<ControllerStartup> m_controllerStartup;
+    std::unique_ptr<BreakSound> m_breakSound;
+    std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<frmSplash> m_splash;
+    std::unique_ptr<frmMain> m_main;
+    std::unique_ptr<frmMoving> m_moving;
+    std::unique_ptr<SimulatedInstrument> m_simulator;
+    AppIdentity m_identity;
+    std::function<qint64()> m_counterFrequency;
+    std::function<void(QWidget*)> m_mainWindowListener;
+    std::function<bool()> m_connectController;
+    int m_versionMajor;
+    int m_versionMinor;
+};

@@ -1,0 +1,49 @@
+#include "app/ProgramOptions.h"
+
+#include "app/StartupTexts.h"
+#include "params/SettingsStore.h"
+
+std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments, QString* error) {
+    ProgramOptions options;
+    options.unattended = qEnvironmentVariableIntValue("STAVELY_UNATTENDED") != 0;
+    const QString settingsEq = QStringLiteral("--settings=");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QStringLiteral("--simulate")) {
+            options.simulate = true;
+        } else if (arg == QStringLiteral("--settings")) {
+            if (i + 1 >= arguments.size()) {
+                *error = QStringLiteral("--settings needs a file name. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.settingsFile = arguments[++i];
+        } else if (arg.startsWith(settingsEq) && arg.size() > settingsEq.size()) {
+            options.settingsFile = arg.mid(settingsEq.size());
+        } else {
+            *error =
+                QStringLiteral("Unknown argument \"") + arg + QStringLiteral("\". ") + StartupTexts::Usage;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+QString ProgramOptions::settingsPath() const {
+    return settingsFile.isEmpty() ? SettingsStore::defaultFilePath(simulate) : settingsFile;
+}
+
+bool ProgramOptions::displayAvailable(const std::function<QString(const char*)>& environment,
+                                      const QStringList& arguments) {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    Q_UNUSED(environment);
+    Q_UNUSED(arguments);
+    return true;
+#else
+    if (arguments.contains(QStringLiteral("-platform")))
+        return true;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (!environment(name).isEmpty())
+            return true;
+    return false;
+#endif
+}

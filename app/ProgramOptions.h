@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// What the command line and the environment ask of this run:
+//   stavely [--settings FILE] [--simulate]
+struct ProgramOptions {
+    QString settingsFile; // empty: the per-user default
+    bool simulate = false;
+    bool unattended = false; // STAVELY_UNATTENDED=1: print messages instead of showing them (tests)
+    QString instanceName;    // empty: the per-user default
+
+    // nullopt with *error set when the arguments are not understood (the program name comes first).
+    static std::optional<ProgramOptions> parse(const QStringList& arguments, QString* error);
+
+    // The settings file this run uses.
+    QString settingsPath() const;
+
+    // False on a desktop system with no display to show windows on (and no platform chosen).
+    static bool displayAvailable(const std::function<QString(const char*)>& environment,
+                                 const QStringList& arguments);
+};

@@ -1,0 +1,25 @@
+#include "app/Shutdown.h"
+
+#include "app/Operator.h"
+#include "app/OrderlyEnd.h"
+#include "app/ProductIdentity.h"
+#include "app/StartupTexts.h"
+#include "params/Parameters.h"
+#include "params/SettingsStore.h"
+
+Shutdown::Shutdown(Operator& op, const Parameters& parameters, SettingsStore& settings, OrderlyEnd& end)
+    : m_op(op), m_parameters(parameters), m_settings(settings), m_end(end) {}
+
+bool Shutdown::run() {
+    if (!m_parameters.DebugMode &&
+        m_op.msgBox(StartupTexts::ExitQuestion, MsgStyle::YesNo | MsgStyle::Question,
+                    StartupTexts::ExitTitle) != MsgResult::Yes)
+        return false;
+    if (m_saveParameters)
+        m_saveParameters();
+    const QString widths = m_gridColumnWidths ? m_gridColumnWidths() : QString();
+    if (!widths.isEmpty())
+        m_settings.saveText(ProductIdentity::AppTitle, QStringLiteral("GridColWidths"), widths);
+    m_settings.sync();
+    m_end.endProcess();
+}
