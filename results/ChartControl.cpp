@@ -83,8 +83,10 @@ void ChartControl::applyScale(QValueAxis* axis, const ChartAxis& settings, bool 
 void ChartControl::refresh() {
     QChart* c = chart();
     c->removeAllSeries();
-    for (QAbstractAxis* axis : c->axes())
-        c->removeAxis(axis);
+    for (QAbstractAxis* axis : c->axes()) {
+        c->removeAxis(axis); // the chart lets go of a removed axis
+        delete axis;
+    }
 
     if (!m_marginsSet)
         c->setMargins(m_data.plotFillsChart ? QMargins(4, 4, 8, 4) : QMargins(20, 20, 20, 20));

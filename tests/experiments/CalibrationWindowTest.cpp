@@ -2,6 +2,7 @@
 #include "experiments/frmLoadCalibrate.h"
 #include "experiments/frmLoadCalibrateMain.h"
 #include "results/ChartControl.h"
+#include "results/frmBigPlot.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/experiments/CalibrationRig.h"
 #include "tests/support/TestRegistry.h"
@@ -133,8 +134,9 @@ private slots:
         QCOMPARE(rig.op.last().title, QStringLiteral("LOAD CELL NOT CALIBRATED"));
     }
 
-    // A click on a row asks before deleting; snapping takes over the mass box once there is a fit.
-    void rowClickDeletesAndSnapTakesOverTheMassBox() {
+    // A click on a row asks before deleting; snapping takes over the mass box once there is a fit; a
+    // double click shows a chart enlarged.
+    void rowClickSnapAndEnlargedChart() {
         CommandRig rig;
         QVERIFY(rig.startSim());
         rig.link.SetLoadSampling(0, 256);
@@ -164,6 +166,17 @@ private slots:
             QTRY_COMPARE(w->txtLoad->text(), QStringLiteral("1049"));
             w->cmdAdd->click();
             QCOMPARE(w->grdCal->item(2, 1)->text(), QStringLiteral("1000 g"));
+
+            bool enlarged = false;
+            whenModal<frmBigPlot>([&](frmBigPlot* big) {
+                QCOMPARE(big->windowTitle(), QStringLiteral("Residue (au)"));
+                QVERIFY(big->MSChart1->data() == w->MSChart2->data());
+                QCOMPARE(big->MSChart1->data().curvePoints(0).size(), 3);
+                big->close();
+                enlarged = true;
+            });
+            QTest::mouseDClick(w->MSChart2->viewport(), Qt::LeftButton);
+            QVERIFY(enlarged);
             w->close();
             checked = true;
         });
