@@ -9,6 +9,7 @@
 #include "app/TimerCheck.h"
 #include "app/WindowUnloader.h"
 #include "app/frmAbout.h"
+#include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
 #include "experiments/Calculator.h"
@@ -28,6 +29,7 @@
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "sim/SimServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -145,6 +147,7 @@ Program::Started Program::start() {
 
     // 18. Show the main window.
     m_main->show();
+    showInstrumentPanel();
 
     // 19. Menu check mark from the parameters. The position, the option buttons and the text boxes
     // join with the main window's controls.
@@ -159,6 +162,16 @@ Program::Started Program::start() {
     // 22. No data file attached: the "OPEN DATA FILE" warning and the data file command join with
     // the datasheet.
     return Started::Running;
+}
+
+void Program::showInstrumentPanel() {
+    if (!m_simulator || !m_simulator->server().isServing())
+        return;
+    // A tool window of the main window: it goes when the main window goes.
+    m_panel = new frmInstrumentPanel(m_simulator->server(), m_main.get());
+    const QRect main = m_main->frameGeometry();
+    m_panel->move(main.right() + 8, main.top());
+    m_panel->show();
 }
 
 void Program::showZeroWindow() {

@@ -24,6 +24,7 @@ class SettingsStore;
 class Shutdown;
 class SimulatedInstrument;
 class SingleInstance;
+class frmInstrumentPanel;
 class frmMain;
 class frmSplash;
 class QWidget;
@@ -68,6 +69,8 @@ public:
     frmMain* mainWindow() const { return m_main.get(); }
     // The built-in instrument of --simulate; null on a real instrument.
     SimulatedInstrument* simulator() const { return m_simulator.get(); }
+    // The panel beside the main window that works the simulated instrument; null on a real one.
+    frmInstrumentPanel* instrumentPanel() const { return m_panel; }
 
 private:
     void connectMainWindow();
@@ -77,6 +80,7 @@ private:
     // The zero window, modal; also what the main window's zero button opens.
     void showZeroWindow();
     void closeSplash();
+    void showInstrumentPanel();
 
     ProgramOptions m_options;
     std::unique_ptr<SettingsStore> m_settings;
@@ -100,6 +104,7 @@ private:
     std::unique_ptr<frmMain> m_main;
     std::unique_ptr<frmMoving> m_moving;
     std::unique_ptr<SimulatedInstrument> m_simulator;
+    frmInstrumentPanel* m_panel = nullptr; // owned by the main window
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
     std::function<void(QWidget*)> m_mainWindowListener;
