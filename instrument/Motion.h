@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class BreakRunHooks;
+class ControllerLink;
+class LoadCell;
+class MovingView;
+class Operator;
+struct Parameters;
+struct RunState;
+
+// The capstan's stepper motor: the program's copy of the position, moves with their poll loop and
+// moving window, homing to the closed limit and the start-up state of the drive.
+class Motion : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qint32 DefaultTravelLimit = 200000;
+    static constexpr double HalvingSpeed = 5000;     // steps/s; faster moves start at half speed
+    static constexpr qint32 DoublingDistance = 1000; // steps from the start before "X"
+    static constexpr float PollSeconds = 0.3f;
+    static constexpr double StopSettleMs = 100;
+    static constexpr qint32 ZeroBackOff = 500; // steps between the closed limit and zero
+    static constexpr int DefaultOutputMask = 6;
+    static constexpr int DefaultInputMask = 120;
+
+    Motion(ControllerLink& link, LoadCell& loadCell, Parameters& params, RunState& run, Operator& op,
+           QObject* parent = nullptr);
+    ~Motion() override;
+
+    // The moving window and the break run's per-poll hooks; either may be absent.
+    void setView(MovingView* view) { m_view = view; }
+    void setBreakRunHooks(BreakRunHooks* hooks) { m_hooks = hooks; }
+
+    qint32 Position() const { return m_position; }
+    // Replaces the program's copy (every "?" and "L" reply comes through here) and shows it.
+    void setPosition(qint32 position);
+    void showPosition() { emit positionChanged(m_position); }
+
+    qint32 TravelLimit() const { return m_travelLimit; }
+    int MoveResult() const { return m_moveResult; }
+    bool KeepMoving() const { return m_keepMoving; }
+    bool ZeroValid() const { return m_zeroValid; }
+    void setZeroValid(bool valid) { m_zeroValid = valid; }
+    bool MotorInitialised() const { return m_motorInitialised; }
+    int OutputMask() const { return m_outputMask; }
+    int InputMask() const { return m_inputMask; }
+    // The drive's output byte at rest: output mask bit 0, bit 1 inverted, bit 3.
+    int BaseOutputByte() const { return BaseOutputByte(m_outputMask); }
+    static int BaseOutputByte(int outputMask);
+    bool moving() const { return m_moving; }
+
+    // Start-up initialisation of the motion state.
+    void InitMotor();
+    // Runs one move to its end with the moving window; returns MoveResult.
+    int MoveTo(qint32 target, double speed, int checkMask, int reportMask, const QString& caption,
+               int rateMode = 0);
+    // Homing: to the closed hard limit, then back to a zero 500 steps from it.
+    void RunToClosedLimit();
+
+    // Stop controls of the moving window; the poll loop acts on them at its next pass.
+    void StopPressed(); // the stop button, or a key on it
+    void KeyStop();     // a character typed anywhere in the window
+    // The debug key: a simulated break, only in debug mode during a break run.
+    bool SimulatedBreakAllowed() const;
+    void SimulatedBreak();
+    void setLockKeyboard(bool locked);
+    bool LockKeyboard() const;
+
+    static float PollPeriod(float recordPeriod);
+    // "Load " + sign or blank + "0.00 N".
+    static QString LoadText(float load);
+    static QString PeakText(float peak);
+    static bool BreakDetected(float breakFactor, float peakLoad, float currentLoad, float minBreakLoad);
+
+signals:
+    void positionChanged(qint32 position);
+
+private:
+    void ControllerMove(qint32 target, double speed, int checkMask);
+    // One pass of the poll loop; false when the status reply was garbled.
+    bool PollOnce(bool& halved, qint32 startPosition);
+
+    ControllerLink& m_link;
+    LoadCell& m_loadCell;
+    Parameters& m_params;
+    RunState& m_run;
+    Operator& m_op;
+    MovingView* m_view = nullptr;
+    BreakRunHooks* m_hooks = nullptr;
+
+    qint32 m_position = 0;
+    qint32 m_travelLimit = DefaultTravelLimit;
+    int m_moveResult = 0;
+    bool m_keepMoving = false;
+    bool m_zeroValid = false;
+    bool m_motorInitialised = false;
+    bool m_moving = false;
+    int m_outputMask = DefaultOutputMask;
+    int m_inputMask = DefaultInputMask;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The moving window as the move poll loop sees it: it only displays; its stop controls call back
+// into Motion.
+class MovingView {
+public:
+    virtual ~MovingView() = default;
+    // Shows the window modally (without blocking) with the move's caption.
+    virtual void beginMove(const QString& caption) = 0;
+    virtual void showMoveLoad(const QString& text) = 0;
+    virtual void showMovePosition(qint32 position) = 0;
+    // Hides the window and clears the load text.
+    virtual void endMove() = 0;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "instrument/MovingView.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class Motion;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+// "MOTOR MOVING": shown modally while a move runs. It displays the move's caption, position and
+// load, and forwards the stop button and keys to Motion, whose poll loop acts on them.
+class frmMoving : public QWidget, public MovingView {
+    Q_OBJECT
+public:
+    explicit frmMoving(Motion& motion, QWidget* parent = nullptr);
+    ~frmMoving() override;
+
+    // The window is centred over this one when it would lie partly off the screen.
+    void setMainWindow(QWidget* window) { m_mainWindow = window; }
+    // The main window's position label, disabled while the motor moves.
+    void setMainPositionLabel(QWidget* label) { m_mainPositionLabel = label; }
+
+    void beginMove(const QString& caption) override;
+    void showMoveLoad(const QString& text) override;
+    void showMovePosition(qint32 position) override;
+    void endMove() override;
+
+    QPushButton* stopButton() const { return cmdStop; }
+    QCheckBox* lockKeyboardBox() const { return chkLockKeyboard; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void lockKeyboardClicked(bool locked);
+    void showInstruction();
+    void centreIfOffScreen();
+    void setMainPositionEnabled(bool enabled);
+
+    Motion& m_motion;
+    QPointer<QWidget> m_mainWindow;
+    QPointer<QWidget> m_mainPositionLabel;
+    bool m_inMove = false;
+
+    QLabel* lblAction;
+    QLabel* lblPosition;
+    QLabel* lblBroken;
+    QPushButton* cmdStop;
+    QCheckBox* chkLockKeyboard;
+    QLabel* Label1;
+};
