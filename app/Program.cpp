@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/MainActions.h"
 #include "app/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
@@ -13,13 +14,25 @@
 #include "experiments/Calculator.h"
 #include "experiments/Fiber.h"
 #include "instrument/ApTimer.h"
+#include "instrument/ControllerDiscovery.h"
+#include "instrument/ControllerLink.h"
+#include "instrument/ControllerStartup.h"
+#include "instrument/LoadCell.h"
+#include "instrument/Motion.h"
+#include "instrument/PortMap.h"
+#include "instrument/RunState.h"
+#include "instrument/ZeroPosition.h"
+#include "instrument/frmMoving.h"
+#include "instrument/zero.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "sim/SimServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QIcon>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +46,16 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
       m_shutdown(std::make_unique<Shutdown>(*m_op, *m_parameters, *m_settings, *m_end)),
       m_instance(std::make_unique<SingleInstance>(
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
+      m_link(std::make_unique<ControllerLink>(*m_op, *m_end, *m_parameters)),
+      m_ports(std::make_unique<PortMap>(m_settings.get())),
+      m_discovery(std::make_unique<ControllerDiscovery>(*m_op, *m_end, *m_link, *m_parameters, *m_settings,
+                                                        *m_ports)),
+      m_loadCell(std::make_unique<LoadCell>(*m_parameters, *m_settings)), m_run(std::make_unique<RunState>()),
+      m_motion(std::make_unique<Motion>(*m_link, *m_loadCell, *m_parameters, *m_run, *m_op)),
+      m_controllerStartup(
+          std::make_unique<ControllerStartup>(*m_link, *m_loadCell, *m_motion, *m_parameters, *m_op, *m_end)),
+      m_zeroActions(std::make_unique<ZeroPosition>(*m_motion, *m_link, *m_op, *m_end)),
+      m_actions(std::make_unique<MainActions>(*m_parameters, *m_op, *m_link, *m_loadCell, *m_motion)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
       m_versionMinor(ProductIdentity::VersionMinor) {
     m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
@@ -44,8 +67,19 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
-    // Closing the System Controller's port and the datasheet's column widths join here with the
-    // link and the datasheet.
+    m_end->setClosePort([this] { m_link->closePort(); });
+    // The datasheet's column widths join here with the datasheet.
+
+    // Every "l" sets the divisor of the load fields; a load reading is one "L" exchange.
+    m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
+    m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
+    m_table->setCalibrationTextProvider(
+        [this](int channel) { return RecordToText(m_loadCell->record(channel)); });
+    m_link->setSerialErrorHandler([this](int error) { m_actions->SerialPortError(error); });
+
+    MainActions::Hooks& hooks = m_actions->hooks();
+    hooks.ZeroWindow = [this] { showZeroWindow(); };
+    hooks.Calculator = [this] { showCalculator(); };
 }
 
 Program::~Program() = default;
@@ -85,7 +119,12 @@ Program::Started Program::start() {
     }
 
     // 6. Load the main window (its load handler shows it), hide it until start-up is done.
-    m_main = std::make_unique<frmMain>();
+    m_main = std::make_unique<frmMain>(
+        MainServices{*m_parameters, *m_table, *m_actions, *m_link, *m_loadCell, *m_motion, *m_run});
+    m_moving = std::make_unique<frmMoving>(*m_motion);
+    m_moving->setMainWindow(m_main.get());
+    m_moving->setMainPositionLabel(m_main->positionLabel());
+    m_motion->setView(m_moving.get());
     if (m_mainWindowListener)
         m_mainWindowListener(m_main.get());
     connectMainWindow();
@@ -99,19 +138,23 @@ Program::Started Program::start() {
     if (!timerFault.isEmpty())
         m_end->EndProgram(timerFault, StartupTexts::ProgramEndingTitle);
 
-    // 10. Find the System Controller, set its load sampling, load the calibrations: joins with the link.
-    // 11. The motor drive's output-line state: joins with motion.
-    // 12.-13. Motor settings, the position kept by the System Controller and the question about it.
-    // 14.-15. The zero window unless the position is known; a silent end without a valid zero.
-    // 16. Loader output lines off.
+    // 10. Find the System Controller.
+    if (m_options.simulate)
+        startSimulator();
+    const bool found = m_connectController ? m_connectController() : m_discovery->ConnectController();
+    // 10.-16. Load sampling and calibrations, the drive's state, the position kept by the System
+    // Controller or the zero window (a silent end without a valid zero), the loader's lines off.
+    m_controllerStartup->Run(found, [this] { showZeroWindow(); });
+
     // 17. The datasheet and the data file named in the parameters: joins with the datasheet.
 
     // 18. Show the main window.
     m_main->show();
 
-    // 19. Menu check mark from the parameters. The position, the option buttons and the text boxes
-    // join with the main window's controls.
+    // 19. The position, the Noisy check mark, both option groups and the text boxes.
+    m_motion->showPosition();
     m_main->setNoisyChecked(m_parameters->Noisy);
+    m_main->StuffTextBoxes();
 
     // 20. Ahead of ordinary processes, as far as the system allows.
     ProcessPriority::raise();
@@ -135,11 +178,8 @@ void Program::closeSplash() {
 void Program::connectMainWindow() {
     frmMain* main = m_main.get();
     main->setUnloadHandler([this] { return m_shutdown->run(); });
-    QObject::connect(main, &frmMain::noisyToggled, main,
-                     [this](bool checked) { m_parameters->Noisy = checked; });
     QObject::connect(main, &frmMain::helpRequested, main, [this] { openHelp(); });
     QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
-    QObject::connect(main, &frmMain::calculatorRequested, main, [this] { showCalculator(); });
 }
 
 void Program::openHelp() {
@@ -156,4 +196,24 @@ void Program::showAbout() {
 void Program::showCalculator() {
     Calculator calculator(*m_parameters, *m_fiber, *m_table, *m_op, m_main.get());
     calculator.exec();
+}
+
+void Program::showZeroWindow() {
+    zero window(*m_zeroActions, m_main.get());
+    window.exec();
+}
+
+void Program::startSimulator() {
+    // The simulated instrument answers on the port the parameters name (COM1 when none is named yet),
+    // so discovery finds it the way it finds a real one.
+    m_simDir = std::make_unique<QTemporaryDir>();
+    m_sim = std::make_unique<SimServer>();
+    const QString link = m_simDir->filePath(QStringLiteral("COM"));
+    if (!m_simDir->isValid() || !m_sim->startInThread(link))
+        return; // discovery then reports the instrument missing, as for a real one
+    int n = m_parameters->COMnum;
+    if (n < PortMap::FirstPort || n > PortMap::LastPort)
+        n = PortMap::FirstPort;
+    qputenv(qPrintable(PortMap::environmentName(n)), QFile::encodeName(link));
+    m_parameters->COMnum = qint16(n);
 }

@@ -8,8 +8,19 @@
 #include <functional>
 #include <memory>
 
+class ControllerDiscovery;
+class ControllerLink;
+class ControllerStartup;
 class Fiber;
+class LoadCell;
+class MainActions;
+class Motion;
 class Operator;
+class PortMap;
+class QTemporaryDir;
+class SimServer;
+class ZeroPosition;
+class frmMoving;
 class ParameterTable;
 class SettingsStore;
 class Shutdown;
@@ -18,6 +29,7 @@ class frmMain;
 class frmSplash;
 class QWidget;
 struct Parameters;
+struct RunState;
 
 // Owns every service for the program's life and runs the start-up sequence (module MainModule).
 class Program {
@@ -34,6 +46,8 @@ public:
 
     // Test seams: the performance counter's frequency, the end of the process, the built version.
     void setCounterFrequency(std::function<qint64()> frequency) { m_counterFrequency = std::move(frequency); }
+    // Finding the System Controller (start-up step 10); returns whether it was found.
+    void setConnectController(std::function<bool()> connect) { m_connectController = std::move(connect); }
     void setEndHook(OrderlyEnd::EndHook hook);
     void setVersion(int major, int minor);
     // Told about the main window as soon as it exists (dialogs centre on it).
@@ -47,13 +61,24 @@ public:
     Operator& op() { return *m_op; }
     OrderlyEnd& programEnd() { return *m_end; }
     Fiber& fiber() { return *m_fiber; }
+    ParameterTable& table() { return *m_table; }
+    ControllerLink& link() { return *m_link; }
+    LoadCell& loadCell() { return *m_loadCell; }
+    Motion& motion() { return *m_motion; }
+    RunState& runState() { return *m_run; }
+    MainActions& actions() { return *m_actions; }
     frmMain* mainWindow() const { return m_main.get(); }
+    frmMoving* movingWindow() const { return m_moving.get(); }
+    // The simulated System Controller of a --simulate run; null otherwise.
+    SimServer* simulator() const { return m_sim.get(); }
 
 private:
     void connectMainWindow();
     void openHelp();
     void showAbout();
     void showCalculator();
+    void showZeroWindow();
+    void startSimulator();
     void closeSplash();
 
     ProgramOptions m_options;
@@ -65,10 +90,23 @@ private:
     std::unique_ptr<OrderlyEnd> m_end;
     std::unique_ptr<Shutdown> m_shutdown;
     std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<ControllerLink> m_link;
+    std::unique_ptr<PortMap> m_ports;
+    std::unique_ptr<ControllerDiscovery> m_discovery;
+    std::unique_ptr<LoadCell> m_loadCell;
+    std::unique_ptr<RunState> m_run;
+    std::unique_ptr<Motion> m_motion;
+    std::unique_ptr<ControllerStartup> m_controllerStartup;
+    std::unique_ptr<ZeroPosition> m_zeroActions;
+    std::unique_ptr<MainActions> m_actions;
+    std::unique_ptr<QTemporaryDir> m_simDir;
+    std::unique_ptr<SimServer> m_sim;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;
+    std::unique_ptr<frmMoving> m_moving;
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
+    std::function<bool()> m_connectController;
     std::function<void(QWidget*)> m_mainWindowListener;
     int m_versionMajor;
     int m_versionMinor;

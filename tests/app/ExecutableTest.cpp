@@ -36,7 +36,8 @@ private:
     QProcess* launch(const QProcessEnvironment& env) {
         auto* process = new QProcess(this);
         process->setProcessEnvironment(env);
-        process->start(programPath(), {});
+        process->start(programPath(),
+                       {QStringLiteral("--simulate")}); // no dependence on this machine's ports
         m_started << process;
         return process;
     }

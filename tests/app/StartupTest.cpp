@@ -26,6 +26,7 @@ struct Run {
         options.instanceName = instanceName;
         program = std::make_unique<Program>(options, std::move(scripted));
         program->setEndHook([](const ProgramEnded& how) { throw how; });
+        program->setConnectController([] { return false; }); // no instrument on this machine
     }
 
     static QString uniqueName() {
