@@ -4,6 +4,7 @@
 #include "app/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
+#include "app/SimulatedInstrument.h"
 #include "app/SingleInstance.h"
 #include "app/StartupTexts.h"
 #include "app/TimerCheck.h"
@@ -14,6 +15,7 @@
 #include "experiments/Calculator.h"
 #include "experiments/Fiber.h"
 #include "instrument/ApTimer.h"
+#include "instrument/BreakSound.h"
 #include "instrument/ControllerDiscovery.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/ControllerStartup.h"
@@ -27,12 +29,10 @@
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
-#include "sim/SimServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QIcon>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -44,18 +44,19 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
       m_fiber(std::make_unique<Fiber>(*m_parameters, *m_op)),
       m_end(std::make_unique<OrderlyEnd>(*m_op, *m_parameters)),
       m_shutdown(std::make_unique<Shutdown>(*m_op, *m_parameters, *m_settings, *m_end)),
-      m_instance(std::make_unique<SingleInstance>(
-          options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
-      m_link(std::make_unique<ControllerLink>(*m_op, *m_end, *m_parameters)),
       m_ports(std::make_unique<PortMap>(m_settings.get())),
+      m_link(std::make_unique<ControllerLink>(*m_op, *m_end, *m_parameters)),
       m_discovery(std::make_unique<ControllerDiscovery>(*m_op, *m_end, *m_link, *m_parameters, *m_settings,
                                                         *m_ports)),
       m_loadCell(std::make_unique<LoadCell>(*m_parameters, *m_settings)), m_run(std::make_unique<RunState>()),
       m_motion(std::make_unique<Motion>(*m_link, *m_loadCell, *m_parameters, *m_run, *m_op)),
+      m_zeroActions(std::make_unique<ZeroPosition>(*m_motion, *m_link, *m_op, *m_end)),
       m_controllerStartup(
           std::make_unique<ControllerStartup>(*m_link, *m_loadCell, *m_motion, *m_parameters, *m_op, *m_end)),
-      m_zeroActions(std::make_unique<ZeroPosition>(*m_motion, *m_link, *m_op, *m_end)),
+      m_breakSound(std::make_unique<BreakSound>(*m_parameters, *m_op)),
       m_actions(std::make_unique<MainActions>(*m_parameters, *m_op, *m_link, *m_loadCell, *m_motion)),
+      m_instance(std::make_unique<SingleInstance>(
+          options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
       m_versionMinor(ProductIdentity::VersionMinor) {
     m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
@@ -70,9 +71,10 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     m_end->setClosePort([this] { m_link->closePort(); });
     // The datasheet's column widths join here with the datasheet.
 
-    // Every "l" sets the divisor of the load fields; a load reading is one "L" exchange.
     m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
     m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
+    m_connectController = [this] { return m_discovery->ConnectController(); };
+    // Saving the parameters writes the calibrations back as they are now.
     m_table->setCalibrationTextProvider(
         [this](int channel) { return RecordToText(m_loadCell->record(channel)); });
     m_link->setSerialErrorHandler([this](int error) { m_actions->SerialPortError(error); });
@@ -102,6 +104,14 @@ Program::Started Program::start() {
     // 2. Fiber mechanics constants for the product.
     m_fiber->Initialise();
 
+    // The simulated instrument must be on its port before the port number is read.
+    if (m_options.simulate) {
+        m_simulator = std::make_unique<SimulatedInstrument>();
+        QString error;
+        if (!m_simulator->start(*m_settings, &error))
+            m_op->msgBox(StartupTexts::SimulatorNotStarted + error, MsgStyle::OkOnly | MsgStyle::Exclamation);
+    }
+
     // 3. Every parameter from the settings store.
     m_table->LoadParameters();
 
@@ -121,10 +131,6 @@ Program::Started Program::start() {
     // 6. Load the main window (its load handler shows it), hide it until start-up is done.
     m_main = std::make_unique<frmMain>(
         MainServices{*m_parameters, *m_table, *m_actions, *m_link, *m_loadCell, *m_motion, *m_run});
-    m_moving = std::make_unique<frmMoving>(*m_motion);
-    m_moving->setMainWindow(m_main.get());
-    m_moving->setMainPositionLabel(m_main->positionLabel());
-    m_motion->setView(m_moving.get());
     if (m_mainWindowListener)
         m_mainWindowListener(m_main.get());
     connectMainWindow();
@@ -138,14 +144,19 @@ Program::Started Program::start() {
     if (!timerFault.isEmpty())
         m_end->EndProgram(timerFault, StartupTexts::ProgramEndingTitle);
 
-    // 10. Find the System Controller.
-    if (m_options.simulate)
-        startSimulator();
-    const bool found = m_connectController ? m_connectController() : m_discovery->ConnectController();
-    // 10.-16. Load sampling and calibrations, the drive's state, the position kept by the System
-    // Controller or the zero window (a silent end without a valid zero), the loader's lines off.
+    // 10.-16. Find the System Controller; its load sampling and the calibrations; the motor drive's
+    // state; the position it kept, or the zero window; a silent end without a valid zero; the
+    // loader's lines off.
+    m_moving = std::make_unique<frmMoving>(*m_motion);
+    m_moving->setMainWindow(m_main.get());
+    m_moving->setMainPositionLabel(m_main->positionLabel());
+    m_motion->setView(m_moving.get());
+    const bool found = m_connectController();
     m_controllerStartup->Run(found, [this] { showZeroWindow(); });
-
+    // Without the instrument the calibrations are still read, so that closing the program writes
+    // them back unchanged instead of as uncalibrated.
+    if (!found)
+        m_loadCell->LoadCalibrations();
     // 17. The datasheet and the data file named in the parameters: joins with the datasheet.
 
     // 18. Show the main window.
@@ -165,6 +176,11 @@ Program::Started Program::start() {
     // 22. No data file attached: the "OPEN DATA FILE" warning and the data file command join with
     // the datasheet.
     return Started::Running;
+}
+
+void Program::showZeroWindow() {
+    zero window(*m_zeroActions, m_main.get());
+    window.exec();
 }
 
 void Program::closeSplash() {
@@ -196,24 +212,4 @@ void Program::showAbout() {
 void Program::showCalculator() {
     Calculator calculator(*m_parameters, *m_fiber, *m_table, *m_op, m_main.get());
     calculator.exec();
-}
-
-void Program::showZeroWindow() {
-    zero window(*m_zeroActions, m_main.get());
-    window.exec();
-}
-
-void Program::startSimulator() {
-    // The simulated instrument answers on the port the parameters name (COM1 when none is named yet),
-    // so discovery finds it the way it finds a real one.
-    m_simDir = std::make_unique<QTemporaryDir>();
-    m_sim = std::make_unique<SimServer>();
-    const QString link = m_simDir->filePath(QStringLiteral("COM"));
-    if (!m_simDir->isValid() || !m_sim->startInThread(link))
-        return; // discovery then reports the instrument missing, as for a real one
-    int n = m_parameters->COMnum;
-    if (n < PortMap::FirstPort || n > PortMap::LastPort)
-        n = PortMap::FirstPort;
-    qputenv(qPrintable(PortMap::environmentName(n)), QFile::encodeName(link));
-    m_parameters->COMnum = qint16(n);
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class BreakSound;
 class ControllerDiscovery;
 class ControllerLink;
 class ControllerStartup;
@@ -17,13 +18,12 @@ class MainActions;
 class Motion;
 class Operator;
 class PortMap;
-class QTemporaryDir;
-class SimServer;
 class ZeroPosition;
 class frmMoving;
 class ParameterTable;
 class SettingsStore;
 class Shutdown;
+class SimulatedInstrument;
 class SingleInstance;
 class frmMain;
 class frmSplash;
@@ -46,10 +46,10 @@ public:
 
     // Test seams: the performance counter's frequency, the end of the process, the built version.
     void setCounterFrequency(std::function<qint64()> frequency) { m_counterFrequency = std::move(frequency); }
-    // Finding the System Controller (start-up step 10); returns whether it was found.
-    void setConnectController(std::function<bool()> connect) { m_connectController = std::move(connect); }
     void setEndHook(OrderlyEnd::EndHook hook);
     void setVersion(int major, int minor);
+    // Finding the System Controller (discovery unless replaced); returns whether it was found.
+    void setConnectController(std::function<bool()> connect) { m_connectController = std::move(connect); }
     // Told about the main window as soon as it exists (dialogs centre on it).
     void setMainWindowListener(std::function<void(QWidget*)> listener) {
         m_mainWindowListener = std::move(listener);
@@ -61,24 +61,26 @@ public:
     Operator& op() { return *m_op; }
     OrderlyEnd& programEnd() { return *m_end; }
     Fiber& fiber() { return *m_fiber; }
-    ParameterTable& table() { return *m_table; }
     ControllerLink& link() { return *m_link; }
     LoadCell& loadCell() { return *m_loadCell; }
-    Motion& motion() { return *m_motion; }
     RunState& runState() { return *m_run; }
+    Motion& motion() { return *m_motion; }
+    BreakSound& breakSound() { return *m_breakSound; }
+    ParameterTable& table() { return *m_table; }
+    // What the main window's buttons and menu entries do; later windows fill its hooks.
     MainActions& actions() { return *m_actions; }
     frmMain* mainWindow() const { return m_main.get(); }
     frmMoving* movingWindow() const { return m_moving.get(); }
-    // The simulated System Controller of a --simulate run; null otherwise.
-    SimServer* simulator() const { return m_sim.get(); }
+    // The built-in instrument of --simulate; null on a real instrument.
+    SimulatedInstrument* simulator() const { return m_simulator.get(); }
 
 private:
     void connectMainWindow();
     void openHelp();
     void showAbout();
     void showCalculator();
+    // The zero window, modal; also what the main window's zero button opens.
     void showZeroWindow();
-    void startSimulator();
     void closeSplash();
 
     ProgramOptions m_options;
@@ -89,25 +91,25 @@ private:
     std::unique_ptr<Fiber> m_fiber;
     std::unique_ptr<OrderlyEnd> m_end;
     std::unique_ptr<Shutdown> m_shutdown;
-    std::unique_ptr<SingleInstance> m_instance;
-    std::unique_ptr<ControllerLink> m_link;
     std::unique_ptr<PortMap> m_ports;
+    std::unique_ptr<ControllerLink> m_link;
     std::unique_ptr<ControllerDiscovery> m_discovery;
     std::unique_ptr<LoadCell> m_loadCell;
     std::unique_ptr<RunState> m_run;
     std::unique_ptr<Motion> m_motion;
-    std::unique_ptr<ControllerStartup> m_controllerStartup;
     std::unique_ptr<ZeroPosition> m_zeroActions;
+    std::unique_ptr<ControllerStartup> m_controllerStartup;
+    std::unique_ptr<BreakSound> m_breakSound;
     std::unique_ptr<MainActions> m_actions;
-    std::unique_ptr<QTemporaryDir> m_simDir;
-    std::unique_ptr<SimServer> m_sim;
+    std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;
     std::unique_ptr<frmMoving> m_moving;
+    std::unique_ptr<SimulatedInstrument> m_simulator;
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
-    std::function<bool()> m_connectController;
     std::function<void(QWidget*)> m_mainWindowListener;
+    std::function<bool()> m_connectController;
     int m_versionMajor;
     int m_versionMinor;
 };

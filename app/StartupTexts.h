@@ -25,6 +25,7 @@ inline const QString ExitTitle = QStringLiteral("EXIT PROGRAM");
 
 inline const QString SysInfoUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
 inline const QString HelpNotOpened = QStringLiteral("The help file could not be opened:\r\n");
+inline const QString SimulatorNotStarted = QStringLiteral("The simulated instrument could not be started:\r\n");
 
 inline const QString SplashLine = QStringLiteral("Strength testing of optical fibers");
 

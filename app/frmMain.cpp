@@ -668,6 +668,12 @@ void frmMain::changeEvent(QEvent* event) {
 void frmMain::showEvent(QShowEvent* event) {
     m_returnFromPlainBox = false;
     QMainWindow::showEvent(event);
+    // A window that is still the active one when it reappears gets no activation change of its own.
+    if (isActiveWindow())
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && isActiveWindow())
+                Activate();
+        });
 }
 
 void frmMain::setGrid(QWidget* grid) {

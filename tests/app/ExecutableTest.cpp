@@ -36,8 +36,8 @@ private:
     QProcess* launch(const QProcessEnvironment& env) {
         auto* process = new QProcess(this);
         process->setProcessEnvironment(env);
-        process->start(programPath(),
-                       {QStringLiteral("--simulate")}); // no dependence on this machine's ports
+        // On the built-in instrument, so that what start-up finds does not depend on this machine's ports.
+        process->start(programPath(), {QStringLiteral("--simulate")});
         m_started << process;
         return process;
     }

@@ -1,0 +1,50 @@
+#include "app/SimulatedInstrument.h"
+
+#include "app/ProductIdentity.h"
+#include "instrument/PortMap.h"
+#include "params/SettingsStore.h"
+#include "sim/SimServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+SimulatedInstrument::SimulatedInstrument() = default;
+
+SimulatedInstrument::~SimulatedInstrument() {
+    stop();
+}
+
+bool SimulatedInstrument::start(SettingsStore& store, QString* error) {
+    bool ok = false;
+    const int stored =
+        store.getText(ProductIdentity::AppTitle, QStringLiteral("COMnum"), QStringLiteral("0")).toInt(&ok);
+    m_com = ok && stored >= PortMap::FirstPort && stored <= PortMap::LastPort ? stored : 1;
+    store.saveText(ProductIdentity::AppTitle, QStringLiteral("COMnum"), QString::number(m_com));
+    store.sync();
+
+    m_folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/stavely-sim-XXXXXX"));
+    if (!m_folder->isValid()) {
+        if (error)
+            *error = QStringLiteral("cannot create a folder for the simulated port");
+        return false;
+    }
+    m_linkPath = m_folder->filePath(QStringLiteral("COM") + QString::number(m_com));
+
+    SimConfig config;
+    // Every specimen breaks at its own strength, as real fibers do.
+    config.seed = QRandomGenerator::global()->generate();
+    m_server = std::make_unique<SimServer>(config);
+    if (!m_server->startInThread(m_linkPath)) {
+        if (error)
+            *error = m_server->errorString();
+        return false;
+    }
+    qputenv(qPrintable(PortMap::environmentName(m_com)), QFile::encodeName(m_linkPath));
+    return true;
+}
+
+void SimulatedInstrument::stop() {
+    if (m_server)
+        m_server->stop();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+class SettingsStore;
+class SimServer;
+
+// The built-in instrument of `stavely --simulate`: the simulated System Controller serves a
+// pseudo-terminal in its own thread, and the COM port the program looks for first is pointed at it,
+// so discovery finds it without a dialog.
+class SimulatedInstrument {
+public:
+    SimulatedInstrument();
+    ~SimulatedInstrument();
+    SimulatedInstrument(const SimulatedInstrument&) = delete;
+    SimulatedInstrument& operator=(const SimulatedInstrument&) = delete;
+
+    // Starts the simulator on the stored COM number (1 when none is stored, which is then stored).
+    bool start(SettingsStore& store, QString* error);
+    void stop();
+
+    int comNumber() const { return m_com; }
+    QString linkPath() const { return m_linkPath; }
+    SimServer& server() { return *m_server; }
+
+private:
+    std::unique_ptr<SimServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString m_linkPath;
+    int m_com = 1;
+};

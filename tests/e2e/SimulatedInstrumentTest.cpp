@@ -1,0 +1,72 @@
+#include "app/SimulatedInstrument.h"
+#include "app/ProgramEnd.h"
+#include "instrument/ControllerDiscovery.h"
+#include "instrument/ControllerLink.h"
+#include "instrument/PortMap.h"
+#include "params/Parameters.h"
+#include "params/SettingsStore.h"
+#include "sim/SimServer.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TestRegistry.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+class ThrowingEnd : public ProgramEnd {
+public:
+    [[noreturn]] void EndProgram(const QString& message, const QString& title) override {
+        throw ProgramEnded{message, title};
+    }
+};
+} // namespace
+
+// The built-in instrument must be found by discovery at once, and must keep to its own port.
+class SimulatedInstrumentTest : public QObject {
+    Q_OBJECT
+private slots:
+    void freshSettingsConnectWithoutAnyDialog() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("Corvane-simulator.ini")));
+        SimulatedInstrument sim;
+        QString error;
+        QVERIFY2(sim.start(store, &error), qPrintable(error));
+        QCOMPARE(sim.comNumber(), 1);
+        QCOMPARE(store.getText(QStringLiteral("STAVELY"), QStringLiteral("COMnum"), {}), QStringLiteral("1"));
+        QVERIFY(QFileInfo(sim.linkPath()).isSymLink());
+
+        ScriptedOperator op; // any prompt fails the test
+        ThrowingEnd end;
+        Parameters params;
+        params.COMnum = 1;
+        ControllerLink link(op, end, params);
+        PortMap ports(&store);
+        ControllerDiscovery discovery(op, end, link, params, store, ports);
+        discovery.ConnectController();
+        QVERIFY(link.ControllerFound());
+        QVERIFY(op.prompts.isEmpty());
+        QCOMPARE(link.FirmwareVersion(), QStringLiteral("1.05"));
+        const ControllerStatus status = link.GetStatus();
+        QVERIFY(status.valid);
+        link.closePort();
+        sim.stop();
+        QVERIFY(!QFileInfo::exists(sim.linkPath()));
+        qunsetenv(qPrintable(PortMap::environmentName(1)));
+    }
+
+    void storedPortNumberIsKept() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("Corvane-simulator.ini")));
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("COMnum"), QStringLiteral("4"));
+        SimulatedInstrument sim;
+        QVERIFY(sim.start(store, nullptr));
+        QCOMPARE(sim.comNumber(), 4);
+        QCOMPARE(PortMap(&store).devicePath(4), sim.linkPath());
+        sim.stop();
+        qunsetenv(qPrintable(PortMap::environmentName(4)));
+    }
+};
+
+STAVELY_TEST(SimulatedInstrumentTest)
+#include "SimulatedInstrumentTest.moc"
