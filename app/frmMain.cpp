@@ -41,6 +41,9 @@ using namespace MainWindowLogic;
 
 namespace {
 constexpr int kDebugWidthTwips = 21120;
+// Room for the controls and, below them, the datasheet.
+constexpr int kWidthTwips = 13200;
+constexpr int kHeightTwips = 10800;
 constexpr int kGridLeftTwips = 60;
 
 QLabel* label(const QString& text, QWidget* parent, const char* name = nullptr) {
@@ -408,6 +411,7 @@ void frmMain::load(const QString& caption, bool debugMode) {
     statusBar()->setVisible(true);
     statusBar()->setEnabled(true);
     setWindowTitle(caption);
+    resize(twipsToPixels(kWidthTwips), twipsToPixels(kHeightTwips));
     show();
     cmdLoad->setFocus();
     cmdTest->setVisible(debugMode);
@@ -418,6 +422,7 @@ void frmMain::load(const QString& caption, bool debugMode) {
         txtServoInfo->setVisible(true);
         txtServoInfo->clear();
     }
+    refreshPreloadSpeed();
     StuffTextBoxes();
 }
 
@@ -580,11 +585,15 @@ void frmMain::setNoisyChecked(bool checked) {
 }
 
 void frmMain::setStatusPanel(int panel, const QString& text) {
-    (panel == 1 ? m_panel1 : m_panel2)->setText(text);
+    m_panelText[panel == 1 ? 0 : 1] = text;
+    // The bar's character 127 has no glyph in many fonts; it is drawn as a solid block.
+    QString shown = text;
+    shown.replace(QChar(MainTexts::BarPositive), QChar(0x2588));
+    (panel == 1 ? m_panel1 : m_panel2)->setText(shown);
 }
 
 QString frmMain::statusPanel(int panel) const {
-    return (panel == 1 ? m_panel1 : m_panel2)->text();
+    return m_panelText[panel == 1 ? 0 : 1];
 }
 
 void frmMain::ShowLiveLoad(bool clear) {

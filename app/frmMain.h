@@ -56,7 +56,7 @@ public:
 
     void setNoisyChecked(bool checked);
     void setStatusPanel(int panel, const QString& text); // panel 1 or 2
-    QString statusPanel(int panel) const;
+    QString statusPanel(int panel) const;                // the text as set
 
     // Fills every parameter box from the parameters and selects the two option groups.
     void StuffTextBoxes();
@@ -147,6 +147,7 @@ private:
     QAction* mnuOptionsNoisy = nullptr;
     QLabel* m_panel1 = nullptr;
     QLabel* m_panel2 = nullptr;
+    std::array<QString, 2> m_panelText; // as the program wrote them
     QTimer tmrMain;
 
     // Position
