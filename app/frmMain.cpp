@@ -44,7 +44,6 @@ constexpr int kDebugWidthTwips = 21120;
 // Room for the controls and, below them, the datasheet.
 constexpr int kWidthTwips = 13200;
 constexpr int kHeightTwips = 10800;
-constexpr int kGridLeftTwips = 60;
 
 QLabel* label(const QString& text, QWidget* parent, const char* name = nullptr) {
     auto* l = new QLabel(text, parent);
@@ -697,15 +696,15 @@ void frmMain::setGrid(QWidget* grid) {
 void frmMain::applyGridRule() {
     if (!m_grid)
         return;
+    // The window's size includes its frame and title, the grid's top is below the menu bar.
     const int gridTop = m_dataArea->geometry().bottom() + 1;
     const QRect frame = frameGeometry();
     const double statusHeight = statusBar()->isVisible() ? pixelsToTwips(statusBar()->height()) : 0;
     const GridSize size = GridResize(pixelsToTwips(frame.width()), pixelsToTwips(frame.height()),
                                      pixelsToTwips(gridTop), statusHeight);
-    m_grid->move(twipsToPixels(kGridLeftTwips), gridTop);
     const int width = size.width ? twipsToPixels(*size.width) : m_grid->width();
     const int height = size.height ? twipsToPixels(*size.height) : m_grid->height();
-    m_grid->resize(width, height);
+    m_grid->setGeometry(qMax(0, (centralWidget()->width() - width) / 2), gridTop, width, height);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {

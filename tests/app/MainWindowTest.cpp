@@ -1,5 +1,6 @@
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
+#include "app/Twips.h"
 #include "app/UpDown.h"
 #include "tests/app/MainRig.h"
 #include "tests/support/TestRegistry.h"
@@ -437,6 +438,24 @@ private slots:
         allow = true;
         QVERIFY(rig.window.close());
         QVERIFY(!rig.window.isVisible());
+    }
+
+    void gridFollowsTheWindowSize() {
+        MainRig rig;
+        rig.window.load(Caption, false);
+        QWidget grid;
+        rig.window.setGrid(&grid);
+        QCOMPARE(grid.parentWidget(), rig.window.centralWidget());
+        rig.window.resize(1000, 800);
+        // The window's size counts its frame, as the rule always has.
+        const int margin = twipsToPixels(120) - (rig.window.frameGeometry().width() - rig.window.width());
+        QCOMPARE(grid.width(), 1000 - margin);
+        const int height = grid.height();
+        QVERIFY(height > 0);
+        rig.window.resize(1100, 900);
+        QCOMPARE(grid.width(), 1100 - margin);
+        QCOMPARE(grid.height(), height + 100);
+        rig.window.setGrid(nullptr); // the grid is a local of this test
     }
 
     // ---- Decisions without a window ----

@@ -1,3 +1,4 @@
+#include "app/MainActions.h"
 #include "app/Program.h"
 #include "app/frmMain.h"
 #include "instrument/ControllerLink.h"
@@ -7,6 +8,7 @@
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
 #include "sim/SimServer.h"
+#include "tests/e2e/MotionRig.h"
 #include "tests/sim/SimTestSupport.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
@@ -155,6 +157,25 @@ private slots:
             QVERIFY2(!c.startsWith('M'), c.constData());
         QCOMPARE(run.program->motion().Position(), 3000);
         QVERIFY(run.op->unexpected.isEmpty());
+    }
+
+    // The debug test button: twelve moves between 1000 and 0 at exactly 5000 steps/s, never halved.
+    void testButtonMovesTwelveTimesAtFullSpeed() {
+        MotionRig rig;
+        QVERIFY(rig.start());
+        MainActions actions(rig.params, rig.op, rig.link, rig.loadCell, rig.motion);
+        rig.sim.clearCommandLog();
+        actions.Test();
+        QList<QByteArray> moves;
+        for (const QByteArray& c : rig.commands())
+            if (c.startsWith('M') || c == "X")
+                moves << c;
+        QList<QByteArray> expected;
+        for (int i = 0; i < 6; ++i)
+            expected << SimTest::moveCommand(1000, 5000) << SimTest::moveCommand(0, 5000);
+        QCOMPARE(moves, expected);
+        QCOMPARE(rig.motion.Position(), 0);
+        QVERIFY(rig.op.prompts.isEmpty());
     }
 };
 
