@@ -15,9 +15,9 @@
 
 // The main window with its services, on a settings file in a temporary folder and with no System
 // Controller unless a test says it was found.
-struct MainRig {
+template <class Op = StrictOperator> struct MainRigWith {
     QTemporaryDir dir;
-    StrictOperator op;
+    Op op;
     ThrowingEnd end;
     Parameters params;
     SettingsStore store{dir.filePath(QStringLiteral("settings.ini"))};
@@ -42,3 +42,4 @@ struct MainRig {
 
     template <class W> W* find(const char* name) const { return window.findChild<W*>(QLatin1String(name)); }
 };
+using MainRig = MainRigWith<>;

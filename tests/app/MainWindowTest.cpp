@@ -2,13 +2,16 @@
 #include "app/MainWindowLogic.h"
 #include "app/Twips.h"
 #include "app/UpDown.h"
+#include "app/WidgetOperator.h"
 #include "tests/app/MainRig.h"
+#include "tests/app/ModalDriver.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -238,6 +241,36 @@ private slots:
         rig.window.hide();
         rig.window.Activate();
         QCOMPARE(rig.op.prompts.size(), 1);
+    }
+
+    // Closing the notice makes the window active again; that must not bring the notice back, or an
+    // operator without a calibration would never get past it.
+    void noticeIsNotRepeatedWhenItsBoxCloses() {
+        MainRigWith<WidgetOperator> rig;
+        rig.op.setMainWindow(&rig.window);
+        rig.link.setControllerFound(true);
+        int calibrations = 0;
+        rig.actions.hooks().Calibrate = [&] { ++calibrations; };
+        int notices = 0;
+        std::function<void()> answer = [&] {
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                if (box->windowTitle() == QStringLiteral("THE LOAD CELL IS NOT CALIBRATED"))
+                    ++notices;
+                box->button(QMessageBox::Ok)->click();
+                answer(); // any further box is answered too, and counted
+            });
+        };
+        answer();
+        rig.window.load(Caption, false);
+        rig.window.activateWindow();
+        QTRY_COMPARE(notices, 1);
+        // The window system hands the activation back once the box has gone.
+        rig.window.activateWindow();
+        QTRY_VERIFY(rig.window.isActiveWindow());
+        QTest::qWait(300);
+        QCOMPARE(notices, 1);
+        QCOMPARE(calibrations, 1);
+        QVERIFY(rig.window.liveLoadTimer().isActive());
     }
 
     void letterKeysOnCommandButtonsAct() {
