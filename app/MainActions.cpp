@@ -9,7 +9,6 @@
 #include "params/NumberEntry.h"
 #include "params/Parameters.h"
 
-#include <cmath>
 
 MainActions::MainActions(Parameters& params, Operator& op, ControllerLink& link, LoadCell& loadCell,
                          Motion& motion)
