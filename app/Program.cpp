@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/MainActions.h"
 #include "app/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
@@ -55,6 +56,7 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
       m_controllerStartup(
           std::make_unique<ControllerStartup>(*m_link, *m_loadCell, *m_motion, *m_parameters, *m_op, *m_end)),
       m_breakSound(std::make_unique<BreakSound>(*m_parameters, *m_op)),
+      m_actions(std::make_unique<MainActions>(*m_parameters, *m_op, *m_link, *m_loadCell, *m_motion)),
       m_instance(std::make_unique<SingleInstance>(
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
@@ -74,6 +76,14 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
     m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
     m_connectController = [this] { return m_discovery->ConnectController(); };
+    // Saving the parameters writes the calibrations back as they are now.
+    m_table->setCalibrationTextProvider(
+        [this](int channel) { return RecordToText(m_loadCell->record(channel)); });
+    m_link->setSerialErrorHandler([this](int error) { m_actions->SerialPortError(error); });
+
+    MainActions::Hooks& hooks = m_actions->hooks();
+    hooks.ZeroWindow = [this] { showZeroWindow(); };
+    hooks.Calculator = [this] { showCalculator(); };
 }
 
 Program::~Program() = default;
@@ -121,7 +131,8 @@ Program::Started Program::start() {
     }
 
     // 6. Load the main window (its load handler shows it), hide it until start-up is done.
-    m_main = std::make_unique<frmMain>();
+    m_main = std::make_unique<frmMain>(
+        MainServices{*m_parameters, *m_table, *m_actions, *m_link, *m_loadCell, *m_motion, *m_run});
     if (m_mainWindowListener)
         m_mainWindowListener(m_main.get());
     connectMainWindow();
@@ -140,18 +151,24 @@ Program::Started Program::start() {
     // loader's lines off.
     m_moving = std::make_unique<frmMoving>(*m_motion);
     m_moving->setMainWindow(m_main.get());
+    m_moving->setMainPositionLabel(m_main->positionLabel());
     m_motion->setView(m_moving.get());
     const bool found = m_connectController();
     m_controllerStartup->Run(found, [this] { showZeroWindow(); });
+    // Without the instrument the calibrations are still read, so that closing the program writes
+    // them back unchanged instead of as uncalibrated.
+    if (!found)
+        m_loadCell->LoadCalibrations();
     // 17. The datasheet and the data file named in the parameters: joins with the datasheet.
 
     // 18. Show the main window.
     m_main->show();
     showInstrumentPanel();
 
-    // 19. Menu check mark from the parameters. The position, the option buttons and the text boxes
-    // join with the main window's controls.
+    // 19. The position, the Noisy check mark, both option groups and the text boxes.
+    m_motion->showPosition();
     m_main->setNoisyChecked(m_parameters->Noisy);
+    m_main->StuffTextBoxes();
 
     // 20. Ahead of ordinary processes, as far as the system allows.
     ProcessPriority::raise();
@@ -190,11 +207,8 @@ void Program::closeSplash() {
 void Program::connectMainWindow() {
     frmMain* main = m_main.get();
     main->setUnloadHandler([this] { return m_shutdown->run(); });
-    QObject::connect(main, &frmMain::noisyToggled, main,
-                     [this](bool checked) { m_parameters->Noisy = checked; });
     QObject::connect(main, &frmMain::helpRequested, main, [this] { openHelp(); });
     QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
-    QObject::connect(main, &frmMain::calculatorRequested, main, [this] { showCalculator(); });
 }
 
 void Program::openHelp() {

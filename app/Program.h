@@ -14,6 +14,7 @@ class ControllerLink;
 class ControllerStartup;
 class Fiber;
 class LoadCell;
+class MainActions;
 class Motion;
 class Operator;
 class PortMap;
@@ -66,7 +67,11 @@ public:
     RunState& runState() { return *m_run; }
     Motion& motion() { return *m_motion; }
     BreakSound& breakSound() { return *m_breakSound; }
+    ParameterTable& table() { return *m_table; }
+    // What the main window's buttons and menu entries do; later windows fill its hooks.
+    MainActions& actions() { return *m_actions; }
     frmMain* mainWindow() const { return m_main.get(); }
+    frmMoving* movingWindow() const { return m_moving.get(); }
     // The built-in instrument of --simulate; null on a real instrument.
     SimulatedInstrument* simulator() const { return m_simulator.get(); }
     // The panel beside the main window that works the simulated instrument; null on a real one.
@@ -99,6 +104,7 @@ private:
     std::unique_ptr<ZeroPosition> m_zeroActions;
     std::unique_ptr<ControllerStartup> m_controllerStartup;
     std::unique_ptr<BreakSound> m_breakSound;
+    std::unique_ptr<MainActions> m_actions;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;

@@ -2,9 +2,9 @@
 #include "app/Shutdown.h"
 #include "app/StartupTexts.h"
 #include "app/WindowUnloader.h"
-#include "app/frmMain.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "tests/app/MainRig.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
@@ -83,7 +83,8 @@ private slots:
 
         QWidget other;
         other.show();
-        frmMain main;
+        MainRig rig;
+        frmMain& main = rig.window;
         main.show();
         bool otherOpenWhenMainClosed = true;
         main.setUnloadHandler([&] {
@@ -110,7 +111,8 @@ private slots:
         Shutdown shutdown(op, parameters, settings, end);
         int saved = 0;
         shutdown.setSaveParameters([&] { ++saved; });
-        frmMain main;
+        MainRig rig;
+        frmMain& main = rig.window;
         main.setUnloadHandler([&] { return shutdown.run(); });
         end.setUnloadWindows([&] { WindowUnloader::unloadAll(&main); });
         op.answer(MsgResult::Ok);

@@ -206,6 +206,24 @@ private slots:
         QVERIFY(!QSettings(file, QSettings::IniFormat).contains(QStringLiteral("STAVELY/DebugMode")));
     }
 
+    // Closing saves the calibrations as they are in memory: a run without the instrument must not
+    // turn a stored calibration into an uncalibrated one.
+    void calibrationSurvivesARunWithoutTheInstrument() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Corvane.ini"));
+        const QString stored1 = QStringLiteral("\"LC-77\",1,51.5,0.2,98,0.6,1,0.1,2.5,3");
+        SettingsStore(file).saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData1"), stored1);
+        SettingsStore(file).saveText(QStringLiteral("STAVELY"), QStringLiteral("ForceDebug"),
+                                     QStringLiteral("1"));
+        Run run(file);
+        QCOMPARE(run.program->start(), Program::Started::Running);
+        QCOMPARE(run.program->parameters().ADchannel, 1);
+        QVERIFY(run.ending([&] { run.program->mainWindow()->close(); }));
+        QCOMPARE(stored(file, QStringLiteral("CalibrationData1")), stored1);
+        QCOMPARE(stored(file, QStringLiteral("CalibrationData0")),
+                 QStringLiteral("\"\",0,------,------,------,------,------,------,------,"));
+    }
+
     void secondInstanceEndsFirstRunsOn() {
         QTemporaryDir dir;
         const QString name = Run::uniqueName();

@@ -57,8 +57,11 @@ class ProgramStartTest : public QObject {
 private slots:
     void debugModeTakesThePositionAsItIs() {
         SimulatedRun run(true);
+        run.op->answer(MsgResult::Ok);
         QCOMPARE(run.program->start(), Program::Started::Running);
-        QVERIFY(run.op->prompts.isEmpty());
+        // The fresh instrument's load cell has no calibration: the main window says so on showing.
+        QCOMPARE(run.op->prompts.size(), 1);
+        QCOMPARE(run.op->last().title, QStringLiteral("THE LOAD CELL IS NOT CALIBRATED"));
         QVERIFY(run.program->link().ControllerFound());
         QVERIFY(run.program->motion().ZeroValid());
         QCOMPARE(run.commands(), Synchronised + QList<QByteArray>({"w00", "w00"}));
@@ -67,6 +70,7 @@ private slots:
     void freshInstrumentIsSynchronisedInTheZeroWindow() {
         SimulatedRun run(false);
         run.op->answer(QStringLiteral("-1500"));
+        run.op->answer(MsgResult::Ok);
         bool shown = false;
         whenModal<zero>([&](zero* w) {
             shown = true;
@@ -74,8 +78,9 @@ private slots:
         });
         QCOMPARE(run.program->start(), Program::Started::Running);
         QVERIFY(shown);
-        QCOMPARE(run.op->prompts.size(), 1);
-        QCOMPARE(run.op->last().title, QStringLiteral("SET POSITION"));
+        QCOMPARE(run.op->prompts.size(), 2);
+        QCOMPARE(run.op->prompts[0].title, QStringLiteral("SET POSITION"));
+        QCOMPARE(run.op->last().title, QStringLiteral("THE LOAD CELL IS NOT CALIBRATED"));
         QVERIFY(run.program->motion().ZeroValid());
         QCOMPARE(run.program->motion().Position(), -1500);
         QCOMPARE(run.commands(), Synchronised + QList<QByteArray>({"sFFFFFA24", "w00", "w00"}));
