@@ -36,6 +36,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QIcon>
+#include <QScreen>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -190,8 +191,13 @@ void Program::showInstrumentPanel() {
         return;
     // A tool window of the main window: it goes when the main window goes.
     m_panel = new frmInstrumentPanel(m_simulator->server(), m_main.get());
+    // Beside the main window, or over its right edge when the screen ends first.
+    m_panel->adjustSize();
     const QRect main = m_main->frameGeometry();
-    m_panel->move(main.right() + 8, main.top());
+    int x = main.right() + 8;
+    if (const QScreen* screen = m_main->screen())
+        x = qMin(x, screen->availableGeometry().right() - m_panel->frameGeometry().width());
+    m_panel->move(x, main.top());
     m_panel->show();
 }
 
