@@ -31,9 +31,6 @@ struct CommandRig : CalibrationRig {
     }
 };
 
-QString shippedFile() {
-    return QFINDTESTDATA("../../data/SIM-2041.cal");
-}
 } // namespace
 
 // The calibration button's windows, driven as the operator would, on the simulated instrument.
@@ -93,26 +90,6 @@ private slots:
         // Within a few per cent of what the simulated cell really carries.
         rig.hang(2);
         QVERIFY(std::abs(rig.cell.ReadLoad() - 2 * 9.81) < 0.02 * 2 * 9.81);
-    }
-
-    // The shipped file, loaded through the review window, calibrates the simulated cell.
-    void calibrateFromTheShippedFile() {
-        CommandRig rig;
-        QVERIFY(rig.startSim());
-        rig.link.SetLoadSampling(0, 128);
-        rig.op.answer(shippedFile());
-        bool done = false;
-        whenModal<frmLoadCalibrateMain>([&](frmLoadCalibrateMain* review) {
-            review->cmdLoad->click();
-            QCOMPARE(review->optChannel[0]->text(), QStringLiteral("Channel 0: range  2 to 76 N"));
-            rig.hang(1);
-            QTRY_COMPARE(review->lblLoad->text(), QStringLiteral("Load =   9.81 N"));
-            review->cmdDone->click();
-            done = true;
-        });
-        QCOMPARE(rig.run(), std::nullopt);
-        QVERIFY(done);
-        QCOMPARE(rig.cell.current().SerialNumber, QStringLiteral("SIM-2041"));
     }
 
     // Yes keeps the review window open for a calibration; No lets it close and the program ends
