@@ -14,6 +14,7 @@
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
 #include "experiments/Calculator.h"
+#include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
 #include "instrument/ApTimer.h"
 #include "instrument/BreakSound.h"
@@ -57,6 +58,8 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
           std::make_unique<ControllerStartup>(*m_link, *m_loadCell, *m_motion, *m_parameters, *m_op, *m_end)),
       m_breakSound(std::make_unique<BreakSound>(*m_parameters, *m_op)),
       m_actions(std::make_unique<MainActions>(*m_parameters, *m_op, *m_link, *m_loadCell, *m_motion)),
+      m_calibration(std::make_unique<CalibrationCommand>(*m_loadCell, *m_link, *m_op, *m_settings,
+                                                         *m_parameters, *m_end)),
       m_instance(std::make_unique<SingleInstance>(
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
@@ -84,6 +87,7 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     MainActions::Hooks& hooks = m_actions->hooks();
     hooks.ZeroWindow = [this] { showZeroWindow(); };
     hooks.Calculator = [this] { showCalculator(); };
+    hooks.Calibrate = [this] { m_calibration->run(m_main.get()); };
 }
 
 Program::~Program() = default;

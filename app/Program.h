@@ -9,6 +9,7 @@
 #include <memory>
 
 class BreakSound;
+class CalibrationCommand;
 class ControllerDiscovery;
 class ControllerLink;
 class ControllerStartup;
@@ -70,6 +71,7 @@ public:
     ParameterTable& table() { return *m_table; }
     // What the main window's buttons and menu entries do; later windows fill its hooks.
     MainActions& actions() { return *m_actions; }
+    CalibrationCommand& calibration() { return *m_calibration; }
     frmMain* mainWindow() const { return m_main.get(); }
     frmMoving* movingWindow() const { return m_moving.get(); }
     // The built-in instrument of --simulate; null on a real instrument.
@@ -105,6 +107,7 @@ private:
     std::unique_ptr<ControllerStartup> m_controllerStartup;
     std::unique_ptr<BreakSound> m_breakSound;
     std::unique_ptr<MainActions> m_actions;
+    std::unique_ptr<CalibrationCommand> m_calibration;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;
