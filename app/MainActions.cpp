@@ -2,7 +2,7 @@
 
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"

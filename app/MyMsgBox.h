@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/MyMsgBoxLayout.h"
-#include "app/Operator.h"
+#include "base/Operator.h"
 
 #include <QDialog>
 #include <array>

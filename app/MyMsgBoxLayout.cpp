@@ -1,6 +1,6 @@
 #include "app/MyMsgBoxLayout.h"
 
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 #include "app/WindowTexts.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "app/OrderlyEnd.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "params/Parameters.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgramEnd.h"
+#include "base/ProgramEnd.h"
 
 #include <functional>
 #include <optional>

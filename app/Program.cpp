@@ -1,7 +1,7 @@
 #include "app/Program.h"
 
 #include "app/MainActions.h"
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"

@@ -1,6 +1,6 @@
 #include "app/SetProductIdentity.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "app/StartupTexts.h"
 #include "instrument/ApTimer.h"
 #include "params/Parameters.h"

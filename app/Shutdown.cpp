@@ -1,8 +1,8 @@
 #include "app/Shutdown.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "app/OrderlyEnd.h"
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 #include "app/StartupTexts.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"

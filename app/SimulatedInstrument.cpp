@@ -1,6 +1,6 @@
 #include "app/SimulatedInstrument.h"
 
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 #include "instrument/PortMap.h"
 #include "params/SettingsStore.h"
 #include "sim/SimServer.h"

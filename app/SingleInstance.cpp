@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

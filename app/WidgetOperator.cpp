@@ -2,7 +2,7 @@
 
 #include "app/FileDialogFilter.h"
 #include "app/MyMsgBox.h"
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 #include "app/Progress.h"
 #include "app/Status.h"
 #include "app/WindowTexts.h"

@@ -1,6 +1,6 @@
 #include "app/frmAbout.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "app/SetProductIdentity.h"
 #include "app/StartupTexts.h"
 #include "app/SystemInfoTool.h"

@@ -3,7 +3,7 @@
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "app/UpDown.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"

@@ -1,6 +1,6 @@
 #include "app/frmShowLongString.h"
 
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "app/WindowTexts.h"
 
 #include <QFontDatabase>

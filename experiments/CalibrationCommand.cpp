@@ -1,6 +1,6 @@
 #include "experiments/CalibrationCommand.h"
 
-#include "app/ProgramEnd.h"
+#include "base/ProgramEnd.h"
 #include "experiments/CalibrationTexts.h"
 #include "experiments/frmLoadCalibrateMain.h"
 #include "instrument/LoadCell.h"

@@ -1,6 +1,6 @@
 #include "experiments/Fiber.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "params/Parameters.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 
 #include <QString>
 

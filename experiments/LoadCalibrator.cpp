@@ -1,6 +1,6 @@
 #include "experiments/LoadCalibrator.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "experiments/CalibrationFile.h"
 #include "experiments/CalibrationTexts.h"
 #include "instrument/ApTimer.h"

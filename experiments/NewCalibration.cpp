@@ -1,6 +1,6 @@
 #include "experiments/NewCalibration.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "experiments/CalibrationTexts.h"
 #include "experiments/LineFit.h"
 #include "instrument/ControllerLink.h"

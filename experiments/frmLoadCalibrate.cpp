@@ -1,6 +1,6 @@
 #include "experiments/frmLoadCalibrate.h"
 
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "experiments/CalibrationTexts.h"
 #include "experiments/NewCalibration.h"
 #include "results/ChartControl.h"

@@ -1,6 +1,6 @@
 #include "experiments/frmLoadCalibrateMain.h"
 
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "experiments/CalibrationTexts.h"
 #include "experiments/LoadCalibrator.h"
 #include "experiments/frmLoadCalibrate.h"

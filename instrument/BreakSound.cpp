@@ -1,6 +1,6 @@
 #include "instrument/BreakSound.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "instrument/MotionTexts.h"
 #include "params/Parameters.h"
 

@@ -1,8 +1,8 @@
 #include "instrument/ControllerDiscovery.h"
 
-#include "app/Operator.h"
-#include "app/ProductIdentity.h"
-#include "app/ProgramEnd.h"
+#include "base/Operator.h"
+#include "base/ProductIdentity.h"
+#include "base/ProgramEnd.h"
 #include "instrument/ApTimer.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/ControllerTexts.h"

@@ -1,7 +1,7 @@
 #include "instrument/ControllerLink.h"
 
-#include "app/Operator.h"
-#include "app/ProgramEnd.h"
+#include "base/Operator.h"
+#include "base/ProgramEnd.h"
 #include "instrument/ApTimer.h"
 #include "instrument/ControllerTexts.h"
 #include "params/Parameters.h"

@@ -1,7 +1,7 @@
 #include "instrument/ControllerStartup.h"
 
-#include "app/Operator.h"
-#include "app/ProgramEnd.h"
+#include "base/Operator.h"
+#include "base/ProgramEnd.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"

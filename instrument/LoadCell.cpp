@@ -1,6 +1,6 @@
 #include "instrument/LoadCell.h"
 
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
 

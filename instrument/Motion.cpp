@@ -1,6 +1,6 @@
 #include "instrument/Motion.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "instrument/ApTimer.h"
 #include "instrument/BreakRunHooks.h"
 #include "instrument/ControllerLink.h"

@@ -1,6 +1,6 @@
 #include "instrument/PortMap.h"
 
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 #include "params/SettingsStore.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "instrument/ZeroPosition.h"
 
-#include "app/Operator.h"
-#include "app/ProgramEnd.h"
+#include "base/Operator.h"
+#include "base/ProgramEnd.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/Motion.h"
 #include "instrument/MotionTexts.h"

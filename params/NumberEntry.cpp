@@ -1,6 +1,6 @@
 #include "params/NumberEntry.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "params/NumberFormat.h"
 
 #include <cmath>

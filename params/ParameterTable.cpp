@@ -1,6 +1,6 @@
 #include "params/ParameterTable.h"
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 #include "params/Cp1252.h"
 #include "params/NumberFormat.h"
 #include "params/Parameters.h"

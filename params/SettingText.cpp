@@ -1,6 +1,6 @@
 #include "params/SettingText.h"
 
-#include "app/ProductIdentity.h"
+#include "base/ProductIdentity.h"
 #include "params/SettingsStore.h"
 
 QString settingSection(bool own) {

@@ -1,6 +1,6 @@
 #include "params/WindowPlacement.h"
 
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "params/NumberFormat.h"
 #include "params/SettingText.h"
 

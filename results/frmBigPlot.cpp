@@ -1,7 +1,7 @@
 #include "results/frmBigPlot.h"
 
-#include "app/Operator.h"
-#include "app/Twips.h"
+#include "base/Operator.h"
+#include "base/Twips.h"
 #include "params/WindowPlacement.h"
 #include "results/Chart.h"
 #include "results/ChartControl.h"

@@ -1,6 +1,6 @@
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "app/UpDown.h"
 #include "app/WidgetOperator.h"
 #include "tests/app/MainRig.h"

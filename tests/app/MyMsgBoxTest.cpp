@@ -1,5 +1,5 @@
 #include "app/MyMsgBox.h"
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"

@@ -1,6 +1,6 @@
 #include "app/Progress.h"
 #include "app/Status.h"
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QLabel>

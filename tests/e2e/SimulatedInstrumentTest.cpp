@@ -1,5 +1,5 @@
 #include "app/SimulatedInstrument.h"
-#include "app/ProgramEnd.h"
+#include "base/ProgramEnd.h"
 #include "instrument/ControllerDiscovery.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/PortMap.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgramEnd.h"
+#include "base/ProgramEnd.h"
 #include "experiments/LoadCalibrator.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgramEnd.h"
+#include "base/ProgramEnd.h"
 #include "instrument/ControllerDiscovery.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/PortMap.h"

@@ -1,5 +1,5 @@
 #include "params/WindowPlacement.h"
-#include "app/Twips.h"
+#include "base/Twips.h"
 #include "params/SettingsStore.h"
 #include "tests/support/TestRegistry.h"
 

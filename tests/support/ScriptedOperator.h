@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Operator.h"
+#include "base/Operator.h"
 
 #include <QList>
 #include <QString>
