@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QStringList>
+
+// Where a reported break leaves its result row: the datasheet and its data file. The break analysis
+// fills the 17 fields (columns 1 to 17, specimen number first) and hands them over in one call.
+class ResultAppender {
+public:
+    virtual ~ResultAppender() = default;
+    // Adds the row to the grid and appends its line to the data file. True only once the line is on
+    // the disc; on false the row still stays in the grid and the caller reports the failure.
+    virtual bool AppendResult(const QStringList& fields) = 0;
+};
