@@ -1,7 +1,6 @@
 #include "app/Program.h"
 
 #include "app/MainActions.h"
-#include "base/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
@@ -13,6 +12,7 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "base/Operator.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
@@ -80,9 +80,13 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
     m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
     m_connectController = [this] { return m_discovery->ConnectController(); };
-    // Saving the parameters writes the calibrations back as they are now.
-    m_table->setCalibrationTextProvider(
-        [this](int channel) { return RecordToText(m_loadCell->record(channel)); });
+    // Saving the parameters writes the calibrations back as they are now, once they have been read:
+    // an end before that must leave the stored ones alone.
+    m_table->setCalibrationTextProvider([this](int channel) -> std::optional<QString> {
+        if (!m_loadCell->CalibrationsLoaded())
+            return std::nullopt;
+        return RecordToText(m_loadCell->record(channel));
+    });
     m_link->setSerialErrorHandler([this](int error) { m_actions->SerialPortError(error); });
 
     MainActions::Hooks& hooks = m_actions->hooks();

@@ -49,6 +49,7 @@ void LoadCell::LoadCalibrations() {
                 m_params.ADchannel = c;
     }
     m_points.clear();
+    m_loaded = true;
 }
 
 void LoadCell::SaveCalibrations() {

@@ -31,6 +31,9 @@ public:
 
     void LoadCalibrations();
     void SaveCalibrations();
+    // Whether the stored calibrations have been read; until then the records are placeholders that
+    // must never be written back over them.
+    bool CalibrationsLoaded() const { return m_loaded; }
     void ClearCalibrationPoints() { m_points.clear(); }
 
     LoadCalibration& record(int channel) { return m_records.at(size_t(channel)); }
@@ -57,5 +60,6 @@ private:
     std::array<LoadCalibration, 3> m_records;
     std::function<qint32()> m_loadCounts;
     int m_samplesPerReading = 1;
+    bool m_loaded = false;
     QList<CalibrationPoint> m_points;
 };

@@ -201,7 +201,7 @@ QString withoutComment(const QString& line) {
 ParameterTable::ParameterTable(Parameters& p, SettingsStore& store, Operator& op)
     : m_p(p), m_store(store), m_op(op) {}
 
-void ParameterTable::setCalibrationTextProvider(std::function<QString(int)> provider) {
+void ParameterTable::setCalibrationTextProvider(std::function<std::optional<QString>(int)> provider) {
     m_calibrationText = std::move(provider);
 }
 
@@ -215,8 +215,13 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     const QString none;
     // Each row is built as the walk reaches it, so computed values see the rows before it.
     auto speedLimit = [&p] { return double(p.MaxStepRate) * p.MicronsPerStep; };
-    auto calibration = [this](int channel) {
-        m_calibrationTemp[channel] = m_calibrationText ? m_calibrationText(channel) : QString();
+    // A calibration that has not been read is neither loaded nor saved here.
+    std::array<int, 3> calibrationFlags{};
+    auto calibration = [this, &calibrationFlags](int channel) {
+        const std::optional<QString> text =
+            m_calibrationText ? m_calibrationText(channel) : std::optional<QString>(QString());
+        m_calibrationTemp[channel] = text.value_or(QString());
+        calibrationFlags[size_t(channel)] = NotRead | NotWritten | (text ? 0 : NotStored);
         return &m_calibrationTemp[channel];
     };
     const double lastColumn = DatasheetColumnCount - 1;
@@ -260,11 +265,11 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     visit(
         {&p.ADchannel, "ADchannel", "A/D converter channel", double(p.ADchannel), 0., 2., none, NotWritten});
     visit({calibration(0), "CalibrationData0", "Load cell calibration for channel 0", none, blank, tilde,
-           none, NotRead | NotWritten});
+           none, calibrationFlags[0]});
     visit({calibration(1), "CalibrationData1", "Load cell calibration for channel 1", none, blank, tilde,
-           none, NotRead | NotWritten});
+           none, calibrationFlags[1]});
     visit({calibration(2), "CalibrationData2", "Load cell calibration for channel 2", none, blank, tilde,
-           none, NotRead | NotWritten});
+           none, calibrationFlags[2]});
     visit({&p.SaveLoadTimeData, "SaveLoadTimeData", "Save load/time data", false, false, true, none, 0});
     visit({&p.SaveLoadTimePlots, "SaveLoadTimePlots", "Save load/time data", false, false, true, none, 0});
     visit({&p.PlotsShowDots, "PlotsShowDots", "Show dots instead of just lines on plots", true, false, true,

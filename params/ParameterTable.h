@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <optional>
 #include <variant>
 
 class Operator;
@@ -71,8 +72,9 @@ public:
     // Asks the operator for the file; writes every parameter, or only those that differ from their defaults.
     void WriteConfigFile(bool changedOnly);
 
-    // The text form of each load-cell channel's calibration (0 to 2), saved with the parameters.
-    void setCalibrationTextProvider(std::function<QString(int)> provider);
+    // The text form of each load-cell channel's calibration (0 to 2), saved with the parameters;
+    // nothing while the calibrations have not been read, so that they are not saved over.
+    void setCalibrationTextProvider(std::function<std::optional<QString>(int)> provider);
     // The folder of the data file in use, a starting folder for the configuration-file dialogs.
     void setDataFolderProvider(std::function<QString()> provider);
 
@@ -115,7 +117,7 @@ private:
     Parameters& m_p;
     SettingsStore& m_store;
     Operator& m_op;
-    std::function<QString(int)> m_calibrationText;
+    std::function<std::optional<QString>(int)> m_calibrationText;
     std::function<QString()> m_dataFolder;
     mutable std::array<QString, 3> m_calibrationTemp; // rows 28-30 bind here, refilled at each walk
 
