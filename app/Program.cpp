@@ -74,11 +74,16 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
-    m_end->setClosePort([this] { m_link->closePort(); });
+    m_end->setClosePort([this] {
+        // The capstan must not run on after the program has gone.
+        if (m_motion->moving())
+            m_link->StopIfPortAnswers();
+        m_link->closePort();
+    });
     // The datasheet's column widths join here with the datasheet.
 
     m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
-    m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
+    m_loadCell->readFrom(*m_link);
     m_connectController = [this] { return m_discovery->ConnectController(); };
     // Saving the parameters writes the calibrations back as they are now, once they have been read:
     // an end before that must leave the stored ones alone.

@@ -3,8 +3,8 @@
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "base/Twips.h"
 #include "app/UpDown.h"
+#include "base/Twips.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"
@@ -607,7 +607,10 @@ void frmMain::ShowLiveLoad(bool clear) {
     const bool calibrated = m_loadCell.currentIsCalibrated();
     std::optional<double> load;
     if (calibrated && m_link.ControllerFound()) {
-        load = m_loadCell.ReadLoad();
+        load = m_loadCell.SampleLoad();
+        // A garbled reply is no load: the display keeps what it showed.
+        if (!load)
+            return;
         m_run.CurrentLoad = float(*load);
     }
     const LiveLoad texts = LiveLoadTexts(calibrated, load);
