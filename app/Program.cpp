@@ -190,6 +190,9 @@ Program::Started Program::start() {
     // 21.
     closeSplash();
 
+    // Stored values the load could not take are told once the program is up.
+    m_table->ReportLoadResets();
+
     // 22. No data file attached: the "OPEN DATA FILE" warning and the data file command join with
     // the datasheet.
     return Started::Running;

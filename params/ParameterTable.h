@@ -57,6 +57,10 @@ public:
     ParameterTable(Parameters& p, SettingsStore& store, Operator& op);
 
     void LoadParameters();
+    // The keys whose stored values the last load could not take, in table order.
+    QStringList LoadResets() const { return m_loadResets; }
+    // Tells the operator, once, which stored values the load reset to their defaults.
+    void ReportLoadResets();
     void SaveParameters();
     // Lists what a reset would change and, when the operator agrees, resets every parameter.
     void ResetParameters();
@@ -136,6 +140,7 @@ private:
     int m_counter = 0;
     QByteArray m_fileBytes;
     QStringList m_deferred;
+    QStringList m_loadResets;
 
     // The configuration-file dialogs remember their choices while the program runs.
     QString m_lastReadName, m_lastReadFolder, m_lastWriteName, m_lastWriteFolder;
