@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/CommandGate.h"
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
@@ -79,6 +80,8 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     tmrMain.setObjectName(QStringLiteral("tmrMain"));
     tmrMain.setInterval(LiveLoadIntervalMs);
     connect(&tmrMain, &QTimer::timeout, this, &frmMain::liveLoadTick);
+
+    m_gate = new CommandGate(this, [this] { return CommitEdit(); });
 
     connect(&m_motion, &Motion::positionChanged, this, &frmMain::ShowPosition);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &frmMain::focusWindowChanged);
@@ -396,7 +399,7 @@ QWidget* frmMain::buildButtons() {
             [this] { act([this] { m_actions.HardwareButton(); }); });
     connect(cmdCalculator, &QPushButton::clicked, this, [this] { act([this] { m_actions.Calculator(); }); });
     connect(cmdOptions, &QPushButton::clicked, this, [this] { act([this] { m_actions.OptionsButton(); }); });
-    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdExit, &QPushButton::clicked, this, [this] { act([this] { close(); }, false); });
 
     for (QPushButton* b :
          {cmdLoad, cmdBreak, cmdGoto, cmdZero, cmdCalculator, cmdHardware, cmdOptions, cmdExit})
@@ -514,9 +517,18 @@ bool frmMain::validateBox(QLineEdit* box) {
 
 // ---- Actions and keys -----------------------------------------------------------------------
 
-void frmMain::act(const std::function<void()>& action, bool nextFocus) {
-    // A refused value keeps the focus; the click that tried to take it does nothing.
+bool frmMain::CommitEdit() {
+    // A refused value keeps the focus; whatever tried to take it does nothing.
     if (m_refusedBox)
+        return false;
+    auto* box = qobject_cast<QLineEdit*>(focusWidget());
+    if (box == nullptr || !m_boxKeys.contains(box) || !box->isModified() || m_stuffing)
+        return true;
+    return validateBox(box);
+}
+
+void frmMain::act(const std::function<void()>& action, bool nextFocus) {
+    if (!CommitEdit())
         return;
     action();
     if (nextFocus)
@@ -716,6 +728,11 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    // The window's own close button is a command too; an end of the program closes it as it stands.
+    if (event->spontaneous() && !CommitEdit()) {
+        event->ignore();
+        return;
+    }
     if (m_unload && !m_unload()) {
         event->ignore();
         return;
