@@ -197,6 +197,8 @@ bool Datasheet::load(const QString& path, bool* refused) {
         }
     }
     setSpecimenCount();
+    // Every cell is measured once now, so that fitting the columns after each result stays quick.
+    m_model.widestText(0, m_font);
     finishLoad();
     return true;
 }

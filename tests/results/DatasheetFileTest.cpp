@@ -3,6 +3,7 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -210,6 +211,46 @@ private slots:
             QStringLiteral(" encountered while attempting to delete the old .BAK file. The changes to the "
                            "datasheet have not been saved! Save the datasheet to a new file.")));
         QCOMPARE(rig.read(QStringLiteral("run.dat")), SheetRig::file(2));
+    }
+
+    // Untrusted files: junk, NUL bytes, a 10 MB line, a file far too large. Each ends in a message
+    // or a loaded datasheet, never a crash or a hang, and nothing is lost.
+    void untrustedFiles() {
+        SheetRig rig;
+        QByteArray junk;
+        QRandomGenerator random(99);
+        for (int i = 0; i < 200000; ++i)
+            junk.append(char(random.bounded(256)));
+        rig.op.answer(MsgResult::No); // keep what was read
+        const QString junkFile = rig.write(QStringLiteral("junk.dat"), junk);
+        rig.sheet.file2grd(junkFile);
+        QCOMPARE(rig.op.last().title, QStringLiteral("CORRUPTED DATA?"));
+        QCOMPARE(rig.read(QStringLiteral("junk.dat")), junk);
+
+        QByteArray longLine = SheetRig::header() + SheetRig::line(SheetRig::result(1));
+        longLine += "2," + QByteArray(10 * 1024 * 1024, 'x') + "\r\n";
+        QVERIFY(rig.sheet.file2grd(rig.write(QStringLiteral("long.dat"), longLine)));
+        QCOMPARE(rig.sheet.resultRows(), 2);
+        QCOMPARE(rig.sheet.model().cell(1, 2).size(), 10 * 1024 * 1024);
+        QCOMPARE(rig.sheet.model().data(rig.sheet.model().index(1, 1), Qt::DisplayRole).toString().size(),
+                 DatasheetModel::ShownLength);
+        rig.sheet.AutoFitColumns(-1, true);
+        QCOMPARE(rig.sheet.columnWidth(2), Datasheet::FitMaximum);
+        QVERIFY(rig.sheet.RewriteDataFile());
+        QCOMPARE(rig.read(QStringLiteral("long.dat")).size(), longLine.size() + 15);
+
+        const QString good = rig.write(QStringLiteral("good.dat"), SheetRig::file(2));
+        QVERIFY(rig.sheet.file2grd(good));
+        QFile huge(rig.path(QStringLiteral("huge.dat")));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(DataFile::MaxBytes + 1)); // sparse: nothing is written
+        huge.close();
+        rig.op.answer(MsgResult::Ok);
+        QVERIFY(!rig.sheet.file2grd(huge.fileName()));
+        QVERIFY(
+            rig.op.last().text.startsWith(QStringLiteral("Error 7, The file is too large for a data file")));
+        QCOMPARE(rig.sheet.dataFileName(), good);
+        QCOMPARE(rig.sheet.resultRows(), 2);
     }
 
     void columnWidthsFromTheSettings() {
