@@ -19,6 +19,9 @@ const QStringList StoredCalibrations{QStringLiteral("\"LC-1\",0,51.2,0.05,101,0.
                                      QStringLiteral("\"LC-1\",1,204.5,0.2,99,0.6,1,0.1,3,0"),
                                      QStringLiteral("\"LC-1\",2,817,1.5,102,0.9,1,0.1,3,")};
 
+const QString StoredWidths =
+    QStringLiteral("400,400,700,700,700,900,900,900,900,900,900,900,900,900,900,900,1100,2600");
+
 enum class Ending { OldFirmware, NoPorts, ExitInScanDialog, ScanCancelled, TimeoutCancelled };
 
 // A program whose COM ports all point into a temporary folder, so that only what a test puts
@@ -37,6 +40,7 @@ struct EarlyRun {
         for (int c = 0; c < 3; ++c)
             store.saveText(Section, QStringLiteral("CalibrationData%1").arg(c), StoredCalibrations[c]);
         store.saveText(Section, QStringLiteral("COMnum"), QString::number(comNum));
+        store.saveText(Section, QStringLiteral("GridColWidths"), StoredWidths);
         store.sync();
     }
     ~EarlyRun() {
@@ -78,8 +82,9 @@ struct EarlyRun {
 class EarlyEndTest : public QObject {
     Q_OBJECT
 private slots:
-    // Every way discovery can end the program comes before the calibrations are read; the shutdown
-    // that follows must leave the stored ones as they were.
+    // Every way discovery can end the program comes before the calibrations are read and the
+    // datasheet takes its column widths; the shutdown that follows must leave the stored ones as
+    // they were.
     void calibrationsSurviveAnEndDuringDiscovery_data() {
         QTest::addColumn<int>("endingRow");
         QTest::addColumn<QString>("message");
@@ -133,6 +138,7 @@ private slots:
         QCOMPARE(run.op->remainingAnswers(), 0);
         for (int c = 0; c < 3; ++c)
             QCOMPARE(run.stored(QStringLiteral("CalibrationData%1").arg(c)), StoredCalibrations[c]);
+        QCOMPARE(run.stored(QStringLiteral("GridColWidths")), StoredWidths);
         // The parameters themselves were read and are saved as usual.
         QCOMPARE(run.stored(QStringLiteral("MaxStepRate")), QStringLiteral("5000"));
     }
