@@ -534,6 +534,10 @@ void frmMain::watchCommandKeys(QAbstractButton* button) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_dataArea && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        applyGridRule();
+        return false;
+    }
     if (event->type() == QEvent::FocusOut) {
         auto* box = qobject_cast<QLineEdit*>(watched);
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -696,6 +700,8 @@ void frmMain::setGrid(QWidget* grid) {
         return;
     grid->setParent(centralWidget());
     grid->show();
+    // The grid starts below the data area wherever the layout puts it.
+    m_dataArea->installEventFilter(this);
     applyGridRule();
 }
 
