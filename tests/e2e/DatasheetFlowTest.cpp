@@ -16,7 +16,9 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -192,6 +194,13 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Escape);
         QCOMPARE(grid->model()->index(1, 15).data().toString(), QString());
         QCOMPARE(lab.read(lab.data), expected);
+
+        // Ctrl+C copies the selection and beeps twice.
+        const int beeps = lab.op->beeps;
+        grid->selectCell(0, 2);
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("39.7\r\n"));
+        QCOMPARE(lab.op->beeps, beeps + 2);
 
         // The right button relabels the menu for the row and column under the mouse and pops it up.
         const QRect cell = grid->visualRect(grid->model()->index(2, 3));
