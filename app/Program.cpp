@@ -2,6 +2,7 @@
 
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
+#include "base/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
@@ -13,7 +14,6 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
-#include "base/Operator.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"

@@ -4,8 +4,8 @@
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "app/UpDown.h"
 #include "base/Twips.h"
+#include "app/UpDown.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"
@@ -546,6 +546,10 @@ void frmMain::watchCommandKeys(QAbstractButton* button) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_dataArea && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        applyGridRule();
+        return false;
+    }
     if (event->type() == QEvent::FocusOut) {
         auto* box = qobject_cast<QLineEdit*>(watched);
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -711,6 +715,8 @@ void frmMain::setGrid(QWidget* grid) {
         return;
     grid->setParent(centralWidget());
     grid->show();
+    // The grid starts below the data area wherever the layout puts it.
+    m_dataArea->installEventFilter(this);
     applyGridRule();
 }
 
