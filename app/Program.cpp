@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/InterimResultAppender.h"
 #include "app/MainActions.h"
 #include "base/Operator.h"
 #include "app/ProcessPriority.h"
@@ -13,6 +14,7 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "experiments/BreakRun.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
@@ -31,10 +33,14 @@
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "results/frmLoadTimePlots.h"
 #include "sim/SimServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QIcon>
 #include <QScreen>
 #include <QUrl>
@@ -89,6 +95,33 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.ZeroWindow = [this] { showZeroWindow(); };
     hooks.Calculator = [this] { showCalculator(); };
     hooks.Calibrate = [this] { m_calibration->run(m_main.get()); };
+
+    // The break test. Its rows go to the data file through a stand-in until the datasheet takes them.
+    m_results = std::make_unique<InterimResultAppender>([this] { return m_parameters->DataFileName; });
+    m_breakRun = std::make_unique<BreakRun>(*m_parameters, *m_fiber, *m_link, *m_loadCell, *m_motion, *m_run,
+                                            *m_breakSound, *m_op, *m_end, *m_results);
+    BreakRun::Hooks& run = m_breakRun->hooks();
+    run.GotoLoadPosition = [this] { m_actions->LoadFiber(); };
+    run.DataFolder = [this] {
+        const QString file = m_parameters->DataFileName;
+        if (!file.isEmpty())
+            return QFileInfo(file).absolutePath();
+        return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    };
+    run.ShowPlots = [this](const LoadTimePlotData& data) {
+        if (m_plots)
+            m_plots->Show(data);
+    };
+    run.ServoInfo = [this](const QString& text) {
+        if (m_main)
+            m_main->setServoInfo(text);
+    };
+    // run.ExportDatasheet joins with the datasheet's export window.
+    hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
+    hooks.Review = [this] {
+        if (m_plots)
+            m_plots->Review();
+    };
 }
 
 Program::~Program() = default;
@@ -142,6 +175,7 @@ Program::Started Program::start() {
         m_mainWindowListener(m_main.get());
     connectMainWindow();
     m_main->load(m_identity.caption, m_parameters->DebugMode);
+    m_plots = new frmLoadTimePlots(*m_parameters, *m_op, *m_settings, m_main.get());
     m_main->hide();
     QCoreApplication::processEvents();
 

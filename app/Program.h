@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 
+class BreakRun;
 class BreakSound;
+class InterimResultAppender;
 class CalibrationCommand;
 class ControllerDiscovery;
 class ControllerLink;
@@ -29,6 +31,7 @@ class SingleInstance;
 class frmInstrumentPanel;
 class frmMain;
 class frmSplash;
+class frmLoadTimePlots;
 class QWidget;
 struct Parameters;
 struct RunState;
@@ -72,6 +75,9 @@ public:
     // What the main window's buttons and menu entries do; later windows fill its hooks.
     MainActions& actions() { return *m_actions; }
     CalibrationCommand& calibration() { return *m_calibration; }
+    BreakRun& breakRun() { return *m_breakRun; }
+    // The load/time plot window, created with the main window.
+    frmLoadTimePlots* plotWindow() const { return m_plots; }
     frmMain* mainWindow() const { return m_main.get(); }
     frmMoving* movingWindow() const { return m_moving.get(); }
     // The built-in instrument of --simulate; null on a real instrument.
@@ -108,12 +114,15 @@ private:
     std::unique_ptr<BreakSound> m_breakSound;
     std::unique_ptr<MainActions> m_actions;
     std::unique_ptr<CalibrationCommand> m_calibration;
+    std::unique_ptr<InterimResultAppender> m_results; // until the datasheet takes the rows
+    std::unique_ptr<BreakRun> m_breakRun;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;
     std::unique_ptr<frmMoving> m_moving;
     std::unique_ptr<SimulatedInstrument> m_simulator;
     frmInstrumentPanel* m_panel = nullptr; // owned by the main window
+    frmLoadTimePlots* m_plots = nullptr;   // owned by the main window
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
     std::function<void(QWidget*)> m_mainWindowListener;
