@@ -240,7 +240,7 @@ private slots:
         // No preload move, no servo: the pull starts at once, at the set speed.
         const QList<QByteArray> expected{SimTest::sampling(0, 64, 4090), SimTest::sampling(0, 64, 4090),
                                          SimTest::moveCommand(200000, 4000, 8, 1), "!!"};
-        QCOMPARE(rig.skeleton(), expected);
+        QTRY_COMPARE(rig.skeleton(), expected); // "!!" is the last word: the line may still carry it
         for (const QByteArray& c : rig.commands())
             QVERIFY(!c.startsWith('v'));
         QVERIFY(rig.results.rows.isEmpty());
