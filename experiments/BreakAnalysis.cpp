@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 BreakAnalysis::BreakAnalysis(Parameters& params, Fiber& fiber, Operator& op)
     : m_params(params), m_fiber(fiber), m_op(op) {}
@@ -28,17 +29,14 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
     if (n < 1)
         return r;
 
-    // Exchange sort by time; the ring is nearly in order already, so few passes do the work.
-    for (int pass = n; pass > 1; --pass) {
-        bool swapped = false;
-        for (int k = 1; k < pass; ++k)
-            if (rec.LtTime(k) > rec.LtTime(k + 1)) {
-                rec.swapSlots(k, k + 1);
-                swapped = true;
-            }
-        if (!swapped)
-            break;
-    }
+    // In time order; a stable sort keeps equal times in the order of their slots, as the exchange
+    // sort that moves the arrays together would, without its quadratic cost.
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int k = 1; k <= n; ++k)
+        order[size_t(k - 1)] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&rec](int a, int b) { return rec.LtTime(a) < rec.LtTime(b); });
+    rec.reorder(order);
     const double t1 = rec.LtTime(1);
     for (int k = 2; k <= n; ++k)
         rec.LtTime(k) -= t1;

@@ -47,3 +47,17 @@ void LoadTimeRecorder::swapSlots(int a, int b) {
     std::swap(m_stress[i], m_stress[j]);
     std::swap(m_strain[i], m_strain[j]);
 }
+
+void LoadTimeRecorder::reorder(const std::vector<int>& order) {
+    auto apply = [&order](auto& array) {
+        auto copy = array;
+        for (size_t i = 0; i < order.size(); ++i)
+            array[i] = copy[size_t(order[i] - 1)];
+    };
+    apply(m_load);
+    apply(m_position);
+    apply(m_time);
+    apply(m_speed);
+    apply(m_stress);
+    apply(m_strain);
+}

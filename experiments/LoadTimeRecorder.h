@@ -3,6 +3,7 @@
 #include <QObject>
 #include <array>
 #include <functional>
+#include <vector>
 
 // The load/time recorder of a break run: a ring of the last 1000 samples of load, position, time
 // and commanded speed. A sample is taken at least every record period, and once more for every
@@ -49,6 +50,8 @@ public:
 
     // Swaps two slots in every array.
     void swapSlots(int a, int b);
+    // Puts slot order[i] into slot i + 1 in every array (order holds slots 1..n once each).
+    void reorder(const std::vector<int>& order);
 
 signals:
     // Every stored sample, as it was stored (for live displays).

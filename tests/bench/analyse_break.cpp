@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     BreakAnalysis analysis(params, fiber, op);
 
     for (const bool reversed : {false, true}) {
-        std::vector<double> ms;
+        std::vector<double> ms, display;
         for (int run = 0; run < 30; ++run) {
             double clock = 0;
             LoadTimeRecorder rec;
@@ -48,18 +48,23 @@ int main(int argc, char** argv) {
             fill(rec, clock, reversed);
             const auto before = std::chrono::steady_clock::now();
             const BreakResult r = analysis.Analyse(rec);
+            const auto analysed = std::chrono::steady_clock::now();
             const LoadTimePlotData plots = BreakAnalysis::Plots(rec, r, 1);
-            ms.push_back(
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
+            ms.push_back(std::chrono::duration<double, std::milli>(analysed - before).count());
+            display.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - analysed)
+                    .count());
             if (r.LtCount != 1000 || plots.dataText.isEmpty()) {
                 std::fprintf(stderr, "unexpected analysis: %d samples\n", r.LtCount);
                 return 1;
             }
         }
         std::sort(ms.begin(), ms.end());
-        std::printf("AnalyseBreak + charts + data text, 1000 samples, %s: median %.3f ms, max %.3f ms (aim "
-                    "<= 5 ms)\n",
-                    reversed ? "reversed order (worst case)" : "wrapped ring", ms[ms.size() / 2], ms.back());
+        std::sort(display.begin(), display.end());
+        std::printf("1000 samples, %s: AnalyseBreak median %.3f ms, max %.3f ms (aim <= 5 ms); charts and "
+                    "data text median %.3f ms\n",
+                    reversed ? "reversed order (worst case)" : "wrapped ring", ms[ms.size() / 2], ms.back(),
+                    display[display.size() / 2]);
     }
     return 0;
 }
