@@ -14,6 +14,7 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "experiments/BreakRun.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
@@ -35,16 +36,20 @@
 #include "results/Datasheet.h"
 #include "results/DatasheetCommands.h"
 #include "results/DatasheetPanel.h"
+#include "results/frmLoadTimePlots.h"
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +118,35 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.Calibrate = [this] { m_calibration->run(m_main.get()); };
     hooks.DataFileCommand = [this] { m_datasheet->DataFileCommand(); };
     hooks.DataFileAttached = [this] { return m_datasheet->hasDataFile(); };
+
+    // The break test: its rows go to the datasheet and its data file.
+    m_breakRun = std::make_unique<BreakRun>(*m_parameters, *m_fiber, *m_link, *m_loadCell, *m_motion, *m_run,
+                                            *m_breakSound, *m_op, *m_end, *m_datasheet);
+    BreakRun::Hooks& run = m_breakRun->hooks();
+    run.GotoLoadPosition = [this] { m_actions->LoadFiber(); };
+    run.DataFolder = [this] {
+        const QString file = m_datasheet->dataFileName();
+        if (!file.isEmpty())
+            return QFileInfo(file).absolutePath();
+        return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    };
+    run.ShowPlots = [this](const LoadTimePlotData& data) {
+        if (m_plots)
+            m_plots->Show(data);
+    };
+    run.ServoInfo = [this](const QString& text) {
+        if (m_main)
+            m_main->setServoInfo(text);
+    };
+    run.ExportDatasheet = [this] {
+        if (m_datasheetPanel)
+            m_datasheetPanel->ShowExport();
+    };
+    hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
+    hooks.Review = [this] {
+        if (m_plots)
+            m_plots->Review();
+    };
 }
 
 Program::~Program() = default;
@@ -171,6 +205,7 @@ Program::Started Program::start() {
     connectMainWindow();
     connectDatasheet();
     m_main->load(m_identity.caption, m_parameters->DebugMode);
+    m_plots = new frmLoadTimePlots(*m_parameters, *m_op, *m_settings, m_main.get());
     m_main->hide();
     QCoreApplication::processEvents();
 

@@ -597,7 +597,13 @@ QWidget* frmMain::positionLabel() const {
 }
 
 void frmMain::setServoInfo(const QString& text) {
-    txtServoInfo->setText(text);
+    // One line of room: the latest cycle beside the gain line, the whole log on hovering.
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    if (lines.size() > 2)
+        lines = lines.mid(lines.size() - 2);
+    txtServoInfo->setText(lines.join(QStringLiteral("   ")));
+    txtServoInfo->setToolTip(text);
+    txtServoInfo->setCursorPosition(int(txtServoInfo->text().size()));
 }
 
 void frmMain::setNoisyChecked(bool checked) {

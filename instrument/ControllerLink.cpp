@@ -41,6 +41,8 @@ bool isReplyPadding(QChar c) {
 
 // Drained bytes must leave even though no event loop runs; a blocked line is left to the next wait.
 constexpr float DrainSeconds = 0.25f;
+// One character of 11 bits at 19200 baud, in ms.
+constexpr double CharMs = 11.0 * 1000.0 / 19200.0;
 
 } // namespace
 
@@ -204,13 +206,26 @@ QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
         // Nothing can come from a closed or lost port: the exchange ends at once.
         if (!portUsable())
             break;
+        bool arrived = false;
         const QByteArray chunk = m_port->readAll();
         if (!chunk.isEmpty()) {
             collected += chunk;
             ApTimer::RestartTimer(silence);
+            arrived = true;
         }
         if (ReplyComplete(collected, echo, count) || ApTimer::Expired(silence))
             break;
+        // The rest of a reply under way needs its time on the line: sleep that long once rather
+        // than wake for every character.
+        const qsizetype start = ReplyStart(collected, echo);
+        if (arrived && start >= 0) {
+            const double missing = double(start + echo.size() + count - collected.size());
+            const double ms = qMin(missing * CharMs, ApTimer::RemainingSeconds(silence) * 1000);
+            if (ms >= 1) {
+                QThread::usleep(static_cast<unsigned long>(ms * 1000));
+                continue;
+            }
+        }
         WaitForInput(silence);
     }
     const qsizetype start = ReplyStart(collected, echo);

@@ -156,6 +156,7 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
         return false;
     if (m_moveResult != MoveStatus::Break)
         m_moveResult = status.status;
+    m_run.ElapsedMs = status.timeMs;
 
     const int samples = std::max(1, m_link.SamplesPerReading());
     const int channel = m_loadCell.channel();
