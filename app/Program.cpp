@@ -1,18 +1,21 @@
 #include "app/Program.h"
 
 #include "app/MainActions.h"
-#include "base/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
 #include "app/SingleInstance.h"
 #include "app/StartupTexts.h"
 #include "app/TimerCheck.h"
+#include "app/UpdateCheck.h"
 #include "app/WindowUnloader.h"
 #include "app/frmAbout.h"
+#include "app/frmHelp.h"
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "base/Operator.h"
+#include "base/ProgramFolder.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
@@ -26,18 +29,20 @@
 #include "instrument/PortMap.h"
 #include "instrument/RunState.h"
 #include "instrument/ZeroPosition.h"
+#include "instrument/frmHardware.h"
 #include "instrument/frmMoving.h"
 #include "instrument/zero.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "params/frmOptions.h"
+#include "params/frmPreloadSpeed.h"
 #include "sim/SimServer.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QIcon>
+#include <QPushButton>
 #include <QScreen>
-#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 
@@ -74,7 +79,12 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
-    m_end->setClosePort([this] { m_link->closePort(); });
+    m_end->setClosePort([this] {
+        // The drive's lines go back to rest while the port can still carry them.
+        if (m_hardware != nullptr)
+            m_hardware->restoreLinesNow();
+        m_link->closePort();
+    });
     // The datasheet's column widths join here with the datasheet.
 
     m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
@@ -89,6 +99,9 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.ZeroWindow = [this] { showZeroWindow(); };
     hooks.Calculator = [this] { showCalculator(); };
     hooks.Calibrate = [this] { m_calibration->run(m_main.get()); };
+    hooks.Options = [this] { showOptions(); };
+    hooks.PreloadSpeed = [this] { showPreloadSpeed(); };
+    hooks.HardwareWindow = [this] { showHardware(); };
 }
 
 Program::~Program() = default;
@@ -104,9 +117,10 @@ void Program::setVersion(int major, int minor) {
 
 Program::Started Program::start() {
     // 1. Product identity and debug mode.
-    m_identity = SetProductIdentity(*m_parameters, *m_settings, *m_op, QCoreApplication::applicationDirPath(),
-                                    m_versionMajor, m_versionMinor);
+    m_identity = SetProductIdentity(*m_parameters, *m_settings, *m_op, ProgramFolder::path(), m_versionMajor,
+                                    m_versionMinor);
     QApplication::setWindowIcon(QIcon(m_identity.iconFile));
+    m_update = std::make_unique<UpdateCheck>(*m_op, *m_settings, m_identity.title, m_identity.version);
 
     // 2. Fiber mechanics constants for the product.
     m_fiber->Initialise();
@@ -219,12 +233,39 @@ void Program::connectMainWindow() {
     main->setUnloadHandler([this] { return m_shutdown->run(); });
     QObject::connect(main, &frmMain::helpRequested, main, [this] { openHelp(); });
     QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
+    QObject::connect(main, &frmMain::checkNewVersionRequested, main,
+                     [this] { m_update->checkForNewerVersion(); });
 }
 
 void Program::openHelp() {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(m_identity.helpFile)))
+    if (!m_help)
+        m_help = std::make_unique<frmHelp>(m_identity.helpFile);
+    if (!m_help->showTopic())
         m_op->msgBox(StartupTexts::HelpNotOpened + m_identity.helpFile,
                      MsgStyle::OkOnly | MsgStyle::Exclamation);
+}
+
+void Program::showOptions() {
+    frmOptions::Hooks hooks;
+    hooks.PlayBreakSound = [this] { m_breakSound->StartBreakSound(); };
+    hooks.StopBreakSound = [this] { m_breakSound->StopBreakSound(); };
+    hooks.NoisyChanged = [this](bool noisy) { m_main->setNoisyChecked(noisy); };
+    frmOptions options(*m_parameters, *m_table, m_breakSound->soundsFolder(), std::move(hooks), m_main.get());
+    options.exec();
+    m_main->setNoisyChecked(m_parameters->Noisy);
+}
+
+void Program::showPreloadSpeed() {
+    frmPreloadSpeed window(*m_parameters, *m_table, m_main.get());
+    window.exec();
+}
+
+void Program::showHardware() {
+    frmHardware window(*m_link, *m_motion, m_parameters->COMnum, m_breakSound->soundsFolder(), m_main.get());
+    window.cmdCancel->setText(QStringLiteral("Cancel"));
+    m_hardware = &window;
+    window.exec();
+    m_hardware = nullptr;
 }
 
 void Program::showAbout() {

@@ -29,6 +29,9 @@ class SingleInstance;
 class frmInstrumentPanel;
 class frmMain;
 class frmSplash;
+class frmHardware;
+class frmHelp;
+class UpdateCheck;
 class QWidget;
 struct Parameters;
 struct RunState;
@@ -78,6 +81,8 @@ public:
     SimulatedInstrument* simulator() const { return m_simulator.get(); }
     // The panel beside the main window that works the simulated instrument; null on a real one.
     frmInstrumentPanel* instrumentPanel() const { return m_panel; }
+    UpdateCheck& updateCheck() { return *m_update; }
+    frmHelp* helpWindow() const { return m_help.get(); }
 
 private:
     void connectMainWindow();
@@ -88,6 +93,9 @@ private:
     void showZeroWindow();
     void closeSplash();
     void showInstrumentPanel();
+    void showOptions();
+    void showPreloadSpeed();
+    void showHardware();
 
     ProgramOptions m_options;
     std::unique_ptr<SettingsStore> m_settings;
@@ -114,6 +122,9 @@ private:
     std::unique_ptr<frmMoving> m_moving;
     std::unique_ptr<SimulatedInstrument> m_simulator;
     frmInstrumentPanel* m_panel = nullptr; // owned by the main window
+    frmHardware* m_hardware = nullptr;     // while the hardware window is open
+    std::unique_ptr<frmHelp> m_help;
+    std::unique_ptr<UpdateCheck> m_update;
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
     std::function<void(QWidget*)> m_mainWindowListener;
