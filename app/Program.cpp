@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/HelpKey.h"
 #include "app/MainActions.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
@@ -104,7 +105,9 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.HardwareWindow = [this] { showHardware(); };
 }
 
-Program::~Program() = default;
+Program::~Program() {
+    delete m_help;
+}
 
 void Program::setEndHook(OrderlyEnd::EndHook hook) {
     m_end->setEndHook(std::move(hook));
@@ -121,6 +124,8 @@ Program::Started Program::start() {
                                     m_versionMinor);
     QApplication::setWindowIcon(QIcon(m_identity.iconFile));
     m_update = std::make_unique<UpdateCheck>(*m_op, *m_settings, m_identity.title, m_identity.version);
+    m_helpKey = std::make_unique<HelpKey>([this](const QString& topic) { openHelp(topic); });
+    qApp->installEventFilter(m_helpKey.get());
 
     // 2. Fiber mechanics constants for the product.
     m_fiber->Initialise();
@@ -237,10 +242,18 @@ void Program::connectMainWindow() {
                      [this] { m_update->checkForNewerVersion(); });
 }
 
-void Program::openHelp() {
-    if (!m_help)
-        m_help = std::make_unique<frmHelp>(m_identity.helpFile);
-    if (!m_help->showTopic())
+void Program::openHelp(const QString& topic) {
+    // Over a modal window the manual must belong to it, or that window would block it.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (m_help && m_help->parentWidget() != owner) {
+        m_help->close();
+        m_help = nullptr;
+    }
+    if (!m_help) {
+        m_help = new frmHelp(m_identity.helpFile, owner);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    if (!m_help->showTopic(topic))
         m_op->msgBox(StartupTexts::HelpNotOpened + m_identity.helpFile,
                      MsgStyle::OkOnly | MsgStyle::Exclamation);
 }

@@ -3,7 +3,9 @@
 #include "app/OrderlyEnd.h"
 #include "app/ProgramOptions.h"
 #include "app/SetProductIdentity.h"
+#include "app/frmHelp.h"
 
+#include <QPointer>
 #include <QtGlobal>
 #include <functional>
 #include <memory>
@@ -30,8 +32,8 @@ class frmInstrumentPanel;
 class frmMain;
 class frmSplash;
 class frmHardware;
-class frmHelp;
 class UpdateCheck;
+class HelpKey;
 class QWidget;
 struct Parameters;
 struct RunState;
@@ -82,11 +84,12 @@ public:
     // The panel beside the main window that works the simulated instrument; null on a real one.
     frmInstrumentPanel* instrumentPanel() const { return m_panel; }
     UpdateCheck& updateCheck() { return *m_update; }
-    frmHelp* helpWindow() const { return m_help.get(); }
+    frmHelp* helpWindow() const { return m_help; }
 
 private:
     void connectMainWindow();
-    void openHelp();
+    // The manual at a section ("" for its start), over the window the operator is in.
+    void openHelp(const QString& topic = {});
     void showAbout();
     void showCalculator();
     // The zero window, modal; also what the main window's zero button opens.
@@ -123,7 +126,8 @@ private:
     std::unique_ptr<SimulatedInstrument> m_simulator;
     frmInstrumentPanel* m_panel = nullptr; // owned by the main window
     frmHardware* m_hardware = nullptr;     // while the hardware window is open
-    std::unique_ptr<frmHelp> m_help;
+    QPointer<frmHelp> m_help;              // belongs to the window it was opened over
+    std::unique_ptr<HelpKey> m_helpKey;
     std::unique_ptr<UpdateCheck> m_update;
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;

@@ -93,6 +93,9 @@ frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     layout->addWidget(thread);
     layout->addWidget(lines);
     layout->addWidget(lblState);
+    lblInputs = new QLabel(this);
+    lblInputs->setObjectName(QStringLiteral("lblInputs"));
+    layout->addWidget(lblInputs);
 
     m_timer = new QTimer(this);
     m_timer->setInterval(TickMs);
@@ -138,6 +141,6 @@ void frmInstrumentPanel::hideEvent(QHideEvent* event) {
 void frmInstrumentPanel::showState() {
     const SimState s = m_sim.state();
     lblState->setText(T::stateText(s.extraLoad / Gravity * 1000, s.load, s.signal, s.channel, s.position,
-                                   s.fiberPresent, s.fiberBroken) +
-                      QLatin1Char('\n') + T::inputsText(s.inputs));
+                                   s.fiberPresent, s.fiberBroken));
+    lblInputs->setText(T::inputsText(s.inputs));
 }

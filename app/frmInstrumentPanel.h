@@ -56,6 +56,7 @@ public:
     QCheckBox* chkContact;
     QCheckBox* chkContactDisable;
     QLabel* lblState;
+    QLabel* lblInputs;
 
 protected:
     void showEvent(QShowEvent* event) override;

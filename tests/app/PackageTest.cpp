@@ -11,7 +11,7 @@
 
 namespace {
 QString sourceFolder() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../.."));
+    return QFileInfo(QFINDTESTDATA("../../docs/STAVELY.html")).absoluteDir().filePath(QStringLiteral(".."));
 }
 QString buildFolder() {
     const QString dir = qEnvironmentVariable("STAVELY_BIN_DIR");
