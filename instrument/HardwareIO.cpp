@@ -35,14 +35,23 @@ int HardwareIO::StepIncrementFor(int mode) {
     return mode == StepOpen ? 1 : mode == StepClose ? -1 : 0;
 }
 
+bool HardwareIO::online() const {
+    return m_link.ControllerFound() && m_link.isOpen();
+}
+
+void HardwareIO::write(int byte) {
+    if (online())
+        m_link.WriteOutputs(byte);
+}
+
 void HardwareIO::Open() {
     m_mode = Off;
     m_outByte = m_motion.BaseOutputByte();
     m_toggleMask = 0;
     m_stepIncrement = 0;
     m_open = true;
-    m_lastInputs = m_link.GetRabbitInPortByte();
-    m_link.WriteOutputs(m_outByte);
+    m_lastInputs = online() ? m_link.GetRabbitInPortByte() : 0;
+    write(m_outByte);
     m_ticksPerToggle = StartTicksPerToggle;
     m_toggleOn = false;
     m_tickCount = 0;
@@ -59,7 +68,7 @@ void HardwareIO::ChooseMode(int mode) {
         m_outByte ^= DirectionBit;
     m_toggleMask = ToggleMaskFor(mode);
     m_stepIncrement = StepIncrementFor(mode);
-    m_link.WriteOutputs(m_outByte);
+    write(m_outByte);
     m_tickCount = 0;
 }
 
@@ -72,6 +81,8 @@ void HardwareIO::TimerTick() {
         return;
     ++m_tickCount;
     if (m_tickCount < m_ticksPerToggle) {
+        if (!online())
+            return;
         const int inputs = m_link.GetRabbitInPortByte();
         if (inputs != m_lastInputs) {
             m_lastInputs = inputs;
@@ -86,7 +97,7 @@ void HardwareIO::Toggle() {
     m_outByte ^= m_toggleMask;
     m_toggleOn = !m_toggleOn;
     m_tickCount = 0;
-    m_link.WriteOutputs(m_outByte);
+    write(m_outByte);
     if (m_toggleOn && m_stepIncrement != 0)
         m_motion.setPosition(m_motion.Position() + m_stepIncrement);
     if (m_toggleMask != 0)
@@ -97,7 +108,7 @@ void HardwareIO::Close() {
     if (!m_open)
         return;
     // The program's end closes the port before its windows: nothing can be sent then.
-    if (!m_link.isOpen()) {
+    if (!online()) {
         m_open = false;
         return;
     }
@@ -112,7 +123,7 @@ void HardwareIO::Close() {
 }
 
 void HardwareIO::RestoreLinesNow() {
-    if (!m_open || !m_link.isOpen())
+    if (!m_open || !online())
         return;
     m_open = false;
     m_toggleOn = false;

@@ -55,6 +55,9 @@ public:
     static int StepIncrementFor(int mode);
 
 private:
+    // Without the System Controller the window shows and counts, but sends nothing.
+    bool online() const;
+    void write(int byte);
     void Toggle();
     void bleep(int sound) const {
         if (m_bleep)

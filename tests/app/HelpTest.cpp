@@ -17,9 +17,10 @@
 
 namespace {
 QString manualPath() {
-    return QFileInfo(QStringLiteral(__FILE__))
-        .absoluteDir()
-        .filePath(QStringLiteral("../../docs/STAVELY.html"));
+    // The manual as the build places it beside the program.
+    const QString bin = qEnvironmentVariable("STAVELY_BIN_DIR");
+    return (bin.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/..") : bin) +
+           QStringLiteral("/docs/STAVELY.html");
 }
 QString manual() {
     QFile file(manualPath());

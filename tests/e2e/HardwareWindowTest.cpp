@@ -140,6 +140,18 @@ private slots:
         QCOMPARE(r.sim.state().outputs[0], quint8(0));
     }
 
+    void withoutTheSystemControllerNothingIsSent() {
+        Rig r;
+        QVERIFY(r.start(false)); // discovery chose to continue without it
+        frmHardware window(r.link, r.motion, 1, QString());
+        window.optOutputs[HardwareIO::StepOpen]->click();
+        for (int i = 0; i < 8; ++i)
+            window.tick();
+        window.done(QDialog::Accepted);
+        QVERIFY(r.commands().isEmpty());
+        QVERIFY(r.op.prompts.isEmpty());
+    }
+
     void programEndRestoresTheLinesWithoutWaiting() {
         Rig r;
         QVERIFY(r.open());

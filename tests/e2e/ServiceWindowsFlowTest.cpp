@@ -86,6 +86,8 @@ private slots:
         });
         sim.clearCommandLog();
         find("cmdHardware")->click();
+        // The motor settings need no reply: wait until the instrument has them.
+        QTRY_VERIFY(sim.commandLog().contains("S1010"));
         QList<QByteArray> commands = sim.commandLog();
         commands.removeAll("L");
         const qsizetype at = commands.indexOf("s000001F5");
