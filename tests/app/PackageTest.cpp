@@ -67,8 +67,9 @@ private slots:
         const QString cpack = QStandardPaths::findExecutable(QStringLiteral("cpack"));
         const QString dpkgDeb = QStandardPaths::findExecutable(QStringLiteral("dpkg-deb"));
         const QString config = buildFolder() + QStringLiteral("/CPackConfig.cmake");
-        if (cpack.isEmpty() || dpkgDeb.isEmpty() || !QFileInfo::exists(config))
-            QSKIP("cpack, dpkg-deb or the build's package configuration is missing");
+        const QString shlibdeps = QStandardPaths::findExecutable(QStringLiteral("dpkg-shlibdeps"));
+        if (cpack.isEmpty() || dpkgDeb.isEmpty() || shlibdeps.isEmpty() || !QFileInfo::exists(config))
+            QSKIP("cpack, dpkg-deb, dpkg-shlibdeps or the build's package configuration is missing");
         QTemporaryDir out;
         const QByteArray made =
             run(cpack, {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"), config,
