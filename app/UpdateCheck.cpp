@@ -6,6 +6,7 @@
 #include "params/SettingsStore.h"
 
 #include <QClipboard>
+#include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QNetworkReply>
@@ -115,7 +116,9 @@ void UpdateCheck::checkForNewerVersion() {
         return;
     const QScopedValueRollback busy(m_busy, true);
     const QString folder = ServerAddress();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const Fetched fetched = fetch(QUrl(folder + T::VersionFileName));
+    QGuiApplication::restoreOverrideCursor();
     const VersionVerdict verdict =
         VersionFile::Decide(folder, fetched.body, fetched.error, m_title, m_version);
     if (!verdict.clipboard.isEmpty() && m_clipboard)
