@@ -1,19 +1,22 @@
 #include "app/Program.h"
 
+#include "app/HelpKey.h"
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
-#include "base/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
 #include "app/SingleInstance.h"
 #include "app/StartupTexts.h"
 #include "app/TimerCheck.h"
+#include "app/UpdateCheck.h"
 #include "app/WindowUnloader.h"
 #include "app/frmAbout.h"
+#include "app/frmHelp.h"
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "base/ProgramFolder.h"
 #include "experiments/BreakRun.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
@@ -28,11 +31,14 @@
 #include "instrument/PortMap.h"
 #include "instrument/RunState.h"
 #include "instrument/ZeroPosition.h"
+#include "instrument/frmHardware.h"
 #include "instrument/frmMoving.h"
 #include "instrument/zero.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "params/frmOptions.h"
+#include "params/frmPreloadSpeed.h"
 #include "results/Datasheet.h"
 #include "results/DatasheetCommands.h"
 #include "results/DatasheetPanel.h"
@@ -90,6 +96,9 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
     m_end->setClosePort([this] {
+        // The drive's lines go back to rest while the port can still carry them.
+        if (m_hardware != nullptr)
+            m_hardware->restoreLinesNow();
         // The capstan must not run on after the program has gone.
         if (m_motion->moving())
             m_link->StopIfPortAnswers();
@@ -147,9 +156,14 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
         if (m_plots)
             m_plots->Review();
     };
+    hooks.Options = [this] { showOptions(); };
+    hooks.PreloadSpeed = [this] { showPreloadSpeed(); };
+    hooks.HardwareWindow = [this] { showHardware(); };
 }
 
-Program::~Program() = default;
+Program::~Program() {
+    delete m_help;
+}
 
 ResultAppender& Program::resultAppender() {
     return *m_datasheet;
@@ -166,9 +180,12 @@ void Program::setVersion(int major, int minor) {
 
 Program::Started Program::start() {
     // 1. Product identity and debug mode.
-    m_identity = SetProductIdentity(*m_parameters, *m_settings, *m_op, QCoreApplication::applicationDirPath(),
-                                    m_versionMajor, m_versionMinor);
+    m_identity = SetProductIdentity(*m_parameters, *m_settings, *m_op, ProgramFolder::path(), m_versionMajor,
+                                    m_versionMinor);
     QApplication::setWindowIcon(QIcon(m_identity.iconFile));
+    m_update = std::make_unique<UpdateCheck>(*m_op, *m_settings, m_identity.title, m_identity.version);
+    m_helpKey = std::make_unique<HelpKey>([this](const QString& topic) { openHelp(topic); });
+    qApp->installEventFilter(m_helpKey.get());
 
     // 2. Fiber mechanics constants for the product.
     m_fiber->Initialise();
@@ -318,12 +335,47 @@ void Program::connectMainWindow() {
     main->setUnloadHandler([this] { return m_shutdown->run(); });
     QObject::connect(main, &frmMain::helpRequested, main, [this] { openHelp(); });
     QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
+    QObject::connect(main, &frmMain::checkNewVersionRequested, main,
+                     [this] { m_update->checkForNewerVersion(); });
 }
 
-void Program::openHelp() {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(m_identity.helpFile)))
+void Program::openHelp(const QString& topic) {
+    // Over a modal window the manual must belong to it, or that window would block it.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (m_help && m_help->parentWidget() != owner) {
+        m_help->close();
+        m_help = nullptr;
+    }
+    if (!m_help) {
+        m_help = new frmHelp(m_identity.helpFile, owner);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    if (!m_help->showTopic(topic))
         m_op->msgBox(StartupTexts::HelpNotOpened + m_identity.helpFile,
                      MsgStyle::OkOnly | MsgStyle::Exclamation);
+}
+
+void Program::showOptions() {
+    frmOptions::Hooks hooks;
+    hooks.PlayBreakSound = [this] { m_breakSound->StartBreakSound(); };
+    hooks.StopBreakSound = [this] { m_breakSound->StopBreakSound(); };
+    hooks.NoisyChanged = [this](bool noisy) { m_main->setNoisyChecked(noisy); };
+    frmOptions options(*m_parameters, *m_table, m_breakSound->soundsFolder(), std::move(hooks), m_main.get());
+    options.exec();
+    m_main->setNoisyChecked(m_parameters->Noisy);
+}
+
+void Program::showPreloadSpeed() {
+    frmPreloadSpeed window(*m_parameters, *m_table, m_main.get());
+    window.exec();
+}
+
+void Program::showHardware() {
+    frmHardware window(*m_link, *m_motion, m_parameters->COMnum, m_breakSound->soundsFolder(), m_main.get());
+    window.cmdCancel->setText(QStringLiteral("Cancel"));
+    m_hardware = &window;
+    window.exec();
+    m_hardware = nullptr;
 }
 
 void Program::showAbout() {

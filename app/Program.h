@@ -3,7 +3,9 @@
 #include "app/OrderlyEnd.h"
 #include "app/ProgramOptions.h"
 #include "app/SetProductIdentity.h"
+#include "app/frmHelp.h"
 
+#include <QPointer>
 #include <QtGlobal>
 #include <functional>
 #include <memory>
@@ -35,6 +37,9 @@ class frmInstrumentPanel;
 class frmMain;
 class frmSplash;
 class frmLoadTimePlots;
+class frmHardware;
+class UpdateCheck;
+class HelpKey;
 class QWidget;
 struct Parameters;
 struct RunState;
@@ -93,10 +98,13 @@ public:
     SimulatedInstrument* simulator() const { return m_simulator.get(); }
     // The panel beside the main window that works the simulated instrument; null on a real one.
     frmInstrumentPanel* instrumentPanel() const { return m_panel; }
+    UpdateCheck& updateCheck() { return *m_update; }
+    frmHelp* helpWindow() const { return m_help; }
 
 private:
     void connectMainWindow();
-    void openHelp();
+    // The manual at a section ("" for its start), over the window the operator is in.
+    void openHelp(const QString& topic = {});
     void showAbout();
     void showCalculator();
     // The zero window, modal; also what the main window's zero button opens.
@@ -106,6 +114,9 @@ private:
     void connectDatasheet();
     // The "OPEN DATA FILE" warning and the data file command, while no data file is attached.
     void askForDataFile();
+    void showOptions();
+    void showPreloadSpeed();
+    void showHardware();
 
     ProgramOptions m_options;
     std::unique_ptr<SettingsStore> m_settings;
@@ -137,6 +148,10 @@ private:
     std::unique_ptr<SimulatedInstrument> m_simulator;
     frmInstrumentPanel* m_panel = nullptr; // owned by the main window
     frmLoadTimePlots* m_plots = nullptr;   // owned by the main window
+    frmHardware* m_hardware = nullptr;     // while the hardware window is open
+    QPointer<frmHelp> m_help;              // belongs to the window it was opened over
+    std::unique_ptr<HelpKey> m_helpKey;
+    std::unique_ptr<UpdateCheck> m_update;
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
     std::function<void(QWidget*)> m_mainWindowListener;

@@ -3,6 +3,7 @@
 #include "params/NumberFormat.h"
 #include "sim/SimServer.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 
 namespace T = InstrumentPanelTexts;
 
@@ -24,6 +26,10 @@ QString InstrumentPanelTexts::stateText(double hungGrams, double loadN, double s
            QStringLiteral("Signal: ") + FormatNum(signalAu, 1, 1) + QStringLiteral(" au (channel ") +
            QString::number(channel) + QStringLiteral(")\n") + QStringLiteral("Position: ") +
            QString::number(position) + QStringLiteral(" steps\n") + QStringLiteral("Fiber: ") + fiber;
+}
+
+QString InstrumentPanelTexts::inputsText(quint8 inputs) {
+    return QStringLiteral("Input lines: ") + QStringLiteral("%1").arg(inputs, 8, 2, QLatin1Char('0'));
 }
 
 frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
@@ -58,6 +64,26 @@ frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     thread->setObjectName(QStringLiteral("cmdThreadFiber"));
     connect(thread, &QPushButton::clicked, this, &frmInstrumentPanel::threadFiber);
 
+    auto* lines = new QGroupBox(T::InputFrame, this);
+    lines->setObjectName(QStringLiteral("frameInputLines"));
+    auto* linesLayout = new QGridLayout(lines);
+    const std::array<std::pair<QCheckBox**, std::pair<const char*, QString>>, 6> boxes{{
+        {&chkClosedLimit, {"chkClosedLimit", T::ClosedLimit}},
+        {&chkOpenLimit, {"chkOpenLimit", T::OpenLimit}},
+        {&chkStopButton, {"chkStopButton", T::StopButton}},
+        {&chkBreak, {"chkBreak", T::BreakLine}},
+        {&chkContact, {"chkContact", T::Contact}},
+        {&chkContactDisable, {"chkContactDisable", T::ContactDisable}},
+    }};
+    int box = 0;
+    for (const auto& [member, text] : boxes) {
+        *member = new QCheckBox(text.second, lines);
+        (*member)->setObjectName(QLatin1String(text.first));
+        connect(*member, &QCheckBox::toggled, this, &frmInstrumentPanel::applyInputLines);
+        linesLayout->addWidget(*member, box / 2, box % 2);
+        ++box;
+    }
+
     lblState = new QLabel(this);
     lblState->setObjectName(QStringLiteral("lblState"));
     lblState->setTextFormat(Qt::PlainText);
@@ -65,7 +91,11 @@ frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(massBox);
     layout->addWidget(thread);
+    layout->addWidget(lines);
     layout->addWidget(lblState);
+    lblInputs = new QLabel(this);
+    lblInputs->setObjectName(QStringLiteral("lblInputs"));
+    layout->addWidget(lblInputs);
 
     m_timer = new QTimer(this);
     m_timer->setInterval(TickMs);
@@ -80,6 +110,20 @@ void frmInstrumentPanel::hangMass(int grams) {
 
 void frmInstrumentPanel::threadFiber() {
     m_sim.threadFiber();
+    showState();
+}
+
+void frmInstrumentPanel::applyInputLines() {
+    quint8 bits = 0;
+    if (chkBreak->isChecked())
+        bits |= 1 << 6;
+    if (chkContact->isChecked())
+        bits |= 1 << 7;
+    if (chkContactDisable->isChecked())
+        bits |= 1 << 3;
+    m_sim.setInputLines(bits);
+    m_sim.setLimitSwitches(chkClosedLimit->isChecked(), chkOpenLimit->isChecked());
+    m_sim.setStopKey(chkStopButton->isChecked());
     showState();
 }
 
@@ -98,4 +142,5 @@ void frmInstrumentPanel::showState() {
     const SimState s = m_sim.state();
     lblState->setText(T::stateText(s.extraLoad / Gravity * 1000, s.load, s.signal, s.channel, s.position,
                                    s.fiberPresent, s.fiberBroken));
+    lblInputs->setText(T::inputsText(s.inputs));
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -15,16 +16,25 @@ inline const QString MassFrame = QStringLiteral("Mass hung on the load cell");
 inline const QString Hang = QStringLiteral("&Hang");
 inline const QString Grams = QStringLiteral(" g");
 inline const QString ThreadFiber = QStringLiteral("&Thread a new fiber");
+inline const QString InputFrame = QStringLiteral("Input lines");
+inline const QString ClosedLimit = QStringLiteral("Closed limit tripped");
+inline const QString OpenLimit = QStringLiteral("Open limit tripped");
+inline const QString StopButton = QStringLiteral("Stop button held");
+inline const QString BreakLine = QStringLiteral("Break line high");
+inline const QString Contact = QStringLiteral("Contact");
+inline const QString ContactDisable = QStringLiteral("Contact disable");
 inline QString massButton(int grams) {
     return grams >= 1000 && grams % 1000 == 0 ? QString::number(grams / 1000) + QStringLiteral(" kg")
                                               : QString::number(grams) + QStringLiteral(" g");
 }
 QString stateText(double hungGrams, double loadN, double signalAu, int channel, qint32 position,
                   bool fiberPresent, bool fiberBroken);
+// The input byte as the System Controller reports it, bit 7 first.
+QString inputsText(quint8 inputs);
 } // namespace InstrumentPanelTexts
 
 // A small window beside the program when it runs on the simulated instrument: hang a known mass on
-// the load cell and thread a new fiber, as one would at the real tester.
+// the load cell, thread a new fiber and work the input lines by hand, as one would at the real tester.
 class frmInstrumentPanel : public QWidget {
     Q_OBJECT
 public:
@@ -35,9 +45,18 @@ public:
 
     void hangMass(int grams);
     void threadFiber();
+    // Sets the hand-operated input lines from the panel's check boxes.
+    void applyInputLines();
 
     QSpinBox* udMass;
+    QCheckBox* chkClosedLimit;
+    QCheckBox* chkOpenLimit;
+    QCheckBox* chkStopButton;
+    QCheckBox* chkBreak;
+    QCheckBox* chkContact;
+    QCheckBox* chkContactDisable;
     QLabel* lblState;
+    QLabel* lblInputs;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,6 +1,7 @@
 #include "experiments/LoadCalibrator.h"
 
 #include "base/Operator.h"
+#include "base/ProgramFolder.h"
 #include "experiments/CalibrationFile.h"
 #include "experiments/CalibrationTexts.h"
 #include "instrument/ApTimer.h"
@@ -21,7 +22,7 @@ constexpr int DefaultSecondButton = 256; // message box style: No is the default
 LoadCalibrator::LoadCalibrator(LoadCell& cell, ControllerLink& link, Operator& op, SettingsStore& store,
                                Parameters& params)
     : m_cell(cell), m_params(params), m_link(link), m_op(op), m_new(cell, link, op, store),
-      m_folder(QCoreApplication::applicationDirPath()) {}
+      m_folder(ProgramFolder::path()) {}
 
 int LoadCalibrator::channel() const {
     return m_cell.channel();

@@ -1,6 +1,7 @@
 #include "instrument/BreakSound.h"
 
 #include "base/Operator.h"
+#include "base/ProgramFolder.h"
 #include "instrument/MotionTexts.h"
 #include "params/Parameters.h"
 
@@ -19,7 +20,7 @@ BreakSound::BreakSound(Parameters& params, Operator& op, const QString& soundsFo
 BreakSound::~BreakSound() = default;
 
 QString BreakSound::DefaultSoundsFolder() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(MotionTexts::SoundsFolder);
+    return QDir(ProgramFolder::path()).filePath(MotionTexts::SoundsFolder);
 }
 
 void BreakSound::StartBreakSound() {

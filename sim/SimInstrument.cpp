@@ -80,6 +80,11 @@ void SimInstrument::setStopKey(bool down) {
     m_stopKey = down;
 }
 
+void SimInstrument::setLimitSwitches(bool closedTripped, bool openTripped) {
+    m_closedTripped = closedTripped;
+    m_openTripped = openTripped;
+}
+
 int SimInstrument::status() const {
     return m_config.faults.localControl ? int(LocalControl) : m_status;
 }
@@ -101,9 +106,9 @@ quint8 SimInstrument::inputs() const {
     quint8 bits = m_inputLines;
     if (m_stopKey)
         bits |= 1 << 1;
-    if (m_physical <= m_config.closedLimit)
+    if (m_physical <= m_config.closedLimit || m_closedTripped)
         bits |= 1 << 4;
-    if (m_physical >= m_config.openLimit)
+    if (m_physical >= m_config.openLimit || m_openTripped)
         bits |= 1 << 5;
     return bits;
 }
@@ -193,7 +198,7 @@ void SimInstrument::stepBy(qint64 steps) {
         m_move.direction = dir;
         const qint64 limit = dir > 0 ? m_config.openLimit : m_config.closedLimit;
         const qint64 toLimit = (limit - m_physical) * dir;
-        if (toLimit <= 0) {
+        if (toLimit <= 0 || (dir > 0 ? m_openTripped : m_closedTripped)) {
             finish(HardLimit);
             return;
         }

@@ -102,6 +102,12 @@ public:
     void setStopKey(bool down); // pressing it during a move interrupts the move (status 12)
     // Levels of the input lines that are not the limits or the key (bits 0, 2, 3, 6, 7).
     void setInputLines(quint8 bits) { m_inputLines = bits & 0xCD; }
+    quint8 inputLines() const { return m_inputLines; }
+    // A limit switch tripped by hand: its line reads high and a move toward it stops there.
+    void setLimitSwitches(bool closedTripped, bool openTripped);
+    bool closedLimitTripped() const { return m_closedTripped; }
+    bool openLimitTripped() const { return m_openTripped; }
+    bool stopKey() const { return m_stopKey; }
 
     // Reply formatting shared with tests.
     static QByteArray hex(quint64 value, int width);
@@ -159,6 +165,8 @@ private:
     quint8 m_loaderOutputs = 0;
     quint8 m_inputLines = 0;
     bool m_stopKey = false;
+    bool m_closedTripped = false;
+    bool m_openTripped = false;
     QByteArray m_motorSettings = "0000";
     int m_fibersThreaded = 0;
 

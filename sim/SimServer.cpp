@@ -150,3 +150,7 @@ void SimServer::setStopKey(bool down) {
 void SimServer::setInputLines(quint8 bits) {
     update([&](SimInstrument& i) { i.setInputLines(bits); });
 }
+
+void SimServer::setLimitSwitches(bool closedTripped, bool openTripped) {
+    update([&](SimInstrument& i) { i.setLimitSwitches(closedTripped, openTripped); });
+}

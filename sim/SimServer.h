@@ -47,6 +47,7 @@ public:
     void removeFiber();
     void setStopKey(bool down);
     void setInputLines(quint8 bits);
+    void setLimitSwitches(bool closedTripped, bool openTripped);
     // Anything else, under the instrument's lock.
     void update(const std::function<void(SimInstrument&)>& change);
 

@@ -1,0 +1,77 @@
+#include "app/VersionFile.h"
+
+#include "app/UpdateTexts.h"
+
+#include <QStringList>
+
+namespace T = UpdateTexts;
+
+namespace {
+// A field as it may be shown: no control characters, no surrounding blanks, bounded length.
+QString cleanField(const QString& field) {
+    QString out;
+    out.reserve(qMin(field.size(), qsizetype(VersionFile::MaxFieldLength)));
+    for (const QChar c : field) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            continue;
+        out.append(c);
+        if (out.size() >= VersionFile::MaxFieldLength)
+            break;
+    }
+    return out.trimmed();
+}
+
+VersionVerdict failure(const QString& error) {
+    return {T::ErrorTitle,
+            T::ErrorText + T::LineBreak + T::LineBreak + error + T::LineBreak + T::LineBreak + T::SupportLine,
+            QString(), true};
+}
+} // namespace
+
+VersionVerdict VersionFile::Decide(const QString& folder, const QByteArray& body, const QString& error,
+                                   const QString& title, const QString& version) {
+    const QString text = QString::fromUtf8(body);
+    QString fault = error;
+    // The server's error page arrives as an ordinary transfer.
+    if (fault.isEmpty() && text.contains(QStringLiteral("not found"), Qt::CaseInsensitive))
+        fault = T::FileNotFound;
+    if (!fault.isEmpty())
+        return failure(cleanField(fault));
+
+    // A body that is not text holds no version lines.
+    if (body.isEmpty() || body.contains('\0'))
+        return {T::EmptyTitle, T::EmptyText + T::LineBreak + T::LineBreak + T::SupportLine, QString(), true};
+
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (fields.size() < 5)
+            continue;
+        if (fields[0].trimmed().compare(title, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString latest = cleanField(fields[1]);
+        const QString file = cleanField(fields[2]);
+        const QString date = cleanField(fields[3]);
+        const QString size = cleanField(fields[4]);
+        const int order = QString::compare(latest, version, Qt::CaseSensitive);
+        if (order == 0)
+            return {T::LatestTitle,
+                    QStringLiteral("You have the latest version of ") + title + QLatin1Char('.'), QString(),
+                    false};
+        if (order < 0)
+            return {T::NewerThanNewTitle,
+                    QStringLiteral("The version of ") + title + QStringLiteral(" that you are running (") +
+                        version + QStringLiteral(") ") +
+                        QStringLiteral("is newer than the \"latest\" version (") + latest +
+                        QStringLiteral(") !"),
+                    QString(), false};
+        return {T::NewerTitle,
+                QStringLiteral("A newer version of ") + title + QStringLiteral(" exists. ") +
+                    QStringLiteral("Version ") + latest + QStringLiteral(" dated ") + date +
+                    QStringLiteral(", ") + size + QStringLiteral(" bytes, can be downloaded at:") +
+                    T::LineBreak + T::LineBreak + folder + T::LineBreak + QString(20, QLatin1Char(' ')) +
+                    file + T::LineBreak + T::LineBreak + T::CopiedNote,
+                folder + file, false};
+    }
+    return {T::NewerTitle, T::NoInformation, QString(), false};
+}

@@ -1,0 +1,69 @@
+#include "app/frmHelp.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+frmHelp::frmHelp(const QString& helpFile, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_helpFile(helpFile) {
+    setObjectName(QStringLiteral("frmHelp"));
+    setWindowTitle(QStringLiteral("STAVELY Help"));
+    m_browser = new QTextBrowser(this);
+    m_browser->setObjectName(QStringLiteral("txtHelp"));
+    m_browser->setOpenLinks(true);
+    m_browser->setOpenExternalLinks(true);
+
+    auto addButton = [this](const char* name, const QString& text, QStyle::StandardPixmap icon) {
+        auto* b = new QPushButton(style()->standardIcon(icon), text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    QPushButton* back = addButton("cmdBack", QStringLiteral("&Back"), QStyle::SP_ArrowBack);
+    QPushButton* forward = addButton("cmdForward", QStringLiteral("&Forward"), QStyle::SP_ArrowForward);
+    QPushButton* contents = addButton("cmdContents", QStringLiteral("&Contents"), QStyle::SP_DirHomeIcon);
+    QPushButton* external =
+        addButton("cmdBrowser", QStringLiteral("Open in web &browser"), QStyle::SP_DesktopIcon);
+    QPushButton* close = addButton("cmdClose", QStringLiteral("C&lose"), QStyle::SP_DialogCloseButton);
+    back->setEnabled(false);
+    forward->setEnabled(false);
+    connect(back, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
+    connect(forward, &QPushButton::clicked, m_browser, &QTextBrowser::forward);
+    connect(m_browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+    connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QPushButton::setEnabled);
+    connect(contents, &QPushButton::clicked, this, [this] { showTopic(); });
+    connect(external, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_helpFile)); });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {back, forward, contents})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    buttons->addWidget(external);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(m_browser);
+    resize(900, 760);
+}
+
+bool frmHelp::showTopic(const QString& anchor) {
+    if (!QFileInfo(m_helpFile).isFile())
+        return false;
+    QUrl url = QUrl::fromLocalFile(m_helpFile);
+    if (!anchor.isEmpty())
+        url.setFragment(anchor);
+    m_browser->setSource(url);
+    if (!anchor.isEmpty())
+        m_browser->scrollToAnchor(anchor);
+    show();
+    raise();
+    activateWindow();
+    return true;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QTextBrowser;
+
+// The manual in a help browser of the program's own, so that it opens on a laboratory PC without
+// a web browser. Links to other places go to the system's browser.
+class frmHelp : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmHelp(const QString& helpFile, QWidget* parent = nullptr);
+
+    // Shows the manual at a section ("" for its start); false when the file is missing.
+    bool showTopic(const QString& anchor = {});
+
+    QTextBrowser* browser() const { return m_browser; }
+
+private:
+    QString m_helpFile;
+    QTextBrowser* m_browser;
+};
