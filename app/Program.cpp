@@ -16,6 +16,7 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "base/Operator.h"
 #include "base/ProgramFolder.h"
 #include "experiments/BreakRun.h"
 #include "experiments/Calculator.h"

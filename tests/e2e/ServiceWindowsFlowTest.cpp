@@ -39,6 +39,8 @@ private slots:
         {
             SettingsStore store(file);
             store.saveText(QStringLiteral("STAVELY"), QStringLiteral("COMnum"), QStringLiteral("1"));
+            store.saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"),
+                           dir.filePath(QStringLiteral("results.dat")));
             store.saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData0"),
                            QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
         }
