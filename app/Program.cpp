@@ -1,7 +1,6 @@
 #include "app/Program.h"
 
 #include "app/MainActions.h"
-#include "base/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
@@ -13,6 +12,7 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "base/Operator.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
@@ -31,6 +31,9 @@
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "results/DataFileRows.h"
+#include "results/StatisticsTexts.h"
+#include "results/frmStatistics.h"
 #include "sim/SimServer.h"
 
 #include <QApplication>
@@ -219,6 +222,7 @@ void Program::connectMainWindow() {
     main->setUnloadHandler([this] { return m_shutdown->run(); });
     QObject::connect(main, &frmMain::helpRequested, main, [this] { openHelp(); });
     QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
+    QObject::connect(main, &frmMain::statisticsRequested, main, [this] { showStatistics(); });
 }
 
 void Program::openHelp() {
@@ -235,4 +239,19 @@ void Program::showAbout() {
 void Program::showCalculator() {
     Calculator calculator(*m_parameters, *m_fiber, *m_table, *m_op, m_main.get());
     calculator.exec();
+}
+
+void Program::showStatistics() {
+    // The rows of the data file in use.
+    const QString path = m_parameters->DataFileName;
+    QString error;
+    const std::optional<QList<QStringList>> rows = ReadDataFileRows(path, &error);
+    if (!rows) {
+        m_op->msgBox(StatisticsTexts::CannotRead.arg(path, error), MsgStyle::OkOnly | MsgStyle::Exclamation,
+                     StatisticsTexts::WindowTitle);
+        return;
+    }
+    frmStatistics window(*m_op, *m_settings, m_main.get());
+    window.setRows(*rows, path);
+    window.exec();
 }

@@ -84,6 +84,8 @@ private:
     void openHelp();
     void showAbout();
     void showCalculator();
+    // The statistics window on the datasheet's rows.
+    void showStatistics();
     // The zero window, modal; also what the main window's zero button opens.
     void showZeroWindow();
     void closeSplash();
