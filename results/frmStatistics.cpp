@@ -63,7 +63,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     connect(chtFatigue, &ChartControl::doubleClicked, this, [this] { enlarge(chtFatigue, T::FatigueTitle); });
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(grdStatistics, 1);
+    layout->addWidget(grdStatistics);
     layout->addWidget(lblFatigue);
     auto* charts = new QHBoxLayout;
     auto* weibull = new QVBoxLayout;
@@ -83,7 +83,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     fatigue->addWidget(new QLabel(QStringLiteral(" "), this));
     charts->addLayout(weibull, 1);
     charts->addLayout(fatigue, 1);
-    layout->addLayout(charts, 2);
+    layout->addLayout(charts, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(QStringLiteral("double click a graph to see a larger version"), this));
     bottom->addStretch();
@@ -92,7 +92,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     bottom->addWidget(cmdClose);
     layout->addLayout(bottom);
 
-    resize(980, 760);
+    resize(1000, 900);
     RestoreWindowPlacement(m_store, *this);
 }
 
@@ -129,6 +129,11 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
         }
     }
     grdStatistics->resizeColumnsToContents();
+    // The whole table without scrolling; the plots take the rest of the window.
+    int height = 2 * grdStatistics->frameWidth() + grdStatistics->horizontalHeader()->sizeHint().height();
+    for (int r = 0; r < grdStatistics->rowCount(); ++r)
+        height += grdStatistics->rowHeight(r);
+    grdStatistics->setFixedHeight(height);
     lblFatigue->setText(stats.FatigueText());
 
     const QSignalBlocker block(cboGroup);
