@@ -1,7 +1,7 @@
 #include "app/Program.h"
 
 #include "app/MainActions.h"
-#include "base/Operator.h"
+#include "app/MainTexts.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
@@ -13,6 +13,7 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "base/Operator.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
@@ -31,14 +32,20 @@
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
-#include "results/DataFileRows.h"
-#include "results/StatisticsTexts.h"
+#include "results/Datasheet.h"
+#include "results/DatasheetCommands.h"
+#include "results/DatasheetPanel.h"
+#include "results/StatisticsRows.h"
 #include "results/frmStatistics.h"
+#include "results/grdResults.h"
 #include "sim/SimServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QIcon>
+#include <QLayout>
+#include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 #include <cstdio>
@@ -64,6 +71,8 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
       m_actions(std::make_unique<MainActions>(*m_parameters, *m_op, *m_link, *m_loadCell, *m_motion)),
       m_calibration(std::make_unique<CalibrationCommand>(*m_loadCell, *m_link, *m_op, *m_settings,
                                                          *m_parameters, *m_end)),
+      m_datasheet(std::make_unique<Datasheet>(*m_op, *m_parameters, *m_table, *m_settings)),
+      m_datasheetCommands(std::make_unique<DatasheetCommands>(*m_datasheet, *m_op, *m_parameters)),
       m_instance(std::make_unique<SingleInstance>(
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
@@ -78,7 +87,7 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
     m_end->setClosePort([this] { m_link->closePort(); });
-    // The datasheet's column widths join here with the datasheet.
+    m_shutdown->setGridColumnWidths([this] { return m_datasheet->ColumnWidthsText(); });
 
     m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
     m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
@@ -92,9 +101,15 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.ZeroWindow = [this] { showZeroWindow(); };
     hooks.Calculator = [this] { showCalculator(); };
     hooks.Calibrate = [this] { m_calibration->run(m_main.get()); };
+    hooks.DataFileCommand = [this] { m_datasheet->DataFileCommand(); };
+    hooks.DataFileAttached = [this] { return m_datasheet->hasDataFile(); };
 }
 
 Program::~Program() = default;
+
+ResultAppender& Program::resultAppender() {
+    return *m_datasheet;
+}
 
 void Program::setEndHook(OrderlyEnd::EndHook hook) {
     m_end->setEndHook(std::move(hook));
@@ -144,6 +159,7 @@ Program::Started Program::start() {
     if (m_mainWindowListener)
         m_mainWindowListener(m_main.get());
     connectMainWindow();
+    connectDatasheet();
     m_main->load(m_identity.caption, m_parameters->DebugMode);
     m_main->hide();
     QCoreApplication::processEvents();
@@ -167,7 +183,11 @@ Program::Started Program::start() {
     // them back unchanged instead of as uncalibrated.
     if (!found)
         m_loadCell->LoadCalibrations();
-    // 17. The datasheet and the data file named in the parameters: joins with the datasheet.
+    // 17. The datasheet, and the data file named in the parameters (a file that cannot be read is
+    // forgotten).
+    m_datasheet->SetupDatasheet();
+    if (!m_parameters->DataFileName.isEmpty() && !m_datasheet->file2grd(m_parameters->DataFileName))
+        m_parameters->DataFileName.clear();
 
     // 18. Show the main window.
     m_main->show();
@@ -184,9 +204,36 @@ Program::Started Program::start() {
     // 21.
     closeSplash();
 
-    // 22. No data file attached: the "OPEN DATA FILE" warning and the data file command join with
-    // the datasheet.
+    // 22. A data file must be attached.
+    if (!m_datasheet->hasDataFile())
+        askForDataFile();
     return Started::Running;
+}
+
+void Program::connectDatasheet() {
+    frmMain* main = m_main.get();
+    m_datasheetPanel = new DatasheetPanel(*m_datasheet, *m_datasheetCommands, *m_op, *m_parameters, main);
+    main->dataArea()->layout()->addWidget(m_datasheetPanel);
+    main->setGrid(m_datasheetPanel->grid());
+    for (QPushButton* button : m_datasheetPanel->buttons())
+        main->watchCommandKeys(button);
+    m_datasheetPanel->fillMenus(main->findChild<QMenu*>(QStringLiteral("mnuDataSheet")),
+                                main->findChild<QMenu*>(QStringLiteral("mnuExportData")),
+                                main->findChild<QAction*>(QStringLiteral("mnuCopySpecial")));
+    QObject::connect(m_datasheetPanel, &DatasheetPanel::focusOnRequested, main, &frmMain::SetNextFocus);
+    QObject::connect(m_datasheet.get(), &Datasheet::specimenCountChanged, main, &frmMain::ShowSpecimenCount);
+    QObject::connect(main, &frmMain::openDataFileRequested, main, [this] {
+        m_datasheet->DataFileCommand();
+        m_main->SetNextFocus();
+    });
+    QObject::connect(main, &frmMain::saveDataFileAsRequested, main,
+                     [this] { m_datasheetCommands->SaveAs(); });
+}
+
+void Program::askForDataFile() {
+    m_op->msgBox(MainTexts::OpenDataFile, MsgStyle::OkOnly | MsgStyle::Exclamation,
+                 MainTexts::OpenDataFileTitle);
+    m_datasheet->DataFileCommand();
 }
 
 void Program::showInstrumentPanel() {
@@ -242,16 +289,10 @@ void Program::showCalculator() {
 }
 
 void Program::showStatistics() {
-    // The rows of the data file in use.
-    const QString path = m_parameters->DataFileName;
-    QString error;
-    const std::optional<QList<QStringList>> rows = ReadDataFileRows(path, &error);
-    if (!rows) {
-        m_op->msgBox(StatisticsTexts::CannotRead.arg(path, error), MsgStyle::OkOnly | MsgStyle::Exclamation,
-                     StatisticsTexts::WindowTitle);
-        return;
-    }
+    QItemSelection selection;
+    if (m_datasheetPanel && m_datasheetPanel->grid()->selectionModel())
+        selection = m_datasheetPanel->grid()->selectionModel()->selection();
     frmStatistics window(*m_op, *m_settings, m_main.get());
-    window.setRows(*rows, path);
+    window.setRows(StatisticsRows(m_datasheet->model(), selection), m_datasheet->dataFileName());
     window.exec();
 }

@@ -13,12 +13,16 @@ class CalibrationCommand;
 class ControllerDiscovery;
 class ControllerLink;
 class ControllerStartup;
+class Datasheet;
+class DatasheetCommands;
+class DatasheetPanel;
 class Fiber;
 class LoadCell;
 class MainActions;
 class Motion;
 class Operator;
 class PortMap;
+class ResultAppender;
 class ZeroPosition;
 class frmMoving;
 class ParameterTable;
@@ -72,6 +76,12 @@ public:
     // What the main window's buttons and menu entries do; later windows fill its hooks.
     MainActions& actions() { return *m_actions; }
     CalibrationCommand& calibration() { return *m_calibration; }
+    // The datasheet and its data file; where a reported break leaves its result row.
+    Datasheet& datasheet() { return *m_datasheet; }
+    ResultAppender& resultAppender();
+    DatasheetCommands& datasheetCommands() { return *m_datasheetCommands; }
+    // The datasheet's part of the main window; null until the main window exists.
+    DatasheetPanel* datasheetPanel() const { return m_datasheetPanel; }
     frmMain* mainWindow() const { return m_main.get(); }
     frmMoving* movingWindow() const { return m_moving.get(); }
     // The built-in instrument of --simulate; null on a real instrument.
@@ -90,6 +100,9 @@ private:
     void showZeroWindow();
     void closeSplash();
     void showInstrumentPanel();
+    void connectDatasheet();
+    // The "OPEN DATA FILE" warning and the data file command, while no data file is attached.
+    void askForDataFile();
 
     ProgramOptions m_options;
     std::unique_ptr<SettingsStore> m_settings;
@@ -110,6 +123,9 @@ private:
     std::unique_ptr<BreakSound> m_breakSound;
     std::unique_ptr<MainActions> m_actions;
     std::unique_ptr<CalibrationCommand> m_calibration;
+    std::unique_ptr<Datasheet> m_datasheet;
+    std::unique_ptr<DatasheetCommands> m_datasheetCommands;
+    DatasheetPanel* m_datasheetPanel = nullptr; // owned by the main window
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;

@@ -33,6 +33,7 @@ public:
     bool waitCountdown(double seconds, const QString& title) override;
     void showLongString(const QString& title, const QString& caption, const QString& text) override;
     void beep() override {}
+    bool watched() const override { return false; }
 
 private:
     void write(const QString& kind, const QString& title, const QString& text);

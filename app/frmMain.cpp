@@ -3,8 +3,8 @@
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "base/Twips.h"
 #include "app/UpDown.h"
+#include "base/Twips.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"
@@ -115,7 +115,7 @@ void frmMain::buildMenus() {
     // Filled by the datasheet's editing, export and copy commands.
     addMenu("mnuDataSheet", QStringLiteral("&Data sheet"));
     addMenu("mnuExportData", QStringLiteral("Export &data"));
-    addMenu("mnuCopySpecial", QStringLiteral("Copy Special"));
+    menuBar()->addAction(QStringLiteral("Copy Special"))->setObjectName(QStringLiteral("mnuCopySpecial"));
 
     QMenu* misc = addMenu("mnuOptions", QStringLiteral("&Miscellaneous"));
     connect(addEntry(misc, "mnuOptionsHardware", QStringLiteral("&Hardware setup")), &QAction::triggered,
@@ -444,6 +444,12 @@ void frmMain::StuffTextBoxes() {
     frmPosition->setToolTip(tip);
     lblPosition->setToolTip(tip);
     ShowPosition(m_motion.Position());
+}
+
+void frmMain::ShowSpecimenCount() {
+    const QScopedValueRollback stuffing(m_stuffing, true);
+    txtSpecimenCount->setText(m_table.valueText(QStringLiteral("SpecimenCount")));
+    txtSpecimenCount->setModified(false);
 }
 
 void frmMain::RateOptionClick(int index) {

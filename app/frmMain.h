@@ -58,6 +58,8 @@ public:
     void setStatusPanel(int panel, const QString& text); // panel 1 or 2
     QString statusPanel(int panel) const;                // the text as set
 
+    // Shows the specimen counter (SpecimenCount) in its box, e.g. after a result or a data file.
+    void ShowSpecimenCount();
     // Fills every parameter box from the parameters and selects the two option groups.
     void StuffTextBoxes();
     // Refreshes the boxes and moves the focus to the next logical button.

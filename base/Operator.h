@@ -88,4 +88,8 @@ public:
     virtual void showLongString(const QString& title, const QString& caption, const QString& text) = 0;
 
     virtual void beep() = 0;
+
+    // False when nobody is there to answer (a run nobody watches, a script that has run out), so
+    // that a question the operator may not leave unanswered is not asked for ever.
+    virtual bool watched() const { return true; }
 };

@@ -133,10 +133,10 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QVERIFY(r.out.isEmpty());
         QVERIFY(r.err.contains(
-            QStringLiteral("Cannot read data file \"%1\": no such file").arg(missing).toUtf8()));
+            QStringLiteral("Cannot read data file \"%1\": No such file or directory").arg(missing).toUtf8()));
         r = run({QStringLiteral("--report"), m_dir.filePath(QStringLiteral("r.pdf")), m_dir.path()});
         QCOMPARE(r.exitCode, 2);
-        QVERIFY(r.err.contains("it is a folder, not a file"));
+        QVERIFY(r.err.contains("It is a directory, not a file"));
         QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("r.pdf"))));
         r = run({QStringLiteral("--report"), m_dir.filePath(QStringLiteral("r.pdf"))});
         QCOMPARE(r.exitCode, 2);

@@ -4,11 +4,14 @@
 #include "app/frmSplash.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "results/DataFile.h"
+#include "results/DataLine.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +22,10 @@ namespace {
 // One program on a settings file in a temporary folder, ended by an exception instead of the process.
 struct Run {
     explicit Run(const QString& settingsFile, const QString& instanceName = uniqueName()) {
+        // A data file from earlier runs, so that start-up does not ask for one.
+        SettingsStore(settingsFile)
+            .saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"),
+                      QFileInfo(settingsFile).absolutePath() + QStringLiteral("/results.dat"));
         auto scripted = std::make_unique<ScriptedOperator>();
         op = scripted.get();
         ProgramOptions options;
@@ -136,6 +143,12 @@ private slots:
                               QStringLiteral("17"));
             settings.saveText(QStringLiteral("STAVELY"), QStringLiteral("Noisy"), QStringLiteral("False"));
         }
+        // The data file's largest specimen number sets the counter once the datasheet is loaded.
+        QFile data(dir.filePath(QStringLiteral("results.dat")));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.write(DataFile::Encoded(DataLine::HeaderLine()) +
+                   DataFile::Encoded(QStringLiteral("16,40.1,38.5,4812,6.21,60 MPa/s,,,,,,,,26/12/07,10:00:00,,")));
+        data.close();
         Run run(file);
         QCOMPARE(run.program->start(), Program::Started::Running);
         QCOMPARE(run.program->parameters().SpecimenCount, 17);

@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
         // Debug mode takes the simulator's position without the zero window; the calibration is the
         // simulator's channel 0, so the load is read on every tick.
         store.saveText(QStringLiteral("STAVELY"), QStringLiteral("ForceDebug"), QStringLiteral("True"));
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"),
+                       dir.filePath(QStringLiteral("results.dat")));
         store.saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData0"),
                        QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
     }

@@ -33,6 +33,9 @@ struct NewUser {
         // Debug mode takes the instrument's position as it is, so no zero window comes first.
         SettingsStore(file).saveText(QStringLiteral("STAVELY"), QStringLiteral("ForceDebug"),
                                      QStringLiteral("True"));
+        // The data file is chosen in the datasheet's own flow.
+        SettingsStore(file).saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"),
+                                     dir.filePath(QStringLiteral("results.dat")));
         auto scripted = std::make_unique<ScriptedOperator>();
         op = scripted.get();
         ProgramOptions options;

@@ -54,6 +54,8 @@ struct ProgramOnSim {
         const QString file = dir.filePath(QStringLiteral("Corvane.ini"));
         SettingsStore store(file);
         store.saveText(QStringLiteral("STAVELY"), QStringLiteral("COMnum"), QStringLiteral("1"));
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"),
+                       dir.filePath(QStringLiteral("results.dat")));
         store.saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData0"),
                        QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
         store.sync();

@@ -26,6 +26,8 @@ struct SimulatedRun {
 
     explicit SimulatedRun(bool debug) {
         const QString file = dir.filePath(QStringLiteral("Corvane-simulator.ini"));
+        SettingsStore(file).saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"),
+                                     dir.filePath(QStringLiteral("results.dat")));
         if (debug)
             SettingsStore(file).saveText(QStringLiteral("STAVELY"), QStringLiteral("ForceDebug"),
                                          QStringLiteral("True"));

@@ -284,8 +284,18 @@ private slots:
         QCOMPARE((*rows)[0][16], QStringLiteral("125"));
         QCOMPARE((*rows)[1][5], QStringLiteral("100 \u00b5m/s"));
         QVERIFY(!ReadDataFileRows(dir.filePath("missing.dat"), &error));
-        QCOMPARE(error, QStringLiteral("no such file"));
+        QCOMPARE(error, QStringLiteral("No such file or directory"));
         QVERIFY(!ReadDataFileRows(dir.path(), &error));
+        QCOMPARE(error, QStringLiteral("It is a directory, not a file"));
+        // A file the datasheet would call corrupted is not taken for a batch.
+        QFile bad(dir.filePath("bad.dat"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("N\r\n");
+        for (int i = 0; i < 120; ++i)
+            bad.write("x,y\r\n");
+        bad.close();
+        QVERIFY(!ReadDataFileRows(bad.fileName(), &error));
+        QVERIFY(error.contains("reading stopped"));
     }
 };
 

@@ -1,6 +1,8 @@
 #include "params/SettingsStore.h"
 #include "results/BatchReport.h"
 #include "results/ChartControl.h"
+#include "results/DatasheetModel.h"
+#include "results/StatisticsRows.h"
 #include "results/frmBigPlot.h"
 #include "results/frmStatistics.h"
 #include "tests/app/ModalDriver.h"
@@ -104,6 +106,28 @@ private slots:
         QTest::mouseDClick(window.chtWeibull->viewport(), Qt::LeftButton);
         QVERIFY(enlarged);
         QVERIFY(op.unexpected.isEmpty());
+    }
+
+    // More than one selected row: those rows; one row or none: the whole datasheet.
+    void statisticsTakeTheSelectedRowsOrAll() {
+        DatasheetModel model;
+        std::vector<DataRow> rows;
+        for (int i = 1; i <= 5; ++i)
+            rows.emplace_back(i, resultRow(5000 + i, "60 MPa/s"));
+        model.setRows(rows);
+        auto select = [&model](int top, int bottom) {
+            return QItemSelection(model.index(top, 0), model.index(bottom, 16));
+        };
+        QCOMPARE(StatisticsRows(model, {}).size(), 5);
+        QCOMPARE(StatisticsRows(model, select(2, 2)).size(), 5);
+        const QList<QStringList> two = StatisticsRows(model, select(1, 2));
+        QCOMPARE(two.size(), 2);
+        QCOMPARE(two[0][3], QStringLiteral("5002"));
+        QItemSelection split = select(0, 0);
+        split.merge(select(4, 4), QItemSelectionModel::Select);
+        const QList<QStringList> ends = StatisticsRows(model, split);
+        QCOMPARE(ends.size(), 2);
+        QCOMPARE(ends[1][3], QStringLiteral("5005"));
     }
 };
 

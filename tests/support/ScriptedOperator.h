@@ -27,13 +27,15 @@ class ScriptedOperator : public Operator {
 public:
     using Handler = std::function<QVariant(const Prompt&)>;
 
-    void answer(const QVariant& value) { m_answers.append([value](const Prompt&) { return value; }); }
+    void answer(const QVariant& value) {
+        m_answers.append([value](const Prompt&) { return value; });
+    }
     void answerWith(Handler handler) { m_answers.append(std::move(handler)); }
     void cancel() { answer(QVariant()); }
 
-    QList<Prompt> prompts;   // every prompt, in order
-    QStringList statusLog;   // "show:<title>|<text>", "update:<text>", "append:<text>", "done", "click"
-    QStringList unexpected;  // prompts that found no answer
+    QList<Prompt> prompts;  // every prompt, in order
+    QStringList statusLog;  // "show:<title>|<text>", "update:<text>", "append:<text>", "done", "click"
+    QStringList unexpected; // prompts that found no answer
     int beeps = 0;
     bool failOnUnexpected = true;
 
@@ -60,6 +62,7 @@ public:
     bool waitCountdown(double seconds, const QString& title) override;
     void showLongString(const QString& title, const QString& caption, const QString& text) override;
     void beep() override { ++beeps; }
+    bool watched() const override { return !m_answers.isEmpty(); }
 
 private:
     QVariant next(const Prompt& prompt);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "results/DataLine.h"
+#include "results/DataRow.h"
+#include "results/FileFault.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+// What a data file holds, read without any window: the header line's fields and the result rows
+// (numbered 1, 2, ... in file order), with the count of suspicious items.
+struct DataFileContents {
+    bool headerFound = false;
+    DataLine::Fields header;
+    std::vector<DataRow> rows;
+    int badItems = 0;          // in the result lines
+    bool stoppedEarly = false; // more than 100 suspicious items: the rest was not read
+};
+
+// Reading and writing the data file on disc: Windows-1252 text, lines ending in CR LF.
+namespace DataFile {
+// No data file of a laboratory comes near this; anything larger is refused before it is read.
+constexpr qint64 MaxBytes = qint64(256) * 1024 * 1024;
+
+// Why the path cannot serve as a data file, one line per reason in the order the operator is told;
+// empty when it can.
+QStringList Refusals(const QString& path);
+
+// Reads the whole file. Blank lines and lines starting with ";" are skipped; the first other line is
+// the header; reading stops once more than 100 suspicious items were counted.
+std::optional<FileFault> Read(const QString& path, DataFileContents& contents);
+
+// One line of text as the file holds it, line end included.
+QByteArray Encoded(const QString& line);
+} // namespace DataFile

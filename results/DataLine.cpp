@@ -1,0 +1,281 @@
+#include "results/DataLine.h"
+
+#include "params/Cp1252.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+namespace {
+// Splits into trimmed views of the line; a field whose view still holds doubled double quotes is
+// handed over with unescape set. Returns the suspicious items that the splitting itself finds.
+template <class Sink> int split(QStringView text, Sink&& sink) {
+    const QChar quote = QLatin1Char('"');
+    qsizetype pos = 0;
+    const qsizetype n = text.size();
+    int i = 1;
+    while (pos < n && i < DataLine::Columns) {
+        QStringView field;
+        if (text[pos] != quote) {
+            const qsizetype comma = text.indexOf(QLatin1Char(','), pos);
+            const qsizetype end = comma < 0 ? n : comma;
+            field = text.mid(pos, end - pos);
+            pos = comma < 0 ? n : comma + 1;
+        } else {
+            // A quoted field ends at the first double quote that is not doubled.
+            qsizetype close = pos + 1;
+            for (;;) {
+                close = text.indexOf(quote, close);
+                if (close < 0 || close + 1 >= n || text[close + 1] != quote)
+                    break;
+                close += 2;
+            }
+            const qsizetype end = close < 0 ? n : close;
+            field = text.mid(pos + 1, end - pos - 1);
+            pos = close < 0 ? n : close + 1;
+            if (pos < n && text[pos] == QLatin1Char(','))
+                ++pos;
+        }
+        while (!field.isEmpty() && field.front() == QLatin1Char(' '))
+            field = field.mid(1);
+        while (!field.isEmpty() && field.back() == QLatin1Char(' '))
+            field.chop(1);
+        sink(i, field, field.contains(QLatin1String("\"\"")));
+        ++i;
+    }
+    int bad = 0;
+    if (i < DataLine::Columns)
+        ++bad;
+    if (pos < n)
+        ++bad;
+    return bad;
+}
+
+QString unescaped(QStringView field) {
+    QString value = field.toString();
+    value.replace(QLatin1String("\"\""), QLatin1String("\""));
+    return value;
+}
+
+int suspiciousEntry(QStringView field) {
+    return field.isEmpty() || DataLine::IsNumber(field) || DataLine::IsDate(field) ? 0 : 1;
+}
+
+bool allDigits(QStringView text) {
+    if (text.isEmpty() || text.size() > 4)
+        return false;
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+bool validDate(int y, int m, int d) {
+    if (y < 100)
+        y += y < 30 ? 2000 : 1900;
+    static constexpr std::array<int, 12> days{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (m < 1 || m > 12 || d < 1 || d > days[size_t(m - 1)])
+        return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return !(m == 2 && d == 29 && !leap);
+}
+} // namespace
+
+const std::array<QString, DataLine::Columns>& DataLine::Titles() {
+    static const std::array<QString, Columns> titles{
+        QString(),
+        QStringLiteral("N"),
+        QStringLiteral("Lt (N)"),
+        QStringLiteral("Lf (N)"),
+        QStringLiteral("s (MPa)"),
+        QStringLiteral("e (%)"),
+        QStringLiteral("nom rate"),
+        QStringLiteral("v (µm/s)"),
+        QStringLiteral("±"),
+        QStringLiteral("e. (%/min)"),
+        QStringLiteral("±"),
+        QStringLiteral("s. (MPa/s)"),
+        QStringLiteral("±"),
+        QStringLiteral("t (s)"),
+        QStringLiteral("date"),
+        QStringLiteral("time"),
+        QStringLiteral("comments"),
+        QStringLiteral("df GL EA Eo Ea Preload start"),
+    };
+    return titles;
+}
+
+QString DataLine::HeaderLine() {
+    QStringList titles;
+    for (int c = 1; c < Columns; ++c)
+        titles.append(Titles()[size_t(c)]);
+    return FileLine(titles);
+}
+
+int DataLine::ParseDataLine(QStringView line, Fields& fields) {
+    for (QString& f : fields)
+        f.clear();
+    int bad = split(line, [&](int i, QStringView field, bool unescape) {
+        fields[size_t(i)] = unescape ? unescaped(field) : field.toString();
+    });
+    for (int c = 1; c <= 5; ++c)
+        bad += suspiciousEntry(fields[size_t(c)]);
+    return bad;
+}
+
+int DataLine::ParseDataLine(QStringView line, DataRow& row) {
+    row.clear();
+    int bad = 0;
+    bad += split(line, [&](int i, QStringView field, bool unescape) {
+        if (unescape) {
+            const QString value = unescaped(field);
+            row.append(value);
+            if (i <= 5)
+                bad += suspiciousEntry(value);
+            return;
+        }
+        row.append(field);
+        if (i <= 5)
+            bad += suspiciousEntry(field);
+    });
+    return bad;
+}
+
+QString DataLine::QuoteField(const QString& field) {
+    const bool quote = field.contains(QLatin1Char('"'));
+    if (!quote && !field.contains(QLatin1Char(',')))
+        return field;
+    QString quoted = field;
+    if (quote)
+        quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString DataLine::FileLine(const QStringList& fields) {
+    QString line;
+    for (int c = 0; c < fields.size(); ++c) {
+        if (c > 0)
+            line += QLatin1Char(',');
+        line += QuoteField(fields.at(c));
+    }
+    return line;
+}
+
+QString DataLine::FileLine(const DataRow& row) {
+    QString line;
+    line.reserve(160);
+    for (int c = 1; c <= DataRow::Fields; ++c) {
+        if (c > 1)
+            line += QLatin1Char(',');
+        const QStringView f = row.field(c);
+        if (f.contains(QLatin1Char('"')) || f.contains(QLatin1Char(',')))
+            line += QuoteField(f.toString());
+        else
+            line += f;
+    }
+    return line;
+}
+
+QStringView DataLine::StripLine(QStringView line) {
+    while (!line.isEmpty() && line.front() == QLatin1Char(' '))
+        line = line.mid(1);
+    while (!line.isEmpty() && line.back() == QLatin1Char(' '))
+        line.chop(1);
+    return line;
+}
+
+bool DataLine::IsSkipped(QStringView stripped) {
+    return stripped.isEmpty() || stripped.front() == QLatin1Char(';');
+}
+
+bool DataLine::FileCanHold(QStringView text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\r' || u == u'\n')
+            return false;
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+            continue;
+        if (Cp1252::encode(QString(c)) == "?")
+            return false;
+    }
+    return true;
+}
+
+std::optional<double> DataLine::Number(QStringView text) {
+    text = text.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    // Only plain decimal numbers: no "inf", "nan" or hexadecimal.
+    const QChar first = text.front();
+    if (!(first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
+          first == QLatin1Char('.')))
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool DataLine::IsNumber(QStringView text) {
+    return Number(text).has_value();
+}
+
+bool DataLine::IsDate(QStringView text) {
+    text = text.trimmed();
+    if (text.size() < 5 || text.size() > 10)
+        return false;
+    // A time of day "h:mm" or "hh:mm:ss".
+    if (text.contains(QLatin1Char(':'))) {
+        const auto parts = text.split(QLatin1Char(':'));
+        if (parts.size() < 2 || parts.size() > 3)
+            return false;
+        const std::array<int, 3> limits{24, 60, 60};
+        for (qsizetype i = 0; i < parts.size(); ++i)
+            if (!allDigits(parts[i]) || parts[i].size() > 2 || parts[i].toInt() >= limits[size_t(i)])
+                return false;
+        return true;
+    }
+    // Three numbers separated by "/", "-" or ".", read as y/m/d, d/m/y or m/d/y.
+    QChar sep;
+    for (QChar c : text)
+        if (c == QLatin1Char('/') || c == QLatin1Char('-') || c == QLatin1Char('.')) {
+            sep = c;
+            break;
+        }
+    if (sep.isNull())
+        return false;
+    const auto parts = text.split(sep);
+    if (parts.size() != 3)
+        return false;
+    for (const QStringView p : parts)
+        if (!allDigits(p))
+            return false;
+    const int a = parts[0].toInt(), b = parts[1].toInt(), c = parts[2].toInt();
+    return validDate(a, b, c) || validDate(c, b, a) || validDate(c, a, b);
+}
+
+int DataLine::HeaderMismatches(const Fields& header) {
+    int mismatches = 0;
+    for (int c = 0; c < Columns; ++c) {
+        const QString& title = Titles()[size_t(c)];
+        if (!header[size_t(c)].isEmpty() && header[size_t(c)] != title && c != ParameterColumn &&
+            !title.contains(QChar(0xB5)))
+            ++mismatches;
+    }
+    return mismatches;
+}
+
+QString DataLine::BackupName(const QString& dataFile) {
+    const QFileInfo info(dataFile);
+    const QString name = info.fileName();
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1) == QLatin1Char('.'))
+        --end;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'), end - 1);
+    QString backup =
+        dot >= 0 && end > 0 ? name.left(dot + 1) + QStringLiteral("BAK") : name + QStringLiteral(".BAK");
+    if (backup.compare(name, Qt::CaseInsensitive) == 0)
+        backup = name + QStringLiteral(".BAK");
+    const QString folder = dataFile.left(dataFile.size() - name.size());
+    return folder + backup;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "results/DataRow.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <array>
+#include <optional>
+
+// The data file's line format: the column titles and header line, splitting a line into its 17
+// fields, quoting a field for writing, and the number and date tests of the datasheet.
+namespace DataLine {
+constexpr int Columns = 18; // 0 (row number) to 17; DatasheetColumns
+constexpr int CommentsColumn = 16;
+constexpr int ParameterColumn = 17;
+constexpr int DateColumn = 14;
+constexpr int TimeColumn = 15;
+constexpr int LastNumericColumn = 13; // columns 0 to 13 sort by value
+constexpr int MaxBadItems = 100;      // reading stops beyond this
+constexpr int CorruptedThreshold = 15;
+constexpr int HeaderMismatchLimit = 6;
+
+// Entries 1 to 17 carry the fields of a line; entry 0 is never filled.
+using Fields = std::array<QString, Columns>;
+
+// Titles of columns 0 to 17 (column 0 has none).
+const std::array<QString, Columns>& Titles();
+// "N,Lt (N),...,df GL EA Eo Ea Preload start"
+QString HeaderLine();
+
+// Splits a line into entries 1 to 17 and returns the number of suspicious items: fewer than 17
+// fields, text left over after 17, and each of entries 1 to 5 that is neither empty, a number nor a date.
+int ParseDataLine(QStringView line, Fields& fields);
+// The same, straight into a row of the datasheet.
+int ParseDataLine(QStringView line, DataRow& row);
+
+// Doubles double quotes; encloses a field holding a comma or a double quote in double quotes.
+QString QuoteField(const QString& field);
+// A row's fields quoted and joined by commas: one line of the data file (without its line end).
+QString FileLine(const QStringList& fields);
+QString FileLine(const DataRow& row);
+
+// A line as reading sees it: stripped of spaces at both ends (tabs stay); blank and ";" lines are skipped.
+QStringView StripLine(QStringView line);
+bool IsSkipped(QStringView stripped);
+
+// Whether a text survives a round trip through the file: Windows-1252 characters on one line.
+bool FileCanHold(QStringView text);
+
+std::optional<double> Number(QStringView text);
+bool IsNumber(QStringView text);
+bool IsDate(QStringView text);
+
+// Count of header fields that differ from the titles, the speed column and column 17 left out.
+int HeaderMismatches(const Fields& header);
+
+// The .BAK beside a data file: run1.dat -> run1.BAK; a name without an extension gets ".BAK" added.
+QString BackupName(const QString& dataFile);
+} // namespace DataLine

@@ -1,0 +1,362 @@
+#include "results/Datasheet.h"
+
+#include "base/Operator.h"
+#include "base/ProductIdentity.h"
+#include "base/Twips.h"
+#include "params/NumberFormat.h"
+#include "params/ParameterTable.h"
+#include "params/Parameters.h"
+#include "params/SettingsStore.h"
+#include "results/DatasheetTexts.h"
+#include "results/SafeReplace.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <cmath>
+
+namespace T = DatasheetTexts;
+
+namespace {
+QString mismatchText() {
+    return QStringList{
+        QStringLiteral("Header line in file did not match the correct headers."),
+        QStringLiteral("This is usually a result of reading a data file written"),
+        QStringLiteral("by an older version of ") + ProductIdentity::AppTitle + QStringLiteral("."),
+        QString(),
+        QStringLiteral("You can save the new header to the data file by clicking"),
+        QStringLiteral("\"Save data file\" after the data are loaded."),
+        QString(),
+        QStringLiteral("The contents of the file header have been saved in the first row."),
+        QStringLiteral("Do you want to keep this row?"),
+    }
+        .join(QLatin1Char('\r'));
+}
+
+QString faultText(const FileFault& fault, const QString& between) {
+    return QStringLiteral("Error ") + QString::number(fault.number) + between + fault.description;
+}
+} // namespace
+
+Datasheet::Datasheet(Operator& op, Parameters& params, ParameterTable& table, SettingsStore& settings,
+                     QObject* parent)
+    : QObject(parent), m_op(op), m_params(params), m_table(table), m_settings(settings) {
+    m_widths.fill(DefaultWidth);
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        m_font = QGuiApplication::font();
+}
+
+// ---- Set-up and column widths -----------------------------------------------------------------
+
+void Datasheet::SetupDatasheet() {
+    m_model.setRows({});
+    applyStoredWidths();
+    emit scrollToLastRow();
+}
+
+void Datasheet::applyStoredWidths() {
+    // Runs of commas count as one separator.
+    const QStringList items = m_params.GridColWidths.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (items.size() != Columns) {
+        m_table.ResetParameter(QStringLiteral("GridColWidths"));
+        m_op.msgBox(T::ResettingWidths);
+    }
+    // The widths read before the reset are the ones applied.
+    for (int c = 0; c < Columns; ++c) {
+        if (c < items.size()) {
+            const auto value = toNumber(items.at(c));
+            m_widths[size_t(c)] = value ? int(qBound(0.0, std::round(*value), 100000.0)) : 0;
+        } else {
+            m_widths[size_t(c)] = DefaultWidth;
+            m_op.msgBox(T::WrongWidthCount + QString::number(Columns));
+        }
+    }
+    emit widthsChanged();
+}
+
+void Datasheet::setColumnWidth(int column, int twips) {
+    if (column < 0 || column >= Columns || m_widths[size_t(column)] == twips)
+        return;
+    m_widths[size_t(column)] = qMax(0, twips);
+    emit widthsChanged();
+}
+
+QString Datasheet::ColumnWidthsText() const {
+    QStringList items;
+    for (int w : m_widths)
+        items.append(QString::number(w));
+    return items.size() == Columns ? items.join(QLatin1Char(',')) : QString();
+}
+
+void Datasheet::AutoFitColumns(int column, bool force) {
+    const int first = column < 0 ? 0 : column;
+    const int last = column < 0 ? Columns - 1 : column;
+    bool changed = false;
+    for (int c = first; c <= last && c < Columns; ++c) {
+        if (isHidden(c))
+            continue;
+        const int fitted =
+            qBound(FitMinimum, int(std::lround(pixelsToTwips(m_model.widestText(c, m_font)))) + FitMargin,
+                   FitMaximum);
+        int& width = m_widths[size_t(c)];
+        if (force ? width != fitted : width < fitted) {
+            width = fitted;
+            changed = true;
+        }
+    }
+    if (changed)
+        emit widthsChanged();
+}
+
+// ---- Reading a data file ----------------------------------------------------------------------
+
+bool Datasheet::file2grd(const QString& path) {
+    const QString previous = m_fileName;
+    bool refused = false;
+    if (load(path, &refused))
+        return true;
+    // A file that could not be loaded leaves the grid empty; the grid must show the previous data
+    // file again, or a later rewrite would empty that file. When even that fails, no file stays selected.
+    const bool other = QFileInfo(previous).absoluteFilePath() != QFileInfo(path).absoluteFilePath();
+    bool again = false;
+    if (previous.isEmpty() || !other || !load(previous, &again)) {
+        m_fileName.clear();
+        m_model.setRows({});
+        finishLoad();
+    }
+    return false;
+}
+
+bool Datasheet::load(const QString& path, bool* refused) {
+    *refused = false;
+    m_model.setRows({});
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        QFile create(path);
+        if (create.open(QIODevice::WriteOnly))
+            create.close();
+    }
+    m_dataFolder = QFileInfo(path).absolutePath();
+
+    const QStringList reasons = DataFile::Refusals(path);
+    if (!reasons.isEmpty()) {
+        QString text =
+            T::NotAvailableBefore + QLatin1Char('"') + path + QLatin1Char('"') + T::Cr + T::NotAvailableAfter;
+        for (const QString& r : reasons)
+            text += T::Cr + r;
+        m_op.msgBox(text, MsgStyle::OkOnly | MsgStyle::Exclamation, T::NotAvailableTitle);
+        *refused = true;
+        finishLoad();
+        return false;
+    }
+
+    DataFileContents contents;
+    std::optional<FileFault> fault = DataFile::Read(path, contents);
+    if (!fault && !contents.headerFound) {
+        // A new or empty file gets the header line as its only line.
+        fault = SafeReplace::WriteWhole(path, DataFile::Encoded(RowToLine(-1, QStringLiteral(","))));
+        contents = DataFileContents();
+    }
+    if (fault) {
+        m_op.msgBox(faultText(*fault, QStringLiteral(", ")) + T::Cr + T::File2grdError,
+                    MsgStyle::Exclamation);
+        return false;
+    }
+    m_fileName = path;
+
+    std::vector<DataRow> rows;
+    if (DataLine::HeaderMismatches(contents.header) > DataLine::HeaderMismatchLimit) {
+        QStringList header;
+        for (int c = 1; c < Columns; ++c)
+            header.append(contents.header[size_t(c)]);
+        m_model.setRows({DataRow(1, header)});
+        QCoreApplication::processEvents();
+        if (m_op.msgBox(mismatchText(), MsgStyle::YesNo | MsgStyle::Question, T::MismatchTitle) ==
+            MsgResult::Yes)
+            rows.push_back(m_model.row(0));
+    }
+    const int offset = int(rows.size());
+    rows.reserve(rows.size() + contents.rows.size());
+    for (DataRow& r : contents.rows) {
+        r.setNumber(r.number() + offset);
+        rows.push_back(std::move(r));
+    }
+    m_model.setRows(std::move(rows));
+
+    if (contents.badItems > DataLine::CorruptedThreshold) {
+        const QString text = T::CorruptedBefore + QString::number(contents.badItems) + T::CorruptedAfter +
+                             T::Cr + T::CorruptedQuestion + T::Cr + T::CorruptedSelect;
+        if (m_op.msgBox(text, MsgStyle::YesNo | MsgStyle::Question, T::CorruptedTitle) == MsgResult::Yes) {
+            m_model.setRows({});
+            m_fileName.clear();
+            *refused = true;
+            finishLoad();
+            return false;
+        }
+    }
+    setSpecimenCount();
+    // Every cell is measured once now, so that fitting the columns after each result stays quick.
+    m_model.widestText(0, m_font);
+    finishLoad();
+    return true;
+}
+
+void Datasheet::finishLoad() {
+    emit dataFileChanged();
+    storeDataFileName();
+    emit scrollToLastRow();
+}
+
+void Datasheet::storeDataFileName() {
+    m_params.DataFileName = m_fileName;
+    m_settings.saveText(ProductIdentity::AppTitle, QStringLiteral("DataFileName"), m_fileName);
+}
+
+void Datasheet::setSpecimenCount() {
+    double largest = 0;
+    for (const DataRow& r : m_model.allRows())
+        if (const auto n = DataLine::Number(r.field(1)))
+            largest = std::max(largest, std::nearbyint(*n));
+    // Beyond the counter's reach the count stops at the largest number it holds.
+    m_params.SpecimenCount = int(std::min(largest + 1, 2147483647.0));
+    emit specimenCountChanged();
+}
+
+void Datasheet::useDataFile(const QString& path) {
+    m_fileName = path;
+    m_dataFolder = QFileInfo(path).absolutePath();
+    emit dataFileChanged();
+}
+
+// ---- Rows and lines ---------------------------------------------------------------------------
+
+std::optional<QStringList> Datasheet::grd2arr(int row, const QString& delimiter,
+                                              const QString& prefix) const {
+    const bool comma = delimiter == QStringLiteral(",");
+    if (!comma && delimiter != QStringLiteral("\t") && delimiter != QStringLiteral(", ")) {
+        m_op.msgBox(T::BadDelimiter);
+        return std::nullopt;
+    }
+    QStringList fields;
+    fields.reserve(DataRow::Fields);
+    for (int c = 1; c < Columns; ++c) {
+        const QString text = prefix + (row < 0 ? DataLine::Titles()[size_t(c)] : m_model.cell(row, c));
+        fields.append(comma ? DataLine::QuoteField(text) : text);
+    }
+    return fields;
+}
+
+QString Datasheet::RowToLine(int row, const QString& delimiter) const {
+    const auto fields = grd2arr(row, delimiter, QString());
+    return fields ? fields->join(delimiter) : QString();
+}
+
+QByteArray Datasheet::fileContents() const {
+    QByteArray bytes = DataFile::Encoded(DataLine::HeaderLine());
+    bytes.reserve(qsizetype(m_model.rows()) * 160);
+    for (int i : m_model.fileOrder())
+        bytes += DataFile::Encoded(DataLine::FileLine(m_model.row(i)));
+    return bytes;
+}
+
+// ---- Appending and rewriting ------------------------------------------------------------------
+
+bool Datasheet::AppendResult(const QStringList& fields) {
+    m_appendFault = FileFault();
+    m_model.appendRow(DataRow(m_model.rows() + 1, fields));
+    AutoFitColumns(-1, false);
+    emit scrollToLastRow();
+    if (m_fileName.isEmpty()) {
+        m_appendFault = {53, QStringLiteral("No data file is selected")};
+        return false;
+    }
+    std::optional<FileFault> fault;
+    if (!QFileInfo::exists(m_fileName))
+        // The file went while the program ran: the whole datasheet goes back, not the last row alone.
+        fault = SafeReplace::WriteWhole(m_fileName, fileContents());
+    else
+        fault = SafeReplace::AppendSynced(
+            m_fileName, DataFile::Encoded(DataLine::FileLine(m_model.row(m_model.rows() - 1))));
+    if (fault) {
+        m_appendFault = *fault;
+        return false;
+    }
+    return true;
+}
+
+void Datasheet::tellRewriteFailure(const QString& title, const QString& text) {
+    MyMsgBoxRequest request;
+    request.prompt = text;
+    request.buttons[0] = T::Ok;
+    request.icons = MsgStyle::Exclamation;
+    request.title = title;
+    m_op.myMsgBox(request);
+}
+
+bool Datasheet::RewriteDataFile() {
+    if (m_fileName.isEmpty()) {
+        m_op.msgBox(T::NoDataFile, MsgStyle::OkOnly | MsgStyle::Exclamation, T::NoDataFileTitle);
+        return false;
+    }
+    const QString backup = DataLine::BackupName(m_fileName);
+    const SafeReplace::Outcome outcome = SafeReplace::Rewrite(m_fileName, backup, fileContents());
+    switch (outcome.failed) {
+    case SafeReplace::Stage::None:
+        return true;
+    case SafeReplace::Stage::DeleteBackup:
+        tellRewriteFailure(T::DeleteBakTitle, faultText(outcome.fault, QStringLiteral(": ")) +
+                                                  T::DeleteBakText + T::NotSavedTail);
+        break;
+    case SafeReplace::Stage::SaveBackup:
+        tellRewriteFailure(T::SaveBakTitle,
+                           faultText(outcome.fault, QStringLiteral(": ")) + T::SaveBakText + T::NotSavedTail);
+        break;
+    case SafeReplace::Stage::Write:
+        tellRewriteFailure(T::WriteTitle, faultText(outcome.fault, QStringLiteral(": ")) + T::WriteText +
+                                              T::WriteTail + T::Cr + T::Cr + backup);
+        break;
+    }
+    return false;
+}
+
+void Datasheet::SetComment(int row, const QString& text, const QString& before) {
+    if (row < 0 || row >= m_model.rows())
+        return;
+    m_model.setCell(row, DataLine::CommentsColumn, text);
+    AutoFitColumns(DataLine::CommentsColumn, false);
+    if (text != before)
+        RewriteDataFile();
+}
+
+// ---- Choosing the data file -------------------------------------------------------------------
+
+void Datasheet::DataFileCommand() {
+    if (m_dataFolder.isEmpty())
+        m_dataFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    for (;;) {
+        FileDialogRequest request;
+        request.title = T::OpenTitle;
+        request.filter = T::DataFileFilter;
+        request.initialFolder = m_dataFolder;
+        request.initialName = QFileInfo(m_fileName).fileName();
+        request.confirmCreate = true;
+        const QString chosen = m_op.openFileName(request);
+        if (chosen.isEmpty()) {
+            if (!m_fileName.isEmpty()) {
+                m_op.msgBox(T::Cancelled, MsgStyle::OkOnly | MsgStyle::Information);
+                break;
+            }
+            m_op.msgBox(T::NameRequired, MsgStyle::OkOnly | MsgStyle::Exclamation);
+            // Nobody is there to choose one: the datasheet goes on without a file.
+            if (!m_op.watched())
+                break;
+            continue;
+        }
+        m_dataFolder = QFileInfo(chosen).absolutePath();
+        if (file2grd(chosen) || !m_fileName.isEmpty())
+            break;
+    }
+    emit dataFileChanged();
+}

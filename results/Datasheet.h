@@ -1,0 +1,105 @@
+#pragma once
+
+#include "results/DataFile.h"
+#include "results/DatasheetModel.h"
+#include "results/FileFault.h"
+#include "results/ResultAppender.h"
+
+#include <QFont>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <optional>
+
+class Operator;
+class ParameterTable;
+class SettingsStore;
+struct Parameters;
+
+// The datasheet and its data file (module DataHandling): the grid's rows and column widths, reading
+// a data file into the grid, appending a result, rewriting the file through its .BAK, and choosing
+// the data file. Windows show it through model() and follow its signals.
+class Datasheet : public QObject, public ResultAppender {
+    Q_OBJECT
+public:
+    static constexpr int Columns = DataLine::Columns;
+    static constexpr int HiddenWidth = 15; // twips; a column this narrow or narrower counts as hidden
+    static constexpr int DefaultWidth = 800;
+    static constexpr int FitMargin = 100;
+    static constexpr int FitMinimum = 100;
+    static constexpr int FitMaximum = 10000;
+
+    Datasheet(Operator& op, Parameters& params, ParameterTable& table, SettingsStore& settings,
+              QObject* parent = nullptr);
+
+    DatasheetModel& model() { return m_model; }
+    const DatasheetModel& model() const { return m_model; }
+    int resultRows() const { return m_model.rows(); }
+
+    // Empties the grid and applies the stored column widths.
+    void SetupDatasheet();
+    // Makes the path the data file and loads it into the grid; true when it is now the data file in use.
+    bool file2grd(const QString& path);
+    // Adds a result row (fields of columns 1 to 17) and appends its line to the data file; true only
+    // once the line is on the disc.
+    bool AppendResult(const QStringList& fields) override;
+    // Writes the whole datasheet to the data file, the old contents kept as the .BAK; false when it
+    // could not (the operator has been told).
+    bool RewriteDataFile();
+    // The failure of the last append, for the message of whoever reports it.
+    const FileFault& lastAppendFault() const { return m_appendFault; }
+
+    // "Open data file": choose a data file and load it; never leaves without one while nobody is loaded.
+    void DataFileCommand();
+    bool hasDataFile() const { return !m_fileName.isEmpty(); }
+    QString dataFileName() const { return m_fileName; }
+    QString dataFolder() const { return m_dataFolder; }
+    // A file saved under a new name becomes the data file in use ("DataFileName" stays as it was).
+    void useDataFile(const QString& path);
+
+    // The header line (row < 0) or a result row as one text: its fields through grd2arr, joined.
+    QString RowToLine(int row, const QString& delimiter) const;
+    // The 17 fields of a row (row < 0: the titles) with the prefix, quoted when the delimiter is a
+    // comma; nullopt (and the operator told) for a delimiter other than comma, tab or comma-space.
+    std::optional<QStringList> grd2arr(int row, const QString& delimiter, const QString& prefix) const;
+
+    // Column widths in twips, columns 0 to 17.
+    int columnWidth(int column) const { return m_widths[size_t(column)]; }
+    void setColumnWidth(int column, int twips);
+    bool isHidden(int column) const { return m_widths[size_t(column)] <= HiddenWidth; }
+    QString ColumnWidthsText() const;
+    // Fits one column (or all, column < 0) to its widest text; without force a column only widens.
+    void AutoFitColumns(int column, bool force);
+    // The font cells are measured in (the main window's).
+    void setFont(const QFont& font) { m_font = font; }
+
+    // The comment of a result row: the grid takes it; the file is rewritten when it changed.
+    void SetComment(int row, const QString& text, const QString& before);
+
+signals:
+    void dataFileChanged();
+    void widthsChanged();
+    void scrollToLastRow();
+    void specimenCountChanged();
+
+private:
+    // Loads without the refused-open recovery; *refused tells whether the file was turned away.
+    bool load(const QString& path, bool* refused);
+    void finishLoad();
+    void applyStoredWidths();
+    void setSpecimenCount();
+    void storeDataFileName();
+    QByteArray fileContents() const;
+    void tellRewriteFailure(const QString& title, const QString& text);
+
+    Operator& m_op;
+    Parameters& m_params;
+    ParameterTable& m_table;
+    SettingsStore& m_settings;
+    DatasheetModel m_model;
+    std::array<int, Columns> m_widths{};
+    QString m_fileName;
+    QString m_dataFolder;
+    QFont m_font;
+    FileFault m_appendFault;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "results/DatasheetCommands.h"
+
+#include <QWidget>
+#include <memory>
+
+class Datasheet;
+class Operator;
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class frmExport;
+class grdResults;
+struct Parameters;
+
+// The datasheet's part of the main window: the data file buttons and label above the grid, the grid
+// itself, the "Data sheet" menu (also the grid's right-click menu), the "Export data" menu and
+// "Copy Special". It displays and forwards to the datasheet and its commands.
+class DatasheetPanel : public QWidget {
+    Q_OBJECT
+public:
+    DatasheetPanel(Datasheet& sheet, DatasheetCommands& commands, Operator& op, Parameters& params,
+                   QWidget* parent = nullptr);
+    ~DatasheetPanel() override;
+
+    grdResults* grid() const { return m_grid; }
+    QList<QPushButton*> buttons() const;
+    // Fills the main window's menus; copySpecial is the menu bar's own "Copy Special" entry.
+    void fillMenus(QMenu* dataSheet, QMenu* exportData, QAction* copySpecial);
+
+    // Shows the data file name in lblDataFile, shortened to its width with the full name as tool tip.
+    void DisplayDataFileName();
+
+    // The right button on the grid: remembers the place, relabels the menu and pops it up (unless
+    // popup is false, for tests and keyboards).
+    void RightClick(int row, int column, const QPoint& globalPos, bool popup = true);
+    QMenu* popupMenu() const { return mnuGrid; }
+
+    void ShowExport();
+    void ShowCopySpecial();
+    // Copies the selection to the clipboard as Ctrl+C does (with its two beeps).
+    void CopySelection();
+    void Sort(int column);
+
+signals:
+    // Commands that end by moving the main window's focus on.
+    void focusOnRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QAction* entry(QMenu* menu, const char* name, const QString& caption);
+    void exportFromMenu(DatasheetCommands::Kind kind, const QString& delimiter);
+
+    Datasheet& m_sheet;
+    DatasheetCommands& m_commands;
+    Operator& m_op;
+    Parameters& m_params;
+    grdResults* m_grid = nullptr;
+    QPushButton* cmdDataFile = nullptr;
+    QPushButton* cmdSaveAs = nullptr;
+    QPushButton* cmdExport = nullptr;
+    QLabel* lblDataFile = nullptr;
+    QMenu* mnuGrid = nullptr;
+    QAction* mnuGridCopy = nullptr;
+    QAction* mnuGridComment = nullptr;
+    QAction* mnuGridSort = nullptr;
+    QAction* mnuGridHide = nullptr;
+    QAction* mnuGridFit = nullptr;
+    QAction* mnuGridDel = nullptr;
+    QAction* mnuDataHeaders = nullptr;
+    std::unique_ptr<frmExport> m_export;
+    int m_rightRow = -1;
+    int m_rightColumn = 1;
+    int m_copyRows = 0; // the copy-special row choice, kept while the program runs
+};

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QString>
+
+// What the datasheet and its data file say to the operator, exactly as shown.
+namespace DatasheetTexts {
+inline const QString Cr = QStringLiteral("\r");
+
+inline const QString DataFileFilter =
+    QStringLiteral("Data files (*.dat)|*.dat|Comma separated values (*.csv)|*.csv|All files (*.*)|*.*");
+
+// Column widths
+inline const QString ResettingWidths = QStringLiteral("Reseting GridColWidths");
+inline const QString WrongWidthCount = QStringLiteral("ColWidths has the wrong number of items: expecting ");
+
+// Reading a data file
+inline const QString NotAvailableTitle = QStringLiteral("FILE NOT AVAILABLE FOR READ/WRITE");
+inline const QString NotAvailableBefore = QStringLiteral("Data file ");
+inline const QString NotAvailableAfter = QStringLiteral("can not be opened for saving results:");
+inline const QString ReadOnlyFile = QStringLiteral("It is a read only file");
+inline const QString HiddenFile = QStringLiteral("It is a hidden file");
+inline const QString SystemFile = QStringLiteral("It is a system file");
+inline const QString VolumeLabel = QStringLiteral("It is a volume label, not a file");
+inline const QString DirectoryFile = QStringLiteral("It is a directory, not a file");
+inline const QString OtherAttribute =
+    QStringLiteral("It is an alias, is compressed or is some other read only file");
+// Ours: a device, a pipe or a socket, and a file the program may not read or write.
+inline const QString NotRegularFile = QStringLiteral("It is a device or other special file, not a file");
+inline const QString NoAccess = QStringLiteral("It can not be read or written by this user");
+
+inline const QString MismatchTitle = QStringLiteral("DATA HEADER MISMATCH");
+inline const QString CorruptedTitle = QStringLiteral("CORRUPTED DATA?");
+inline const QString CorruptedBefore = QStringLiteral("There were ");
+inline const QString CorruptedAfter = QStringLiteral(" non-numeric items read.");
+inline const QString CorruptedQuestion =
+    QStringLiteral("Do you want to clear the table (without affecting the file contents)");
+inline const QString CorruptedSelect = QStringLiteral("and select another data file?");
+inline const QString File2grdError = QStringLiteral("encountered in module DataHandling.file2grd");
+
+// Rewriting the data file
+inline const QString DeleteBakTitle = QStringLiteral("ERROR DELETING OLD .BAK FILE");
+inline const QString DeleteBakText =
+    QStringLiteral(" encountered while attempting to delete the old .BAK file. ");
+inline const QString SaveBakTitle = QStringLiteral("ERROR SAVING DATASHEET TO .BAK FILE");
+inline const QString SaveBakText =
+    QStringLiteral(" encountered while attempting to save the old data file. ");
+inline const QString NotSavedTail =
+    QStringLiteral("The changes to the datasheet have not been saved! Save the datasheet to a new file.");
+inline const QString WriteTitle = QStringLiteral("ERROR WRITING DATASHEET");
+inline const QString WriteText = QStringLiteral(" encountered while attempting to rewrite the data file. ");
+inline const QString WriteTail =
+    QStringLiteral("The changes to the datasheet have not been saved! Save the datasheet to a new file. "
+                   "The existing data file might have been corrupted but you should find the old "
+                   "contents in:");
+inline const QString Ok = QStringLiteral("&Ok");
+// Ours: a rewrite while no data file is selected would have nowhere to go.
+inline const QString NoDataFileTitle = QStringLiteral("NO DATA FILE");
+inline const QString NoDataFile =
+    QStringLiteral("No data file is selected, so the change to the datasheet has not been saved.\r"
+                   "Please open a data file or save the datasheet to a new file.");
+
+// Choosing the data file
+inline const QString OpenTitle = QStringLiteral("OPEN DATA FILE");
+inline const QString Cancelled = QStringLiteral("Cancelled - no changes made");
+inline const QString NameRequired = QStringLiteral("A data file name must be given");
+inline const QString FullPath = QStringLiteral("Full data file path and name:");
+
+// Deleting a row
+inline const QString DeleteRowTitle = QStringLiteral("DELETE ROW");
+inline const QString DeleteWarning =
+    QStringLiteral("It is not a good idea to delete a row since all information in it will be lost. "
+                   "As an alternative you could add a comment to this row to remind you to ignore the "
+                   "data later.\r\rAre you sure you want to delete row ");
+inline const QString Yes = QStringLiteral("&Yes");
+inline const QString No = QStringLiteral("&No");
+inline const QString CancelButton = QStringLiteral("&Cancel");
+inline const QString ConfirmButton = QStringLiteral("Con&firm");
+inline const QString RowWord = QStringLiteral("Row ");
+inline const QString RowContains = QStringLiteral(" contains:");
+inline const QString ConfirmDelete = QStringLiteral("Confirm that you want to delete this row.");
+inline const QString BugTitle = QStringLiteral("BUG ENCOUNTERED!");
+inline const QString RowNotFound =
+    QStringLiteral("Sorry! Row not found in mnuGridDel_Click\rPlease report this error to Corvane");
+
+// Sorting
+inline const QString SortErrorTitle = QStringLiteral("SORT ERROR");
+inline const QString SortError =
+    QStringLiteral("Sorry, the sort failed due to an unknown bug:\r\rRuntime error ");
+
+// Exporting
+inline const QString EmptyTitle = QStringLiteral("EMPTY DATASHEET");
+inline const QString NoData = QStringLiteral("No data to export!");
+inline const QString ExportTitle = QStringLiteral("OPEN FILE FOR EXPORT");
+inline const QString SaveAsTitle = QStringLiteral("SAVE DATASHEET AS");
+inline const QString NotSavedTitle = QStringLiteral("DATA HAVE NOT BEEN SAVED");
+inline const QString NotSaved =
+    QStringLiteral("The data have not been saved because you clicked the Cancel button. The data must be "
+                   "saved or they will be lost and/or the current data file will be corrupted. Try again!");
+inline const QString ExportErrorTitle = QStringLiteral("ERROR WRITING EXPORT FILE");
+inline const QString ExportErrorTail = QStringLiteral("encountered while exporting data to file.");
+// Ours: an export of some columns must not replace the data file in use.
+inline const QString ExportOverDataFile = QStringLiteral(
+    "The data file in use can not be overwritten by an export.\r"
+    "Please choose another file, or use \"Save data file\" to save the datasheet under a new name.");
+inline const QString BadDelimiter = QStringLiteral("BUG! Delim in DataHandling.grd2arr not tab or comma");
+
+// Copy special
+inline const QString NoColumnsTitle = QStringLiteral("NO DATA COPIED TO CLIPBOARD");
+inline const QString NoColumns = QStringLiteral("No columns were selected for copying.");
+inline const QString CopiedTitle = QStringLiteral("COPY SPECIAL FINISHED");
+inline const QString Copied = QStringLiteral("Data successfully copied to clipboard");
+} // namespace DatasheetTexts

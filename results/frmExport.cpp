@@ -1,0 +1,80 @@
+#include "results/frmExport.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+frmExport::frmExport(DatasheetCommands& commands, std::function<GridBlock()> selection, QWidget* parent)
+    : QDialog(parent), m_commands(commands), m_selection(std::move(selection)) {
+    setObjectName(QStringLiteral("frmExport"));
+    setWindowTitle(QStringLiteral("EXPORT DATA"));
+    setModal(true);
+
+    auto* source = new QGroupBox(QStringLiteral("Data Source"), this);
+    auto* sourceLayout = new QVBoxLayout(source);
+    const std::array<QString, 3> sources{QStringLiteral("Whole datasheet"),
+                                         QStringLiteral("Visible datasheet columns"),
+                                         QStringLiteral("Selected datasheet cells")};
+    for (int i = 0; i < 3; ++i) {
+        optSource[size_t(i)] = new QRadioButton(sources[size_t(i)], source);
+        optSource[size_t(i)]->setObjectName(QStringLiteral("optSource%1").arg(i));
+        sourceLayout->addWidget(optSource[size_t(i)]);
+    }
+    optSource[0]->setChecked(true);
+
+    auto* destination = new QGroupBox(QStringLiteral("Data Destination"), this);
+    auto* destinationLayout = new QVBoxLayout(destination);
+    const std::array<QString, 2> destinations{QStringLiteral("File (comma  delimited, .csv)"),
+                                              QStringLiteral("Clipboard (tab delimited)")};
+    for (int i = 0; i < 2; ++i) {
+        optDestination[size_t(i)] = new QRadioButton(destinations[size_t(i)], destination);
+        optDestination[size_t(i)]->setObjectName(QStringLiteral("optDestination%1").arg(i));
+        destinationLayout->addWidget(optDestination[size_t(i)]);
+    }
+    optDestination[0]->setChecked(true);
+
+    chkIncHeaders = new QCheckBox(QStringLiteral("Include column names"), this);
+    chkIncHeaders->setObjectName(QStringLiteral("chkIncHeaders"));
+    auto* note =
+        new QLabel(QStringLiteral("Choose the data to export and where they go. A file is written as "
+                                  "comma separated values; the clipboard gets tab separated text "
+                                  "for pasting into other programs."),
+                   this);
+    note->setWordWrap(true);
+
+    auto* cmdGo = new QPushButton(QStringLiteral("Go"), this);
+    cmdGo->setObjectName(QStringLiteral("cmdGo"));
+    auto* cmdDone = new QPushButton(QStringLiteral("Done"), this);
+    cmdDone->setObjectName(QStringLiteral("cmdDone"));
+    connect(cmdGo, &QPushButton::clicked, this, &frmExport::go);
+    connect(cmdDone, &QPushButton::clicked, this, &QDialog::hide);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(source);
+    groups->addWidget(destination);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdGo);
+    buttons->addWidget(cmdDone);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    layout->addWidget(chkIncHeaders);
+    layout->addWidget(note);
+    layout->addLayout(buttons);
+}
+
+void frmExport::go() {
+    DatasheetCommands::Kind kind = DatasheetCommands::Kind::Whole;
+    if (optSource[1]->isChecked())
+        kind = DatasheetCommands::Kind::Visible;
+    else if (optSource[2]->isChecked())
+        kind = DatasheetCommands::Kind::Selection;
+    const QString delimiter = optDestination[1]->isChecked() ? QStringLiteral("\t") : QStringLiteral(",");
+    const GridBlock block = m_selection ? m_selection() : GridBlock();
+    m_commands.ExportDatasheet(kind, delimiter, chkIncHeaders->isChecked(), false, true, block);
+    hide();
+}

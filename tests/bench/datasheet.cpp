@@ -1,0 +1,197 @@
+// Loads a data file of 100,000 realistic result rows into the datasheet grid, sorts a numeric column,
+// rewrites the file and appends single rows; prints each time, the program's resident memory, and
+// each time as a ratio to a plain C++ read-and-split of the same file. Not run by ctest.
+
+#include "results/Datasheet.h"
+#include "params/ParameterTable.h"
+#include "params/Parameters.h"
+#include "params/SettingsStore.h"
+#include "results/DataFile.h"
+#include "results/DataLine.h"
+#include "results/DatasheetCommands.h"
+#include "results/grdResults.h"
+#include "tests/support/ScriptedOperator.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+QStringList realisticRow(int n, QRandomGenerator& random) {
+    const double load = 30 + random.generateDouble() * 30;
+    const QStringList comments{QString(),
+                               QString(),
+                               QString(),
+                               QStringLiteral("slipped, re-wound"),
+                               QStringLiteral("break at capstan"),
+                               QStringLiteral("coating \"bubble\" at 120 mm")};
+    return {QString::number(n),
+            QString::number(load, 'f', 3),
+            QString::number(load * 0.96, 'f', 3),
+            QString::number(load * 0.96 / 0.0122718, 'f', 1),
+            QString::number(load / 8.5, 'f', 3),
+            QStringLiteral("60 MPa/s"),
+            QString::number(800 + random.generateDouble() * 40, 'f', 1),
+            QString::number(random.generateDouble() * 5, 'f', 2),
+            QString::number(4.5 + random.generateDouble(), 'f', 3),
+            QString::number(random.generateDouble() * 0.1, 'f', 3),
+            QString::number(59 + random.generateDouble() * 2, 'f', 2),
+            QString::number(random.generateDouble(), 'f', 2),
+            QString::number(70 + random.generateDouble() * 20, 'f', 2),
+            QStringLiteral("26/%1/%2")
+                .arg(1 + n % 12, 2, 10, QLatin1Char('0'))
+                .arg(1 + n % 28, 2, 10, QLatin1Char('0')),
+            QStringLiteral("%1:%2:%3")
+                .arg(n / 3600 % 24, 2, 10, QLatin1Char('0'))
+                .arg(n / 60 % 60, 2, 10, QLatin1Char('0'))
+                .arg(n % 60, 2, 10, QLatin1Char('0')),
+            comments[int(random.bounded(comments.size()))],
+            QStringLiteral("125 500 0 72 3 0 0")};
+}
+
+// The yardstick: std::getline and a split on commas into strings, nothing else.
+double plainReadAndSplit(const QString& path, std::size_t& rows) {
+    const auto start = Clock::now();
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::string line;
+    std::vector<std::vector<std::string>> table;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t comma = line.find(',', from);
+            fields.emplace_back(line, from, comma == std::string::npos ? std::string::npos : comma - from);
+            if (comma == std::string::npos)
+                break;
+            from = comma + 1;
+        }
+        table.push_back(std::move(fields));
+    }
+    rows = table.size();
+    return since(start);
+}
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
+    QTemporaryDir dir(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/bench-XXXXXX")
+                               : QString());
+    const QString path = dir.filePath(QStringLiteral("bench.dat"));
+    {
+        QRandomGenerator random(7);
+        QByteArray bytes = DataFile::Encoded(DataLine::HeaderLine());
+        for (int n = 1; n <= rows; ++n)
+            bytes += DataFile::Encoded(DataLine::FileLine(realisticRow(n, random)));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return 1;
+        std::printf("data file: %d rows, %.1f MB in %s\n", rows, double(bytes.size()) / 1e6,
+                    qPrintable(dir.path()));
+    }
+
+    std::size_t plainRows = 0;
+    plainReadAndSplit(path, plainRows); // warm the page cache for both
+    const double plain = plainReadAndSplit(path, plainRows);
+    std::printf("plain C++ read-and-split: %.3f s (%zu lines)\n", plain, plainRows);
+
+    ScriptedOperator op;
+    op.failOnUnexpected = false;
+    Parameters params;
+    SettingsStore store(dir.filePath(QStringLiteral("Corvane.ini")));
+    ParameterTable table(params, store, op);
+    Datasheet sheet(op, params, table, store);
+    DatasheetCommands commands(sheet, op, params);
+    grdResults grid(sheet, op);
+    grid.resize(1400, 700);
+    grid.show();
+    sheet.SetupDatasheet();
+    QCoreApplication::processEvents();
+
+    auto report = [plain](const char* what, double seconds, double limit) {
+        std::printf("%-34s %8.3f s  (limit %.3f s)  %6.1f x plain read-and-split\n", what, seconds, limit,
+                    seconds / plain);
+    };
+
+#ifdef __GLIBC__
+    // What building the file and the yardstick freed goes back, so that the figures are the program's.
+    malloc_trim(0);
+#endif
+    const long before = residentKiB();
+    auto start = Clock::now();
+    const bool loaded = sheet.file2grd(path);
+    QCoreApplication::processEvents();
+    report("load into the grid:", since(start), 1.0);
+    if (!loaded || sheet.resultRows() != rows) {
+        std::printf("load failed: %d rows\n", sheet.resultRows());
+        return 1;
+    }
+
+    std::printf("resident memory before / after the load: %.1f / %.1f MB\n", double(before) / 1024,
+                double(residentKiB()) / 1024);
+    start = Clock::now();
+    commands.SortDatasheet(2);
+    QCoreApplication::processEvents();
+    report("sort a numeric column:", since(start), 0.3);
+
+    start = Clock::now();
+    const bool rewritten = sheet.RewriteDataFile();
+    report("rewrite (with .BAK, fsync):", since(start), 0.5);
+    if (!rewritten)
+        return 1;
+
+    // The first fit after a load measures every cell once; later appends measure their own row. The
+    // grid's repaint that follows shows the new last row and does not depend on the file's size.
+    std::vector<double> appends, repaints;
+    const int appendCount = argc > 3 ? std::atoi(argv[3]) : 50;
+    for (int i = 0; i <= appendCount; ++i) {
+        start = Clock::now();
+        if (!sheet.AppendResult(realisticRow(rows + 1 + i, *QRandomGenerator::global())))
+            return 1;
+        const double appended = since(start);
+        start = Clock::now();
+        QCoreApplication::processEvents();
+        if (i == 0) {
+            report("append one row (first after load):", appended, 0.005);
+            continue;
+        }
+        appends.push_back(appended);
+        repaints.push_back(since(start));
+    }
+    std::sort(appends.begin(), appends.end());
+    std::sort(repaints.begin(), repaints.end());
+    report("append one row (median):", appends[appends.size() / 2], 0.005);
+    report("append one row (slowest):", appends.back(), 0.005);
+    std::printf("  the grid's repaint after an append: median %.4f s, slowest %.4f s\n",
+                repaints[repaints.size() / 2], repaints.back());
+    std::printf("resident memory of the program:    %8.1f MB (limit 150 MB)\n", double(residentKiB()) / 1024);
+    return 0;
+}

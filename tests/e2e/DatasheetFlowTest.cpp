@@ -1,0 +1,237 @@
+#include "app/MainActions.h"
+#include "app/Program.h"
+#include "app/frmMain.h"
+#include "instrument/PortMap.h"
+#include "params/Cp1252.h"
+#include "params/SettingsStore.h"
+#include "results/DataFile.h"
+#include "results/DataLine.h"
+#include "results/Datasheet.h"
+#include "results/DatasheetPanel.h"
+#include "results/grdResults.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TestRegistry.h"
+
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+
+namespace {
+
+QStringList earlier(int n, const QString& load) {
+    return {QString::number(n),
+            load,
+            QStringLiteral("38.5"),
+            QStringLiteral("4812"),
+            QStringLiteral("6.21"),
+            QStringLiteral("60 MPa/s"),
+            QStringLiteral("812.4"),
+            QStringLiteral("3.1"),
+            QStringLiteral("4.9"),
+            QStringLiteral("0.05"),
+            QStringLiteral("59.8"),
+            QStringLiteral("0.6"),
+            QStringLiteral("81.2"),
+            QStringLiteral("26/12/07"),
+            QStringLiteral("10:0%1:00").arg(n),
+            QString(),
+            QStringLiteral("125 500 0 72 3 0 0")};
+}
+const QStringList Loads{"41.2", "39.7", "44.0"};
+
+QByteArray line(const QStringList& fields) {
+    return DataFile::Encoded(DataLine::FileLine(fields));
+}
+
+// The whole program on its built-in simulated instrument, in debug mode (no zero window), with a
+// data file of three earlier results; ended by an exception instead of the process.
+struct Lab {
+    QTemporaryDir dir;
+    QString settings = dir.filePath(QStringLiteral("Corvane-simulator.ini"));
+    QString data = dir.filePath(QStringLiteral("fibers.dat"));
+    ScriptedOperator* op = nullptr;
+    std::unique_ptr<Program> program;
+
+    Lab() {
+        QFile file(data);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(DataFile::Encoded(DataLine::HeaderLine()));
+            for (int n = 1; n <= 3; ++n)
+                file.write(line(earlier(n, Loads[n - 1])));
+        }
+        SettingsStore store(settings);
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("ForceDebug"), QStringLiteral("True"));
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"), data);
+        store.sync();
+        auto scripted = std::make_unique<ScriptedOperator>();
+        op = scripted.get();
+        ProgramOptions options;
+        options.settingsFile = settings;
+        options.simulate = true;
+        options.instanceName =
+            QStringLiteral("stavely-test-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
+        program = std::make_unique<Program>(options, std::move(scripted));
+        program->setEndHook([](const ProgramEnded& how) { throw how; });
+        program->actions().hooks().Calibrate = [] {};
+    }
+    ~Lab() {
+        program.reset();
+        qunsetenv(qPrintable(PortMap::environmentName(1)));
+    }
+    QByteArray read(const QString& path) const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    template <class W> W* find(const char* name) const {
+        return program->mainWindow()->findChild<W*>(QLatin1String(name));
+    }
+};
+
+} // namespace
+
+class DatasheetFlowTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Start on the simulator with earlier results, sort, comment, delete, export, exit: the data
+    // file on disc is right at every step.
+    void earlierResultsSortedCommentedDeletedExported() {
+        Lab lab;
+        lab.op->answer(MsgResult::Ok); // the simulated load cell is not calibrated
+        QCOMPARE(lab.program->start(), Program::Started::Running);
+        frmMain* main = lab.program->mainWindow();
+        grdResults* grid = lab.program->datasheetPanel()->grid();
+        QTRY_VERIFY(grid->isVisible());
+        QCOMPARE(grid->model()->rowCount(), 3);
+        QCOMPARE(lab.find<QLineEdit>("txtSpecimenCount")->text(), QStringLiteral("4"));
+        QCOMPARE(lab.find<QLabel>("lblDataFile")->toolTip(), lab.data);
+
+        // Double click on the header of column 2 sorts by it.
+        QHeaderView* header = grid->horizontalHeader();
+        const QPoint onLoad(header->sectionViewportPosition(1) + 5, header->height() / 2);
+        QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, onLoad);
+        QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("39.7"));
+        QCOMPARE(grid->model()->headerData(0, Qt::Vertical).toInt(), 2);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, 1));
+
+        // Typing on a comments cell replaces the comment; Enter commits and rewrites the file.
+        grid->selectCell(0, 16);
+        grid->setFocus();
+        QTest::keyClicks(grid, QStringLiteral("S"));
+        QLineEdit* editor = grid->editor();
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->text(), QStringLiteral("S"));
+        QTest::keyClicks(editor, QStringLiteral("lipped, \"rewound\""));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QVERIFY(!editor->isVisible());
+        QStringList second = earlier(2, Loads[1]);
+        second[15] = QStringLiteral("Slipped, \"rewound\"");
+        QByteArray expected = DataFile::Encoded(DataLine::HeaderLine()) + line(earlier(1, Loads[0])) +
+                              line(second) + line(earlier(3, Loads[2]));
+        QCOMPARE(lab.read(lab.data), expected);
+
+        // Esc leaves the comment as it was; a character the file cannot hold is refused with a beep.
+        grid->selectCell(1, 16);
+        QTest::keyClicks(grid, QStringLiteral("X"));
+        QKeyEvent greekMu(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0x03BC)));
+        QCoreApplication::sendEvent(editor, &greekMu);
+        QCOMPARE(editor->text(), QStringLiteral("X"));
+        QVERIFY(lab.op->beeps >= 1);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QCOMPARE(grid->model()->index(1, 15).data().toString(), QString());
+        QCOMPARE(lab.read(lab.data), expected);
+
+        // The right button relabels the menu for the row and column under the mouse and pops it up.
+        const QRect cell = grid->visualRect(grid->model()->index(2, 3));
+        QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, cell.center());
+        QMenu* menu = lab.find<QMenu>("mnuDataSheet");
+        QTRY_VERIFY(menu->isVisible());
+        auto action = [&](const char* name) { return menu->findChild<QAction*>(QLatin1String(name)); };
+        QCOMPARE(action("mnuGridDel")->text(), QStringLiteral("&Delete row 3"));
+        QCOMPARE(action("mnuGridComment")->text(), QStringLiteral("&Edit comment for row 3"));
+        QCOMPARE(action("mnuGridSort")->text(), QStringLiteral("&Sort column \"s (MPa)\""));
+        QCOMPARE(action("mnuGridFit")->text(), QStringLiteral("&Fit width of column \"s (MPa)\""));
+        QVERIFY(action("mnuGridDel")->isEnabled());
+        menu->hide();
+
+        lab.op->answer(1); // Yes
+        lab.op->answer(2); // Confirm
+        action("mnuGridDel")->trigger();
+        QCOMPARE(grid->model()->rowCount(), 2);
+        expected = DataFile::Encoded(DataLine::HeaderLine()) + line(earlier(1, Loads[0])) + line(second);
+        QCOMPARE(lab.read(lab.data), expected);
+
+        // The right button on the header row: no row to edit or delete.
+        QTest::mouseClick(header->viewport(), Qt::RightButton, {}, onLoad);
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(action("mnuGridComment")->text(), QStringLiteral("&Edit comment"));
+        QVERIFY(!action("mnuGridDel")->isEnabled());
+        menu->hide();
+
+        // Export all data to a file, with the header checked.
+        QMenu* exportMenu = lab.find<QMenu>("mnuExportData");
+        exportMenu->findChild<QAction*>(QStringLiteral("mnuDataHeaders"))->trigger();
+        const QString exported = lab.dir.filePath(QStringLiteral("export.csv"));
+        lab.op->answer(exported);
+        exportMenu->findChild<QAction*>(QStringLiteral("mnuDataFileAll"))->trigger();
+        QCOMPARE(lab.read(exported),
+                 DataFile::Encoded(DataLine::HeaderLine()) + line(second) + line(earlier(1, Loads[0])));
+
+        // Exit: the column widths are stored with the parameters.
+        lab.program->datasheet().setColumnWidth(3, 0);
+        bool ended = false;
+        try {
+            main->close();
+        } catch (const ProgramEnded&) {
+            ended = true;
+        }
+        QVERIFY(ended);
+        QVERIFY(SettingsStore(lab.settings)
+                    .getText(QStringLiteral("STAVELY"), QStringLiteral("GridColWidths"), {})
+                    .startsWith(QStringLiteral("500,500,600,0,")));
+        QCOMPARE(lab.read(lab.data), expected);
+        QVERIFY(lab.op->unexpected.isEmpty());
+    }
+
+    // A new user without a data file is asked for one at start-up and cannot leave without it.
+    void newUserChoosesADataFile() {
+        Lab lab;
+        SettingsStore(lab.settings)
+            .saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"), QString());
+        const QString chosen = lab.dir.filePath(QStringLiteral("first.dat"));
+        // The load cell notice comes with the window; the dialog is cancelled once, then answered.
+        int dialogs = 0;
+        for (int i = 0; i < 5; ++i)
+            lab.op->answerWith([&](const Prompt& p) -> QVariant {
+                if (p.kind == QStringLiteral("openFile"))
+                    return ++dialogs == 1 ? QVariant() : QVariant(chosen);
+                return MsgResult::Ok;
+            });
+        QCOMPARE(lab.program->start(), Program::Started::Running);
+        QTRY_COMPARE(lab.op->remainingAnswers(), 0);
+        QStringList seen;
+        for (const Prompt& p : std::as_const(lab.op->prompts))
+            if (p.title != QStringLiteral("THE LOAD CELL IS NOT CALIBRATED"))
+                seen << p.kind + QLatin1Char('|') + p.title + QLatin1Char('|') + p.text.left(30);
+        QCOMPARE(seen, (QStringList{"msgBox|OPEN DATA FILE|STAVELY must be connected to a",
+                                    "openFile|OPEN DATA FILE|", "msgBox||A data file name must be given",
+                                    "openFile|OPEN DATA FILE|"}));
+        QCOMPARE(lab.op->prompts.last().file.filter,
+                 QStringLiteral(
+                     "Data files (*.dat)|*.dat|Comma separated values (*.csv)|*.csv|All files (*.*)|*.*"));
+        QCOMPARE(lab.program->datasheet().dataFileName(), chosen);
+        QCOMPARE(lab.read(chosen), DataFile::Encoded(DataLine::HeaderLine()));
+        QCOMPARE(SettingsStore(lab.settings)
+                     .getText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"), {}),
+                 chosen);
+    }
+};
+
+STAVELY_TEST(DatasheetFlowTest)
+#include "DatasheetFlowTest.moc"
