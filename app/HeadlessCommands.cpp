@@ -10,9 +10,9 @@
 #include <QFileInfo>
 
 namespace {
-std::optional<QList<QStringList>> readRows(const QString& path, std::FILE* err) {
+std::optional<std::vector<DataRow>> readRows(const QString& path, std::FILE* err) {
     QString error;
-    std::optional<QList<QStringList>> rows = ReadDataFileRows(path, &error);
+    std::optional<std::vector<DataRow>> rows = ReadDataFileRows(path, &error);
     if (!rows)
         std::fprintf(err, "%s\n", StatisticsTexts::CannotRead.arg(path, error).toUtf8().constData());
     return rows;
@@ -20,7 +20,7 @@ std::optional<QList<QStringList>> readRows(const QString& path, std::FILE* err) 
 } // namespace
 
 int HeadlessCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
-    const std::optional<QList<QStringList>> rows = readRows(options.statsFile, err);
+    const std::optional<std::vector<DataRow>> rows = readRows(options.statsFile, err);
     if (!rows)
         return 2;
     const QByteArray text = BatchStatistics(*rows).KeyValueText().toUtf8();
@@ -30,10 +30,14 @@ int HeadlessCommands::Stats(const ProgramOptions& options, std::FILE* out, std::
 }
 
 int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
-    const std::optional<QList<QStringList>> rows = readRows(options.reportDataFile, err);
+    const std::optional<std::vector<DataRow>> rows = readRows(options.reportDataFile, err);
     if (!rows)
         return 2;
-    const BatchReport report(QFileInfo(options.reportDataFile).absoluteFilePath(), *rows);
+    QList<QStringList> fields;
+    fields.reserve(qsizetype(rows->size()));
+    for (const DataRow& row : *rows)
+        fields.append(row.fields());
+    const BatchReport report(QFileInfo(options.reportDataFile).absoluteFilePath(), fields);
     QString error;
     if (!report.Write(options.reportFile, &error)) {
         std::fprintf(err, "Cannot write report \"%s\": %s\n", options.reportFile.toUtf8().constData(),

@@ -8,11 +8,7 @@
 #include <cmath>
 
 namespace {
-QString field(const QStringList& row, int index) {
-    return index < row.size() ? row[index].trimmed() : QString();
-}
-
-std::optional<double> number(const QString& text) {
+std::optional<double> number(QStringView text) {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok); // C locale
     if (!ok || !std::isfinite(v))
@@ -50,11 +46,11 @@ const QString StressRateUnit = QStringLiteral("MPa/s");
 const QString StrainRateUnit = QStringLiteral("%/min");
 } // namespace
 
-bool BatchStatistics::IsIgnored(const QString& comment) {
+bool BatchStatistics::IsIgnored(QStringView comment) {
     return comment.trimmed().startsWith(QLatin1String("ignore"), Qt::CaseInsensitive);
 }
 
-std::optional<double> BatchStatistics::PositiveNumber(const QString& text) {
+std::optional<double> BatchStatistics::PositiveNumber(QStringView text) {
     const std::optional<double> v = number(text);
     if (!v || !(*v > 0))
         return std::nullopt;
@@ -62,10 +58,21 @@ std::optional<double> BatchStatistics::PositiveNumber(const QString& text) {
 }
 
 BatchStatistics::BatchStatistics(const QList<QStringList>& rows) {
-    QHash<QString, qsizetype> groupIndex;
-    for (qsizetype r = 0; r < rows.size(); ++r) {
+    Compute(int(rows.size()), [&rows](int r, int index) {
         const QStringList& row = rows[r];
-        const QString rate = field(row, RateField);
+        return index < row.size() ? QStringView(row[index]).trimmed() : QStringView();
+    });
+}
+
+BatchStatistics::BatchStatistics(const std::vector<DataRow>& rows) {
+    Compute(int(rows.size()),
+            [&rows](int r, int index) { return rows[std::size_t(r)].field(index + 1).trimmed(); });
+}
+
+void BatchStatistics::Compute(int count, const FieldReader& field) {
+    QHash<QString, qsizetype> groupIndex;
+    for (int r = 0; r < count; ++r) {
+        const QString rate = field(r, RateField).toString();
         qsizetype g = groupIndex.value(rate, -1);
         if (g < 0) {
             g = m_groups.size();
@@ -75,12 +82,12 @@ BatchStatistics::BatchStatistics(const QList<QStringList>& rows) {
             m_groups.append(group);
         }
         GroupStatistics& group = m_groups[g];
-        if (IsIgnored(field(row, CommentField))) {
+        if (IsIgnored(field(r, CommentField))) {
             ++group.ignored;
             ++m_all.ignored;
             continue;
         }
-        const std::optional<double> stress = PositiveNumber(field(row, StressField));
+        const std::optional<double> stress = PositiveNumber(field(r, StressField));
         if (!stress) {
             ++group.skipped;
             ++m_all.skipped;
@@ -106,7 +113,7 @@ BatchStatistics::BatchStatistics(const QList<QStringList>& rows) {
     QList<FatigueGroup> fatigueGroups;
     for (GroupStatistics& group : m_groups) {
         Describe(group);
-        if (const std::optional<FatigueGroup> input = FatigueInput(group, rows))
+        if (const std::optional<FatigueGroup> input = FatigueInput(group, field))
             fatigueGroups.append(*input);
     }
     if (fatigueGroups.size() >= 2)
@@ -136,7 +143,7 @@ void BatchStatistics::Describe(GroupStatistics& group) {
 }
 
 std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics& group,
-                                                          const QList<QStringList>& rows) {
+                                                          const FieldReader& field) {
     const NominalRate rate = parseRate(group.rate);
     if (!rate.value || !(*rate.value > 0) || group.stresses.isEmpty())
         return std::nullopt;
@@ -151,10 +158,10 @@ std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics&
         // modulus the rows were tested with (fourth and fifth item of the parameter column).
         QList<double> strains, eo, ea;
         for (int r : group.rows) {
-            const QStringList& row = rows[r];
-            if (const std::optional<double> e = number(field(row, StrainField)))
+            if (const std::optional<double> e = number(field(r, StrainField)))
                 strains.append(*e);
-            const QStringList items = field(row, ParametersField).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const QList<QStringView> items =
+                field(r, ParametersField).split(QLatin1Char(' '), Qt::SkipEmptyParts);
             const std::optional<double> modulus = items.size() > 4 ? number(items[3]) : std::nullopt;
             const std::optional<double> modulusA = items.size() > 4 ? number(items[4]) : std::nullopt;
             if (modulus && modulusA && *modulus > 0) {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "results/DataRow.h"
 #include "results/FatigueFit.h"
 #include "results/WeibullEstimate.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+#include <vector>
 
 // The break stresses of one nominal-rate group (or of the whole batch) and what they give.
 struct GroupStatistics {
@@ -39,6 +42,8 @@ class BatchStatistics {
 public:
     BatchStatistics() = default;
     explicit BatchStatistics(const QList<QStringList>& rows);
+    // The datasheet's rows as they are, without copying their fields.
+    explicit BatchStatistics(const std::vector<DataRow>& rows);
 
     const GroupStatistics& all() const { return m_all; }
     // Ordered by the rate's unit, then by its value.
@@ -60,16 +65,18 @@ public:
     // The dynamic fatigue line under the table.
     QString FatigueText() const;
 
-    static bool IsIgnored(const QString& comment);
-    static std::optional<double> PositiveNumber(const QString& text);
+    static bool IsIgnored(QStringView comment);
+    static std::optional<double> PositiveNumber(QStringView text);
 
     static constexpr int StressField = 3, StrainField = 4, RateField = 5, CommentField = 15,
                          ParametersField = 16;
 
 private:
+    // Field 0 to 16 (columns 1 to 17) of a row, trimmed.
+    using FieldReader = std::function<QStringView(int row, int index)>;
+    void Compute(int count, const FieldReader& field);
     static void Describe(GroupStatistics& group);
-    static std::optional<FatigueGroup> FatigueInput(const GroupStatistics& group,
-                                                    const QList<QStringList>& rows);
+    static std::optional<FatigueGroup> FatigueInput(const GroupStatistics& group, const FieldReader& field);
 
     GroupStatistics m_all;
     QList<GroupStatistics> m_groups;

@@ -3,7 +3,7 @@
 #include "results/DataFile.h"
 #include "results/DatasheetTexts.h"
 
-std::optional<QList<QStringList>> ReadDataFileRows(const QString& path, QString* error) {
+std::optional<std::vector<DataRow>> ReadDataFileRows(const QString& path, QString* error) {
     // Only what would keep the file from being read; a read-only file serves statistics well.
     const QStringList refusals = DataFile::Refusals(path);
     for (const QString& reason : {DatasheetTexts::DirectoryFile, DatasheetTexts::NotRegularFile})
@@ -21,9 +21,5 @@ std::optional<QList<QStringList>> ReadDataFileRows(const QString& path, QString*
                      .arg(DataLine::MaxBadItems);
         return std::nullopt;
     }
-    QList<QStringList> rows;
-    rows.reserve(qsizetype(contents.rows.size()));
-    for (const DataRow& row : contents.rows)
-        rows.append(row.fields());
-    return rows;
+    return std::move(contents.rows);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QList>
-#include <QString>
-#include <QStringList>
-#include <optional>
+#include "results/DataRow.h"
 
-// The result rows of a data file as their 17 fields, for the statistics: blank and comment lines and
-// the header line left out. nullopt with *error set when the file cannot be read.
-std::optional<QList<QStringList>> ReadDataFileRows(const QString& path, QString* error);
+#include <QString>
+#include <optional>
+#include <vector>
+
+// The result rows of a data file, read by the datasheet's reader, for the statistics and the report.
+// nullopt with *error set when the file cannot be read, or holds so many items that are not numbers
+// that the datasheet would not read it to its end.
+std::optional<std::vector<DataRow>> ReadDataFileRows(const QString& path, QString* error);
