@@ -2,6 +2,7 @@
 
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
+#include "base/Operator.h"
 #include "app/ProcessPriority.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
@@ -13,7 +14,7 @@
 #include "app/frmInstrumentPanel.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
-#include "base/Operator.h"
+#include "experiments/BreakRun.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
 #include "experiments/Fiber.h"
@@ -36,17 +37,21 @@
 #include "results/DatasheetCommands.h"
 #include "results/DatasheetPanel.h"
 #include "results/StatisticsRows.h"
+#include "results/frmLoadTimePlots.h"
 #include "results/frmStatistics.h"
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -86,15 +91,27 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
-    m_end->setClosePort([this] { m_link->closePort(); });
-    m_shutdown->setGridColumnWidths([this] { return m_datasheet->ColumnWidthsText(); });
+    m_end->setClosePort([this] {
+        // The capstan must not run on after the program has gone.
+        if (m_motion->moving())
+            m_link->StopIfPortAnswers();
+        m_link->closePort();
+    });
+    // Until the datasheet has taken the stored widths, its own are placeholders: an end before then
+    // leaves the stored ones alone.
+    m_shutdown->setGridColumnWidths(
+        [this] { return m_datasheetSetUp ? m_datasheet->ColumnWidthsText() : QString(); });
 
     m_link->setSamplingHandler([this](int samples) { m_loadCell->setSamplesPerReading(samples); });
-    m_loadCell->setLoadCountSource([this] { return m_link->GetLoadStatus().loadCounts; });
+    m_loadCell->readFrom(*m_link);
     m_connectController = [this] { return m_discovery->ConnectController(); };
-    // Saving the parameters writes the calibrations back as they are now.
-    m_table->setCalibrationTextProvider(
-        [this](int channel) { return RecordToText(m_loadCell->record(channel)); });
+    // Saving the parameters writes the calibrations back as they are now, once they have been read:
+    // an end before that must leave the stored ones alone.
+    m_table->setCalibrationTextProvider([this](int channel) -> std::optional<QString> {
+        if (!m_loadCell->CalibrationsLoaded())
+            return std::nullopt;
+        return RecordToText(m_loadCell->record(channel));
+    });
     m_link->setSerialErrorHandler([this](int error) { m_actions->SerialPortError(error); });
 
     MainActions::Hooks& hooks = m_actions->hooks();
@@ -103,6 +120,35 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.Calibrate = [this] { m_calibration->run(m_main.get()); };
     hooks.DataFileCommand = [this] { m_datasheet->DataFileCommand(); };
     hooks.DataFileAttached = [this] { return m_datasheet->hasDataFile(); };
+
+    // The break test: its rows go to the datasheet and its data file.
+    m_breakRun = std::make_unique<BreakRun>(*m_parameters, *m_fiber, *m_link, *m_loadCell, *m_motion, *m_run,
+                                            *m_breakSound, *m_op, *m_end, *m_datasheet);
+    BreakRun::Hooks& run = m_breakRun->hooks();
+    run.GotoLoadPosition = [this] { m_actions->LoadFiber(); };
+    run.DataFolder = [this] {
+        const QString file = m_datasheet->dataFileName();
+        if (!file.isEmpty())
+            return QFileInfo(file).absolutePath();
+        return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    };
+    run.ShowPlots = [this](const LoadTimePlotData& data) {
+        if (m_plots)
+            m_plots->Show(data);
+    };
+    run.ServoInfo = [this](const QString& text) {
+        if (m_main)
+            m_main->setServoInfo(text);
+    };
+    run.ExportDatasheet = [this] {
+        if (m_datasheetPanel)
+            m_datasheetPanel->ShowExport();
+    };
+    hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
+    hooks.Review = [this] {
+        if (m_plots)
+            m_plots->Review();
+    };
 }
 
 Program::~Program() = default;
@@ -161,6 +207,7 @@ Program::Started Program::start() {
     connectMainWindow();
     connectDatasheet();
     m_main->load(m_identity.caption, m_parameters->DebugMode);
+    m_plots = new frmLoadTimePlots(*m_parameters, *m_op, *m_settings, m_main.get());
     m_main->hide();
     QCoreApplication::processEvents();
 
@@ -186,6 +233,7 @@ Program::Started Program::start() {
     // 17. The datasheet, and the data file named in the parameters (a file that cannot be read is
     // forgotten).
     m_datasheet->SetupDatasheet();
+    m_datasheetSetUp = true;
     if (!m_parameters->DataFileName.isEmpty() && !m_datasheet->file2grd(m_parameters->DataFileName))
         m_parameters->DataFileName.clear();
 
@@ -203,6 +251,9 @@ Program::Started Program::start() {
 
     // 21.
     closeSplash();
+
+    // Stored values the load could not take are told once the program is up.
+    m_table->ReportLoadResets();
 
     // 22. A data file must be attached.
     if (!m_datasheet->hasDataFile())

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class BreakRun;
 class BreakSound;
 class CalibrationCommand;
 class ControllerDiscovery;
@@ -33,6 +34,7 @@ class SingleInstance;
 class frmInstrumentPanel;
 class frmMain;
 class frmSplash;
+class frmLoadTimePlots;
 class QWidget;
 struct Parameters;
 struct RunState;
@@ -76,6 +78,9 @@ public:
     // What the main window's buttons and menu entries do; later windows fill its hooks.
     MainActions& actions() { return *m_actions; }
     CalibrationCommand& calibration() { return *m_calibration; }
+    BreakRun& breakRun() { return *m_breakRun; }
+    // The load/time plot window, created with the main window.
+    frmLoadTimePlots* plotWindow() const { return m_plots; }
     // The datasheet and its data file; where a reported break leaves its result row.
     Datasheet& datasheet() { return *m_datasheet; }
     ResultAppender& resultAppender();
@@ -126,16 +131,19 @@ private:
     std::unique_ptr<Datasheet> m_datasheet;
     std::unique_ptr<DatasheetCommands> m_datasheetCommands;
     DatasheetPanel* m_datasheetPanel = nullptr; // owned by the main window
+    std::unique_ptr<BreakRun> m_breakRun;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<frmSplash> m_splash;
     std::unique_ptr<frmMain> m_main;
     std::unique_ptr<frmMoving> m_moving;
     std::unique_ptr<SimulatedInstrument> m_simulator;
     frmInstrumentPanel* m_panel = nullptr; // owned by the main window
+    frmLoadTimePlots* m_plots = nullptr;   // owned by the main window
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;
     std::function<void(QWidget*)> m_mainWindowListener;
     std::function<bool()> m_connectController;
+    bool m_datasheetSetUp = false;
     int m_versionMajor;
     int m_versionMinor;
 };

@@ -1,10 +1,11 @@
 #include "app/frmMain.h"
 
+#include "app/CommandGate.h"
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "app/UpDown.h"
 #include "base/Twips.h"
+#include "app/UpDown.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"
@@ -79,6 +80,8 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     tmrMain.setObjectName(QStringLiteral("tmrMain"));
     tmrMain.setInterval(LiveLoadIntervalMs);
     connect(&tmrMain, &QTimer::timeout, this, &frmMain::liveLoadTick);
+
+    m_gate = new CommandGate(this, [this] { return CommitEdit(); });
 
     connect(&m_motion, &Motion::positionChanged, this, &frmMain::ShowPosition);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &frmMain::focusWindowChanged);
@@ -398,7 +401,7 @@ QWidget* frmMain::buildButtons() {
             [this] { act([this] { m_actions.HardwareButton(); }); });
     connect(cmdCalculator, &QPushButton::clicked, this, [this] { act([this] { m_actions.Calculator(); }); });
     connect(cmdOptions, &QPushButton::clicked, this, [this] { act([this] { m_actions.OptionsButton(); }); });
-    connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdExit, &QPushButton::clicked, this, [this] { act([this] { close(); }, false); });
 
     for (QPushButton* b :
          {cmdLoad, cmdBreak, cmdGoto, cmdZero, cmdCalculator, cmdHardware, cmdOptions, cmdExit})
@@ -522,9 +525,18 @@ bool frmMain::validateBox(QLineEdit* box) {
 
 // ---- Actions and keys -----------------------------------------------------------------------
 
-void frmMain::act(const std::function<void()>& action, bool nextFocus) {
-    // A refused value keeps the focus; the click that tried to take it does nothing.
+bool frmMain::CommitEdit() {
+    // A refused value keeps the focus; whatever tried to take it does nothing.
     if (m_refusedBox)
+        return false;
+    auto* box = qobject_cast<QLineEdit*>(focusWidget());
+    if (box == nullptr || !m_boxKeys.contains(box) || !box->isModified() || m_stuffing)
+        return true;
+    return validateBox(box);
+}
+
+void frmMain::act(const std::function<void()>& action, bool nextFocus) {
+    if (!CommitEdit())
         return;
     action();
     if (nextFocus)
@@ -536,6 +548,10 @@ void frmMain::watchCommandKeys(QAbstractButton* button) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_dataArea && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        applyGridRule();
+        return false;
+    }
     if (event->type() == QEvent::FocusOut) {
         auto* box = qobject_cast<QLineEdit*>(watched);
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -583,7 +599,13 @@ QWidget* frmMain::positionLabel() const {
 }
 
 void frmMain::setServoInfo(const QString& text) {
-    txtServoInfo->setText(text);
+    // One line of room: the latest cycle beside the gain line, the whole log on hovering.
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    if (lines.size() > 2)
+        lines = lines.mid(lines.size() - 2);
+    txtServoInfo->setText(lines.join(QStringLiteral("   ")));
+    txtServoInfo->setToolTip(text);
+    txtServoInfo->setCursorPosition(int(txtServoInfo->text().size()));
 }
 
 void frmMain::setNoisyChecked(bool checked) {
@@ -615,7 +637,10 @@ void frmMain::ShowLiveLoad(bool clear) {
     const bool calibrated = m_loadCell.currentIsCalibrated();
     std::optional<double> load;
     if (calibrated && m_link.ControllerFound()) {
-        load = m_loadCell.ReadLoad();
+        load = m_loadCell.SampleLoad();
+        // A garbled reply is no load: the display keeps what it showed.
+        if (!load)
+            return;
         m_run.CurrentLoad = float(*load);
     }
     const LiveLoad texts = LiveLoadTexts(calibrated, load);
@@ -698,6 +723,8 @@ void frmMain::setGrid(QWidget* grid) {
         return;
     grid->setParent(centralWidget());
     grid->show();
+    // The grid starts below the data area wherever the layout puts it.
+    m_dataArea->installEventFilter(this);
     applyGridRule();
 }
 
@@ -721,6 +748,11 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    // The window's own close button is a command too; an end of the program closes it as it stands.
+    if (event->spontaneous() && !CommitEdit()) {
+        event->ignore();
+        return;
+    }
     if (m_unload && !m_unload()) {
         event->ignore();
         return;

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+class CommandGate;
 class ControllerLink;
 class LoadCell;
 class MainActions;
@@ -83,6 +84,10 @@ public:
     void setGrid(QWidget* grid);
     // A further command button on which the letters L, B, G and Z act as the instrument buttons.
     void watchCommandKeys(QAbstractButton* button);
+    // Commits the parameter box being edited as leaving it would; false when its value is refused
+    // (the operator has been told and the box keeps the focus). Every command runs this first:
+    // buttons through their click, shortcuts and menu entries through the window's command gate.
+    bool CommitEdit();
 
     QTimer& liveLoadTimer() { return tmrMain; }
     // Disabled by the moving window while the motor moves.
@@ -138,6 +143,7 @@ private:
     RunState& m_run;
 
     std::function<bool()> m_unload;
+    CommandGate* m_gate = nullptr;
     QHash<QLineEdit*, QString> m_boxKeys; // each parameter box and its parameter key
     QPointer<QLineEdit> m_refusedBox;     // a box whose value was refused takes the focus back
     QPointer<QWidget> m_grid;

@@ -44,7 +44,13 @@ QString LoadCalibrator::parametersText() const {
 }
 
 QString LoadCalibrator::LiveLoadText() {
-    const QString text = m_cell.currentIsCalibrated() ? T::loadText(m_cell.ReadLoad()) : QString();
+    QString text;
+    if (m_cell.currentIsCalibrated()) {
+        // A garbled reply is no load: the display keeps what it showed.
+        const std::optional<double> load = m_cell.SampleLoad();
+        text = load ? T::loadText(*load) : m_liveLoadText;
+    }
+    m_liveLoadText = text;
     SendSampling();
     return text;
 }

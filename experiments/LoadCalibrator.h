@@ -56,4 +56,5 @@ private:
     Operator& m_op;
     NewCalibration m_new;
     QString m_folder;
+    QString m_liveLoadText; // as last shown, kept over a garbled reply
 };

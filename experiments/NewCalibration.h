@@ -49,6 +49,8 @@ public:
     QString currentDescription() const { return CalibrationText(m_cell.current()); }
     // The signal on the load cell now (one reading).
     double ReadSignal() { return m_cell.ReadSignal(); }
+    // For the live display: nothing when the reply was garbled.
+    std::optional<double> SampleSignal() { return m_cell.SampleSignal(); }
     // Live display: the signal and, with 2 points or more, the load the working fit gives for it.
     QString signalText(double signal) const;
     // The mass in grams the working fit gives for the signal; nullopt without a fit.

@@ -214,7 +214,11 @@ void frmLoadCalibrate::done(int result) {
 }
 
 void frmLoadCalibrate::tick() {
-    const double signal = m_calibration.ReadSignal();
+    // A garbled reply is no signal: the display keeps what it showed.
+    const std::optional<double> sampled = m_calibration.SampleSignal();
+    if (!sampled)
+        return;
+    const double signal = *sampled;
     lblSignal->setText(m_calibration.signalText(signal));
     if (m_calibration.snapMode()) {
         const std::optional<long> grams = m_calibration.estimatedGrams(signal);

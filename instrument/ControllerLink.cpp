@@ -7,9 +7,11 @@
 #include "params/Parameters.h"
 
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -39,6 +41,8 @@ bool isReplyPadding(QChar c) {
 
 // Drained bytes must leave even though no event loop runs; a blocked line is left to the next wait.
 constexpr float DrainSeconds = 0.25f;
+// One character of 11 bits at 19200 baud, in ms.
+constexpr double CharMs = 11.0 * 1000.0 / 19200.0;
 
 } // namespace
 
@@ -65,6 +69,7 @@ bool ControllerLink::openPort(const QString& path, qint64 readBufferSize) {
     m_path = path;
     m_readBufferSize = readBufferSize;
     m_lastForwardedError = QSerialPort::NoError;
+    m_portLost = false;
     m_port->setPortName(path);
     ApplyLineSettings(*m_port);
     m_port->setReadBufferSize(readBufferSize);
@@ -80,21 +85,55 @@ bool ControllerLink::isOpen() const {
     return m_port->isOpen();
 }
 
+bool ControllerLink::IsLostPortError(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+           error == QSerialPort::WriteError;
+}
+
 void ControllerLink::onPortError(QSerialPort::SerialPortError error) {
     // Time-outs are our own waits running out; errors of a closed port belong to whoever opens it.
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port->isOpen())
         return;
+    if (IsLostPortError(error) && !m_portLost) {
+        m_portLost = true;
+        // The port's notifiers would fail again on every pass of any event loop: close it as soon as
+        // this signal is over. Inside an exchange the exchange itself closes it.
+        QTimer::singleShot(0, m_port.get(), [this] {
+            if (m_portLost && m_exchangeDepth == 0)
+                closePort();
+        });
+    }
     // A vanished device repeats its error on every wait; tell once per opening.
     if (error == m_lastForwardedError)
         return;
     m_lastForwardedError = error;
+    // No message may run inside an exchange; the first error met there is told after it.
+    if (m_exchangeDepth > 0) {
+        if (m_pendingError == QSerialPort::NoError)
+            m_pendingError = error;
+        return;
+    }
     if (m_errorHandler)
         m_errorHandler(int(error));
 }
 
+void ControllerLink::reportPortErrors(bool evenInsideExchange) {
+    if (m_pendingError == QSerialPort::NoError || (m_exchangeDepth > 0 && !evenInsideExchange))
+        return;
+    const int error = int(std::exchange(m_pendingError, QSerialPort::NoError));
+    if (m_errorHandler)
+        m_errorHandler(error);
+}
+
+bool ControllerLink::portUsable() {
+    if (m_portLost && m_port->isOpen())
+        closePort();
+    return m_port->isOpen();
+}
+
 void ControllerLink::waitOnPort(const IntervalTimer& timer, bool forWrite) {
     const int ms = remainingMs(timer);
-    if (ms <= 0)
+    if (ms <= 0 || m_portLost)
         return;
     if (m_port->isOpen() && (forWrite ? m_port->waitForBytesWritten(ms) : m_port->waitForReadyRead(ms)))
         return;
@@ -102,6 +141,8 @@ void ControllerLink::waitOnPort(const IntervalTimer& timer, bool forWrite) {
         m_port->clearError();
         return;
     }
+    if (m_portLost)
+        return;
     // A closed port or a vanished device returns at once: sleep out the wait rather than spin.
     QThread::msleep(ulong(remainingMs(timer)));
 }
@@ -111,14 +152,21 @@ void ControllerLink::WaitForInput(const IntervalTimer& timer) {
 }
 
 void ControllerLink::WriteRaw(const QByteArray& bytes) {
-    if (!m_port->isOpen())
+    if (!portUsable())
         return;
     m_port->write(bytes);
     m_port->flush();
     IntervalTimer drain;
     ApTimer::SetTimer(drain, DrainSeconds);
-    while (m_port->isOpen() && m_port->bytesToWrite() > 0 && !ApTimer::Expired(drain))
+    while (portUsable() && m_port->bytesToWrite() > 0 && !ApTimer::Expired(drain))
         waitOnPort(drain, true);
+    // A failed write leaves the port lost; closing it keeps its notifiers from failing over again.
+    portUsable();
+}
+
+void ControllerLink::StopIfPortAnswers() {
+    if (portUsable())
+        WriteRaw(QByteArrayLiteral("!\r"));
 }
 
 qint64 ControllerLink::transmitRoom() const {
@@ -126,13 +174,22 @@ qint64 ControllerLink::transmitRoom() const {
 }
 
 void ControllerLink::Put(const QString& command) {
-    const QByteArray bytes = command.toLatin1() + '\r';
+    {
+        const Exchange exchange(*this);
+        putBytes(command.toLatin1() + '\r');
+    }
+    reportPortErrors(false);
+}
+
+void ControllerLink::putBytes(const QByteArray& bytes) {
     for (;;) {
         IntervalTimer timer;
         ApTimer::SetTimer(timer, SilenceSeconds);
         while (transmitRoom() < bytes.size() && !ApTimer::Expired(timer))
             waitOnPort(timer, true);
-        if (transmitRoom() >= bytes.size())
+        // A lost port has room for nothing: the write below does nothing and the reply that does not
+        // come ends the exchange.
+        if (transmitRoom() >= bytes.size() || m_portLost)
             break;
         CommTimeout(QStringLiteral("Put"));
     }
@@ -140,20 +197,35 @@ void ControllerLink::Put(const QString& command) {
 }
 
 QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
+    const Exchange exchange(*this);
     const QByteArray echo = echoLetter.left(1).toLatin1();
     QByteArray collected;
     IntervalTimer silence;
     ApTimer::SetTimer(silence, SilenceSeconds);
     for (;;) {
-        if (m_port->isOpen()) {
-            const QByteArray chunk = m_port->readAll();
-            if (!chunk.isEmpty()) {
-                collected += chunk;
-                ApTimer::RestartTimer(silence);
-            }
+        // Nothing can come from a closed or lost port: the exchange ends at once.
+        if (!portUsable())
+            break;
+        bool arrived = false;
+        const QByteArray chunk = m_port->readAll();
+        if (!chunk.isEmpty()) {
+            collected += chunk;
+            ApTimer::RestartTimer(silence);
+            arrived = true;
         }
         if (ReplyComplete(collected, echo, count) || ApTimer::Expired(silence))
             break;
+        // The rest of a reply under way needs its time on the line: sleep that long once rather
+        // than wake for every character.
+        const qsizetype start = ReplyStart(collected, echo);
+        if (arrived && start >= 0) {
+            const double missing = double(start + echo.size() + count - collected.size());
+            const double ms = qMin(missing * CharMs, ApTimer::RemainingSeconds(silence) * 1000);
+            if (ms >= 1) {
+                QThread::usleep(static_cast<unsigned long>(ms * 1000));
+                continue;
+            }
+        }
         WaitForInput(silence);
     }
     const qsizetype start = ReplyStart(collected, echo);
@@ -161,6 +233,15 @@ QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
 }
 
 bool ControllerLink::PutGet(const QString& command, QString& reply, int count) {
+    {
+        const Exchange exchange(*this);
+        putGet(command, reply, count);
+    }
+    reportPortErrors(false);
+    return true;
+}
+
+void ControllerLink::putGet(const QString& command, QString& reply, int count) {
     const QString letter = command.left(1);
     const int h = command.isEmpty() ? 0 : 1;
     for (;;) {
@@ -178,15 +259,18 @@ bool ControllerLink::PutGet(const QString& command, QString& reply, int count) {
         }
         r = r.toUpper();
         const bool bad = FirstBadHex(r, h, count) >= 0;
-        if (bad) {
+        // One message for a run of garbled replies: a display that polls would otherwise ask the
+        // operator again at every poll.
+        if (bad && !m_badHexRun) {
             CommTimeout(ControllerTexts::BadHex);
             m_operator.msgBox(r, MsgStyle::OkOnly, QString());
         }
+        m_badHexRun = bad;
         m_replyBuffer = r.mid(h);
         m_replyCursor = 0;
         m_replyValid = !bad;
         reply = r;
-        return true;
+        return;
     }
 }
 
@@ -202,7 +286,14 @@ qint32 ControllerLink::NextHex(int width) {
     return m_replyValid ? ParseHexField(field, width) : 0;
 }
 
+void ControllerLink::GarbledTimeout(const QString& command) {
+    CommTimeout(QStringLiteral("PutGet ") + command);
+}
+
 void ControllerLink::CommTimeout(const QString& operation) {
+    // A lost port is closed before the dialog runs window events; what went wrong on it is told first.
+    portUsable();
+    reportPortErrors(true);
     MyMsgBoxRequest request;
     request.prompt = ControllerTexts::commTimeout(operation);
     request.buttons = {ControllerTexts::Retry, ControllerTexts::Cancel, QString(), QString()};
@@ -228,7 +319,7 @@ void ControllerLink::recoverPort() {
     // A device that vanished (adapter pulled) and came back is usable again after reopening.
     if (m_path.isEmpty())
         return;
-    if (m_port->isOpen() && m_port->error() != QSerialPort::ResourceError)
+    if (m_port->isOpen() && !m_portLost && m_port->error() != QSerialPort::ResourceError)
         return;
     openPort(m_path, m_readBufferSize);
 }

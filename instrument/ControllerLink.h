@@ -46,7 +46,8 @@ public:
     void setPositionHandler(std::function<void(qint32)> handler) { m_positionHandler = std::move(handler); }
     // Samples per reading sent by every "l" (the load cell divides load-count fields by it).
     void setSamplingHandler(std::function<void(int)> handler) { m_samplingHandler = std::move(handler); }
-    // Error events of the open port (QSerialPort::SerialPortError numbers).
+    // Error events of the open port (QSerialPort::SerialPortError numbers). Those met during an
+    // exchange are told once, after it or together with its time-out dialog, never inside it.
     void setSerialErrorHandler(std::function<void(int)> handler) { m_errorHandler = std::move(handler); }
 
     // Primitives
@@ -56,12 +57,18 @@ public:
     QString ReadReply(const QString& echoLetter, int count);
     qint32 NextHex(int width);
     void CommTimeout(const QString& operation);
+    // The time-out dialog for a command whose replies keep arriving garbled.
+    void GarbledTimeout(const QString& command);
     QString ReplyBuffer() const { return m_replyBuffer; }
     int ReplyCursor() const { return m_replyCursor + 1; } // 1-based, as the field reader counts
     bool ReplyValid() const { return m_replyValid; }
 
     // Writes bytes as they are and pushes them onto the line.
     void WriteRaw(const QByteArray& bytes);
+    // The stop command, without waiting on anything, when the port is still there to carry it.
+    void StopIfPortAnswers();
+    // The device has gone (adapter pulled): the port is closed until a retry reopens it.
+    bool PortLost() const { return m_portLost; }
     // Waits (without running window events) until input arrives or the timer expires.
     void WaitForInput(const IntervalTimer& timer);
 
@@ -81,6 +88,8 @@ public:
     // Index of the first non-hex character among the count characters from first, -1 when none.
     static int FirstBadHex(const QString& reply, int first, int count);
     static QString StripReply(const QString& reply);
+    // Errors after which the device is no longer there to talk to.
+    static bool IsLostPortError(QSerialPort::SerialPortError error);
     static QString MotorSettingsText(bool noisy, bool reverseSense, bool motorInitialised);
 
     // Commands
@@ -105,6 +114,19 @@ public:
     void WriteLoaderOutputs(int byte);
 
 private:
+    // Marks the time from a command's sending to its reply; port errors wait until it is over.
+    struct Exchange {
+        explicit Exchange(ControllerLink& link) : m_link(link) { ++m_link.m_exchangeDepth; }
+        ~Exchange() { --m_link.m_exchangeDepth; }
+        Exchange(const Exchange&) = delete;
+        Exchange& operator=(const Exchange&) = delete;
+        ControllerLink& m_link;
+    };
+
+    void putBytes(const QByteArray& bytes);
+    void putGet(const QString& command, QString& reply, int count);
+    bool portUsable();
+    void reportPortErrors(bool evenInsideExchange);
     FinalData readFinalData(const QString& command);
     void reportPosition(qint32 position);
     void recoverPort();
@@ -128,4 +150,8 @@ private:
     std::function<void(int)> m_errorHandler;
     std::function<void(int)> m_samplingHandler;
     QSerialPort::SerialPortError m_lastForwardedError = QSerialPort::NoError;
+    QSerialPort::SerialPortError m_pendingError = QSerialPort::NoError;
+    int m_exchangeDepth = 0;
+    bool m_portLost = false;
+    bool m_badHexRun = false; // the last reply was garbled: the next garbled one is not shown again
 };

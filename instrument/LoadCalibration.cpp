@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QStringList>
+#include <cmath>
 
 namespace {
 const QString kUnfitted = QStringLiteral("------");
@@ -48,6 +49,11 @@ bool LoadCalibration::operator==(const LoadCalibration& o) const {
 }
 
 bool IsCalibrated(const LoadCalibration& r) {
+    // A number that is not finite (a damaged store) would make every load NaN and hide every break.
+    for (const CalField* f : {&r.Slope, &r.SlopeError, &r.Intercept, &r.InterceptError, &r.FitB, &r.FitBErr,
+                              &r.MeanLoad, &r.ZeroOffset})
+        if (f->numeric && !std::isfinite(f->value))
+            return false;
     return r.Slope.numeric && r.SlopeError.numeric && r.SlopeError.value != 0;
 }
 

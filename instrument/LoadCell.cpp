@@ -1,6 +1,8 @@
 #include "instrument/LoadCell.h"
 
 #include "base/ProductIdentity.h"
+#include "instrument/ApTimer.h"
+#include "instrument/ControllerLink.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
 
@@ -49,6 +51,7 @@ void LoadCell::LoadCalibrations() {
                 m_params.ADchannel = c;
     }
     m_points.clear();
+    m_loaded = true;
 }
 
 void LoadCell::SaveCalibrations() {
@@ -73,10 +76,54 @@ qint16 LoadCell::LoadToSignal(double load) const {
     return qint16(std::lround(qBound(-32768.0, signal, 32767.0)));
 }
 
-double LoadCell::ReadSignal() {
+void LoadCell::readFrom(ControllerLink& link) {
+    m_loadCounts = [&link]() -> std::optional<qint32> {
+        const LoadStatus status = link.GetLoadStatus();
+        if (!status.valid)
+            return std::nullopt;
+        return status.loadCounts;
+    };
+    m_garbled = [&link] { link.GarbledTimeout(QStringLiteral("L")); };
+}
+
+std::optional<double> LoadCell::SampleSignal() {
     if (!m_loadCounts)
-        return 0;
-    return double(m_loadCounts()) / double(m_samplesPerReading);
+        return 0.0;
+    const std::optional<qint32> counts = m_loadCounts();
+    if (!counts)
+        return std::nullopt;
+    return double(*counts) / double(m_samplesPerReading);
+}
+
+std::optional<double> LoadCell::SampleLoad() {
+    if (!currentIsCalibrated())
+        return 0.0;
+    const std::optional<double> signal = SampleSignal();
+    if (!signal)
+        return std::nullopt;
+    return SignalToLoad(*signal, channel());
+}
+
+double LoadCell::ReadSignal() {
+    // Garbled replies are no reading: ask again, and after as long as a reply may take, like a
+    // reply that does not come, let the operator retry or end.
+    IntervalTimer garbled;
+    bool garbling = false;
+    for (;;) {
+        if (const std::optional<double> signal = SampleSignal())
+            return *signal;
+        if (!garbling) {
+            ApTimer::SetTimer(garbled, ControllerLink::SilenceSeconds);
+            garbling = true;
+        } else if (ApTimer::Expired(garbled)) {
+            if (!m_garbled) {
+                qWarning("LoadCell: no valid reading and nobody to ask");
+                return 0;
+            }
+            m_garbled();
+            garbling = false;
+        }
+    }
 }
 
 double LoadCell::ReadLoad() {

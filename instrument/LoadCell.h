@@ -6,8 +6,10 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
 struct Parameters;
+class ControllerLink;
 class SettingsStore;
 
 // One point of a calibration in progress.
@@ -26,11 +28,22 @@ public:
 
     LoadCell(Parameters& parameters, SettingsStore& store);
 
-    // Where the raw load-count field of a status reply comes from (the "L" exchange).
-    void setLoadCountSource(std::function<qint32()> source) { m_loadCounts = std::move(source); }
+    // Where the raw load-count field of a status reply comes from (one "L" exchange); nothing when
+    // the reply was garbled.
+    void setLoadCountSource(std::function<std::optional<qint32>()> source) {
+        m_loadCounts = std::move(source);
+    }
+    // Told when readings have stayed garbled for as long as a reply may take; returns when the
+    // operator has chosen to try again.
+    void setGarbledHandler(std::function<void()> handler) { m_garbled = std::move(handler); }
+    // Both of the above from the System Controller's link.
+    void readFrom(ControllerLink& link);
 
     void LoadCalibrations();
     void SaveCalibrations();
+    // Whether the stored calibrations have been read; until then the records are placeholders that
+    // must never be written back over them.
+    bool CalibrationsLoaded() const { return m_loaded; }
     void ClearCalibrationPoints() { m_points.clear(); }
 
     LoadCalibration& record(int channel) { return m_records.at(size_t(channel)); }
@@ -42,6 +55,10 @@ public:
 
     double SignalToLoad(double signal, int channel) const;
     qint16 LoadToSignal(double load) const;
+    // One reading: nothing when the reply was garbled (live displays keep what they showed).
+    std::optional<double> SampleSignal();
+    std::optional<double> SampleLoad();
+    // A reading that is used as a measurement: a garbled reply is asked again.
     double ReadSignal();
     double ReadLoad();
 
@@ -55,7 +72,9 @@ private:
     Parameters& m_params;
     SettingsStore& m_store;
     std::array<LoadCalibration, 3> m_records;
-    std::function<qint32()> m_loadCounts;
+    std::function<std::optional<qint32>()> m_loadCounts;
+    std::function<void()> m_garbled;
     int m_samplesPerReading = 1;
+    bool m_loaded = false;
     QList<CalibrationPoint> m_points;
 };

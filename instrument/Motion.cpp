@@ -111,12 +111,34 @@ void Motion::ControllerMove(qint32 target, double speed, int checkMask) {
     m_link.StartMove(target, speed, checkMask, m_run.BreakRunActive != 0 ? 1 : 0);
 
     // A garbled status reply says nothing about the motor: poll again rather than stop watching a
-    // move that may still be running.
+    // move that may still be running, but only until the operator stops or a reply has had its
+    // time; then the move ends as after a reply that never came.
+    IntervalTimer garbled;
+    bool garbling = false;
+    m_stopSent = false;
     for (;;) {
-        const bool read = PollOnce(halved, start);
-        if (read && m_moveResult != MoveStatus::Moving && m_moveResult != MoveStatus::Interrupted)
+        if (PollOnce(halved, start)) {
+            garbling = false;
+            if (m_moveResult != MoveStatus::Moving && m_moveResult != MoveStatus::Interrupted)
+                break;
+            continue;
+        }
+        if (!garbling) {
+            ApTimer::SetTimer(garbled, ControllerLink::SilenceSeconds);
+            garbling = true;
+        }
+        if (m_stopSent || ApTimer::Expired(garbled)) {
+            EndWithoutStatus();
             break;
+        }
     }
+}
+
+void Motion::EndWithoutStatus() {
+    m_link.StopMove();
+    m_link.GarbledTimeout(QStringLiteral("L"));
+    if (m_moveResult != MoveStatus::Break)
+        m_moveResult = MoveStatus::OperatorStop;
 }
 
 bool Motion::PollOnce(bool& halved, qint32 startPosition) {
@@ -125,6 +147,7 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
     ApTimer::WaitUntil(timer, [this] { return !m_keepMoving; });
     if (!m_keepMoving) {
         m_link.StopMove();
+        m_stopSent = true;
         m_keepMoving = true;
         ApTimer::DelayMs(StopSettleMs);
     }
@@ -134,6 +157,7 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
         return false;
     if (m_moveResult != MoveStatus::Break)
         m_moveResult = status.status;
+    m_run.ElapsedMs = status.timeMs;
 
     const int samples = std::max(1, m_link.SamplesPerReading());
     const int channel = m_loadCell.channel();

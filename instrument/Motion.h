@@ -82,6 +82,8 @@ private:
     void ControllerMove(qint32 target, double speed, int checkMask);
     // One pass of the poll loop; false when the status reply was garbled.
     bool PollOnce(bool& halved, qint32 startPosition);
+    // The motor stopped and the time-out dialog, for a move whose status cannot be read.
+    void EndWithoutStatus();
 
     ControllerLink& m_link;
     LoadCell& m_loadCell;
@@ -96,6 +98,7 @@ private:
     qint32 m_travelLimit = DefaultTravelLimit;
     int m_moveResult = 0;
     bool m_keepMoving = false;
+    bool m_stopSent = false; // the operator's stop has gone out during this move
     bool m_zeroValid = false;
     bool m_motorInitialised = false;
     bool m_moving = false;

@@ -10,4 +10,5 @@ struct RunState {
     float PeakLoad = 0;        // N, from the controller's peak signal
     float RecordPeriod = 0;    // s between load/time samples; 0 until a break run sets it
     double CommandedSpeed = 0; // steps/s
+    qint32 ElapsedMs = 0;      // controller time of the last status reply
 };

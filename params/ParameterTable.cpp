@@ -56,6 +56,13 @@ const QString ConfigHeader = QStringLiteral("' configuration parameters");
 const QString CannotReadText = QStringLiteral("Cannot read configuration file:\r\n");
 const QString CannotWriteText = QStringLiteral("Cannot write configuration file:\r\n");
 
+const QString LoadResetTitle = QStringLiteral("SETTINGS RESET");
+const QString LoadResetText = QStringLiteral("These stored settings held impossible values and have been "
+                                             "reset to their defaults:\r\n");
+
+// COMnum is checked by discovery, against the ports it knows, not by the table's range on load.
+constexpr int CheckedElsewhereOnLoad = 0x10000;
+
 constexpr int MaxConfigErrors = 10;
 constexpr int PreviewWidth = 20;
 const QString CrLf = QStringLiteral("\r\n");
@@ -164,6 +171,18 @@ bool boundsOrdered(const ParameterTable::Value& minimum, const ParameterTable::V
     return boundNumber(minimum) < boundNumber(maximum);
 }
 
+// The range of a configuration line; texts whose bounds say nothing (a file name) pass.
+template <class T>
+bool inRange(const T& value, const ParameterTable::Value& minimum, const ParameterTable::Value& maximum) {
+    if constexpr (std::is_same_v<T, bool>)
+        return true;
+    else if constexpr (std::is_same_v<T, QString>)
+        return !boundsOrdered(minimum, maximum, true) ||
+               (!lessThan(value, minimum) && !greaterThan(value, maximum));
+    else
+        return !lessThan(value, minimum) && !greaterThan(value, maximum);
+}
+
 QString shortened(const QString& text) {
     if (text.isEmpty())
         return QStringLiteral("\"\"");
@@ -201,7 +220,7 @@ QString withoutComment(const QString& line) {
 ParameterTable::ParameterTable(Parameters& p, SettingsStore& store, Operator& op)
     : m_p(p), m_store(store), m_op(op) {}
 
-void ParameterTable::setCalibrationTextProvider(std::function<QString(int)> provider) {
+void ParameterTable::setCalibrationTextProvider(std::function<std::optional<QString>(int)> provider) {
     m_calibrationText = std::move(provider);
 }
 
@@ -215,8 +234,13 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     const QString none;
     // Each row is built as the walk reaches it, so computed values see the rows before it.
     auto speedLimit = [&p] { return double(p.MaxStepRate) * p.MicronsPerStep; };
-    auto calibration = [this](int channel) {
-        m_calibrationTemp[channel] = m_calibrationText ? m_calibrationText(channel) : QString();
+    // A calibration that has not been read is neither loaded nor saved here.
+    std::array<int, 3> calibrationFlags{};
+    auto calibration = [this, &calibrationFlags](int channel) {
+        const std::optional<QString> text =
+            m_calibrationText ? m_calibrationText(channel) : std::optional<QString>(QString());
+        m_calibrationTemp[channel] = text.value_or(QString());
+        calibrationFlags[size_t(channel)] = NotRead | NotWritten | (text ? 0 : NotStored);
         return &m_calibrationTemp[channel];
     };
     const double lastColumn = DatasheetColumnCount - 1;
@@ -238,7 +262,7 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     visit({&p.LockKeyboardWhenMoving, "LockKeyboardWhenMoving", "Lock the keyboard while the motor is moving",
            false, false, true, none, 0});
     visit({&p.RepeatSounds, "RepeatSounds", "Repeats sounds to attract attention", 0., 0., 60., none, 0});
-    visit({&p.COMnum, "COMnum", "COMnum", 0., 1., 10., none, NotReset | NotWritten});
+    visit({&p.COMnum, "COMnum", "COMnum", 0., 1., 10., none, NotReset | NotWritten | CheckedElsewhereOnLoad});
     visit({&p.FiberDiameter, "FiberDiameter", "Fiber diameter", 125., 10., 2000., micrometres, 0});
     visit({&p.Modulus, "Modulus", "Fiber elastic modulus", 72., 10., 200., "GPa", 0});
     visit({&p.ModulusA, "ModulusA", "Fiber elastic modulus first order correction", 3., -6., 6., none, 0});
@@ -260,11 +284,11 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     visit(
         {&p.ADchannel, "ADchannel", "A/D converter channel", double(p.ADchannel), 0., 2., none, NotWritten});
     visit({calibration(0), "CalibrationData0", "Load cell calibration for channel 0", none, blank, tilde,
-           none, NotRead | NotWritten});
+           none, calibrationFlags[0]});
     visit({calibration(1), "CalibrationData1", "Load cell calibration for channel 1", none, blank, tilde,
-           none, NotRead | NotWritten});
+           none, calibrationFlags[1]});
     visit({calibration(2), "CalibrationData2", "Load cell calibration for channel 2", none, blank, tilde,
-           none, NotRead | NotWritten});
+           none, calibrationFlags[2]});
     visit({&p.SaveLoadTimeData, "SaveLoadTimeData", "Save load/time data", false, false, true, none, 0});
     visit({&p.SaveLoadTimePlots, "SaveLoadTimePlots", "Save load/time data", false, false, true, none, 0});
     visit({&p.PlotsShowDots, "PlotsShowDots", "Show dots instead of just lines on plots", true, false, true,
@@ -360,9 +384,13 @@ void ParameterTable::doRow(T* variable, const QString& key, const QString& descr
     case ParamAction::Load:
         *variable = def;
         if (!(flags & NotStored)) {
-            // No range check on load; a text that cannot be converted keeps the default.
-            if (const auto stored = fromText<T>(GetSettingText(m_store, own, key, textOf(def))))
+            // A stored value gets the range a configuration line gets; one that cannot be converted,
+            // or lies outside, keeps the default and is listed for the operator.
+            const auto stored = fromText<T>(GetSettingText(m_store, own, key, textOf(def)));
+            if (stored && ((flags & CheckedElsewhereOnLoad) || inRange(*stored, minimum, maximum)))
                 *variable = *stored;
+            else if (!stored || !(*stored == def))
+                m_loadResets.append(key);
         }
         break;
     case ParamAction::ApplyLineNormalise:
@@ -463,7 +491,14 @@ void ParameterTable::validateRow(T* variable, const QString& description, const 
 }
 
 void ParameterTable::LoadParameters() {
+    m_loadResets.clear();
     Walk(ParamAction::Load);
+}
+
+void ParameterTable::ReportLoadResets() {
+    const QStringList keys = std::exchange(m_loadResets, {});
+    if (!keys.isEmpty())
+        m_op.msgBox(LoadResetText + keys.join(CrLf), MsgStyle::Exclamation, LoadResetTitle);
 }
 
 void ParameterTable::SaveParameters() {

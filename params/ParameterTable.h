@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <optional>
 #include <variant>
 
 class Operator;
@@ -56,6 +57,10 @@ public:
     ParameterTable(Parameters& p, SettingsStore& store, Operator& op);
 
     void LoadParameters();
+    // The keys whose stored values the last load could not take, in table order.
+    QStringList LoadResets() const { return m_loadResets; }
+    // Tells the operator, once, which stored values the load reset to their defaults.
+    void ReportLoadResets();
     void SaveParameters();
     // Lists what a reset would change and, when the operator agrees, resets every parameter.
     void ResetParameters();
@@ -71,8 +76,9 @@ public:
     // Asks the operator for the file; writes every parameter, or only those that differ from their defaults.
     void WriteConfigFile(bool changedOnly);
 
-    // The text form of each load-cell channel's calibration (0 to 2), saved with the parameters.
-    void setCalibrationTextProvider(std::function<QString(int)> provider);
+    // The text form of each load-cell channel's calibration (0 to 2), saved with the parameters;
+    // nothing while the calibrations have not been read, so that they are not saved over.
+    void setCalibrationTextProvider(std::function<std::optional<QString>(int)> provider);
     // The folder of the data file in use, a starting folder for the configuration-file dialogs.
     void setDataFolderProvider(std::function<QString()> provider);
 
@@ -115,7 +121,7 @@ private:
     Parameters& m_p;
     SettingsStore& m_store;
     Operator& m_op;
-    std::function<QString(int)> m_calibrationText;
+    std::function<std::optional<QString>(int)> m_calibrationText;
     std::function<QString()> m_dataFolder;
     mutable std::array<QString, 3> m_calibrationTemp; // rows 28-30 bind here, refilled at each walk
 
@@ -134,6 +140,7 @@ private:
     int m_counter = 0;
     QByteArray m_fileBytes;
     QStringList m_deferred;
+    QStringList m_loadResets;
 
     // The configuration-file dialogs remember their choices while the program runs.
     QString m_lastReadName, m_lastReadFolder, m_lastWriteName, m_lastWriteFolder;

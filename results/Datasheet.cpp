@@ -115,14 +115,12 @@ void Datasheet::AutoFitColumns(int column, bool force) {
 
 bool Datasheet::file2grd(const QString& path) {
     const QString previous = m_fileName;
-    bool refused = false;
-    if (load(path, &refused))
+    if (load(path))
         return true;
     // A file that could not be loaded leaves the grid empty; the grid must show the previous data
     // file again, or a later rewrite would empty that file. When even that fails, no file stays selected.
     const bool other = QFileInfo(previous).absoluteFilePath() != QFileInfo(path).absoluteFilePath();
-    bool again = false;
-    if (previous.isEmpty() || !other || !load(previous, &again)) {
+    if (previous.isEmpty() || !other || !load(previous)) {
         m_fileName.clear();
         m_model.setRows({});
         finishLoad();
@@ -130,8 +128,7 @@ bool Datasheet::file2grd(const QString& path) {
     return false;
 }
 
-bool Datasheet::load(const QString& path, bool* refused) {
-    *refused = false;
+bool Datasheet::load(const QString& path) {
     m_model.setRows({});
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
         QFile create(path);
@@ -147,7 +144,6 @@ bool Datasheet::load(const QString& path, bool* refused) {
         for (const QString& r : reasons)
             text += T::Cr + r;
         m_op.msgBox(text, MsgStyle::OkOnly | MsgStyle::Exclamation, T::NotAvailableTitle);
-        *refused = true;
         finishLoad();
         return false;
     }
@@ -191,7 +187,6 @@ bool Datasheet::load(const QString& path, bool* refused) {
         if (m_op.msgBox(text, MsgStyle::YesNo | MsgStyle::Question, T::CorruptedTitle) == MsgResult::Yes) {
             m_model.setRows({});
             m_fileName.clear();
-            *refused = true;
             finishLoad();
             return false;
         }

@@ -83,8 +83,8 @@ signals:
     void specimenCountChanged();
 
 private:
-    // Loads without the refused-open recovery; *refused tells whether the file was turned away.
-    bool load(const QString& path, bool* refused);
+    // Loads without bringing the previous data file back on failure.
+    bool load(const QString& path);
     void finishLoad();
     void applyStoredWidths();
     void setSpecimenCount();

@@ -7,3 +7,14 @@ namespace PlotTexts {
 inline const QString BigPlotCopy = QStringLiteral("&Copy");
 inline const QString BigPlotExit = QStringLiteral("&Exit");
 } // namespace PlotTexts
+
+namespace PlotTexts {
+inline const QString LoadTimeCaption = QStringLiteral("LOAD TIME PROFILES");
+inline const QString Dots = QStringLiteral("&Dots / lines");
+inline const QString CopyData = QStringLiteral("Co&py data to clipboard");
+inline const QString Close = QStringLiteral("&Close");
+inline const QString DoubleClickHint = QStringLiteral("double click a graph to see a larger version");
+inline const QString DataInClipboardTitle = QStringLiteral("DATA IN CLIPBOARD");
+inline const QString DataInClipboard = QStringLiteral("All data have been copied to the clipboard");
+constexpr int PictureQuality = 85;
+} // namespace PlotTexts

@@ -45,6 +45,7 @@ grdResults::grdResults(Datasheet& sheet, Operator& op, QWidget* parent)
     rows->installEventFilter(this);
     horizontalHeader()->viewport()->installEventFilter(this);
     rows->viewport()->installEventFilter(this);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { m_showLast = false; });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) { columnResized(section + 1, size); });
 
@@ -88,6 +89,7 @@ void grdResults::columnResized(int column, int pixels) {
 }
 
 void grdResults::scrollToLastRow() {
+    m_showLast = true;
     const int last = model()->rowCount() - 1;
     if (last >= 0)
         scrollTo(model()->index(last, 0), PositionAtTop);
@@ -191,6 +193,7 @@ void grdResults::cancelEdit() {
 // ---- Events -----------------------------------------------------------------------------------
 
 void grdResults::keyPressEvent(QKeyEvent* event) {
+    m_showLast = false;
     if (event->matches(QKeySequence::Copy) ||
         (event->key() == Qt::Key_C && (event->modifiers() & Qt::ControlModifier))) {
         emit copyRequested();
@@ -206,6 +209,7 @@ void grdResults::keyPressEvent(QKeyEvent* event) {
 }
 
 void grdResults::mousePressEvent(QMouseEvent* event) {
+    m_showLast = false;
     if (event->button() == Qt::RightButton) {
         const QModelIndex at = indexAt(event->position().toPoint());
         CommitEdit();
@@ -224,6 +228,13 @@ void grdResults::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
+}
+
+void grdResults::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    // The grid gets its size after a load at start-up: the last row is still to be in view.
+    if (m_showLast)
+        scrollToLastRow();
 }
 
 void grdResults::focusInEvent(QFocusEvent* event) {

@@ -45,6 +45,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -59,4 +60,5 @@ private:
     QPersistentModelIndex m_editing;
     QString m_before; // the cell's text when editing began
     bool m_applying = false;
+    bool m_showLast = false; // the last row stays in view until the operator scrolls or clicks
 };

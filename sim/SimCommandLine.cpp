@@ -50,6 +50,8 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
         {"diameter", "Glass diameter (default 125).", "UM"},
         {"gauge-mm", "Gauge length (default 500).", "MM"},
         {"slack", "Travel before a new fiber takes load (default 300).", "STEPS"},
+        {"take-up", "Travel over which the load of a new fiber comes in softly (default 200).", "STEPS"},
+        {"fatigue-n", "Stress-corrosion exponent; 0 breaks every fiber at its strength (default 20).", "N"},
         {"coating-ea", "Coating modulus times area (default 0).", "N"},
         {"no-fiber", "Start with no fiber between the capstans."},
         {"manual-thread", "Do not thread a new fiber when the capstans return after a break."},
@@ -91,6 +93,8 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
     number.read("diameter", c.diameterUm, 1, 10000);
     number.read("gauge-mm", c.gaugeMm, 1, 10000);
     number.read("slack", c.slackSteps, 0, 1e6);
+    number.read("take-up", c.takeUpSteps, 0, 1e6);
+    number.read("fatigue-n", c.fatigueN, 0, 1000);
     number.read("coating-ea", c.coatingEA, 0, 1e6);
     number.read("silence-after", c.faults.silenceAfter, 0, 1e9);
     number.read("vanish-after-ms", c.faults.vanishAfterMs, 0, 1e9);

@@ -35,8 +35,9 @@ struct SimConfig {
 
     // Fiber wound between the capstans.
     bool fiberPresent = true;
-    bool autoThread = true;  // a broken fiber is replaced once the capstans come back to load it
-    double slackSteps = 300; // travel from threading until the fiber takes load
+    bool autoThread = true;   // a broken fiber is replaced once the capstans come back to load it
+    double slackSteps = 300;  // travel from threading until the fiber takes load
+    double takeUpSteps = 200; // the last turns settle: the load comes in softly over this travel
     double gaugeMm = 500;
     double micronsPerStep = 1;
     double diameterUm = 125;  // glass
@@ -45,6 +46,10 @@ struct SimConfig {
     double coatingEA = 0;     // N; share of the load carried by the coating
     double strengthGpa = 5;   // median of the Weibull strength distribution
     double weibullShape = 20; // 0: every fiber breaks exactly at the median
+    // Stress corrosion: a slower pull breaks at a lower stress, by (rate / reference)^(1 / (n + 1)).
+    // The drawn strength is the breaking stress of a pull at the reference rate. 0: no fatigue.
+    double fatigueN = 20;
+    double fatigueRefRate = 60; // MPa/s
 
     // Load cell on three A/D channels, 12-bit converter.
     std::array<double, 3> gain{51, 204, 816};       // au per N

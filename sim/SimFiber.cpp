@@ -2,6 +2,7 @@
 
 #include "sim/SimConfig.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -10,21 +11,59 @@ void SimFiber::thread(qint64 anchor, double strengthGpa, const SimConfig& config
     m_broken = false;
     m_anchor = anchor;
     m_strengthGpa = strengthGpa;
-    const double strainAtBreak = strainAtStress(strengthGpa, config);
-    const double steps = config.slackSteps + strainAtBreak * config.gaugeMm * 1000.0 / config.micronsPerStep;
-    m_breakPosition = std::isfinite(steps) && steps < 1e15 ? anchor + qint64(std::ceil(steps)) : Never;
+    m_damage = 0;
+    auto positionAt = [&](double stressGpa) {
+        const double stretch =
+            strainAtStress(stressGpa, config) * config.gaugeMm * 1000.0 / config.micronsPerStep;
+        const double steps = config.slackSteps + travelForStretch(stretch, config);
+        return std::isfinite(steps) && steps < 1e15 ? anchor + qint64(std::ceil(steps)) : Never;
+    };
+    m_breakPosition = positionAt(strengthGpa);
+    // With fatigue a fast pull outlives the drawn strength: (rate / reference)^(1/(n+1)) stays below
+    // 2 up to a million times the reference rate.
+    m_limitPosition = config.fatigueN > 0 ? positionAt(2 * strengthGpa) : m_breakPosition;
+}
+
+bool SimFiber::fatigue(double stressGpa, double ms, const SimConfig& config) {
+    if (!intact() || config.fatigueN <= 0 || stressGpa <= 0 || ms <= 0)
+        return false;
+    // Damage rate (σ/S)^n / τ0, with τ0 chosen so that a pull at the reference rate breaks at S.
+    const double n = config.fatigueN;
+    const double tau0 = m_strengthGpa / ((n + 1) * config.fatigueRefRate / 1000.0); // s
+    m_damage += std::pow(stressGpa / m_strengthGpa, n) * ms / 1000.0 / tau0;
+    return m_damage >= 1;
+}
+
+double SimFiber::travelForStretch(double stretch, const SimConfig& config) {
+    const double t = config.takeUpSteps;
+    if (t <= 0 || stretch <= 0)
+        return std::max(0.0, stretch);
+    // Over the take-up travel x the stretch grows as x²/2t, then one for one.
+    if (stretch < t / 2)
+        return std::sqrt(2 * t * stretch);
+    return stretch + t / 2;
+}
+
+double SimFiber::stretchForTravel(double travel, const SimConfig& config) {
+    const double t = config.takeUpSteps;
+    if (travel <= 0)
+        return 0;
+    if (t <= 0)
+        return travel;
+    return travel < t ? travel * travel / (2 * t) : travel - t / 2;
 }
 
 void SimFiber::remove() {
     m_present = false;
     m_broken = false;
     m_breakPosition = Never;
+    m_limitPosition = Never;
 }
 
 double SimFiber::strain(qint64 position, const SimConfig& config) const {
     if (!intact())
         return 0;
-    const double stretch = double(position - m_anchor) - config.slackSteps;
+    const double stretch = stretchForTravel(double(position - m_anchor) - config.slackSteps, config);
     if (stretch <= 0)
         return 0;
     return stretch * config.micronsPerStep / (config.gaugeMm * 1000.0);

@@ -28,6 +28,12 @@ public:
     double load(qint64 position, const SimConfig& config) const;
     // First position at which the glass stress reaches the strength (Never when absent or broken).
     qint64 breakPosition() const { return intact() ? m_breakPosition : Never; }
+    // Where the fiber gives way at the latest: the strength without fatigue, or far beyond it (the
+    // damage decides) with fatigue.
+    qint64 limitPosition() const { return intact() ? m_limitPosition : Never; }
+    // Adds the stress-corrosion damage of holding glass stress stressGpa for ms; true once it breaks.
+    bool fatigue(double stressGpa, double ms, const SimConfig& config);
+    double damage() const { return m_damage; }
 
     // Glass stress in GPa at a strain (fraction).
     static double glassStressGpa(double strain, const SimConfig& config);
@@ -37,11 +43,17 @@ public:
     // Weibull strength for a uniform deviate u in [0, 1): median and shape from the configuration.
     static double drawStrength(double u, const SimConfig& config);
     static double glassArea(const SimConfig& config); // m²
+    // Capstan travel past the slack for an elastic stretch, and back: the take-up makes the first
+    // part of the travel count only partly.
+    static double travelForStretch(double stretchSteps, const SimConfig& config);
+    static double stretchForTravel(double travelSteps, const SimConfig& config);
 
 private:
     bool m_present = false;
     bool m_broken = false;
     qint64 m_anchor = 0;
     qint64 m_breakPosition = Never;
+    qint64 m_limitPosition = Never;
+    double m_damage = 0;
     double m_strengthGpa = 0;
 };

@@ -92,6 +92,11 @@ double SimInstrument::load() const {
     return loadAt(m_physical);
 }
 
+double SimInstrument::glassStressGpa() const {
+    const double e = m_fiber.strain(m_physical, m_config);
+    return e > 0 ? SimFiber::glassStressGpa(e, m_config) : 0;
+}
+
 quint8 SimInstrument::inputs() const {
     quint8 bits = m_inputLines;
     if (m_stopKey)
@@ -158,8 +163,15 @@ void SimInstrument::advanceTo(double nowMs) {
         m_move.accumulator += rate * (next - m_now) / 1000.0;
         const double whole = std::floor(m_move.accumulator);
         m_move.accumulator -= whole;
+        const double spanMs = next - m_now;
         m_now = next;
         stepBy(qint64(std::min(whole, double(Far))));
+        if (m_fiber.intact() && m_fiber.fatigue(glassStressGpa(), spanMs, m_config)) {
+            // The last reading before it gives way sees the full breaking load.
+            notePeak(m_loadCell.readAverage(load(), m_config, m_noise));
+            m_fiber.snap();
+            ++m_move.breaksSeen;
+        }
         if (m_status == Moving)
             sampleDuringMove();
     }
@@ -195,7 +207,7 @@ void SimInstrument::stepBy(qint64 steps) {
         const qint64 toTarget = (target - m_physical) * dir;
         qint64 toBreak = Far;
         if (dir > 0 && m_fiber.intact())
-            toBreak = std::max<qint64>(0, m_fiber.breakPosition() - m_physical);
+            toBreak = std::max<qint64>(0, m_fiber.limitPosition() - m_physical);
         qint64 toInterrupt = Far;
         if (m_config.faults.interruptAt) {
             const qint64 d = (qint64(*m_config.faults.interruptAt) - m_offset - m_physical) * dir;
@@ -219,8 +231,9 @@ void SimInstrument::stepBy(qint64 steps) {
 void SimInstrument::sampleDuringMove() {
     const double average = m_loadCell.readAverage(load(), m_config, m_noise);
     notePeak(average);
-    // The threshold guards a pull; moving back always unloads the fiber.
-    if (m_move.direction > 0 && average >= m_loadCell.threshold())
+    // The threshold guards a pull whose check mask asks for it (bit 6, as status 7 in the report
+    // mask); moving back always unloads the fiber.
+    if (m_move.direction > 0 && (m_move.checkMask & ThresholdCheck) != 0 && average >= m_loadCell.threshold())
         finish(Overload);
 }
 

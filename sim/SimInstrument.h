@@ -56,6 +56,9 @@ public:
         Interrupted = 12,
     };
 
+    // Check-mask bit of a move that stops at the load threshold.
+    static constexpr quint8 ThresholdCheck = 64;
+
     explicit SimInstrument(const SimConfig& config = {});
 
     // Takes bytes from the line at time nowMs (ms since power-on); returns the bytes to send back.
@@ -70,6 +73,7 @@ public:
     bool moving() const { return m_status == Moving || m_status == Interrupted; }
     double stepRate() const { return m_status == Moving ? effectiveRate() : 0; }
     double load() const;
+    double glassStressGpa() const; // of the fiber now, 0 when slack, broken or absent
     double signal() const { return m_loadCell.signal(load(), m_config); }
     quint8 inputs() const;
     quint8 output(int index) const { return m_outputs[index & 1]; }

@@ -3,22 +3,28 @@
 #include "app/frmMain.h"
 #include "instrument/PortMap.h"
 #include "params/Cp1252.h"
+#include "params/Parameters.h"
 #include "params/SettingsStore.h"
 #include "results/DataFile.h"
 #include "results/DataLine.h"
 #include "results/Datasheet.h"
 #include "results/DatasheetPanel.h"
 #include "results/grdResults.h"
+#include "sim/SimServer.h"
+#include "tests/sim/SimTestSupport.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -94,6 +100,48 @@ struct Lab {
     }
 };
 
+// A working laboratory: a calibrated instrument on COM1 that kept its position, no debug mode.
+struct LabOnSim {
+    QTemporaryDir dir;
+    SimServer sim{config()};
+    ScriptedOperator* op = nullptr;
+    std::unique_ptr<Program> program;
+
+    static SimConfig config() {
+        SimConfig c = SimTest::quietConfig();
+        c.fiberPresent = false;
+        return c;
+    }
+    ~LabOnSim() {
+        program.reset();
+        qunsetenv(qPrintable(PortMap::environmentName(1)));
+    }
+    bool start(const QString& data) {
+        const QString link = dir.filePath(QStringLiteral("COM1"));
+        if (!dir.isValid() || !sim.startInThread(link))
+            return false;
+        qputenv(qPrintable(PortMap::environmentName(1)), link.toLocal8Bit());
+        sim.update([](SimInstrument& instrument) { instrument.receive("s000007D0\r", instrument.now()); });
+        const QString file = dir.filePath(QStringLiteral("Corvane.ini"));
+        SettingsStore store(file);
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("COMnum"), QStringLiteral("1"));
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData0"),
+                       QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("DataFileName"), data);
+        store.sync();
+        auto scripted = std::make_unique<ScriptedOperator>();
+        op = scripted.get();
+        ProgramOptions options;
+        options.settingsFile = file;
+        options.instanceName =
+            QStringLiteral("stavely-test-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
+        program = std::make_unique<Program>(options, std::move(scripted));
+        program->setEndHook([](const ProgramEnded& how) { throw how; });
+        op->answer(MsgResult::Yes); // take the kept position
+        return program->start() == Program::Started::Running;
+    }
+};
+
 } // namespace
 
 class DatasheetFlowTest : public QObject {
@@ -147,6 +195,13 @@ private slots:
         QCOMPARE(grid->model()->index(1, 15).data().toString(), QString());
         QCOMPARE(lab.read(lab.data), expected);
 
+        // Ctrl+C copies the selection and beeps twice.
+        const int beeps = lab.op->beeps;
+        grid->selectCell(0, 2);
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("39.7\r\n"));
+        QCOMPARE(lab.op->beeps, beeps + 2);
+
         // The right button relabels the menu for the row and column under the mouse and pops it up.
         const QRect cell = grid->visualRect(grid->model()->index(2, 3));
         QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, cell.center());
@@ -197,6 +252,51 @@ private slots:
                     .startsWith(QStringLiteral("500,500,600,0,")));
         QCOMPARE(lab.read(lab.data), expected);
         QVERIFY(lab.op->unexpected.isEmpty());
+    }
+
+    // The grid fills the window below the controls by its margin rule; with STAVELY_SCREENSHOT_DIR
+    // set, the window is saved there as a picture for the manual.
+    void gridBelowTheControlsFillsTheWindow() {
+        LabOnSim lab;
+        const QString data = lab.dir.filePath(QStringLiteral("fibers.dat"));
+        QFile file(data);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(DataFile::Encoded(DataLine::HeaderLine()));
+        const QStringList comments{QString(), QString(),
+                                   QString(), QStringLiteral("break at capstan"),
+                                   QString(), QStringLiteral("coating bubble, ignore")};
+        for (int n = 1; n <= 24; ++n) {
+            QStringList row = earlier(n, QString::number(38 + (n * 7) % 9 + n / 10.0, 'f', 2));
+            row[14] = QStringLiteral("10:%1:%2")
+                          .arg(10 + n, 2, 10, QLatin1Char('0'))
+                          .arg((n * 17) % 60, 2, 10, QLatin1Char('0'));
+            row[15] = comments[n % comments.size()];
+            file.write(line(row));
+        }
+        file.close();
+        QVERIFY(lab.start(data));
+        frmMain* main = lab.program->mainWindow();
+        grdResults* grid = lab.program->datasheetPanel()->grid();
+        QTRY_VERIFY(grid->isVisible());
+        QCOMPARE(grid->model()->rowCount(), 24);
+        QCOMPARE(lab.program->parameters().SpecimenCount, 25);
+        // The last row is in view.
+        QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->model()->index(23, 0))));
+        const QString folder = qEnvironmentVariable("STAVELY_SCREENSHOT_DIR");
+        if (!folder.isEmpty()) {
+            // As after the first result of the day: the columns fitted to what they hold.
+            lab.program->datasheet().AutoFitColumns(-1, false);
+            grid->scrollToTop();
+            grid->selectCell(3, 2);
+            QTest::qWait(300);
+            QVERIFY(main->grab().save(folder + QStringLiteral("/datasheet.png")));
+        }
+        const QWidget* buttons = main->findChild<QWidget*>(QStringLiteral("fraButtons"));
+        const QPoint below = buttons->mapTo(main, QPoint(0, buttons->height()));
+        QVERIFY(grid->mapTo(main, QPoint(0, 0)).y() >= below.y());
+        QVERIFY(grid->width() > main->width() * 9 / 10);
+        QVERIFY(grid->mapTo(main, QPoint(0, grid->height())).y() <
+                main->statusBar()->mapTo(main, QPoint(0, 0)).y());
     }
 
     // A new user without a data file is asked for one at start-up and cannot leave without it.

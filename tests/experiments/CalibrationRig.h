@@ -46,7 +46,7 @@ struct CalibrationRig {
 
     CalibrationRig() {
         link.setSamplingHandler([this](int samples) { cell.setSamplesPerReading(samples); });
-        cell.setLoadCountSource([this] { return link.GetLoadStatus().loadCounts; });
+        cell.readFrom(link);
     }
     ~CalibrationRig() {
         link.closePort();

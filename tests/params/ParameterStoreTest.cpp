@@ -78,7 +78,7 @@ private slots:
         f.store.saveText("STAVELY", "DebugMode", "true");     // never saved, but read when present
         f.store.saveText("STAVELY", "Modulus", "seventy");    // unconvertible: default kept
         f.store.saveText("STAVELY", "RepeatSounds", "40000"); // cannot be held in 16 bits
-        f.store.saveText("STAVELY", "ExptType", "7");         // no range check on load
+        f.store.saveText("STAVELY", "ExptType", "7");         // outside its range: default
         f.store.saveText("STAVELY", "TestingCount", "5");     // not stored: never read
         f.p.Modulus = 1;
         f.table.LoadParameters();
@@ -88,9 +88,10 @@ private slots:
         QCOMPARE(f.p.DebugMode, true);
         QCOMPARE(f.p.Modulus, 72.0);
         QCOMPARE(f.p.RepeatSounds, qint16(0));
-        QCOMPARE(f.p.ExptType, 7);
+        QCOMPARE(f.p.ExptType, 0);
         QCOMPARE(f.p.TestingCount, qint16(1));
-        QVERIFY(f.op.prompts.isEmpty());
+        QVERIFY(f.op.prompts.isEmpty()); // the list of reset keys is told after start-up
+        QCOMPARE(f.table.LoadResets(), QStringList({"RepeatSounds", "Modulus", "ExptType"}));
     }
 
     void valueTextByKeyInAnyCase() {

@@ -281,12 +281,16 @@ private slots:
         // Moving back unloads the fiber and is not stopped by the threshold.
         send(sim, moveCommand(0, 5000), 20000);
         QCOMPARE(poll(sim, 30000).status, 0);
-        // A threshold already reached ends the next pull at once.
+        // A threshold already reached ends the next pull that checks it at once; a pull that does
+        // not check it runs past it.
         sim.setExtraLoad(10);
         const qint32 before = sim.position();
-        send(sim, moveCommand(1000, 10), 30000);
+        send(sim, moveCommand(1000, 10, 95), 30000);
         QCOMPARE(poll(sim, 30000).status, 7);
         QCOMPARE(sim.position(), before);
+        send(sim, moveCommand(before + 10, 1000, 8), 30000);
+        QCOMPARE(poll(sim, 31000).status, 0);
+        QCOMPARE(sim.position(), before + 10);
     }
 
     void interruptedMoveWaitsForResumeOrStop() {
@@ -457,7 +461,40 @@ private slots:
         // The break position matches the strength drawn.
         sim.removeFiber();
         sim.threadFiber();
-        QCOMPARE(sim.fiber().breakPosition(), expectedBreakStep(sim.fiber().strengthGpa()));
+        // (Past the slack, the take-up of 200 steps counts for half its travel.)
+        QCOMPARE(sim.fiber().breakPosition(), expectedBreakStep(sim.fiber().strengthGpa(), 300 + 200 / 2));
+    }
+
+    // The load of a new fiber comes in softly over the take-up travel, and a slower pull breaks the
+    // same fiber at a lower stress, as stress corrosion makes real glass do.
+    void takeUpAndFatigue() {
+        SimConfig c = quietConfig(1.0);
+        c.takeUpSteps = 200;
+        SimFiber f;
+        f.thread(0, 1.0, c);
+        QCOMPARE(f.strain(300, c), 0.0);
+        QVERIFY(std::abs(f.strain(400, c) - 25 / 500000.0) < 1e-15); // 100² / (2 * 200) steps
+        QVERIFY(std::abs(f.strain(500, c) - 100 / 500000.0) < 1e-15);
+        QVERIFY(std::abs(f.strain(700, c) - 300 / 500000.0) < 1e-15); // then one for one
+        QCOMPARE(SimFiber::travelForStretch(SimFiber::stretchForTravel(150, c), c), 150.0);
+
+        c.fatigueN = 20;
+        c.fatigueRefRate = 60;
+        auto breakStress = [&c](double stepsPerSecond) {
+            SimInstrument sim(c);
+            send(sim, sampling(0, 64, 4090), 0);
+            send(sim, moveCommand(200000, float(stepsPerSecond), 8, 1), 0);
+            double t = 0;
+            while (sim.fiber().intact() && t < 1e6)
+                sim.advanceTo(t += 500);
+            const double peakLoad = (double(poll(sim, t).peak) / 64 - 100) / 51;
+            return peakLoad / SimFiber::glassArea(c) / 1e9; // GPa
+        };
+        const double fast = breakStress(4167); // about 600 MPa/s
+        const double slow = breakStress(41.67);
+        QVERIFY2(fast > 1.05 && slow < 0.95, qPrintable(QStringLiteral("%1 %2").arg(fast).arg(slow)));
+        // A hundred times the rate: (100)^(1/21) = 1.245 times the stress.
+        QVERIFY2(std::abs(fast / slow - 1.245) < 0.05, qPrintable(QString::number(fast / slow)));
     }
 
     void seededRunsRepeatExactly() {

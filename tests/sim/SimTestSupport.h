@@ -57,6 +57,8 @@ inline SimConfig quietConfig(double strengthGpa = 1.0) {
     c.noiseAu = 0;
     c.weibullShape = 0;
     c.strengthGpa = strengthGpa;
+    c.takeUpSteps = 0; // the load starts exactly at the end of the slack
+    c.fatigueN = 0;    // and the fiber breaks exactly at its strength
     c.instant = true;
     return c;
 }

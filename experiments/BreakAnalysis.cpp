@@ -1,0 +1,268 @@
+#include "experiments/BreakAnalysis.h"
+
+#include "base/Operator.h"
+#include "experiments/BreakTexts.h"
+#include "experiments/Fiber.h"
+#include "experiments/LineFit.h"
+#include "experiments/LoadTimeRecorder.h"
+#include "params/NumberFormat.h"
+#include "params/Parameters.h"
+#include "results/Chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+BreakAnalysis::BreakAnalysis(Parameters& params, Fiber& fiber, Operator& op)
+    : m_params(params), m_fiber(fiber), m_op(op) {}
+
+BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
+    BreakResult r;
+    // An empty ring has nothing to analyse (its index has not moved).
+    const bool empty = !rec.LtWrapped() && rec.LtIndex() == 1;
+    int last = rec.LtIndex() - 1;
+    if (last < 1)
+        last = LoadTimeRecorder::Capacity;
+    rec.setLtIndex(last);
+    r.LtCount = rec.LtWrapped() ? LoadTimeRecorder::Capacity : (empty ? 0 : last);
+    const int n = r.LtCount;
+    if (n < 1)
+        return r;
+
+    // In time order; a stable sort keeps equal times in the order of their slots, as the exchange
+    // sort that moves the arrays together would, without its quadratic cost.
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int k = 1; k <= n; ++k)
+        order[size_t(k - 1)] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&rec](int a, int b) { return rec.LtTime(a) < rec.LtTime(b); });
+    rec.reorder(order);
+    const double t1 = rec.LtTime(1);
+    for (int k = 2; k <= n; ++k)
+        rec.LtTime(k) -= t1;
+    rec.LtTime(1) = 0;
+
+    for (int k = 1; k <= n; ++k) {
+        double strain = 0, stress = 0;
+        rec.LtLoad(k) = m_fiber.Load2StrainStress(rec.LtLoad(k), strain, stress);
+        rec.LtStrain(k) = strain;
+        rec.LtStress(k) = stress;
+    }
+
+    r.BreakLoad = rec.LtLoad(1);
+    r.BreakIndex = 1;
+    for (int k = 2; k <= n; ++k)
+        if (rec.LtLoad(k) > r.BreakLoad) {
+            r.BreakLoad = rec.LtLoad(k);
+            r.BreakIndex = k;
+        }
+    const double start = double(m_params.RateCalculationPercent) / 100 * r.BreakLoad;
+    r.RateStartIndex = r.BreakIndex;
+    for (int k = 1; k <= r.BreakIndex; ++k)
+        if (rec.LtLoad(k) >= start) {
+            r.RateStartIndex = k;
+            break;
+        }
+
+    // Speed jumps of more than 5 % at and after the break are the stop, not the pull. A break at the
+    // first sample has nothing before it to fall back on.
+    const int b = r.BreakIndex;
+    if (b >= 2 && rec.LtSpeed(b - 1) * 1.05 < rec.LtSpeed(b) && r.RateStartIndex < b)
+        rec.LtSpeed(b) = rec.LtSpeed(b - 1);
+    for (int i = std::max(b, 2); i <= n; ++i)
+        if (rec.LtSpeed(b) * 1.05 < rec.LtSpeed(i))
+            rec.LtSpeed(i) = rec.LtSpeed(i - 1);
+
+    const int points = b - r.RateStartIndex + 1;
+    if (points == 1) {
+        r.tooFewPoints = true;
+        m_op.msgBox(BreakTexts::RatesZero, MsgStyle::Exclamation, BreakTexts::RatesZeroTitle);
+        return r;
+    }
+    QList<double> time, stress, strain, position;
+    for (int k = r.RateStartIndex; k <= b; ++k) {
+        time.append(rec.LtTime(k));
+        stress.append(rec.LtStress(k));
+        strain.append(rec.LtStrain(k));
+        position.append(double(rec.LtPosition(k)));
+    }
+    // Two points give the slope through them and no spread; a fit gives its standard error.
+    auto slope = [&time](const QList<double>& y, double& rate, double& err) {
+        const LineFitResult fit = LineFit(time, y);
+        rate = fit.m.value_or(0);
+        err = fit.delm.value_or(0);
+    };
+    slope(stress, r.StressRate, r.StressRateErr);
+    slope(strain, r.StrainRate, r.StrainRateErr);
+    slope(position, r.SpeedRate, r.SpeedRateErr);
+    r.StrainRate *= 60;
+    r.StrainRateErr *= 60;
+    r.SpeedRate *= m_params.MicronsPerStep;
+    r.SpeedRateErr *= m_params.MicronsPerStep;
+    return r;
+}
+
+QDateTime BreakAnalysis::BreakMoment(const QDateTime& runStart, double breakSeconds) {
+    return runStart.addSecs(qint64(std::nearbyint(breakSeconds)));
+}
+
+QString BreakAnalysis::FileBaseName(const QDateTime& moment, qint32 specimen) {
+    return moment.toString(QStringLiteral("yyyyMMdd")) + QLatin1Char('_') +
+           moment.toString(QStringLiteral("hhmmss")) + QLatin1Char('_') +
+           formatPattern(double(specimen), QStringLiteral("000"));
+}
+
+QString BreakAnalysis::CutDecimals(double value, int decimals, int width) {
+    return FormatNum(value, -(width - 1), decimals);
+}
+
+QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const BreakResult& r,
+                                        const BreakConditions& c, qint32 specimen,
+                                        const QDateTime& breakMoment) {
+    auto cut = [](double v) { return CutDecimals(v, 5, 6); };
+    auto alike = [](double err, double value) { return FormatAlike(err, value, -5, 5); };
+    const double stress = m_fiber.Load2Stress(r.BreakLoad);
+    const QString stressText = cut(stress);
+    const double strain = m_fiber.Stress2Strain(toNumber(stressText).value_or(stress));
+
+    QString setRate;
+    switch (m_params.ExptType) {
+    case 0:
+        setRate = numberText(m_params.ExptSpeed) + QStringLiteral(" µm/s");
+        break;
+    case 1:
+        setRate = numberText(m_params.ExptStressRate) + QStringLiteral(" MPa/s");
+        break;
+    case 2:
+        setRate = numberText(m_params.ExptStrainRate) + QStringLiteral(" %/min");
+        break;
+    default:
+        switch (m_params.PreloadType) {
+        case 1:
+            setRate = numberText(m_params.PreloadLoad) + QStringLiteral(" N");
+            break;
+        case 2:
+            setRate = numberText(m_params.PreloadStress) + QStringLiteral(" MPa");
+            break;
+        case 3:
+            setRate = numberText(m_params.PreloadStrain) + QStringLiteral(" %");
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+
+    const double breakTime = r.BreakIndex >= 1 ? rec.LtTime(r.BreakIndex) : 0;
+    const double travel = double(c.EndPosition) * m_params.MicronsPerStep / 1000;
+    const double ratio = strain > 0 ? travel * 100 / double(m_params.GaugeLength) / strain : 0;
+    auto most = [](double v, int decimals) { return FormatNum(v, 1, -decimals); };
+    const QString conditions =
+        most(m_params.FiberDiameter, 2) + QLatin1Char(' ') + most(double(m_params.GaugeLength), 1) +
+        QLatin1Char(' ') + most(m_params.CoatingEA, 2) + QLatin1Char(' ') + most(m_params.Modulus, 2) +
+        QLatin1Char(' ') + most(m_params.ModulusA, 4) + QLatin1Char(' ') + most(c.PreloadForce, 2) +
+        QStringLiteral("N/") + most(c.PreloadSpeed, 2) + QLatin1Char(' ') +
+        c.RunStart.toString(QStringLiteral("yy/MM/dd")) + QLatin1Char(' ') +
+        c.RunStart.toString(QStringLiteral("hh:mm:ss")) + QLatin1Char(' ') + FormatNum(travel, 1, 1) +
+        QStringLiteral("mm") + QLatin1Char('/') + FormatNum(ratio, 1, 2);
+
+    return {QString::number(specimen),
+            fixedText(m_fiber.FiberLoad2Load(r.BreakLoad), 2),
+            fixedText(r.BreakLoad, 2),
+            stressText,
+            cut(strain),
+            setRate,
+            cut(r.SpeedRate),
+            alike(r.SpeedRateErr, r.SpeedRate),
+            cut(r.StrainRate),
+            alike(r.StrainRateErr, r.StrainRate),
+            cut(r.StressRate),
+            alike(r.StressRateErr, r.StressRate),
+            CutDecimals(breakTime, 2, 3),
+            breakMoment.toString(QStringLiteral("yy/MM/dd")),
+            breakMoment.toString(QStringLiteral("hh:mm:ss")),
+            QString(),
+            conditions};
+}
+
+LoadTimePlotData BreakAnalysis::Plots(const LoadTimeRecorder& rec, const BreakResult& r, int exptType) {
+    enum class Y { Load, Stress, Strain, Speed, Position };
+    struct Chart {
+        Y y;
+        QString caption, axis;
+    };
+    using namespace BreakTexts;
+    const Chart load{Y::Load, LoadVsTime, LoadAxis};
+    const Chart stress{Y::Stress, StressVsTime, StressAxis};
+    const Chart strain{Y::Strain, StrainVsTime, StrainAxis};
+    const Chart speed{Y::Speed, SpeedVsTime, SpeedAxis};
+    const Chart position{Y::Position, PositionVsTime, PositionAxis};
+    std::array<Chart, 3> table;
+    switch (exptType) {
+    case 0:
+        table = {load, stress, strain};
+        break;
+    case 1:
+        table = {load, stress, speed};
+        break;
+    case 2:
+        table = {load, strain, speed};
+        break;
+    default:
+        table = {load, position, speed};
+        break;
+    }
+
+    LoadTimePlotData plots;
+    for (size_t i = 0; i < table.size(); ++i) {
+        ChartData& chart = plots.charts[i];
+        InitXYChart(chart, 2);
+        SetYAxisTitle(chart, table[i].axis);
+        chart.xAxis.title = TimeAxis;
+        plots.captions[i] = table[i].caption;
+        QList<QPointF> inside, outside;
+        for (int k = 1; k <= r.LtCount; ++k) {
+            double y = 0;
+            switch (table[i].y) {
+            case Y::Load:
+                y = rec.LtLoad(k);
+                break;
+            case Y::Stress:
+                y = rec.LtStress(k);
+                break;
+            case Y::Strain:
+                y = rec.LtStrain(k);
+                break;
+            case Y::Speed:
+                y = rec.LtSpeed(k);
+                break;
+            case Y::Position:
+                y = double(rec.LtPosition(k));
+                break;
+            }
+            const QPointF p(rec.LtTime(k), y);
+            (k >= r.RateStartIndex && k <= r.BreakIndex ? inside : outside).append(p);
+        }
+        chart.setCurve(0, inside);
+        chart.setCurve(1, outside);
+    }
+    plots.dataText = DataString(rec, r);
+    return plots;
+}
+
+QString BreakAnalysis::DataString(const LoadTimeRecorder& rec, const BreakResult& r) {
+    const QString eol = QStringLiteral("\r\n");
+    const QChar tab = QLatin1Char('\t');
+    QString s = BreakTexts::DataHeader + eol;
+    s.reserve(r.LtCount * 64);
+    for (int k = 1; k <= r.LtCount; ++k) {
+        if (k == r.RateStartIndex)
+            s += eol;
+        s += numberText(int(rec.LtPosition(k))) + tab + numberText(rec.LtTime(k)) + tab +
+             numberText(rec.LtLoad(k)) + tab + numberText(rec.LtStress(k)) + tab +
+             numberText(rec.LtStrain(k)) + tab + numberText(rec.LtSpeed(k)) + eol;
+        if (k == r.BreakIndex)
+            s += eol;
+    }
+    return s;
+}

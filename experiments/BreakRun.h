@@ -1,0 +1,101 @@
+#pragma once
+
+#include "experiments/BreakAnalysis.h"
+#include "experiments/LoadTimeRecorder.h"
+#include "experiments/ServoLoop.h"
+#include "instrument/BreakRunHooks.h"
+
+#include <QDateTime>
+#include <functional>
+
+class BreakSound;
+class ControllerLink;
+class Fiber;
+class LoadCell;
+class Motion;
+class Operator;
+class ProgramEnd;
+class ResultAppender;
+struct Parameters;
+struct RunState;
+
+// The tensile break run: optional preload, the pull at constant speed, stress rate or strain rate
+// until the fiber breaks, the question whether to report it, and the analysis and recording of the
+// result. The move poll loop calls back into it at every poll of the pull.
+class BreakRun : public BreakRunHooks {
+public:
+    static constexpr int PullSamples = 64;
+    static constexpr int SlowPullSamples = 256;
+    static constexpr double SlowPullSeconds = 500; // T5 above this averages more samples per reading
+    static constexpr int NoThreshold = 4090;
+    static constexpr int PreloadCheckMask = 95, PreloadReportMask = 63;
+    static constexpr int PullCheckMask = 8, PullReportMask = 95;
+
+    // What the run reaches outside the instrument; an empty hook does nothing.
+    struct Hooks {
+        std::function<void(const LoadTimePlotData&)> ShowPlots; // modal until closed
+        std::function<void()> GotoLoadPosition;                 // the main window's load action
+        std::function<void()> ExportDatasheet;                  // offered when the row could not be written
+        std::function<void(const QString&)> ServoInfo;          // the servo display of debug mode
+        std::function<QString()> DataFolder;                    // where the load/time files go
+    };
+
+    BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadCell& loadCell, Motion& motion,
+             RunState& run, BreakSound& sound, Operator& op, ProgramEnd& end, ResultAppender& results);
+    ~BreakRun() override;
+
+    Hooks& hooks() { return m_hooks; }
+    void setResultAppender(ResultAppender& results) { m_results = &results; }
+
+    void stavelyRunToBreak();
+
+    // Per-poll work of the pull (BreakRunHooks).
+    void LtSample() override;
+    void svoCheck() override;
+    // The servo's target at this poll, for the moving window's live curve.
+    std::optional<double> TargetLoad() const override { return m_servo.NewTarget(); }
+
+    // The run's settings, computed before anything moves.
+    struct Plan {
+        double PreloadForce = 0; // N of glass load; 0: no preload
+        double PreloadSpeed = 0; // µm/s
+        double PullSpeed = 0;    // steps/s, before the servo's compliance factor
+        double T5 = 0;           // s to stretch the gauge length by 5 %
+        float RecordPeriod = 0;  // s
+        QString refusalTitle;    // non-empty: the run is refused with this warning
+        QString refusal;
+    };
+    Plan MakePlan();
+
+    LoadTimeRecorder& recorder() { return m_recorder; }
+    ServoLoop& servo() { return m_servo; }
+    const BreakResult& lastResult() const { return m_result; }
+    const LoadTimePlotData& lastPlots() const { return m_plots; }
+    bool hasResult() const { return m_hasResult; }
+    QDateTime RunStart() const { return m_runStart; }
+    // The wall clock of the run start (the break moment follows from it); tests fix it.
+    void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
+
+private:
+    void reportBreak(const Plan& plan, qint32 endPosition);
+
+    Parameters& m_params;
+    Fiber& m_fiber;
+    ControllerLink& m_link;
+    LoadCell& m_loadCell;
+    Motion& m_motion;
+    RunState& m_run;
+    BreakSound& m_sound;
+    Operator& m_op;
+    ProgramEnd& m_end;
+    ResultAppender* m_results;
+    Hooks m_hooks;
+    LoadTimeRecorder m_recorder;
+    ServoLoop m_servo;
+    BreakAnalysis m_analysis;
+    BreakResult m_result;
+    LoadTimePlotData m_plots;
+    bool m_hasResult = false;
+    QDateTime m_runStart;
+    std::function<QDateTime()> m_now;
+};

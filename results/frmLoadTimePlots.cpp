@@ -1,0 +1,172 @@
+#include "results/frmLoadTimePlots.h"
+
+#include "base/Operator.h"
+#include "base/Twips.h"
+#include "params/Cp1252.h"
+#include "params/Parameters.h"
+#include "params/WindowPlacement.h"
+#include "results/ChartControl.h"
+#include "results/PlotTexts.h"
+#include "results/ScreenCapture.h"
+#include "results/frmBigPlot.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+
+frmLoadTimePlots::frmLoadTimePlots(Parameters& params, Operator& op, SettingsStore& store, QWidget* parent)
+    : QDialog(parent), m_params(params), m_op(op), m_store(store) {
+    setObjectName(QStringLiteral("frmLoadTimePlots"));
+    setWindowTitle(PlotTexts::LoadTimeCaption);
+    setModal(true);
+    setSizeGripEnabled(true);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setMinimumSize(twipsToPixels(MinWidthTwips), twipsToPixels(MinHeightTwips));
+
+    for (size_t i = 0; i < MSChart.size(); ++i) {
+        lblCaption[i] = new QLabel(this);
+        lblCaption[i]->setObjectName(QStringLiteral("lblCaption%1").arg(i));
+        lblCaption[i]->setAlignment(Qt::AlignCenter);
+        QFont bold = lblCaption[i]->font();
+        bold.setBold(true);
+        lblCaption[i]->setFont(bold);
+        MSChart[i] = new ChartControl(this);
+        MSChart[i]->setObjectName(QStringLiteral("MSChart%1").arg(i));
+        connect(MSChart[i], &ChartControl::doubleClicked, this, [this, i] { showBig(int(i)); });
+    }
+    Label6 = new QLabel(PlotTexts::DoubleClickHint, this);
+    Label6->setObjectName(QStringLiteral("Label6"));
+    cmdDots = new QPushButton(PlotTexts::Dots, this);
+    cmdDots->setObjectName(QStringLiteral("cmdDots"));
+    cmdCopy = new QPushButton(PlotTexts::CopyData, this);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
+    cmdClose = new QPushButton(PlotTexts::Close, this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setDefault(true);
+    connect(cmdDots, &QPushButton::clicked, this, &frmLoadTimePlots::cmdDots_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmLoadTimePlots::cmdCopy_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmLoadTimePlots::cmdClose_Click);
+
+    m_big = new frmBigPlot(m_op, m_store, this);
+    m_dots = m_params.PlotsShowDots;
+    resize(twipsToPixels(MinWidthTwips), twipsToPixels(MinHeightTwips));
+    RestoreWindowPlacement(m_store, *this);
+    layOut();
+    applyDots();
+}
+
+frmLoadTimePlots::~frmLoadTimePlots() {
+    SaveWindowPlacement(m_store, *this);
+}
+
+void frmLoadTimePlots::Show(const LoadTimePlotData& data) {
+    m_data = data;
+    m_hasData = true;
+    for (size_t i = 0; i < MSChart.size(); ++i) {
+        MSChart[i]->setData(data.charts[i]);
+        lblCaption[i]->setText(data.captions[i]);
+    }
+    Review();
+}
+
+void frmLoadTimePlots::Review() {
+    layOut();
+    applyDots();
+    cmdClose->setFocus();
+    exec();
+}
+
+void frmLoadTimePlots::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        emit activated();
+        layOut();
+        cmdClose->setFocus();
+    }
+}
+
+void frmLoadTimePlots::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    layOut();
+}
+
+void frmLoadTimePlots::closeEvent(QCloseEvent* event) {
+    // The title bar's close does what the close button does: save, then hide.
+    event->ignore();
+    cmdClose_Click();
+}
+
+void frmLoadTimePlots::layOut() {
+    const int w = qMax(width(), twipsToPixels(MinWidthTwips));
+    const int h = qMax(height(), twipsToPixels(MinHeightTwips));
+    const int gap = twipsToPixels(90);
+    const int chartWidth = (w - twipsToPixels(360)) / 3;
+    const int chartHeight = h - twipsToPixels(1860);
+    const int captionHeight = twipsToPixels(300);
+    const int top = gap + captionHeight;
+    for (size_t i = 0; i < MSChart.size(); ++i) {
+        const int x = gap + int(i) * (chartWidth + gap);
+        lblCaption[i]->setGeometry(x, gap, chartWidth, captionHeight);
+        MSChart[i]->setGeometry(x, top, chartWidth, chartHeight);
+    }
+    const int hintTop = top + chartHeight + gap;
+    Label6->setGeometry(gap, hintTop, w - 2 * gap, Label6->sizeHint().height());
+    const int buttonTop = hintTop + Label6->sizeHint().height() + gap;
+    int x = w - gap;
+    for (QPushButton* b : {cmdClose, cmdCopy, cmdDots}) {
+        const QSize size = b->sizeHint().expandedTo(QSize(twipsToPixels(1500), 0));
+        x -= size.width();
+        b->setGeometry(x, buttonTop, size.width(), size.height());
+        x -= gap;
+    }
+}
+
+void frmLoadTimePlots::applyDots() {
+    for (ChartControl* chart : MSChart) {
+        for (CurveStyle& style : chart->data().styles) {
+            style.showMarkers = m_dots;
+            style.showLine = !m_dots;
+            style.markerSize = 5;
+        }
+        chart->refresh();
+    }
+}
+
+void frmLoadTimePlots::cmdDots_Click() {
+    m_dots = !m_dots;
+    applyDots();
+}
+
+void frmLoadTimePlots::cmdCopy_Click() {
+    QApplication::clipboard()->setText(LT_Data_String());
+    m_op.msgBox(PlotTexts::DataInClipboard, MsgStyle::Information, PlotTexts::DataInClipboardTitle);
+}
+
+QImage frmLoadTimePlots::ChartsPicture() {
+    return CaptureWindow(*this, true, 0, 0, width(), Label6->y());
+}
+
+void frmLoadTimePlots::cmdClose_Click() {
+    if (m_hasData && !m_data.basePath.isEmpty()) {
+        if (m_params.SaveLoadTimeData) {
+            QFile file(m_data.basePath + QStringLiteral(".dat"));
+            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                file.write(Cp1252::encode(LT_Data_String() + QStringLiteral("\r\n")));
+        }
+        // A picture that cannot be written is simply missing.
+        if (m_params.SaveLoadTimePlots)
+            PictureBoxToFile(ChartsPicture(), m_data.basePath + QStringLiteral(".jpg"),
+                             PlotTexts::PictureQuality);
+    }
+    SaveWindowPlacement(m_store, *this);
+    hide();
+}
+
+void frmLoadTimePlots::showBig(int index) {
+    cmdClose->setFocus();
+    m_big->Show(*MSChart[size_t(index)], lblCaption[size_t(index)]->text());
+    cmdClose->setFocus();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "results/LoadTimePlotData.h"
+
+#include <QDialog>
+#include <array>
+
+class ChartControl;
+class Operator;
+class QLabel;
+class QPushButton;
+class SettingsStore;
+class frmBigPlot;
+struct Parameters;
+
+// "LOAD TIME PROFILES": the three charts of the last break side by side, the analysed stretch in its
+// own series. Closing writes the load/time data file and a picture of the charts when asked to.
+// Created once and hidden between uses, so it shows the last break again.
+class frmLoadTimePlots : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int MinWidthTwips = 14040;
+    static constexpr int MinHeightTwips = 6315;
+
+    frmLoadTimePlots(Parameters& params, Operator& op, SettingsStore& store, QWidget* parent = nullptr);
+    ~frmLoadTimePlots() override;
+
+    // Takes a new break's charts and shows them modally.
+    void Show(const LoadTimePlotData& data);
+    // Shows the last break again (nothing before the first).
+    void Review();
+    bool hasData() const { return m_hasData; }
+    const LoadTimePlotData& data() const { return m_data; }
+
+    QString LT_Data_String() const { return m_data.dataText; }
+    // The charts and their captions without the buttons.
+    QImage ChartsPicture();
+    bool dotsMode() const { return m_dots; }
+
+    std::array<ChartControl*, 3> MSChart{};
+    std::array<QLabel*, 3> lblCaption{};
+    QLabel* Label6 = nullptr;
+    QPushButton* cmdDots = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+signals:
+    // Each time the window becomes active (the main window enables "Review last").
+    void activated();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void applyDots();
+    void layOut();
+    void cmdDots_Click();
+    void cmdCopy_Click();
+    void cmdClose_Click();
+    void showBig(int index);
+
+    Parameters& m_params;
+    Operator& m_op;
+    SettingsStore& m_store;
+    frmBigPlot* m_big = nullptr;
+    LoadTimePlotData m_data;
+    bool m_hasData = false;
+    bool m_dots = true;
+};

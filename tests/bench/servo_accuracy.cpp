@@ -1,0 +1,197 @@
+// The servo loop against the simulated instrument with its noise and Weibull fibers, on a virtual
+// clock so that slow rates finish at once: for each set stress or strain rate, the rate achieved over
+// the analysis window and its error. The exchanges take their 19200-baud wire time on that clock,
+// and the program polls as the move loop does. Not run by ctest.
+
+#include "base/ProgramEnd.h"
+#include "experiments/BreakAnalysis.h"
+#include "experiments/Fiber.h"
+#include "experiments/LoadTimeRecorder.h"
+#include "experiments/ServoLoop.h"
+#include "instrument/ControllerLink.h"
+#include "instrument/Motion.h"
+#include "instrument/RunState.h"
+#include "params/Parameters.h"
+#include "sim/SimInstrument.h"
+#include "tests/sim/SimTestSupport.h"
+#include "tests/support/ScriptedOperator.h"
+
+#include <QCoreApplication>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+class EndAborts : public ProgramEnd {
+public:
+    [[noreturn]] void EndProgram(const QString& message, const QString&) override {
+        std::fprintf(stderr, "program end: %s\n", qPrintable(message));
+        std::abort();
+    }
+};
+
+struct Outcome {
+    bool broke = false;
+    double achieved = 0;
+    double breakStress = 0;
+    int windowPoints = 0;
+};
+
+// One break run as the program makes it, exchange by exchange.
+class VirtualRun {
+public:
+    VirtualRun(int exptType, double rate, quint64 seed) {
+        SimConfig config;
+        config.seed = seed;
+        config.instant = false;
+        m_sim = std::make_unique<SimInstrument>(config);
+        p.ExptType = exptType;
+        if (exptType == 1)
+            p.ExptStressRate = float(rate);
+        else
+            p.ExptStrainRate = float(rate);
+        p.MaxStepRate = 6000;
+        p.GaugeLength = float(config.gaugeMm);
+        p.Modulus = config.modulusGpa;
+        p.ModulusA = config.modulusA;
+        p.CoatingEA = config.coatingEA;
+        p.FiberDiameter = config.diameterUm;
+        m_charMs = config.charMs;
+        m_recorder.setClock([this] { return m_nowMs / 1000; });
+        m_servo.setClock([this] { return m_nowMs / 1000; });
+        ServoLoop::Io io;
+        io.readLoad = [this](double& load, double& ms) {
+            const SimTest::LoadStatus s = poll();
+            load = toLoad(s.load);
+            ms = s.timeMs;
+        };
+        io.speedCorrection = [this](double f) { exchange("v" + ControllerLink::FloatHex(f).toLatin1()); };
+        m_servo.setIo(io);
+    }
+
+    Outcome run() {
+        Outcome out;
+        sampling(64, 4090);
+        const double pull = p.ExptType == 1 ? double(p.ExptStressRate) / p.Modulus * double(p.GaugeLength)
+                                            : double(p.ExptStrainRate) / 6 * double(p.GaugeLength);
+        const double t5 = double(p.GaugeLength) * 0.05 * 1000 / pull;
+        m_run.RecordPeriod = float(t5 / 500);
+        m_recorder.LtStart(m_run.RecordPeriod);
+        if (p.ExptType == 2) { // a strain-rate run preloads to the servo's minimum
+            sampling(64, int(std::lround(51 * double(p.MinServoLoad) + 100)));
+            exchange(SimTest::moveCommand(200000, 5000, 95, 0));
+            while (pollWait().status == SimInstrument::Moving) {
+            }
+        }
+        if (t5 > 500)
+            sampling(256, 4090);
+        m_run.CommandedSpeed = pull;
+        m_servo.svoInit();
+        m_run.PeakLoad = 0;
+        m_run.BreakRunActive = 1;
+        exchange(SimTest::moveCommand(200000, float(m_run.CommandedSpeed), 8, 1));
+        for (;;) {
+            const SimTest::LoadStatus s = pollWait();
+            m_run.CurrentLoad = float(toLoad(s.load));
+            m_run.PeakLoad = float(toLoad(s.peak));
+            m_run.ElapsedMs = qint32(s.timeMs);
+            m_recorder.LtSample(m_run.CurrentLoad, s.position, s.timeMs / 1000.0, m_run.CommandedSpeed);
+            m_servo.svoCheck();
+            if (Motion::BreakDetected(p.BreakFactor, m_run.PeakLoad, m_run.CurrentLoad, p.MinBreakLoad)) {
+                exchange("!!");
+                out.broke = true;
+                break;
+            }
+            if (s.status != SimInstrument::Moving)
+                return out;
+        }
+        m_run.BreakRunActive = 0;
+        const SimTest::LoadStatus s = poll();
+        const QByteArray f = exchange("F");
+        const qsizetype at = f.indexOf('F');
+        const double peakMs = f.mid(at + 44, 8).toUInt(nullptr, 16);
+        const qint32 peakPosition = qint32(f.mid(at + 52, 8).toUInt(nullptr, 16));
+        m_run.CurrentLoad = float(toLoad(s.peak));
+        m_recorder.setLtNextLoad(m_run.CurrentLoad - 1);
+        m_recorder.LtSample(m_run.CurrentLoad, peakPosition, peakMs / 1000, m_run.CommandedSpeed);
+        const BreakResult r = m_analysis.Analyse(m_recorder);
+        out.achieved = p.ExptType == 1 ? r.StressRate : r.StrainRate;
+        out.breakStress = m_fiber.Load2Stress(r.BreakLoad);
+        out.windowPoints = r.BreakIndex - r.RateStartIndex + 1;
+        return out;
+    }
+
+private:
+    QByteArray exchange(const QByteArray& command) {
+        m_nowMs += double(command.size() + 1) * m_charMs;
+        const QByteArray reply = m_sim->receive(command + "\r", m_nowMs);
+        m_nowMs += double(reply.size()) * m_charMs;
+        return reply;
+    }
+    void sampling(int samples, int threshold) {
+        m_samples = samples;
+        exchange(SimTest::sampling(0, samples, threshold));
+    }
+    SimTest::LoadStatus poll() { return SimTest::parseLoadStatus(exchange("L")); }
+    // The move loop's wait, then its status exchange.
+    SimTest::LoadStatus pollWait() {
+        m_nowMs += 1000.0 * double(Motion::PollPeriod(m_run.RecordPeriod));
+        return poll();
+    }
+    double toLoad(qint64 sum) const { return (double(sum) / m_samples - 100) / 51; }
+
+    Parameters p;
+    ScriptedOperator m_op;
+    EndAborts m_end;
+    Fiber m_fiber{p, m_op};
+    RunState m_run;
+    ServoLoop m_servo{p, m_fiber, m_run, m_op, m_end};
+    LoadTimeRecorder m_recorder;
+    BreakAnalysis m_analysis{p, m_fiber, m_op};
+    std::unique_ptr<SimInstrument> m_sim;
+    double m_nowMs = 1000;
+    double m_charMs = 0;
+    int m_samples = 64;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    struct Case {
+        int type;
+        double rate;
+        const char* unit;
+    };
+    const Case cases[] = {{1, 1, "MPa/s"},   {1, 10, "MPa/s"}, {1, 60, "MPa/s"},
+                          {1, 600, "MPa/s"}, {2, 1, "%/min"},  {2, 10, "%/min"}};
+    constexpr int Specimens = 5;
+    std::printf("%-14s %12s %12s %10s %10s  %s\n", "set rate", "mean", "worst", "mean err", "worst err",
+                "aim <= 0.5 %");
+    for (const Case& c : cases) {
+        double sum = 0, worst = 0, worstError = 0;
+        int broke = 0;
+        for (int k = 0; k < Specimens; ++k) {
+            VirtualRun run(c.type, c.rate, 1000 + 17 * quint64(k));
+            const Outcome o = run.run();
+            if (!o.broke)
+                continue;
+            ++broke;
+            sum += o.achieved;
+            const double error = std::abs(o.achieved - c.rate) / c.rate * 100;
+            if (error >= worstError) {
+                worstError = error;
+                worst = o.achieved;
+            }
+        }
+        if (broke == 0) {
+            std::printf("%6g %-7s  no break\n", c.rate, c.unit);
+            continue;
+        }
+        const double mean = sum / broke;
+        const double meanError = (mean - c.rate) / c.rate * 100;
+        std::printf("%6g %-7s %12.4f %12.4f %+9.3f%% %9.3f%%  %s\n", c.rate, c.unit, mean, worst, meanError,
+                    worstError, worstError <= 0.5 ? "meets" : "falls short");
+    }
+    return 0;
+}
