@@ -43,7 +43,9 @@
 #include "results/Datasheet.h"
 #include "results/DatasheetCommands.h"
 #include "results/DatasheetPanel.h"
+#include "results/StatisticsRows.h"
 #include "results/frmLoadTimePlots.h"
+#include "results/frmStatistics.h"
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
 
@@ -338,6 +340,7 @@ void Program::connectMainWindow() {
     QObject::connect(main, &frmMain::aboutRequested, main, [this] { showAbout(); });
     QObject::connect(main, &frmMain::checkNewVersionRequested, main,
                      [this] { m_update->checkForNewerVersion(); });
+    QObject::connect(main, &frmMain::statisticsRequested, main, [this] { showStatistics(); });
 }
 
 void Program::openHelp(const QString& topic) {
@@ -387,4 +390,13 @@ void Program::showAbout() {
 void Program::showCalculator() {
     Calculator calculator(*m_parameters, *m_fiber, *m_table, *m_op, m_main.get());
     calculator.exec();
+}
+
+void Program::showStatistics() {
+    QItemSelection selection;
+    if (m_datasheetPanel && m_datasheetPanel->grid()->selectionModel())
+        selection = m_datasheetPanel->grid()->selectionModel()->selection();
+    frmStatistics window(*m_op, *m_settings, m_main.get());
+    window.setRows(StatisticsRows(m_datasheet->model(), selection), m_datasheet->dataFileName());
+    window.exec();
 }

@@ -107,6 +107,8 @@ private:
     void openHelp(const QString& topic = {});
     void showAbout();
     void showCalculator();
+    // The statistics window on the datasheet's rows.
+    void showStatistics();
     // The zero window, modal; also what the main window's zero button opens.
     void showZeroWindow();
     void closeSplash();

@@ -17,6 +17,20 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
                 return std::nullopt;
             }
             options.settingsFile = arguments[++i];
+        } else if (arg == QStringLiteral("--stats")) {
+            if (i + 1 >= arguments.size()) {
+                *error = QStringLiteral("--stats needs a data file name. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.statsFile = arguments[++i];
+        } else if (arg == QStringLiteral("--report")) {
+            if (i + 2 >= arguments.size()) {
+                *error = QStringLiteral("--report needs a PDF file name and a data file name. ") +
+                         StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.reportFile = arguments[++i];
+            options.reportDataFile = arguments[++i];
         } else if (arg.startsWith(settingsEq) && arg.size() > settingsEq.size()) {
             options.settingsFile = arg.mid(settingsEq.size());
         } else {

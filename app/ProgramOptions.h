@@ -7,11 +7,18 @@
 
 // What the command line and the environment ask of this run:
 //   stavely [--settings FILE] [--simulate]
+//   stavely --stats DATAFILE             (headless: statistics as key/value lines)
+//   stavely --report FILE.pdf DATAFILE   (headless: the batch report)
 struct ProgramOptions {
     QString settingsFile; // empty: the per-user default
     bool simulate = false;
     bool unattended = false; // STAVELY_UNATTENDED=1: print messages instead of showing them (tests)
     QString instanceName;    // empty: the per-user default
+    QString statsFile;       // --stats: print the data file's statistics and end
+    QString reportFile;      // --report: write the data file's report as a PDF and end
+    QString reportDataFile;
+
+    bool headless() const { return !statsFile.isEmpty() || !reportFile.isEmpty(); }
 
     // nullopt with *error set when the arguments are not understood (the program name comes first).
     static std::optional<ProgramOptions> parse(const QStringList& arguments, QString* error);

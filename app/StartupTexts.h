@@ -32,5 +32,7 @@ inline const QString SplashLine = QStringLiteral("Strength testing of optical fi
 inline const QString NoDisplay =
     QStringLiteral("STAVELY needs a graphical display, but neither DISPLAY nor WAYLAND_DISPLAY is set "
                    "(try xvfb-run, or QT_QPA_PLATFORM=offscreen).");
-inline const QString Usage = QStringLiteral("Usage: stavely [--settings FILE] [--simulate]");
+inline const QString Usage =
+    QStringLiteral("Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
+                   "stavely --report FILE.pdf DATAFILE");
 } // namespace StartupTexts

@@ -127,6 +127,8 @@ void frmMain::buildMenus() {
             [this] { m_actions.Calculator(); });
     connect(addEntry(misc, "mnuOptionsOptions", QStringLiteral("&Options")), &QAction::triggered, this,
             [this] { m_actions.OptionsMenu(); });
+    connect(addEntry(misc, "mnuOptionsStatistics", QStringLiteral("Statistics")), &QAction::triggered, this,
+            &frmMain::statisticsRequested);
     mnuOptionsNoisy = addEntry(misc, "mnuOptionsNoisy", QStringLiteral("&Noisy - click when motor steps"));
     mnuOptionsNoisy->setCheckable(true);
     connect(mnuOptionsNoisy, &QAction::triggered, this, [this] {

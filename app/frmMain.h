@@ -99,6 +99,7 @@ signals:
     void helpRequested();
     void checkNewVersionRequested();
     void aboutRequested();
+    void statisticsRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,3 +1,4 @@
+#include "app/HeadlessCommands.h"
 #include "app/Program.h"
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
@@ -11,6 +12,17 @@ int main(int argc, char** argv) {
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
+    // --stats and --report need no screen and end at once.
+    if (rawArguments.contains(QStringLiteral("--stats")) ||
+        rawArguments.contains(QStringLiteral("--report"))) {
+        QString error;
+        const std::optional<ProgramOptions> headless = ProgramOptions::parse(rawArguments, &error);
+        if (!headless) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 2;
+        }
+        return HeadlessCommands::Run(*headless, argc, argv);
+    }
     // Say so plainly instead of leaving it to the platform plugin's error.
     if (!ProgramOptions::displayAvailable([](const char* name) { return qEnvironmentVariable(name); },
                                           rawArguments)) {

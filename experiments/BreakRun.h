@@ -52,6 +52,8 @@ public:
     // Per-poll work of the pull (BreakRunHooks).
     void LtSample() override;
     void svoCheck() override;
+    // The servo's target at this poll, for the moving window's live curve.
+    std::optional<double> TargetLoad() const override { return m_servo.NewTarget(); }
 
     // The run's settings, computed before anything moves.
     struct Plan {

@@ -129,6 +129,7 @@ void ServoLoop::init(bool firstOfRun) {
 }
 
 void ServoLoop::svoCheck() {
+    m_newTarget.reset();
     if (m_params.ExptType == 0 || now() < m_deadline)
         return;
     if (float(m_load0) < m_params.MinServoLoad) {
@@ -146,12 +147,14 @@ void ServoLoop::svoCheck() {
         const double sigma = (t - m_t0) * double(m_params.ExptStressRate) + m_stress0;
         target = m_fiber.FiberLoad2Load(m_fiber.Stress2Load(sigma));
         m_err = target - double(m_run.CurrentLoad);
+        m_newTarget = target;
         break;
     }
     case 2: {
         const double s = (t - m_t0) * double(m_params.ExptStrainRate) / 60 + m_strain0;
         target = m_fiber.FiberLoad2Load(m_fiber.Stress2Load(m_fiber.Strain2Stress(s)));
         m_err = target - double(m_run.CurrentLoad);
+        m_newTarget = target;
         break;
     }
     case 3:

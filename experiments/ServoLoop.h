@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Fiber;
 class Operator;
@@ -63,6 +64,8 @@ public:
     double Stress0() const { return m_stress0; }
     double Strain0() const { return m_strain0; }
     double Err() const { return m_err; }
+    // The target load of a servo cycle run by the last svoCheck (rate modes); none when it ran none.
+    std::optional<double> NewTarget() const { return m_newTarget; }
     double ErrSum() const { return m_errSum; }
     double ErrMin() const { return m_errMin; }
     double ErrMax() const { return m_errMax; }
@@ -89,6 +92,7 @@ private:
     ServoGains m_gains;
     double m_nominalSpeed = 0;
     double m_t0 = 0;
+    std::optional<double> m_newTarget;
     double m_load0 = 0, m_stress0 = 0, m_strain0 = 0;
     double m_err = 0, m_errPrev = 0, m_errPrev2 = 0;
     double m_errSum = 0, m_errSum2 = 0, m_errRate = 0;

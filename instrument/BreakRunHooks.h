@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 // What the move poll loop calls at every poll while a break run is active: take a load/time
 // sample, then let the servo loop correct the speed. Implemented by the break run.
 class BreakRunHooks {
@@ -7,4 +9,6 @@ public:
     virtual ~BreakRunHooks() = default;
     virtual void LtSample() = 0;
     virtual void svoCheck() = 0;
+    // The load the servo steers toward at this poll (rate modes), for the live curve; none by default.
+    virtual std::optional<double> TargetLoad() const { return std::nullopt; }
 };

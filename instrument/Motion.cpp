@@ -102,6 +102,7 @@ int Motion::MoveTo(qint32 target, double speed, int checkMask, int reportMask, c
 void Motion::ControllerMove(qint32 target, double speed, int checkMask) {
     m_link.SendMotorSettings(m_motorInitialised);
     const qint32 start = m_position;
+    m_moveStart = std::chrono::steady_clock::now();
     bool halved = false;
     if (speed > HalvingSpeed) {
         speed /= 2;
@@ -169,6 +170,10 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
             m_hooks->LtSample();
             m_hooks->svoCheck();
         }
+        if (m_view != nullptr)
+            m_view->showLivePoint(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_moveStart).count(),
+                m_run.CurrentLoad, m_hooks != nullptr ? m_hooks->TargetLoad() : std::nullopt);
     }
     if (m_view != nullptr)
         m_view->showMoveLoad(text);

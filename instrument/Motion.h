@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 
 class BreakRunHooks;
 class ControllerLink;
@@ -91,6 +92,7 @@ private:
     Operator& m_op;
     MovingView* m_view = nullptr;
     BreakRunHooks* m_hooks = nullptr;
+    std::chrono::steady_clock::time_point m_moveStart; // time axis of the live curve
 
     qint32 m_position = 0;
     qint32 m_travelLimit = DefaultTravelLimit;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 // The moving window as the move poll loop sees it: it only displays; its stop controls call back
 // into Motion.
@@ -14,4 +15,11 @@ public:
     virtual void showMovePosition(qint32 position) = 0;
     // Hides the window and clears the load text.
     virtual void endMove() = 0;
+    // One poll of a break run: the load (N) a number of seconds into the move, and the servo's target
+    // load when it has one. Moves outside a break run send none.
+    virtual void showLivePoint(double seconds, double load, std::optional<double> target) {
+        Q_UNUSED(seconds);
+        Q_UNUSED(load);
+        Q_UNUSED(target);
+    }
 };

@@ -1,5 +1,6 @@
 #include "instrument/frmMoving.h"
 
+#include "instrument/LiveCurveView.h"
 #include "instrument/Motion.h"
 #include "instrument/MotionTexts.h"
 
@@ -49,6 +50,9 @@ frmMoving::frmMoving(Motion& motion, QWidget* parent) : QWidget(parent, Qt::Dial
     row->addWidget(chkLockKeyboard);
     row->addWidget(Label1, 1);
     layout->addLayout(row);
+    picLiveCurve = new LiveCurveView(this);
+    picLiveCurve->hide();
+    layout->addWidget(picLiveCurve, 1);
     setMinimumWidth(360);
 
     connect(cmdStop, &QPushButton::clicked, this, [this] { m_motion.StopPressed(); });
@@ -86,10 +90,24 @@ void frmMoving::showMovePosition(qint32 position) {
     lblPosition->setText(QString::number(position));
 }
 
+void frmMoving::showLivePoint(double seconds, double load, std::optional<double> target) {
+    picLiveCurve->curve().add(seconds, load, target);
+    if (!picLiveCurve->isVisible()) {
+        picLiveCurve->show();
+        adjustSize();
+    }
+    picLiveCurve->update(); // painted when the poll loop lets events run
+}
+
 void frmMoving::endMove() {
     m_inMove = false;
     hide();
     lblBroken->clear();
+    if (!picLiveCurve->isHidden()) {
+        picLiveCurve->curve().clear();
+        picLiveCurve->hide();
+        adjustSize();
+    }
     setMainPositionEnabled(true);
 }
 

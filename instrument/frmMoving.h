@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class LiveCurveView;
 class Motion;
 class QCheckBox;
 class QLabel;
@@ -27,6 +28,8 @@ public:
     void showMoveLoad(const QString& text) override;
     void showMovePosition(qint32 position) override;
     void endMove() override;
+    void showLivePoint(double seconds, double load, std::optional<double> target) override;
+    LiveCurveView* liveCurve() const { return picLiveCurve; }
 
     QPushButton* stopButton() const { return cmdStop; }
     QCheckBox* lockKeyboardBox() const { return chkLockKeyboard; }
@@ -52,4 +55,5 @@ private:
     QPushButton* cmdStop;
     QCheckBox* chkLockKeyboard;
     QLabel* Label1;
+    LiveCurveView* picLiveCurve; // shown during a break run
 };

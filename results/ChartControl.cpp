@@ -83,15 +83,23 @@ void ChartControl::applyScale(QValueAxis* axis, const ChartAxis& settings, bool 
 void ChartControl::refresh() {
     QChart* c = chart();
     c->removeAllSeries();
-    for (QAbstractAxis* axis : c->axes()) {
-        c->removeAxis(axis); // the chart lets go of a removed axis
-        delete axis;
+    // The two axes stay for the chart's life: an axis replaced on a shown chart leaves its labels
+    // drawn over those of the new one.
+    auto* x = qobject_cast<QValueAxis*>(c->axes(Qt::Horizontal).value(0));
+    auto* y = qobject_cast<QValueAxis*>(c->axes(Qt::Vertical).value(0));
+    if (x == nullptr || y == nullptr) {
+        for (QAbstractAxis* axis : c->axes()) {
+            c->removeAxis(axis); // the chart lets go of a removed axis
+            delete axis;
+        }
+        x = new QValueAxis;
+        y = new QValueAxis;
+        c->addAxis(x, Qt::AlignBottom);
+        c->addAxis(y, Qt::AlignLeft);
     }
 
     if (!m_marginsSet)
         c->setMargins(m_data.plotFillsChart ? QMargins(4, 4, 8, 4) : QMargins(20, 20, 20, 20));
-    auto* x = new QValueAxis;
-    auto* y = new QValueAxis;
     applyScale(x, m_data.xAxis, true);
     applyScale(y, m_data.yAxis, false);
     x->setLabelFormat(QStringLiteral("%.4g"));
@@ -129,9 +137,6 @@ void ChartControl::refresh() {
             attach(dots);
         }
     }
-    // Axes join after the series, so that each series' item exists when it is tied to them.
-    c->addAxis(x, Qt::AlignBottom);
-    c->addAxis(y, Qt::AlignLeft);
     for (QXYSeries* series : added) {
         series->attachAxis(x);
         series->attachAxis(y);

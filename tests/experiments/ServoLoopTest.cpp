@@ -139,14 +139,19 @@ private slots:
         rig.load = 1.0;
         rig.poll(3.02, 1.0); // new reference point at 1 N
         QVERIFY(rig.factors.isEmpty());
+        QVERIFY(!rig.servo.NewTarget());
         rig.poll(3.6, 1.0);
         QCOMPARE(rig.factors.size(), 1);
+        // The cycle's target load, for the live curve.
+        QVERIFY(rig.servo.NewTarget() && near(*rig.servo.NewTarget(), 1.0 + rig.servo.Err()));
         QVERIFY(rig.servo.Err() > 0);
         QVERIFY(rig.servo.SpeedFactor() > 1);
         QVERIFY(near(rig.factors.last(), 1 / rig.servo.SpeedFactor()));
         QVERIFY(near(rig.run.CommandedSpeed, 130 * rig.servo.SpeedFactor()));
         // Sums advance by the nominal interval, not the time between polls.
         QVERIFY(near(rig.servo.ErrSum(), 0.5 * rig.servo.Err()));
+        rig.poll(3.7, 1.0); // before the next cycle is due: no new target
+        QVERIFY(!rig.servo.NewTarget());
     }
 
     void debugDisplayKeepsFiftyCyclesAndTheGainLine() {

@@ -1,0 +1,61 @@
+#include "app/HeadlessCommands.h"
+
+#include "app/ProgramOptions.h"
+#include "results/BatchReport.h"
+#include "results/BatchStatistics.h"
+#include "results/DataFileRows.h"
+#include "results/StatisticsTexts.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+namespace {
+std::optional<std::vector<DataRow>> readRows(const QString& path, std::FILE* err) {
+    QString error;
+    std::optional<std::vector<DataRow>> rows = ReadDataFileRows(path, &error);
+    if (!rows)
+        std::fprintf(err, "%s\n", StatisticsTexts::CannotRead.arg(path, error).toUtf8().constData());
+    return rows;
+}
+} // namespace
+
+int HeadlessCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<std::vector<DataRow>> rows = readRows(options.statsFile, err);
+    if (!rows)
+        return 2;
+    const QByteArray text = BatchStatistics(*rows).KeyValueText().toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
+    std::fflush(out);
+    return 0;
+}
+
+int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
+    const std::optional<std::vector<DataRow>> rows = readRows(options.reportDataFile, err);
+    if (!rows)
+        return 2;
+    QList<QStringList> fields;
+    fields.reserve(qsizetype(rows->size()));
+    for (const DataRow& row : *rows)
+        fields.append(row.fields());
+    const BatchReport report(QFileInfo(options.reportDataFile).absoluteFilePath(), fields);
+    QString error;
+    if (!report.Write(options.reportFile, &error)) {
+        std::fprintf(err, "Cannot write report \"%s\": %s\n", options.reportFile.toUtf8().constData(),
+                     error.toUtf8().constData());
+        return 2;
+    }
+    return 0;
+}
+
+int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv) {
+    if (!options.statsFile.isEmpty()) {
+        const QCoreApplication app(argc, argv);
+        return Stats(options, stdout, stderr);
+    }
+    // The plots are drawn by the chart widgets, which need an application with a platform; none
+    // with a screen is needed for a file.
+    if (!ProgramOptions::displayAvailable([](const char* name) { return qEnvironmentVariable(name); }, {}))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QApplication app(argc, argv);
+    return Report(options, stderr);
+}

@@ -1,0 +1,28 @@
+#include "instrument/LiveCurve.h"
+
+void LiveCurve::clear() {
+    m_load.clear();
+    m_target.clear();
+    m_peak = {};
+    m_minLoad = m_maxLoad = m_maxTime = 0;
+}
+
+void LiveCurve::add(double seconds, double load, std::optional<double> target) {
+    if (m_load.isEmpty() || load > m_peak.y())
+        m_peak = {seconds, load};
+    m_load.append({seconds, load});
+    m_minLoad = qMin(m_minLoad, load);
+    m_maxLoad = qMax(m_maxLoad, load);
+    m_maxTime = qMax(m_maxTime, seconds);
+    if (target) {
+        m_target.append({seconds, *target});
+        m_minLoad = qMin(m_minLoad, *target);
+        m_maxLoad = qMax(m_maxLoad, *target);
+    }
+}
+
+QRectF LiveCurve::bounds() const {
+    const double time = m_maxTime > 0 ? m_maxTime : 1;
+    const double top = m_maxLoad > m_minLoad ? m_maxLoad : m_minLoad + 1;
+    return QRectF(0, m_minLoad, time, top - m_minLoad);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "results/BatchStatistics.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QLocale>
+#include <QPageSize>
+#include <QString>
+#include <QStringList>
+
+// The batch report as a PDF: the data file's name, the date, the test parameters of the rows, the
+// statistics per group, the datasheet table (40 rows a page) and the Weibull and fatigue plots.
+class BatchReport {
+public:
+    static constexpr int RowsPerPage = 40;
+    static constexpr int ChartsPerPage = 4;
+
+    BatchReport(const QString& dataFileName, const QList<QStringList>& rows);
+
+    void setDate(const QDateTime& date) { m_date = date; }
+    void setPageSize(const QPageSize& size) { m_pageSize = size; }
+    const BatchStatistics& statistics() const { return m_stats; }
+
+    // A4, or Letter where the locale's paper is Letter.
+    static QPageSize PageSizeFor(const QLocale& locale);
+
+    int PageCount() const;
+    // False with *error set when the file cannot be written.
+    bool Write(const QString& pdfPath, QString* error) const;
+
+    // The distinct test parameters of the rows (the first six items of the parameter column, without
+    // the run's own start time and travel), each with the number of rows that carry them.
+    QList<QPair<QString, int>> TestParameters() const;
+
+private:
+    int chartCount() const;
+
+    QString m_dataFileName;
+    QList<QStringList> m_rows;
+    BatchStatistics m_stats;
+    QDateTime m_date;
+    QPageSize m_pageSize;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "results/DataRow.h"
+#include "results/FatigueFit.h"
+#include "results/WeibullEstimate.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The break stresses of one nominal-rate group (or of the whole batch) and what they give.
+struct GroupStatistics {
+    QString rate;           // the nominal rate text; empty for the whole batch
+    int skipped = 0;        // stress not a positive number
+    int ignored = 0;        // comment starting with "ignore"
+    QList<double> stresses; // the usable ones, in row order
+    QList<int> rows;        // their indices in the rows given
+    std::optional<double> mean, sd, median, minimum, maximum;
+    std::optional<WeibullMaximumLikelihood> maximumLikelihood;
+    std::optional<WeibullEstimate> regression;
+
+    int specimens() const { return int(stresses.size()); }
+};
+
+// One figure of a group, in the order the window, the copy and the report show them.
+struct StatisticFigure {
+    QString key;   // the key of the headless output
+    QString label; // what the window shows
+    std::optional<double> value;
+    bool weibull = false; // missing reads "not enough data"
+    bool count = false;   // a whole number
+    bool listed = true;   // part of the headless output
+};
+
+// Strength statistics of a batch of result rows, each given as the 17 fields of columns 1 to 17:
+// break stress from column 4, grouped by the nominal rate text of column 6, rows whose comment
+// (column 16) starts with "ignore" left out.
+class BatchStatistics {
+public:
+    BatchStatistics() = default;
+    explicit BatchStatistics(const QList<QStringList>& rows);
+    // The datasheet's rows as they are, without copying their fields.
+    explicit BatchStatistics(const std::vector<DataRow>& rows);
+
+    const GroupStatistics& all() const { return m_all; }
+    // Ordered by the rate's unit, then by its value.
+    const QList<GroupStatistics>& groups() const { return m_groups; }
+    const std::optional<FatigueFit>& fatigue() const { return m_fatigue; }
+
+    static QList<StatisticFigure> Figures(const GroupStatistics& group);
+
+    // One "key<TAB>value" line per figure: the whole batch, the fatigue fit, then each group with its
+    // rate text and a colon in front of its keys. Figures that cannot be given are left out.
+    QString KeyValueText() const;
+    // The summary table as tab-separated lines (full precision), then the fatigue figures.
+    QString SummaryText() const;
+
+    // C-locale shortest text that reads back to the same double.
+    static QString Number(double value);
+    // As the window shows it: counts whole, stresses to 0.1 MPa, moduli to 0.01.
+    static QString DisplayText(const StatisticFigure& figure);
+    // The dynamic fatigue line under the table.
+    QString FatigueText() const;
+
+    static bool IsIgnored(QStringView comment);
+    static std::optional<double> PositiveNumber(QStringView text);
+
+    static constexpr int StressField = 3, StrainField = 4, RateField = 5, CommentField = 15,
+                         ParametersField = 16;
+
+private:
+    // Field 0 to 16 (columns 1 to 17) of a row, trimmed.
+    using FieldReader = std::function<QStringView(int row, int index)>;
+    void Compute(int count, const FieldReader& field);
+    static void Describe(GroupStatistics& group);
+    static std::optional<FatigueGroup> FatigueInput(const GroupStatistics& group, const FieldReader& field);
+
+    GroupStatistics m_all;
+    QList<GroupStatistics> m_groups;
+    std::optional<FatigueFit> m_fatigue;
+};

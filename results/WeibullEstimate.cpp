@@ -1,0 +1,201 @@
+#include "results/WeibullEstimate.h"
+
+#include "results/StraightLine.h"
+
+#include <QHash>
+#include <QMutex>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+constexpr double Z95 = 1.6448536269514722;        // standard normal 95 % point
+constexpr double ShapeVariance = 0.6079271018540; // 6 / pi^2: n var(m^) / m^2 for large n
+constexpr double ScaleVariance =
+    1.1086779405; // n m^2 var(ln sigma0^) for large n: 1 + 6 (1 - gamma)^2 / pi^2
+constexpr int Replicates = 6000;
+
+// Solves the likelihood equation for the shape on logarithms shifted so that their largest is 0
+// (which keeps every exp() at or below 1). Returns the shape and the mean of exp(m * y).
+bool SolveShape(const double* y, qsizetype n, double& m, double& meanWeight) {
+    double ybar = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        ybar += y[i];
+    ybar /= double(n);
+    double var = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        var += (y[i] - ybar) * (y[i] - ybar);
+    var /= double(n);
+    if (!(var > 1e-28))
+        return false;
+    // The moment estimate as the start: sd(ln s) = pi / (sqrt 6 * m).
+    m = 1.2825498301618641 / std::sqrt(var);
+    double lo = 0, hi = std::numeric_limits<double>::infinity();
+    for (int iteration = 0; iteration < 200; ++iteration) {
+        double s0 = 0, s1 = 0, s2 = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const double w = std::exp(m * y[i]);
+            s0 += w;
+            s1 += w * y[i];
+            s2 += w * y[i] * y[i];
+        }
+        const double a = s1 / s0;
+        // Rises with m from minus infinity to -ybar > 0: one root.
+        const double f = a - 1.0 / m - ybar;
+        if (f > 0)
+            hi = m;
+        else
+            lo = m;
+        const double slope = s2 / s0 - a * a + 1.0 / (m * m);
+        double next = m - f / slope;
+        if (!(next > lo && next < hi))
+            next = std::isinf(hi) ? 2 * m : (lo + hi) / 2;
+        const bool done = std::abs(next - m) <= 1e-13 * m;
+        m = next;
+        if (done)
+            break;
+    }
+    double s0 = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        s0 += std::exp(m * y[i]);
+    meanWeight = s0 / double(n);
+    return std::isfinite(m) && m > 0;
+}
+
+std::optional<WeibullEstimate> EstimateFromLogs(std::vector<double>& logs) {
+    if (logs.size() < 2)
+        return std::nullopt;
+    const double top = *std::max_element(logs.begin(), logs.end());
+    for (double& l : logs)
+        l -= top;
+    double m = 0, meanWeight = 0;
+    if (!SolveShape(logs.data(), qsizetype(logs.size()), m, meanWeight))
+        return std::nullopt;
+    return WeibullEstimate{m, std::exp(top + std::log(meanWeight) / m)};
+}
+
+double Quantile(std::vector<double>& values, double p) {
+    std::sort(values.begin(), values.end());
+    const double h = (double(values.size()) - 1) * p;
+    const auto k = std::size_t(std::floor(h));
+    if (k + 1 >= values.size())
+        return values.back();
+    return values[k] + (h - double(k)) * (values[k + 1] - values[k]);
+}
+
+// The 5 % and 95 % points of m^/m and of m^ ln(sigma0^/sigma0), which do not depend on the true
+// parameters: simulated on the standard distribution, once per sample size, with a fixed seed.
+struct Pivots {
+    double shape05 = 1, shape95 = 1, scale05 = 0, scale95 = 0;
+};
+
+Pivots SimulatedPivots(int n) {
+    static QMutex mutex;
+    static QHash<int, Pivots> cache;
+    QMutexLocker lock(&mutex);
+    if (const auto it = cache.constFind(n); it != cache.constEnd())
+        return *it;
+    std::mt19937_64 random(0x5EED0000u + std::uint64_t(n));
+    std::vector<double> shapes, scales, logs(std::size_t(n), 0.0);
+    shapes.reserve(Replicates);
+    scales.reserve(Replicates);
+    while (int(shapes.size()) < Replicates) {
+        for (double& l : logs) {
+            const double u = (double(random() >> 11) + 0.5) * 0x1.0p-53;
+            l = std::log(-std::log(u)); // ln of a standard exponential: m = 1, sigma0 = 1
+        }
+        if (const std::optional<WeibullEstimate> e = EstimateFromLogs(logs)) {
+            shapes.push_back(e->m);
+            scales.push_back(e->m * std::log(e->sigma0));
+        }
+    }
+    Pivots p;
+    p.shape05 = Quantile(shapes, 0.05);
+    p.shape95 = Quantile(shapes, 0.95);
+    p.scale05 = Quantile(scales, 0.05);
+    p.scale95 = Quantile(scales, 0.95);
+    cache.insert(n, p);
+    return p;
+}
+
+std::vector<double> Logs(const QList<double>& stresses) {
+    std::vector<double> logs;
+    logs.reserve(std::size_t(stresses.size()));
+    for (double s : stresses)
+        logs.push_back(std::log(s));
+    return logs;
+}
+} // namespace
+
+bool Weibull::Estimable(const QList<double>& stresses) {
+    if (stresses.size() < 2)
+        return false;
+    bool spread = false;
+    for (double s : stresses) {
+        if (!(s > 0) || !std::isfinite(s))
+            return false;
+        spread = spread || s != stresses.front();
+    }
+    return spread;
+}
+
+std::optional<WeibullEstimate> Weibull::MaximumLikelihoodEstimate(const QList<double>& logs) {
+    std::vector<double> l(logs.begin(), logs.end());
+    return EstimateFromLogs(l);
+}
+
+std::optional<WeibullMaximumLikelihood> Weibull::MaximumLikelihood(const QList<double>& stresses) {
+    if (!Estimable(stresses))
+        return std::nullopt;
+    std::vector<double> logs = Logs(stresses);
+    const std::optional<WeibullEstimate> e = EstimateFromLogs(logs);
+    if (!e)
+        return std::nullopt;
+    WeibullMaximumLikelihood r;
+    r.estimate = *e;
+    const int n = int(stresses.size());
+    if (n <= ExactBoundsLimit) {
+        const Pivots p = SimulatedPivots(n);
+        r.mLow = e->m / p.shape95;
+        r.mHigh = e->m / p.shape05;
+        r.sigma0Low = e->sigma0 * std::exp(-p.scale95 / e->m);
+        r.sigma0High = e->sigma0 * std::exp(-p.scale05 / e->m);
+    } else {
+        const double shape = Z95 * std::sqrt(ShapeVariance / n);
+        const double scale = Z95 * std::sqrt(ScaleVariance / n) / e->m;
+        r.mLow = e->m * std::exp(-shape);
+        r.mHigh = e->m * std::exp(shape);
+        r.sigma0Low = e->sigma0 * std::exp(-scale);
+        r.sigma0High = e->sigma0 * std::exp(scale);
+    }
+    return r;
+}
+
+QList<WeibullPlotPoint> Weibull::PlotPoints(const QList<double>& stresses) {
+    QList<double> sorted = stresses;
+    std::sort(sorted.begin(), sorted.end());
+    const double n = double(sorted.size());
+    QList<WeibullPlotPoint> points;
+    points.reserve(sorted.size());
+    for (qsizetype i = 0; i < sorted.size(); ++i) {
+        const double f = (double(i + 1) - 0.3) / (n + 0.4);
+        points.append({std::log(sorted[i]), std::log(-std::log(1 - f))});
+    }
+    return points;
+}
+
+std::optional<WeibullEstimate> Weibull::Regression(const QList<double>& stresses) {
+    if (!Estimable(stresses))
+        return std::nullopt;
+    QList<double> x, y;
+    for (const WeibullPlotPoint& p : PlotPoints(stresses)) {
+        x.append(p.x);
+        y.append(p.y);
+    }
+    const std::optional<StraightLine> line = StraightLine::Fit(x, y);
+    if (!line || !(line->slope > 0))
+        return std::nullopt;
+    return WeibullEstimate{line->slope, std::exp(-line->intercept / line->slope)};
+}

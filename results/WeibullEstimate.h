@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <optional>
+
+// Two-parameter Weibull strength distribution F(s) = 1 - exp(-(s / sigma0)^m).
+struct WeibullEstimate {
+    double m = 0;
+    double sigma0 = 0;
+};
+
+// Maximum-likelihood estimate (plain, without an unbiasing factor) with two-sided 90 % confidence
+// bounds on both parameters.
+struct WeibullMaximumLikelihood {
+    WeibullEstimate estimate;
+    double mLow = 0, mHigh = 0;
+    double sigma0Low = 0, sigma0High = 0;
+};
+
+// Points of the Weibull plot: x = ln s, y = ln(-ln(1 - F)) over median ranks F = (i - 0.3) / (n + 0.4).
+struct WeibullPlotPoint {
+    double x = 0;
+    double y = 0;
+};
+
+namespace Weibull {
+// Both estimators need at least two positive values that are not all equal; otherwise nullopt.
+bool Estimable(const QList<double>& stresses);
+
+std::optional<WeibullMaximumLikelihood> MaximumLikelihood(const QList<double>& stresses);
+// Least squares of y on x over the median ranks: m the slope, sigma0 = exp(-intercept / m).
+std::optional<WeibullEstimate> Regression(const QList<double>& stresses);
+// The plot points in ascending order of stress.
+QList<WeibullPlotPoint> PlotPoints(const QList<double>& stresses);
+
+// The ML shape for the logarithms of the values (without confidence bounds); nullopt when they are
+// all equal or fewer than two.
+std::optional<WeibullEstimate> MaximumLikelihoodEstimate(const QList<double>& logs);
+
+// Up to this many values the bounds come from the exact sampling distribution of the estimators
+// (simulated once per sample size, seeded); above it from their normal approximation.
+constexpr int ExactBoundsLimit = 120;
+} // namespace Weibull

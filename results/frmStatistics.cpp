@@ -1,0 +1,187 @@
+#include "results/frmStatistics.h"
+
+#include "base/Operator.h"
+#include "params/WindowPlacement.h"
+#include "results/BatchReport.h"
+#include "results/ChartControl.h"
+#include "results/StatisticsCharts.h"
+#include "results/StatisticsTexts.h"
+#include "results/frmBigPlot.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace T = StatisticsTexts;
+
+frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent)
+    : QDialog(parent), m_op(op), m_store(store),
+      m_report(std::make_unique<BatchReport>(QString(), QList<QStringList>{})) {
+    setObjectName(QStringLiteral("frmStatistics"));
+    setWindowTitle(T::WindowTitle);
+    setSizeGripEnabled(true);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+
+    grdStatistics = new QTableWidget(this);
+    grdStatistics->setObjectName(QStringLiteral("grdStatistics"));
+    grdStatistics->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdStatistics->verticalHeader()->setDefaultSectionSize(grdStatistics->fontMetrics().height() + 4);
+    lblFatigue = new QLabel(this);
+    lblFatigue->setObjectName(QStringLiteral("lblFatigue"));
+
+    cboGroup = new QComboBox(this);
+    cboGroup->setObjectName(QStringLiteral("cboGroup"));
+    chtWeibull = new ChartControl(this);
+    chtWeibull->setObjectName(QStringLiteral("chtWeibull"));
+    chtFatigue = new ChartControl(this);
+    chtFatigue->setObjectName(QStringLiteral("chtFatigue"));
+    for (ChartControl* c : {chtWeibull, chtFatigue})
+        c->setMinimumSize(360, 260);
+
+    cmdCopy = new QPushButton(T::Copy, this);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
+    cmdReport = new QPushButton(T::SaveReport, this);
+    cmdReport->setObjectName(QStringLiteral("cmdReport"));
+    cmdClose = new QPushButton(T::Close, this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setDefault(true);
+
+    connect(cboGroup, &QComboBox::currentIndexChanged, this, &frmStatistics::showGroup);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmStatistics::cmdCopy_Click);
+    connect(cmdReport, &QPushButton::clicked, this, &frmStatistics::cmdReport_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(chtWeibull, &ChartControl::doubleClicked, this, [this] {
+        enlarge(chtWeibull, T::WeibullTitle + QStringLiteral(": ") + cboGroup->currentText());
+    });
+    connect(chtFatigue, &ChartControl::doubleClicked, this, [this] { enlarge(chtFatigue, T::FatigueTitle); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(grdStatistics);
+    layout->addWidget(lblFatigue);
+    auto* charts = new QHBoxLayout;
+    auto* weibull = new QVBoxLayout;
+    auto* chooser = new QHBoxLayout;
+    chooser->addWidget(new QLabel(T::WeibullTitle, this));
+    chooser->addStretch();
+    chooser->addWidget(new QLabel(T::Group, this));
+    chooser->addWidget(cboGroup);
+    weibull->addLayout(chooser);
+    weibull->addWidget(chtWeibull, 1);
+    weibull->addWidget(new QLabel(T::WeibullLegend, this));
+    auto* fatigue = new QVBoxLayout;
+    auto* fatigueTitle = new QLabel(T::FatigueTitle, this);
+    fatigueTitle->setMinimumHeight(cboGroup->sizeHint().height());
+    fatigue->addWidget(fatigueTitle);
+    fatigue->addWidget(chtFatigue, 1);
+    fatigue->addWidget(new QLabel(QStringLiteral(" "), this));
+    charts->addLayout(weibull, 1);
+    charts->addLayout(fatigue, 1);
+    layout->addLayout(charts, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(new QLabel(QStringLiteral("double click a graph to see a larger version"), this));
+    bottom->addStretch();
+    bottom->addWidget(cmdCopy);
+    bottom->addWidget(cmdReport);
+    bottom->addWidget(cmdClose);
+    layout->addLayout(bottom);
+
+    resize(1000, 900);
+    RestoreWindowPlacement(m_store, *this);
+}
+
+frmStatistics::~frmStatistics() {
+    SaveWindowPlacement(m_store, *this);
+}
+
+void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataFileName) {
+    m_dataFileName = dataFileName;
+    m_report = std::make_unique<BatchReport>(dataFileName, rows);
+    const BatchStatistics& stats = m_report->statistics();
+
+    QList<const GroupStatistics*> columns{&stats.all()};
+    QStringList titles{T::AllRows};
+    for (const GroupStatistics& g : stats.groups()) {
+        columns.append(&g);
+        titles.append(g.rate);
+    }
+    const QList<StatisticFigure> labels = BatchStatistics::Figures(stats.all());
+    grdStatistics->clear();
+    grdStatistics->setColumnCount(int(columns.size()));
+    grdStatistics->setRowCount(int(labels.size()));
+    grdStatistics->setHorizontalHeaderLabels(titles);
+    QStringList rowLabels;
+    for (const StatisticFigure& f : labels)
+        rowLabels.append(f.label);
+    grdStatistics->setVerticalHeaderLabels(rowLabels);
+    for (int c = 0; c < columns.size(); ++c) {
+        const QList<StatisticFigure> figures = BatchStatistics::Figures(*columns[c]);
+        for (int r = 0; r < figures.size(); ++r) {
+            auto* item = new QTableWidgetItem(BatchStatistics::DisplayText(figures[r]));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grdStatistics->setItem(r, c, item);
+        }
+    }
+    grdStatistics->resizeColumnsToContents();
+    // The whole table without scrolling; the plots take the rest of the window.
+    int height = 2 * grdStatistics->frameWidth() + grdStatistics->horizontalHeader()->sizeHint().height();
+    for (int r = 0; r < grdStatistics->rowCount(); ++r)
+        height += grdStatistics->rowHeight(r);
+    grdStatistics->setFixedHeight(height);
+    lblFatigue->setText(stats.FatigueText());
+
+    const QSignalBlocker block(cboGroup);
+    cboGroup->clear();
+    cboGroup->addItems(titles);
+    cboGroup->setCurrentIndex(0);
+    showGroup(0);
+    if (stats.fatigue())
+        chtFatigue->setData(StatisticsCharts::Fatigue(*stats.fatigue()));
+    else
+        chtFatigue->setData(ChartData());
+    chtFatigue->setEnabled(stats.fatigue().has_value());
+}
+
+void frmStatistics::showGroup(int index) {
+    const BatchStatistics& stats = m_report->statistics();
+    if (index <= 0)
+        chtWeibull->setData(StatisticsCharts::Weibull(stats.all()));
+    else if (index - 1 < stats.groups().size())
+        chtWeibull->setData(StatisticsCharts::Weibull(stats.groups()[index - 1]));
+}
+
+void frmStatistics::cmdCopy_Click() {
+    QApplication::clipboard()->setText(m_report->statistics().SummaryText());
+    m_op.msgBox(T::StatsInClipboard, MsgStyle::OkOnly | MsgStyle::Information, T::StatsInClipboardTitle);
+}
+
+void frmStatistics::cmdReport_Click() {
+    FileDialogRequest request;
+    request.title = T::ReportTitle;
+    request.filter = T::ReportFilter;
+    const QFileInfo data(m_dataFileName);
+    request.initialFolder = m_dataFileName.isEmpty() ? QString() : data.absolutePath();
+    request.initialName = (m_dataFileName.isEmpty() ? QStringLiteral("batch") : data.completeBaseName()) +
+                          QStringLiteral("_report.pdf");
+    request.confirmOverwrite = true;
+    const QString path = m_op.saveFileName(request);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!m_report->Write(path, &error))
+        m_op.msgBox(T::ReportNotWritten.arg(path) + QStringLiteral("\r") + error,
+                    MsgStyle::OkOnly | MsgStyle::Exclamation, T::ReportTitle);
+}
+
+void frmStatistics::enlarge(ChartControl* chart, const QString& caption) {
+    if (!m_bigPlot)
+        m_bigPlot = new frmBigPlot(m_op, m_store, this);
+    m_bigPlot->Show(*chart, caption);
+    cmdClose->setFocus();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+#include <memory>
+
+class BatchReport;
+class ChartControl;
+class Operator;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class SettingsStore;
+class frmBigPlot;
+
+// The statistics window: the strength figures of the datasheet per nominal-rate group, the Weibull
+// plot of a chosen group and the dynamic fatigue plot; copies the figures and saves the report.
+class frmStatistics : public QDialog {
+    Q_OBJECT
+public:
+    frmStatistics(Operator& op, SettingsStore& store, QWidget* parent = nullptr);
+    ~frmStatistics() override;
+
+    // The rows as their 17 fields; the data file's name goes into the report.
+    void setRows(const QList<QStringList>& rows, const QString& dataFileName);
+    const BatchReport& report() const { return *m_report; }
+
+    QTableWidget* grdStatistics = nullptr;
+    QComboBox* cboGroup = nullptr;
+    ChartControl* chtWeibull = nullptr;
+    ChartControl* chtFatigue = nullptr;
+    QLabel* lblFatigue = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdReport = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+private:
+    void showGroup(int index);
+    void cmdCopy_Click();
+    void cmdReport_Click();
+    void enlarge(ChartControl* chart, const QString& caption);
+
+    Operator& m_op;
+    SettingsStore& m_store;
+    std::unique_ptr<BatchReport> m_report;
+    QString m_dataFileName;
+    frmBigPlot* m_bigPlot = nullptr;
+};

@@ -1,0 +1,157 @@
+#include "tests/support/TestRegistry.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString programPath() {
+    QString dir = qEnvironmentVariable("STAVELY_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    return dir + QStringLiteral("/stavely");
+}
+
+// Two stress-rate groups with a row marked "ignore" and one without a stress, and a speed group of
+// one specimen (too few for Weibull figures).
+const char SmallBatch[] =
+    "N,Lt (N),Lf (N),s (MPa),e (%),nom rate,v (\xb5"
+    "m/s),\xb1"
+    ",e. (%/min),\xb1"
+    ",s. (MPa/s),\xb1"
+    ",t (s),date,time,comments,df GL EA Eo Ea Preload start\r\n"
+    "; batch 7\r\n"
+    "1,61.1,61.1,4980.5,6.45,60 MPa/s,101,1,3.1,0.1,60.1,0.2,12.1,26/12/07,10:00:01,,125 500 0 72 3 0.5N/100 "
+    "26/12/07 10:00:00 30.1mm/1.00\r\n"
+    "2,62.3,62.3,5075.2,6.55,60 MPa/s,101,1,3.1,0.1,60.1,0.2,12.1,26/12/07,10:01:01,,125 500 0 72 3 0.5N/100 "
+    "26/12/07 10:01:00 30.1mm/1.00\r\n"
+    "3,60.2,60.2,4901.7,6.37,60 MPa/s,101,1,3.1,0.1,60.1,0.2,12.1,26/12/07,10:02:01,\"ignore, slipped\",125 "
+    "500 0 72 3 0.5N/100 26/12/07 10:02:00 30.1mm/1.00\r\n"
+    "4,63.0,63.0,5133.9,6.61,60 MPa/s,101,1,3.1,0.1,60.1,0.2,12.1,26/12/07,10:03:01,,125 500 0 72 3 0.5N/100 "
+    "26/12/07 10:03:00 30.1mm/1.00\r\n"
+    "5,56.4,56.4,4595.0,5.98,0.6 MPa/s,10,1,0.3,0.1,0.6,0.01,900,26/12/07,10:20:01,,125 500 0 72 3 0.5N/100 "
+    "26/12/07 10:05:00 28.1mm/1.00\r\n"
+    "6,55.1,55.1,4490.3,5.86,0.6 MPa/s,10,1,0.3,0.1,0.6,0.01,900,26/12/07,10:40:01,,125 500 0 72 3 0.5N/100 "
+    "26/12/07 10:25:00 28.1mm/1.00\r\n"
+    "7,,,,,0.6 MPa/s,,,,,,,,26/12/07,10:41:01,,125 500 0 72 3 0.5N/100 26/12/07 10:41:00 0.1mm/0.00\r\n"
+    "8,57.0,57.0,4644.8,6.03,0.6 MPa/s,10,1,0.3,0.1,0.6,0.01,900,26/12/07,11:00:01,,125 500 0 72 3 0.5N/100 "
+    "26/12/07 10:45:00 28.1mm/1.00\r\n"
+    "9,61.7,61.7,5027.0,6.50,100 \xb5"
+    "m/s,100,1,1.2,0.1,20.1,0.2,30,26/12/07,11:01:01,,125 500 0 72 3 0.5N/100 26/12/07 11:00:30 "
+    "30.1mm/1.00\r\n";
+
+// Mean, deviation, median, the estimates and n checked against an independent computation; the
+// bounds pin the seeded simulation.
+const char SmallBatchStatistics[] = "specimens\t7\n"
+                                    "skipped\t1\n"
+                                    "mean_MPa\t4849.528571428571\n"
+                                    "sd_MPa\t263.371750663618\n"
+                                    "median_MPa\t4980.5\n"
+                                    "weibull_m\t25.07641503108674\n"
+                                    "weibull_m_low\t11.6486271122867\n"
+                                    "weibull_m_high\t35.83415535907805\n"
+                                    "weibull_sigma0_MPa\t4962.3239446451435\n"
+                                    "weibull_m_regression\t18.70308898127295\n"
+                                    "weibull_sigma0_regression_MPa\t4976.705938842977\n"
+                                    "fatigue_n\t45.330995660236546\n"
+                                    "fatigue_n_se\t7.788177138980847\n"
+                                    "0.6 MPa/s:specimens\t3\n"
+                                    "0.6 MPa/s:skipped\t1\n"
+                                    "0.6 MPa/s:mean_MPa\t4576.7\n"
+                                    "0.6 MPa/s:sd_MPa\t78.85892466931055\n"
+                                    "0.6 MPa/s:median_MPa\t4595\n"
+                                    "0.6 MPa/s:weibull_m\t91.34715429668168\n"
+                                    "0.6 MPa/s:weibull_m_low\t15.58358403031273\n"
+                                    "0.6 MPa/s:weibull_m_high\t138.59810747259385\n"
+                                    "0.6 MPa/s:weibull_sigma0_MPa\t4606.889743055344\n"
+                                    "0.6 MPa/s:weibull_m_regression\t55.46412913490447\n"
+                                    "0.6 MPa/s:weibull_sigma0_regression_MPa\t4614.251663845906\n"
+                                    "60 MPa/s:specimens\t3\n"
+                                    "60 MPa/s:skipped\t0\n"
+                                    "60 MPa/s:mean_MPa\t5063.2\n"
+                                    "60 MPa/s:sd_MPa\t77.40083978872563\n"
+                                    "60 MPa/s:median_MPa\t5075.2\n"
+                                    "60 MPa/s:weibull_m\t98.63094949173295\n"
+                                    "60 MPa/s:weibull_m_low\t16.826180314297822\n"
+                                    "60 MPa/s:weibull_m_high\t149.64957631171401\n"
+                                    "60 MPa/s:weibull_sigma0_MPa\t5093.333557898013\n"
+                                    "60 MPa/s:weibull_m_regression\t62.968749919396636\n"
+                                    "60 MPa/s:weibull_sigma0_regression_MPa\t5099.82246881643\n"
+                                    "100 \u00b5m/s:specimens\t1\n"
+                                    "100 \u00b5m/s:skipped\t0\n"
+                                    "100 \u00b5m/s:mean_MPa\t5027\n"
+                                    "100 \u00b5m/s:median_MPa\t5027\n";
+} // namespace
+
+// The headless commands of the real executable, without a display.
+class HeadlessCommandsTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+
+    struct Run {
+        int exitCode = -1;
+        QByteArray out, err;
+    };
+    Run run(const QStringList& arguments) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        p.setProcessEnvironment(env);
+        p.start(programPath(), arguments);
+        if (!p.waitForFinished(60000))
+            return {};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+                p.readAllStandardError()};
+    }
+
+private slots:
+    void initTestCase() {
+        if (!QFileInfo::exists(programPath()))
+            QSKIP("the stavely executable is not built");
+        QVERIFY(m_dir.isValid());
+        QFile file(m_dir.filePath(QStringLiteral("batch7.dat")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(SmallBatch);
+    }
+
+    void statsPrintsKeyValueLinesByteForByte() {
+        const Run r = run({QStringLiteral("--stats"), m_dir.filePath(QStringLiteral("batch7.dat"))});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(r.out), QString::fromUtf8(SmallBatchStatistics));
+    }
+
+    void unreadableFilesEndWithTwoAndTheReason() {
+        const QString missing = m_dir.filePath(QStringLiteral("missing.dat"));
+        Run r = run({QStringLiteral("--stats"), missing});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.contains(
+            QStringLiteral("Cannot read data file \"%1\": No such file or directory").arg(missing).toUtf8()));
+        r = run({QStringLiteral("--report"), m_dir.filePath(QStringLiteral("r.pdf")), m_dir.path()});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains("It is a directory, not a file"));
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("r.pdf"))));
+        r = run({QStringLiteral("--report"), m_dir.filePath(QStringLiteral("r.pdf"))});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains("--report needs a PDF file name and a data file name."));
+    }
+
+    void reportIsWrittenWithoutADisplay() {
+        const QString pdf = m_dir.filePath(QStringLiteral("batch7.pdf"));
+        const Run r = run({QStringLiteral("--report"), pdf, m_dir.filePath(QStringLiteral("batch7.dat"))});
+        QCOMPARE(r.exitCode, 0);
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("%PDF-"));
+    }
+};
+
+STAVELY_TEST(HeadlessCommandsTest)
+#include "HeadlessCommandsTest.moc"

@@ -1,0 +1,121 @@
+#include "results/BatchReport.h"
+#include "tests/support/TestRegistry.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+namespace {
+QList<QStringList> rows(int count) {
+    QList<QStringList> result;
+    for (int i = 1; i <= count; ++i) {
+        QStringList f(17);
+        f[0] = QString::number(i);
+        f[3] = QString::number(4000 + 37 * ((i * 7) % 23) + (i % 2) * 150, 'f', 1);
+        f[4] = QStringLiteral("5.5");
+        f[5] = i % 2 ? QStringLiteral("60 MPa/s") : QStringLiteral("0.6 MPa/s");
+        f[15] = i == 3 ? QStringLiteral("ignore: slipped") : QString();
+        f[16] = QStringLiteral("125 500 0 72 3 0.5N/100 26/12/07 11:59:%1 31.2mm/1.00")
+                    .arg(i % 60, 2, 10, QLatin1Char('0'));
+        result.append(f);
+    }
+    return result;
+}
+
+// The PDF's text per page, or an empty list when pdftotext is not installed.
+QStringList pdfPages(const QString& pdf) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        return {};
+    QProcess p;
+    p.start(tool, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {QStringLiteral("pdftotext failed")};
+    QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.back().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+} // namespace
+
+class BatchReportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void paperFollowsTheLocale() {
+        QCOMPARE(BatchReport::PageSizeFor(QLocale(QLocale::English, QLocale::UnitedStates)).id(),
+                 QPageSize::Letter);
+        QCOMPARE(BatchReport::PageSizeFor(QLocale(QLocale::French, QLocale::Canada)).id(), QPageSize::Letter);
+        QCOMPARE(BatchReport::PageSizeFor(QLocale(QLocale::German, QLocale::Germany)).id(), QPageSize::A4);
+        QCOMPARE(BatchReport::PageSizeFor(QLocale(QLocale::English, QLocale::UnitedKingdom)).id(),
+                 QPageSize::A4);
+    }
+
+    // One page of summary, one per 40 rows of the table (at least one), then four plots a page.
+    void pagesFollowTheRowsAndThePdfHoldsTheText_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("empty") << 0 << 2;
+        QTest::newRow("40 rows") << 40 << 1 + 1 + 1; // all, two groups, fatigue: 4 plots
+        QTest::newRow("41 rows") << 41 << 1 + 2 + 1;
+        QTest::newRow("121 rows") << 121 << 1 + 4 + 1;
+    }
+    void pagesFollowTheRowsAndThePdfHoldsTheText() {
+        QFETCH(int, count);
+        QFETCH(int, pages);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        BatchReport report(QStringLiteral("/data/run7.dat"), rows(count));
+        report.setDate(QDateTime(QDate(2026, 12, 7), QTime(11, 30)));
+        report.setPageSize(QPageSize(QPageSize::A4));
+        QCOMPARE(report.PageCount(), pages);
+        QString error;
+        QVERIFY2(report.Write(pdf, &error), qPrintable(error));
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(5) == "%PDF-");
+
+        const QStringList text = pdfPages(pdf);
+        if (text.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QCOMPARE(text.size(), pages);
+        QVERIFY(text[0].contains(QStringLiteral("Data file: /data/run7.dat")));
+        QVERIFY(text[0].contains(QStringLiteral("Date: 2026-12-07 11:30")));
+        QVERIFY(text[0].contains(QStringLiteral("Page 1 of %1").arg(pages)));
+        if (count == 0) {
+            QVERIFY(text[0].contains(QStringLiteral("not enough data")));
+            QVERIFY(text[1].contains(QStringLiteral("s (MPa)")));
+            return;
+        }
+        QVERIFY(text[0].contains(QStringLiteral("125 500 0 72 3 0.5N/100")));
+        QVERIFY(text[0].contains(QStringLiteral("Weibull m (max. likelihood)")));
+        QVERIFY(text[0].contains(QStringLiteral("60 MPa/s")));
+        QVERIFY(text[0].contains(QStringLiteral("Dynamic fatigue n =")));
+        // Row 40 closes the first table page, row 41 opens the second.
+        QVERIFY(text[1].contains(QStringLiteral("nom rate")));
+        QVERIFY(text[1].contains(QStringLiteral("ignore: slipped")));
+        QVERIFY(text[1].contains(rows(count)[count >= 40 ? 39 : count - 1][3]));
+        if (count > 40) {
+            QVERIFY(text[2].contains(QStringLiteral("nom rate")));
+            const QRegularExpression row41(QStringLiteral("(^|\n) *41 "));
+            QVERIFY(text[2].contains(row41));
+            QVERIFY(!text[1].contains(row41));
+        }
+        QVERIFY(text.back().contains(QStringLiteral("WEIBULL PLOT: All")));
+        QVERIFY(text.back().contains(QStringLiteral("DYNAMIC FATIGUE")));
+    }
+
+    void unwritablePathIsReported() {
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(!BatchReport(QString(), rows(3))
+                     .Write(dir.filePath(QStringLiteral("no/such/folder/r.pdf")), &error));
+        QVERIFY(!error.isEmpty());
+    }
+};
+
+STAVELY_TEST(BatchReportTest)
+#include "BatchReportTest.moc"
