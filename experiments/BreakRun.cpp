@@ -191,8 +191,11 @@ void BreakRun::stavelyRunToBreak() {
 
 void BreakRun::reportBreak(const Plan& plan, qint32 endPosition) {
     // The last sample is the peak itself, at the time and position the controller kept for it.
-    const LoadStatus status = m_link.GetLoadStatus();
-    const FinalData final = m_link.GetFinalData();
+    // Garbled replies here would make up the break load, its time and its position: ask again.
+    const LoadStatus status =
+        m_link.AskUntilValid<LoadStatus>(QStringLiteral("L"), [this] { return m_link.GetLoadStatus(); });
+    const FinalData final =
+        m_link.AskUntilValid<FinalData>(QStringLiteral("F"), [this] { return m_link.GetFinalData(); });
     const int samples = qMax(1, m_link.SamplesPerReading());
     m_run.CurrentLoad =
         float(m_loadCell.SignalToLoad(double(status.maxLoadCounts) / samples, m_loadCell.channel()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instrument/ApTimer.h"
 #include "instrument/ControllerReplies.h"
 
 #include <QByteArray>
@@ -59,6 +60,22 @@ public:
     void CommTimeout(const QString& operation);
     // The time-out dialog for a command whose replies keep arriving garbled.
     void GarbledTimeout(const QString& command);
+    // Asks with `read` until a reply is valid: a garbled reply is never a value. After as long as a
+    // reply may take, the time-out dialog for `command` lets the operator retry or end.
+    template <typename Reading>
+    Reading AskUntilValid(const QString& command, const std::function<Reading()>& read) {
+        IntervalTimer garbled;
+        ApTimer::SetTimer(garbled, SilenceSeconds);
+        for (;;) {
+            Reading r = read();
+            if (r.valid)
+                return r;
+            if (ApTimer::Expired(garbled)) {
+                GarbledTimeout(command);
+                ApTimer::RestartTimer(garbled);
+            }
+        }
+    }
     QString ReplyBuffer() const { return m_replyBuffer; }
     int ReplyCursor() const { return m_replyCursor + 1; } // 1-based, as the field reader counts
     bool ReplyValid() const { return m_replyValid; }

@@ -326,6 +326,38 @@ private slots:
         QCOMPARE(rig.exports, 1);
         QCOMPARE(rig.results.rows.size(), 1);
     }
+
+    // A garbled reply while the break's peak, time and position are read is asked again: the row
+    // never carries a load made up from a reply that reads as zeros.
+    void aGarbledReplyAtTheBreakIsAskedAgain() {
+        BreakRig rig(0.5);
+        QVERIFY(rig.begin());
+        rig.params.ExptType = 0;
+        rig.params.ExptSpeed = 4000;
+        rig.params.PreloadType = 0;
+        rig.op.answerWith([&rig](const Prompt&) {
+            rig.sim.update([](SimInstrument& i) {
+                SimFaults f = i.faults();
+                f.badHex = SimFaults::BadHex::Next;
+                i.setFaults(f);
+            });
+            return QVariant(MsgResult::Yes);
+        });
+        rig.op.answer(1);             // "Bad hex": Retry
+        rig.op.answer(MsgResult::Ok); // the garbled reply is shown once
+        rig.breakRun.stavelyRunToBreak();
+        QCOMPARE(rig.op.prompts.first().title, QStringLiteral("REPORT RESULTS"));
+        QCOMPARE(rig.op.prompts.size(), 3);
+        QCOMPARE(rig.results.rows.size(), 1);
+        // No sample made up of a reply that read as zeros (load -1.96 N at position 0).
+        QCOMPARE(rig.shown.size(), 1);
+        for (const QString& line : rig.shown[0].dataText.split('\n')) {
+            const QStringList f = line.trimmed().split('\t');
+            bool numeric = false;
+            const double load = f.size() >= 3 ? f[2].toDouble(&numeric) : 0;
+            QVERIFY2(!numeric || load > -0.5, qPrintable(line));
+        }
+    }
 };
 
 STAVELY_TEST(BreakRunFlowTest)
