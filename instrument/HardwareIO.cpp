@@ -51,6 +51,8 @@ void HardwareIO::Open() {
     m_stepIncrement = 0;
     m_open = true;
     m_lastInputs = online() ? m_link.GetRabbitInPortByte() : 0;
+    if (!m_link.ReplyValid())
+        m_lastInputs = 0;
     write(m_outByte);
     m_ticksPerToggle = StartTicksPerToggle;
     m_toggleOn = false;
@@ -84,7 +86,8 @@ void HardwareIO::TimerTick() {
         if (!online())
             return;
         const int inputs = m_link.GetRabbitInPortByte();
-        if (inputs != m_lastInputs) {
+        // A garbled reply is no reading: the levels shown stay as they were.
+        if (m_link.ReplyValid() && inputs != m_lastInputs) {
             m_lastInputs = inputs;
             bleep(SoundChange);
         }
