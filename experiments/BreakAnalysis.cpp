@@ -3,7 +3,7 @@
 #include "base/Operator.h"
 #include "experiments/BreakTexts.h"
 #include "experiments/Fiber.h"
-#include "experiments/LineFit.h"
+#include "results/LineFit.h"
 #include "experiments/LoadTimeRecorder.h"
 #include "params/NumberFormat.h"
 #include "params/Parameters.h"

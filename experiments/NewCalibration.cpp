@@ -2,7 +2,7 @@
 
 #include "base/Operator.h"
 #include "experiments/CalibrationTexts.h"
-#include "experiments/LineFit.h"
+#include "results/LineFit.h"
 #include "instrument/ControllerLink.h"
 #include "params/NumberEntry.h"
 #include "params/NumberFormat.h"

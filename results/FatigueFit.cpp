@@ -1,6 +1,6 @@
 #include "results/FatigueFit.h"
 
-#include "results/StraightLine.h"
+#include "results/LineFit.h"
 
 #include <cmath>
 
@@ -12,20 +12,20 @@ std::optional<FatigueFit> FatigueFit::Fit(const QList<FatigueGroup>& groups) {
         x.append(std::log(g.stressRate));
         y.append(std::log(g.medianStress));
     }
-    const std::optional<StraightLine> line = StraightLine::Fit(x, y);
-    if (!line || line->slope == 0)
+    const LineFitResult line = LineFit(x, y);
+    if (!line.m || *line.m == 0)
         return std::nullopt;
     FatigueFit fit;
     fit.groups = groups;
-    fit.slope = line->slope;
-    fit.intercept = line->intercept;
-    fit.n = 1.0 / line->slope - 1.0;
-    std::optional<double> slopeError = line->slopeError;
+    fit.slope = *line.m;
+    fit.intercept = *line.c;
+    fit.n = 1.0 / *line.m - 1.0;
+    std::optional<double> slopeError = line.delm;
     if (groups.size() == 2 && groups[0].logMedianError && groups[1].logMedianError) {
         const double e0 = *groups[0].logMedianError, e1 = *groups[1].logMedianError;
         slopeError = std::sqrt(e0 * e0 + e1 * e1) / std::abs(x[1] - x[0]);
     }
     if (slopeError)
-        fit.nError = *slopeError / (line->slope * line->slope);
+        fit.nError = *slopeError / (*line.m * *line.m);
     return fit;
 }

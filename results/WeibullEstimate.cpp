@@ -1,6 +1,6 @@
 #include "results/WeibullEstimate.h"
 
-#include "results/StraightLine.h"
+#include "results/LineFit.h"
 
 #include <QHash>
 #include <QMutex>
@@ -194,8 +194,8 @@ std::optional<WeibullEstimate> Weibull::Regression(const QList<double>& stresses
         x.append(p.x);
         y.append(p.y);
     }
-    const std::optional<StraightLine> line = StraightLine::Fit(x, y);
-    if (!line || !(line->slope > 0))
+    const LineFitResult line = LineFit(x, y);
+    if (!line.m || !(*line.m > 0))
         return std::nullopt;
-    return WeibullEstimate{line->slope, std::exp(-line->intercept / line->slope)};
+    return WeibullEstimate{*line.m, std::exp(-*line.c / *line.m)};
 }

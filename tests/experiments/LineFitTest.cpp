@@ -1,4 +1,4 @@
-#include "experiments/LineFit.h"
+#include "results/LineFit.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "experiments/LineFit.h"
+#include "results/LineFit.h"
 
 #include "params/NumberFormat.h"
 
