@@ -43,6 +43,7 @@
 #include "results/Datasheet.h"
 #include "results/DatasheetCommands.h"
 #include "results/DatasheetPanel.h"
+#include "results/DatasheetTexts.h"
 #include "results/StatisticsRows.h"
 #include "results/frmLoadTimePlots.h"
 #include "results/frmStatistics.h"
@@ -59,6 +60,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -152,8 +154,11 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     };
     run.ExportDatasheet = [this] {
         if (m_datasheetPanel)
-            m_datasheetPanel->ShowExport();
+            m_datasheetPanel->ShowRescueExport();
     };
+    // The way out when no data file is chosen, and the last word on results the data file lacks.
+    m_datasheet->setExitProgram([this] { return m_shutdown->run(); });
+    m_shutdown->setBeforeExit([this] { return offerUnsavedResults(); });
     hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
     hooks.Review = [this] {
         if (m_plots)
@@ -187,6 +192,14 @@ Program::Started Program::start() {
                                     m_versionMinor);
     QApplication::setWindowIcon(QIcon(m_identity.iconFile));
     m_update = std::make_unique<UpdateCheck>(*m_op, *m_settings, m_identity.title, m_identity.version);
+    m_update->setWaitNotice([this](const QString& text) {
+        if (!m_main)
+            return;
+        if (text.isEmpty())
+            m_main->statusBar()->clearMessage();
+        else
+            m_main->statusBar()->showMessage(text);
+    });
     m_helpKey = std::make_unique<HelpKey>([this](const QString& topic) { openHelp(topic); });
     qApp->installEventFilter(m_helpKey.get());
 
@@ -252,7 +265,9 @@ Program::Started Program::start() {
     // forgotten).
     m_datasheet->SetupDatasheet();
     m_datasheetSetUp = true;
-    if (!m_parameters->DataFileName.isEmpty() && !m_datasheet->file2grd(m_parameters->DataFileName))
+    // (A corrupted file may have led to another one chosen in its place.)
+    if (!m_parameters->DataFileName.isEmpty() && !m_datasheet->file2grd(m_parameters->DataFileName) &&
+        !m_datasheet->hasDataFile())
         m_parameters->DataFileName.clear();
 
     // 18. Show the main window.
@@ -297,6 +312,20 @@ void Program::connectDatasheet() {
     });
     QObject::connect(main, &frmMain::saveDataFileAsRequested, main,
                      [this] { m_datasheetCommands->SaveAs(); });
+}
+
+bool Program::offerUnsavedResults() {
+    const int rows = m_datasheet->rowsNotInFile();
+    if (rows == 0)
+        return true;
+    const int answer =
+        m_op->msgBox(DatasheetTexts::RowsNotInFile(rows, m_datasheet->dataFileName()),
+                     MsgStyle::YesNoCancel | MsgStyle::Exclamation, DatasheetTexts::RowsNotInFileTitle);
+    if (answer == MsgResult::Cancel)
+        return false;
+    if (answer == MsgResult::Yes && m_datasheetPanel)
+        m_datasheetPanel->ShowRescueExport();
+    return true;
 }
 
 void Program::askForDataFile() {

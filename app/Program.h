@@ -115,6 +115,9 @@ private:
     void showInstrumentPanel();
     void connectDatasheet();
     // The "OPEN DATA FILE" warning and the data file command, while no data file is attached.
+    // At the end: results the data file lacks are told once more, with the export offered; false
+    // keeps the program.
+    bool offerUnsavedResults();
     void askForDataFile();
     void showOptions();
     void showPreloadSpeed();

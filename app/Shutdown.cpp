@@ -1,9 +1,9 @@
 #include "app/Shutdown.h"
 
-#include "base/Operator.h"
 #include "app/OrderlyEnd.h"
-#include "base/ProductIdentity.h"
 #include "app/StartupTexts.h"
+#include "base/Operator.h"
+#include "base/ProductIdentity.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
 
@@ -14,6 +14,8 @@ bool Shutdown::run() {
     if (!m_parameters.DebugMode &&
         m_op.msgBox(StartupTexts::ExitQuestion, MsgStyle::YesNo | MsgStyle::Question,
                     StartupTexts::ExitTitle) != MsgResult::Yes)
+        return false;
+    if (m_beforeExit && !m_beforeExit())
         return false;
     if (m_saveParameters)
         m_saveParameters();

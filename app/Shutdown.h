@@ -17,6 +17,9 @@ public:
     // The datasheet's live column widths as "w1,w2,..."; empty (or unset) while there is no datasheet.
     void setGridColumnWidths(std::function<QString()> widths) { m_gridColumnWidths = std::move(widths); }
 
+    // Asked once the operator has confirmed the exit, before anything is saved: false keeps the program.
+    void setBeforeExit(std::function<bool()> check) { m_beforeExit = std::move(check); }
+
     // Returns false when the operator declines to exit; otherwise ends the process and never returns.
     bool run();
 
@@ -27,4 +30,5 @@ private:
     OrderlyEnd& m_end;
     std::function<void()> m_saveParameters;
     std::function<QString()> m_gridColumnWidths;
+    std::function<bool()> m_beforeExit;
 };

@@ -77,12 +77,15 @@ UpdateCheck::Fetched UpdateCheck::fetch(const QUrl& url) {
         if (result.body.size() > VersionFile::MaxBytes)
             fail(T::TooLarge);
     };
+    QUrl current = url;
     connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
-        // A secure address must not turn into another kind of address on the way.
-        if (target.scheme().compare(url.scheme(), Qt::CaseInsensitive) == 0)
+        // Most servers send http on to https; a secure address must never fall back to plain http.
+        if (RedirectAllowed(current, target)) {
+            current = target;
             emit reply->redirectAllowed();
-        else
+        } else {
             fail(T::OtherScheme + target.toString());
+        }
     });
     connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -92,10 +95,12 @@ UpdateCheck::Fetched UpdateCheck::fetch(const QUrl& url) {
     connect(reply, &QNetworkReply::readyRead, &loop, take);
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     connect(&deadline, &QTimer::timeout, &loop, [&] { fail(T::TimedOut); });
+    m_abort = [&] { fail(T::Cancelled); };
     deadline.start(m_timeoutMs);
     if (reply->isRunning())
         loop.exec();
     deadline.stop();
+    m_abort = nullptr;
 
     if (ownError.isEmpty())
         take();
@@ -110,15 +115,38 @@ UpdateCheck::Fetched UpdateCheck::fetch(const QUrl& url) {
     return result;
 }
 
+bool UpdateCheck::RedirectAllowed(const QUrl& from, const QUrl& to) {
+    const QString was = from.scheme().toLower();
+    const QString next = to.scheme().toLower();
+    if (!webScheme(to) || to.host().isEmpty())
+        return false;
+    return next == was || (was == QLatin1String("http") && next == QLatin1String("https"));
+}
+
 void UpdateCheck::checkForNewerVersion() {
-    // A second request while the first one waits would only ask the same question twice.
-    if (m_busy)
+    // A second request while the first one waits: the operator may give up waiting.
+    if (m_busy) {
+        if (m_op.msgBox(T::StillWaiting, MsgStyle::YesNo | MsgStyle::Question, T::WaitingTitle) ==
+                MsgResult::Yes &&
+            m_abort) {
+            m_cancelled = true;
+            m_abort();
+        }
         return;
+    }
     const QScopedValueRollback busy(m_busy, true);
+    m_cancelled = false;
     const QString folder = ServerAddress();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_waitNotice)
+        m_waitNotice(T::Waiting);
     const Fetched fetched = fetch(QUrl(folder + T::VersionFileName));
+    if (m_waitNotice)
+        m_waitNotice(QString());
     QGuiApplication::restoreOverrideCursor();
+    // Cancelled by the operator: nothing more to say.
+    if (m_cancelled)
+        return;
     const VersionVerdict verdict =
         VersionFile::Decide(folder, fetched.body, fetched.error, m_title, m_version);
     if (!verdict.clipboard.isEmpty() && m_clipboard)

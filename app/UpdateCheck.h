@@ -30,7 +30,11 @@ public:
     // always ending in "/".
     QString ServerAddress() const;
 
+    // A second request while one waits offers to cancel the one that waits.
     void checkForNewerVersion();
+    // Whether a redirect from one address to another may be followed: the same scheme, or from
+    // http up to https; never down, never to another kind of address.
+    static bool RedirectAllowed(const QUrl& from, const QUrl& to);
     // Fetches the whole text at an http or https address within the time-out.
     Fetched fetch(const QUrl& url);
 
@@ -38,6 +42,8 @@ public:
     // Where the download address goes (the system clipboard unless replaced).
     void setClipboard(std::function<void(const QString&)> sink) { m_clipboard = std::move(sink); }
     bool busy() const { return m_busy; }
+    // Where the wait is shown (a status line); an empty text ends it.
+    void setWaitNotice(std::function<void(const QString&)> notice) { m_waitNotice = std::move(notice); }
 
 private:
     Operator& m_op;
@@ -46,6 +52,9 @@ private:
     QString m_version;
     QNetworkAccessManager m_network;
     std::function<void(const QString&)> m_clipboard;
+    std::function<void(const QString&)> m_waitNotice;
     int m_timeoutMs = TimeoutMs;
     bool m_busy = false;
+    bool m_cancelled = false;
+    std::function<void()> m_abort;
 };

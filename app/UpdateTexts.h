@@ -34,4 +34,12 @@ inline const QString OtherScheme =
     QStringLiteral("The version server redirected to another kind of address: ");
 inline const QString BadAddress =
     QStringLiteral("The version server address is not an http or https address: ");
+// While the server is asked, and a second request meanwhile.
+inline const QString Waiting = QStringLiteral(
+    "Asking the version server for the latest version... (Check for newer version again to cancel.)");
+inline const QString WaitingTitle = QStringLiteral("CHECK FOR NEWER VERSION");
+inline const QString StillWaiting =
+    QStringLiteral("The check for a newer version is still waiting for the version server.\r"
+                   "Do you want to cancel it?");
+inline const QString Cancelled = QStringLiteral("The check was cancelled.");
 } // namespace UpdateTexts

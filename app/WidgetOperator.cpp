@@ -2,14 +2,16 @@
 
 #include "app/FileDialogFilter.h"
 #include "app/MyMsgBox.h"
-#include "base/ProductIdentity.h"
 #include "app/Progress.h"
 #include "app/Status.h"
 #include "app/WindowTexts.h"
 #include "app/frmShowLongString.h"
 #include "app/frmWait.h"
+#include "base/ProductIdentity.h"
+#include "results/SafeReplace.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -137,7 +139,15 @@ std::optional<QString> WidgetOperator::inputBox(const QString& prompt, const QSt
 }
 
 QString WidgetOperator::fileDialog(const FileDialogRequest& request, bool save) {
-    QFileDialog dialog(dialogParent(), titleOrApp(request.title), request.initialFolder,
+    // A folder that is not there would be offered as a file name: start in the nearest one that is.
+    QString folder = request.initialFolder;
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        const QString up = QFileInfo(folder).absolutePath();
+        folder = up == QFileInfo(folder).absoluteFilePath() ? QString() : up;
+    }
+    if (folder.isEmpty() && !request.initialFolder.isEmpty())
+        folder = QDir::homePath();
+    QFileDialog dialog(dialogParent(), titleOrApp(request.title), folder,
                        FileDialogFilter::toQt(request.filter));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(!save && request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -150,6 +160,11 @@ QString WidgetOperator::fileDialog(const FileDialogRequest& request, bool save) 
         const QString file = dialog.selectedFiles().value(0);
         if (file.isEmpty())
             return {};
+        if (request.refuseReadOnly && SafeReplace::ReadOnly(file)) {
+            msgBox(file + WindowTexts::ReadOnlyRefused, MsgStyle::OkOnly + MsgStyle::Exclamation,
+                   request.title);
+            continue;
+        }
         if (!request.confirmCreate || QFileInfo::exists(file))
             return file;
         const QString question = file + QLatin1Char('\r') + WindowTexts::FileDoesNotExist +

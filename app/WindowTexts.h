@@ -18,6 +18,9 @@ constexpr double IncrementSeconds[4] = {10, 60, -10, -60};
 inline const QString LongStringOk = QStringLiteral("&Ok");
 inline const QString FileDoesNotExist = QStringLiteral("This file does not exist.");
 inline const QString CreateFile = QStringLiteral("Do you want to create it?");
+// After a file name the dialog does not take.
+inline const QString ReadOnlyRefused =
+    QStringLiteral("\rThis file is set read-only.\rTry again with a different file name.");
 
 // The program writes line breaks as CR, LF or CR LF; labels break only on LF.
 inline QString toDisplayLines(QString text) {

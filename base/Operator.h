@@ -48,6 +48,7 @@ struct FileDialogRequest {
     bool mustExist = false;        // open dialogs
     bool confirmOverwrite = false; // save dialogs
     bool confirmCreate = false;
+    bool refuseReadOnly = false; // a read-only file (or one the user may not write) is not accepted
 };
 
 // Everything the program's logic asks or tells the operator goes through here, so that the

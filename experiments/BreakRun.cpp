@@ -228,8 +228,8 @@ void BreakRun::reportBreak(const Plan& plan, qint32 endPosition) {
         ++m_params.SpecimenCount;
     if (m_results->AppendResult(fields))
         return;
-    if (m_op.msgBox(BreakTexts::WriteError, MsgStyle::YesNo + MsgStyle::Critical,
-                    BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
+    if (m_op.msgBox(BreakTexts::WriteError + m_results->appendFailureNote(),
+                    MsgStyle::YesNo + MsgStyle::Critical, BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
         m_hooks.ExportDatasheet)
         m_hooks.ExportDatasheet();
 }

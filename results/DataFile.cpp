@@ -2,6 +2,7 @@
 
 #include "params/Cp1252.h"
 #include "results/DatasheetTexts.h"
+#include "results/SafeReplace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,7 +43,7 @@ QStringList DataFile::Refusals(const QString& path) {
     if (!std::filesystem::is_regular_file(status))
         return {T::NotRegularFile};
     const QFileInfo info(path);
-    if (!info.isWritable())
+    if (SafeReplace::ReadOnly(path))
         reasons << T::ReadOnlyFile;
     if (!info.isReadable())
         reasons << T::NoAccess;

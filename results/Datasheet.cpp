@@ -117,6 +117,16 @@ bool Datasheet::file2grd(const QString& path) {
     const QString previous = m_fileName;
     if (load(path))
         return true;
+    // "Select another data file" was the answer: the dialog, as the question promised. Only a
+    // cancelled dialog brings the previous file back.
+    if (m_chooseAnother) {
+        m_chooseAnother = false;
+        m_fileName = previous;
+        const bool chosen = chooseDataFile();
+        if (chosen)
+            return false;
+        m_fileName.clear();
+    }
     // A file that could not be loaded leaves the grid empty; the grid must show the previous data
     // file again, or a later rewrite would empty that file. When even that fails, no file stays selected.
     const bool other = QFileInfo(previous).absoluteFilePath() != QFileInfo(path).absoluteFilePath();
@@ -130,6 +140,10 @@ bool Datasheet::file2grd(const QString& path) {
 
 bool Datasheet::load(const QString& path) {
     m_model.setRows({});
+    m_rowsNotInFile = 0;
+    // What a rewrite killed half-way left beside the file is of no use to anyone.
+    SafeReplace::RemoveStaleTemporaries(path);
+    SafeReplace::RemoveStaleTemporaries(DataLine::BackupName(QFileInfo(path).absoluteFilePath()));
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
         QFile create(path);
         if (create.open(QIODevice::WriteOnly))
@@ -187,6 +201,7 @@ bool Datasheet::load(const QString& path) {
         if (m_op.msgBox(text, MsgStyle::YesNo | MsgStyle::Question, T::CorruptedTitle) == MsgResult::Yes) {
             m_model.setRows({});
             m_fileName.clear();
+            m_chooseAnother = true;
             finishLoad();
             return false;
         }
@@ -220,6 +235,8 @@ void Datasheet::setSpecimenCount() {
 }
 
 void Datasheet::useDataFile(const QString& path) {
+    // The file was written whole from the grid: it holds every row.
+    m_rowsNotInFile = 0;
     m_fileName = path;
     m_dataFolder = QFileInfo(path).absolutePath();
     emit dataFileChanged();
@@ -260,25 +277,44 @@ QByteArray Datasheet::fileContents() const {
 
 bool Datasheet::AppendResult(const QStringList& fields) {
     m_appendFault = FileFault();
+    m_appendTailLeft = false;
     m_model.appendRow(DataRow(m_model.rows() + 1, fields));
     AutoFitColumns(-1, false);
     emit scrollToLastRow();
     if (m_fileName.isEmpty()) {
         m_appendFault = {53, QStringLiteral("No data file is selected")};
+        ++m_rowsNotInFile;
         return false;
     }
     std::optional<FileFault> fault;
-    if (!QFileInfo::exists(m_fileName))
+    if (!QFileInfo::exists(m_fileName)) {
         // The file went while the program ran: the whole datasheet goes back, not the last row alone.
         fault = SafeReplace::WriteWhole(m_fileName, fileContents());
-    else
+    } else if (m_rowsNotInFile > 0) {
+        // An earlier append failed: the whole datasheet goes to the file, the rows it missed and
+        // whatever that failure may have left at its end put right.
+        const SafeReplace::Outcome outcome =
+            SafeReplace::Rewrite(m_fileName, DataLine::BackupName(m_fileName), fileContents());
+        if (!outcome.ok())
+            fault = outcome.fault;
+    } else {
         fault = SafeReplace::AppendSynced(
-            m_fileName, DataFile::Encoded(DataLine::FileLine(m_model.row(m_model.rows() - 1))));
+            m_fileName, DataFile::Encoded(DataLine::FileLine(m_model.row(m_model.rows() - 1))),
+            &m_appendTailLeft);
+    }
     if (fault) {
         m_appendFault = *fault;
+        ++m_rowsNotInFile;
         return false;
     }
+    m_rowsNotInFile = 0;
     return true;
+}
+
+QString Datasheet::appendFailureNote() const {
+    if (!m_appendTailLeft)
+        return {};
+    return T::Cr + T::Cr + T::TailLeftBefore + m_fileName + T::TailLeftAfter;
 }
 
 void Datasheet::tellRewriteFailure(const QString& title, const QString& text) {
@@ -299,6 +335,7 @@ bool Datasheet::RewriteDataFile() {
     const SafeReplace::Outcome outcome = SafeReplace::Rewrite(m_fileName, backup, fileContents());
     switch (outcome.failed) {
     case SafeReplace::Stage::None:
+        m_rowsNotInFile = 0;
         return true;
     case SafeReplace::Stage::DeleteBackup:
         tellRewriteFailure(T::DeleteBakTitle, faultText(outcome.fault, QStringLiteral(": ")) +
@@ -327,23 +364,60 @@ void Datasheet::SetComment(int row, const QString& text, const QString& before) 
 
 // ---- Choosing the data file -------------------------------------------------------------------
 
+QString Datasheet::DefaultFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A folder that is not there would come up as a file name of that folder's name.
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+FileDialogRequest Datasheet::dataFileRequest() const {
+    FileDialogRequest request;
+    request.title = T::OpenTitle;
+    request.filter = T::DataFileFilter;
+    request.initialFolder = m_dataFolder;
+    request.initialName = QFileInfo(m_fileName).fileName();
+    request.confirmCreate = true;
+    request.refuseReadOnly = true;
+    return request;
+}
+
+bool Datasheet::chooseDataFile() {
+    if (m_dataFolder.isEmpty() || !QFileInfo(m_dataFolder).isDir())
+        m_dataFolder = DefaultFolder();
+    const QString chosen = m_op.openFileName(dataFileRequest());
+    if (chosen.isEmpty())
+        return false;
+    m_dataFolder = QFileInfo(chosen).absolutePath();
+    return file2grd(chosen) || !m_fileName.isEmpty();
+}
+
+void Datasheet::nameRequired() {
+    if (!m_exitProgram) {
+        m_op.msgBox(T::NameRequired, MsgStyle::OkOnly | MsgStyle::Exclamation);
+        return;
+    }
+    MyMsgBoxRequest request;
+    request.prompt = T::NameRequired;
+    request.buttons = {T::Ok, T::ExitProgram, QString(), QString()};
+    request.icons = MsgStyle::Exclamation;
+    // The program ends there, unless the operator thinks better of it and chooses a file after all.
+    if (m_op.myMsgBox(request) == 2)
+        m_exitProgram();
+}
+
 void Datasheet::DataFileCommand() {
-    if (m_dataFolder.isEmpty())
-        m_dataFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (m_dataFolder.isEmpty() || !QFileInfo(m_dataFolder).isDir())
+        m_dataFolder = DefaultFolder();
     for (;;) {
-        FileDialogRequest request;
-        request.title = T::OpenTitle;
-        request.filter = T::DataFileFilter;
-        request.initialFolder = m_dataFolder;
-        request.initialName = QFileInfo(m_fileName).fileName();
-        request.confirmCreate = true;
-        const QString chosen = m_op.openFileName(request);
+        const QString chosen = m_op.openFileName(dataFileRequest());
         if (chosen.isEmpty()) {
             if (!m_fileName.isEmpty()) {
                 m_op.msgBox(T::Cancelled, MsgStyle::OkOnly | MsgStyle::Information);
                 break;
             }
-            m_op.msgBox(T::NameRequired, MsgStyle::OkOnly | MsgStyle::Exclamation);
+            nameRequired();
             // Nobody is there to choose one: the datasheet goes on without a file.
             if (!m_op.watched())
                 break;

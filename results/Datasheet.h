@@ -9,9 +9,11 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 class Operator;
+struct FileDialogRequest;
 class ParameterTable;
 class SettingsStore;
 struct Parameters;
@@ -48,9 +50,21 @@ public:
     bool RewriteDataFile();
     // The failure of the last append, for the message of whoever reports it.
     const FileFault& lastAppendFault() const { return m_appendFault; }
+    // What the operator must know beyond the failure itself (empty when nothing): the failed line
+    // could not be taken back off the file's end.
+    QString appendFailureNote() const override;
+    // Rows of the grid that the data file does not hold, because their append failed. The next
+    // result then writes the whole file, so these rows get back in.
+    int rowsNotInFile() const { return m_rowsNotInFile; }
 
     // "Open data file": choose a data file and load it; never leaves without one while nobody is loaded.
     void DataFileCommand();
+    // The way out of the question for a data file name: ends the program (returns only when the
+    // operator stays after all). Without it the question offers no way out.
+    void setExitProgram(std::function<bool()> exitProgram) { m_exitProgram = std::move(exitProgram); }
+    // The folder the data file dialog starts in when no data file has been chosen yet: the
+    // documents folder, or the home folder where there is none.
+    static QString DefaultFolder();
     bool hasDataFile() const { return !m_fileName.isEmpty(); }
     QString dataFileName() const { return m_fileName; }
     QString dataFolder() const { return m_dataFolder; }
@@ -85,6 +99,11 @@ signals:
 private:
     // Loads without bringing the previous data file back on failure.
     bool load(const QString& path);
+    // The data file dialog until a file is loaded or the operator cancels; true when one was chosen
+    // and loaded.
+    bool chooseDataFile();
+    FileDialogRequest dataFileRequest() const;
+    void nameRequired();
     void finishLoad();
     void applyStoredWidths();
     void setSpecimenCount();
@@ -102,4 +121,8 @@ private:
     QString m_dataFolder;
     QFont m_font;
     FileFault m_appendFault;
+    bool m_appendTailLeft = false;
+    int m_rowsNotInFile = 0;
+    bool m_chooseAnother = false;
+    std::function<bool()> m_exitProgram;
 };

@@ -218,23 +218,35 @@ void DatasheetCommands::ExportDatasheet(Kind kind, const QString& delimiter, boo
         request.filter = T::DataFileFilter;
         request.initialFolder = m_sheet.dataFolder();
         request.confirmOverwrite = true;
+        request.refuseReadOnly = true;
         name = m_op.saveFileName(request);
-        if (!name.isEmpty() || cancelAllowed)
-            break;
-        MyMsgBoxRequest notSaved;
-        notSaved.prompt = T::NotSaved;
-        notSaved.buttons[0] = T::Ok;
-        notSaved.icons = MsgStyle::Critical;
-        notSaved.title = T::NotSavedTitle;
-        m_op.myMsgBox(notSaved);
-        if (!m_op.watched())
-            return;
+        if (name.isEmpty()) {
+            if (cancelAllowed)
+                return;
+            MyMsgBoxRequest notSaved;
+            notSaved.prompt = T::NotSaved;
+            notSaved.buttons[0] = T::Ok;
+            notSaved.icons = MsgStyle::Critical;
+            notSaved.title = T::NotSavedTitle;
+            m_op.myMsgBox(notSaved);
+            if (!m_op.watched())
+                return;
+            continue;
+        }
+        // The dialog refuses these too, but the file may have changed since; a replace by rename
+        // would get past its protection.
+        if (SafeReplace::ReadOnly(name)) {
+            m_op.msgBox(name + T::ReadOnlyTarget, MsgStyle::OkOnly | MsgStyle::Exclamation,
+                        saveAs ? T::SaveAsTitle : T::ExportTitle);
+            if (!m_op.watched())
+                return;
+            continue;
+        }
+        break;
     }
-    if (name.isEmpty())
-        return;
-    // An export of some columns over the data file in use would leave it unreadable for later results.
-    if (!saveAs && m_sheet.hasDataFile() &&
-        QFileInfo(name).absoluteFilePath() == QFileInfo(m_sheet.dataFileName()).absoluteFilePath()) {
+    // An export of some columns over the data file in use would leave it unreadable for later
+    // results, under whatever name it is reached (a link, another hard link, another letter case).
+    if (!saveAs && m_sheet.hasDataFile() && SafeReplace::SameFile(name, m_sheet.dataFileName())) {
         m_op.msgBox(T::ExportOverDataFile, MsgStyle::OkOnly | MsgStyle::Exclamation, T::ExportErrorTitle);
         return;
     }
@@ -244,8 +256,12 @@ void DatasheetCommands::ExportDatasheet(Kind kind, const QString& delimiter, boo
                     MsgStyle::OkOnly | MsgStyle::Exclamation, T::ExportErrorTitle);
         return;
     }
-    if (saveAs)
+    if (saveAs) {
         m_sheet.useDataFile(name);
+        // Say where the next results go, so that nobody looks for them in the old file.
+        m_op.msgBox(T::SavedBefore + name + T::SavedAfter, MsgStyle::OkOnly | MsgStyle::Information,
+                    T::SavedTitle);
+    }
 }
 
 void DatasheetCommands::SaveAs() {

@@ -176,6 +176,14 @@ void DatasheetPanel::ShowExport() {
     m_export->exec();
 }
 
+void DatasheetPanel::ShowRescueExport() {
+    if (!m_export)
+        m_export = std::make_unique<frmExport>(
+            m_commands, [this] { return m_grid->selectedBlock(); }, window());
+    m_export->chooseRescue();
+    m_export->exec();
+}
+
 void DatasheetPanel::ShowCopySpecial() {
     const GridBlock block = m_grid->selectedBlock();
     const bool any = block.top() >= 0 && m_sheet.resultRows() > 0;

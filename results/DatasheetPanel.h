@@ -39,6 +39,9 @@ public:
     QMenu* popupMenu() const { return mnuGrid; }
 
     void ShowExport();
+    // The export offered when a result could not be written to the data file: the whole datasheet
+    // to a file, column names included, so that the file opens as a data file.
+    void ShowRescueExport();
     void ShowCopySpecial();
     // Copies the selection to the clipboard as Ctrl+C does (with its two beeps).
     void CopySelection();

@@ -63,6 +63,13 @@ inline const QString NoDataFile =
 inline const QString OpenTitle = QStringLiteral("OPEN DATA FILE");
 inline const QString Cancelled = QStringLiteral("Cancelled - no changes made");
 inline const QString NameRequired = QStringLiteral("A data file name must be given");
+// Ours: the way out of the question above.
+inline const QString ExitProgram = QStringLiteral("E&xit program");
+// Ours: a failed append whose line could not be taken off the file again.
+inline const QString TailLeftBefore = QStringLiteral("The end of the data file\r");
+inline const QString TailLeftAfter =
+    QStringLiteral("\rcould not be restored: it may hold part of this result. The next result rewrites "
+                   "the whole file from the datasheet, which puts it right.");
 inline const QString FullPath = QStringLiteral("Full data file path and name:");
 
 // Deleting a row
@@ -102,6 +109,25 @@ inline const QString ExportErrorTail = QStringLiteral("encountered while exporti
 inline const QString ExportOverDataFile = QStringLiteral(
     "The data file in use can not be overwritten by an export.\r"
     "Please choose another file, or use \"Save data file\" to save the datasheet under a new name.");
+// Ours: exports and "Save data file" never replace a file that is read-only or not the user's to write.
+inline const QString ReadOnlyTarget =
+    QStringLiteral("\rThis file is read-only or may not be written by you: it has not been replaced.\r"
+                   "Please choose another file.");
+// Ours: where the results go after "Save data file".
+inline const QString SavedTitle = QStringLiteral("DATASHEET SAVED");
+inline const QString SavedBefore = QStringLiteral("The datasheet has been saved as\r");
+inline const QString SavedAfter =
+    QStringLiteral("\r\rThis is now the data file: the next results are added to it.");
+// Ours: at the end, rows the data file does not hold.
+inline const QString RowsNotInFileTitle = QStringLiteral("RESULTS NOT IN THE DATA FILE");
+inline QString RowsNotInFile(int rows, const QString& file) {
+    return (rows == 1 ? QStringLiteral("1 result of the datasheet is")
+                      : QString::number(rows) + QStringLiteral(" results of the datasheet are")) +
+           QStringLiteral(" not in the data file\r") + file +
+           QStringLiteral("\rbecause writing to it failed. They will be lost when the program ends "
+                          "unless you export the datasheet to another data file.\r\r"
+                          "Do you want to export the datasheet now?");
+}
 inline const QString BadDelimiter = QStringLiteral("BUG! Delim in DataHandling.grd2arr not tab or comma");
 
 // Copy special

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #ifdef Q_OS_WIN
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -25,7 +28,7 @@ FileFault errnoFault(int code) {
     int number = 57;
     if (code == EACCES || code == EPERM || code == EROFS)
         number = 70;
-    else if (code == ENOSPC || code == EDQUOT)
+    else if (code == ENOSPC || code == EDQUOT || code == EFBIG)
         number = 61;
     else if (code == ENOENT || code == ENOTDIR)
         number = 76;
@@ -38,6 +41,17 @@ void syncFolder(const QString& path) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// A new file gets what the user's mask allows, as any file the user creates; a replaced one keeps
+// its own mode.
+mode_t modeFor(const QString& target) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(target).constData(), &st) == 0)
+        return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 #else
 FileFault lastErrorFault() {
@@ -84,11 +98,12 @@ std::optional<FileFault> writeTemporary(const QString& target, const QByteArray&
     if (!temp.open())
         return FileFault::of(temp);
     tempName = temp.fileName();
+#ifdef Q_OS_WIN
     if (info.exists())
         temp.setPermissions(info.permissions());
-    else
-        temp.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup |
-                            QFile::ReadOther);
+#else
+    ::fchmod(temp.handle(), modeFor(target));
+#endif
     if (temp.write(contents) != contents.size() || !syncToDisc(temp)) {
         const FileFault fault = FileFault::of(temp);
         temp.close();
@@ -119,6 +134,7 @@ std::optional<FileFault> moveOver(const QString& tempName, const QString& target
     return std::nullopt;
 }
 
+#ifdef Q_OS_WIN
 std::optional<FileFault> deleteBackup(const QString& backup) {
     const QFileInfo info(backup);
     if (!info.exists() && !info.isSymLink())
@@ -130,6 +146,58 @@ std::optional<FileFault> deleteBackup(const QString& backup) {
         return FileFault::of(file);
     return std::nullopt;
 }
+#else
+// A name beside `file` that nothing holds yet, of the same form as the rewrite's temporaries.
+QString freeNameBeside(const QString& file) {
+    static const QString chars =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+    const QFileInfo info(file);
+    QString name;
+    do {
+        QString suffix;
+        for (int i = 0; i < 6; ++i)
+            suffix += chars.at(int(QRandomGenerator::global()->bounded(chars.size())));
+        name = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') + suffix;
+    } while (QFileInfo::exists(name) || QFileInfo(name).isSymLink());
+    return name;
+}
+
+// The old contents become the backup in one step: they get a temporary second name first, which
+// then takes the backup's name over the older backup, so that a backup exists at every moment.
+std::optional<FileFault> rotateBackup(const QString& target, const QString& backup,
+                                      SafeReplace::Stage& stage) {
+    QString held;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        held = freeNameBeside(backup);
+        if (::link(QFile::encodeName(target).constData(), QFile::encodeName(held).constData()) == 0)
+            break;
+        const int code = errno;
+        if (code == EEXIST)
+            continue;
+        // Folders that cannot hold hard links get a copy, on the disc before it is named.
+        QFile copy(target);
+        bool copied = copy.copy(held);
+        if (copied) {
+            QFile bak(held);
+            copied = bak.open(QIODevice::ReadWrite) && syncToDisc(bak);
+        }
+        if (!copied) {
+            QFile::remove(held);
+            stage = SafeReplace::Stage::SaveBackup;
+            return errnoFault(code);
+        }
+        break;
+    }
+    if (::rename(QFile::encodeName(held).constData(), QFile::encodeName(backup).constData()) != 0) {
+        // The older backup is in the way and cannot be replaced (a folder, say).
+        const FileFault fault{75, QString::fromLocal8Bit(std::strerror(errno))};
+        QFile::remove(held);
+        stage = SafeReplace::Stage::DeleteBackup;
+        return fault;
+    }
+    return std::nullopt;
+}
+#endif
 } // namespace
 
 QString SafeReplace::Target(const QString& path) {
@@ -146,13 +214,13 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
                                           const QByteArray& contents) {
     const QString target = Target(path);
     Outcome outcome;
+    QString tempName;
+#ifdef Q_OS_WIN
     if (const auto fault = deleteBackup(backup)) {
         outcome.failed = Stage::DeleteBackup;
         outcome.fault = *fault;
         return outcome;
     }
-    QString tempName;
-#ifdef Q_OS_WIN
     if (const auto fault = writeTemporary(target, contents, tempName)) {
         outcome.failed = Stage::Write;
         outcome.fault = *fault;
@@ -176,19 +244,10 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
     return outcome;
 #else
     // The old contents get the backup's name as well; the data file's name keeps pointing at them.
-    if (QFileInfo::exists(target) &&
-        ::link(QFile::encodeName(target).constData(), QFile::encodeName(backup).constData()) != 0) {
-        const int code = errno;
-        // Folders that cannot hold hard links get a copy, on the disc before the file is replaced.
-        QFile copy(target);
-        bool copied = copy.copy(backup);
-        if (copied) {
-            QFile bak(backup);
-            copied = bak.open(QIODevice::ReadWrite) && syncToDisc(bak);
-        }
-        if (!copied) {
-            outcome.failed = Stage::SaveBackup;
-            outcome.fault = errnoFault(code);
+    // Without a data file the older backup stays: it may be all that is left.
+    if (QFileInfo::exists(target)) {
+        if (auto fault = rotateBackup(target, backup, outcome.failed)) {
+            outcome.fault = *fault;
             return outcome;
         }
     }
@@ -207,31 +266,142 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
 
 std::optional<FileFault> SafeReplace::WriteWhole(const QString& path, const QByteArray& contents) {
     const QString target = Target(path);
+    // Replacing by a rename would get past the file's own protection.
+    if (ReadOnly(target))
+        return FileFault{70, QStringLiteral("Permission denied")};
     QString tempName;
     if (auto fault = writeTemporary(target, contents, tempName))
         return fault;
     return moveOver(tempName, target);
 }
 
-std::optional<FileFault> SafeReplace::AppendSynced(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
+std::optional<FileFault> SafeReplace::AppendSynced(const QString& path, const QByteArray& bytes,
+                                                   bool* tailLeft) {
+    if (tailLeft)
+        *tailLeft = false;
     // Append to what is there; never create a file that has gone (the caller decides what then).
-    if (!file.exists())
+    if (!QFileInfo::exists(path))
         return FileFault{53, QStringLiteral("File not found")};
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+#ifdef Q_OS_WIN
+    QFile file(path);
+    // Unbuffered: a failed write leaves nothing behind in a buffer to be flushed later.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
         return FileFault::of(file);
-    const qint64 before = file.isSequential() ? -1 : file.size();
-    if (file.write(bytes) != bytes.size() || !syncToDisc(file)) {
+    const qint64 before = file.size();
+    QByteArray line = bytes;
+    if (before > 0 && file.seek(before - 1) && file.peek(1) != "\n")
+        line.prepend("\r\n");
+    file.seek(before);
+    if (file.write(line) != line.size() || !syncToDisc(file)) {
         FileFault fault = FileFault::of(file);
         if (fault.description.isEmpty())
             fault = {61, QStringLiteral("Disk full")};
         // No half line stays behind to be read as a damaged result.
-        if (before >= 0)
-            file.resize(before);
+        if (_chsize_s(file.handle(), before) != 0 || !syncToDisc(file)) {
+            if (tailLeft)
+                *tailLeft = true;
+        }
         return fault;
     }
     file.close();
     if (file.error() != QFileDevice::NoError)
         return FileFault::of(file);
     return std::nullopt;
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return errnoFault(errno);
+    struct stat st {};
+    const qint64 before = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? qint64(st.st_size) : -1;
+    QByteArray line;
+    char last = '\n';
+    if (before > 0 && ::pread(fd, &last, 1, off_t(before - 1)) == 1 && last != '\n')
+        line = "\r\n";
+    line += bytes;
+
+    int code = 0;
+    qsizetype done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(fd, line.constData() + done, size_t(line.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            code = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += n;
+    }
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    if (code != 0) {
+        // No half line stays behind to be read as a damaged result: cut the file back to where it
+        // ended, on the descriptor itself (nothing is buffered that could fail again first).
+        if (before >= 0 && (::ftruncate(fd, off_t(before)) != 0 || ::fsync(fd) != 0) && tailLeft)
+            *tailLeft = true;
+        ::close(fd);
+        return errnoFault(code);
+    }
+    if (::close(fd) != 0)
+        return errnoFault(errno);
+    return std::nullopt;
+#endif
+}
+
+bool SafeReplace::ReadOnly(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+#ifdef Q_OS_WIN
+    const DWORD attributes = GetFileAttributesW(native(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return true;
+#else
+    // The read-only attribute of other systems: nobody may write it, whoever asks.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & 0222) == 0 &&
+        S_ISREG(st.st_mode))
+        return true;
+#endif
+    return !info.isWritable();
+}
+
+bool SafeReplace::SameFile(const QString& a, const QString& b) {
+#ifdef Q_OS_WIN
+    auto identity = [](const QString& path, BY_HANDLE_FILE_INFORMATION& info) {
+        const HANDLE handle =
+            CreateFileW(native(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        const bool ok = GetFileInformationByHandle(handle, &info) != 0;
+        CloseHandle(handle);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    if (identity(a, x) && identity(b, y))
+        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+               x.nFileIndexLow == y.nFileIndexLow;
+    return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(), Qt::CaseInsensitive) == 0;
+#else
+    struct stat x {
+    }, y{};
+    if (::stat(QFile::encodeName(a).constData(), &x) == 0 &&
+        ::stat(QFile::encodeName(b).constData(), &y) == 0)
+        return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+    // A file that is not there yet is the same only by its name.
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+#endif
+}
+
+int SafeReplace::RemoveStaleTemporaries(const QString& path) {
+    const QFileInfo info(path);
+    const QDir folder = info.absoluteDir();
+    const QRegularExpression own(QStringLiteral("^\\.") + QRegularExpression::escape(info.fileName()) +
+                                 QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+    int removed = 0;
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names)
+        if (own.match(name).hasMatch() && QFile::remove(folder.filePath(name)))
+            ++removed;
+    return removed;
 }

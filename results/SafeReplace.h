@@ -25,8 +25,21 @@ Outcome Rewrite(const QString& path, const QString& backup, const QByteArray& co
 // Replaces (or creates) the file's contents without keeping a backup, equally safely.
 std::optional<FileFault> WriteWhole(const QString& path, const QByteArray& contents);
 
-// Appends to an existing file and returns only once the bytes are on the disc.
-std::optional<FileFault> AppendSynced(const QString& path, const QByteArray& bytes);
+// Appends to an existing file and returns only once the bytes are on the disc. A failed append
+// takes the file back to its length before; `tailLeft` tells when even that failed and part of the
+// bytes may still be at its end. A file that does not end with a line end gets one first, so an
+// appended line never continues a broken one.
+std::optional<FileFault> AppendSynced(const QString& path, const QByteArray& bytes, bool* tailLeft = nullptr);
+
+// A file the program must not replace: one whose read-only attribute is set (no write permission
+// at all) or that this user may not write. False for a file that does not exist.
+bool ReadOnly(const QString& path);
+
+// Whether two paths name the same file (links followed; device and inode, or the file ID).
+bool SameFile(const QString& a, const QString& b);
+
+// Removes temporaries of our own naming that a killed rewrite left beside the file; how many went.
+int RemoveStaleTemporaries(const QString& path);
 
 // The file a path names, symbolic links followed, so that replacing it keeps the link.
 QString Target(const QString& path);

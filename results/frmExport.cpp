@@ -67,6 +67,12 @@ frmExport::frmExport(DatasheetCommands& commands, std::function<GridBlock()> sel
     layout->addLayout(buttons);
 }
 
+void frmExport::chooseRescue() {
+    optSource[0]->setChecked(true);
+    optDestination[0]->setChecked(true);
+    chkIncHeaders->setChecked(true);
+}
+
 void frmExport::go() {
     DatasheetCommands::Kind kind = DatasheetCommands::Kind::Whole;
     if (optSource[1]->isChecked())

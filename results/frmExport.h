@@ -16,6 +16,9 @@ public:
     // selection: the grid's selected block at the moment Go is pressed.
     frmExport(DatasheetCommands& commands, std::function<GridBlock()> selection, QWidget* parent = nullptr);
 
+    // Whole datasheet, to a file, with the column names: what saves results a data file could not take.
+    void chooseRescue();
+
 private:
     void go();
 

@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 // A small HTTP server: each path answers with the raw bytes given for it (status line and all), or
@@ -176,9 +177,9 @@ private slots:
             {"too long, unannounced", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + big,
              "The version file is larger than 65536 bytes."},
             {"redirect to ftp", LocalServer::status("302 Found", "Location: ftp://127.0.0.1/v.txt\r\n"), "*"},
+            // Followed up to https: the error is the secure server's own (nobody listens there).
             {"redirect to https",
-             LocalServer::status("301 Moved", "Location: https://127.0.0.1:1/versions.txt\r\n"),
-             "The version server redirected to another kind of address: https://127.0.0.1:1/versions.txt"},
+             LocalServer::status("301 Moved", "Location: https://127.0.0.1:1/versions.txt\r\n"), "*refused"},
             {"long line", LocalServer::ok(longLine), ""},
         };
         for (const Case& c : cases) {
@@ -209,6 +210,66 @@ private slots:
             "302 Found", "Location: " + r.server.url("/moved/versions.txt").toLatin1() + "\r\n"));
         QCOMPARE(shown.title, QStringLiteral("RUNNING LATEST VERSION"));
         QCOMPARE(r.server.requested, (QList<QByteArray>{"/dl/versions.txt", "/moved/versions.txt"}));
+    }
+
+    void redirectsKeepOrRaiseTheScheme_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("http to http") << "http://a.example/v.txt"
+                                      << "http://b.example/v.txt" << true;
+        QTest::newRow("http to https") << "http://a.example/v.txt"
+                                       << "https://a.example/v.txt" << true;
+        QTest::newRow("HTTP to https") << "HTTP://a.example/v.txt"
+                                       << "https://a.example/v.txt" << true;
+        QTest::newRow("https to https") << "https://a.example/v.txt"
+                                        << "https://c.example/v.txt" << true;
+        QTest::newRow("https down to http") << "https://a.example/v.txt"
+                                            << "http://a.example/v.txt" << false;
+        QTest::newRow("http to ftp") << "http://a.example/v.txt"
+                                     << "ftp://a.example/v.txt" << false;
+        QTest::newRow("https to file") << "https://a.example/v.txt"
+                                       << "file:///etc/passwd" << false;
+        QTest::newRow("no host") << "http://a.example/v.txt"
+                                 << "https:///v.txt" << false;
+    }
+    void redirectsKeepOrRaiseTheScheme() {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, followed);
+        QCOMPARE(UpdateCheck::RedirectAllowed(QUrl(from), QUrl(to)), followed);
+    }
+
+    // A second check while the first waits shows that it waits and offers to cancel it; cancelled,
+    // the first ends at once without an error message.
+    void aSecondCheckOffersToCancelTheWaitingOne() {
+        Rig r;
+        r.server.silent.insert("/dl/versions.txt");
+        QStringList notices;
+        r.check.setWaitNotice([&](const QString& text) { notices << text; });
+        r.op.answer(MsgResult::Yes);
+        QTimer::singleShot(300, [&] { r.check.checkForNewerVersion(); });
+        QElapsedTimer clock;
+        clock.start();
+        r.check.checkForNewerVersion();
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(r.op.prompts.size(), 1);
+        QCOMPARE(r.op.last().title, QStringLiteral("CHECK FOR NEWER VERSION"));
+        QCOMPARE(r.op.last().text, QStringLiteral("The check for a newer version is still waiting for the "
+                                                  "version server.\rDo you want to cancel it?"));
+        QCOMPARE(notices.size(), 2);
+        QVERIFY(notices[0].startsWith(QStringLiteral("Asking the version server")));
+        QCOMPARE(notices[1], QString());
+        QVERIFY(!r.check.busy());
+
+        // Answered No, the first one goes on to its own end.
+        r.check.setTimeoutMs(1500);
+        r.op.answer(MsgResult::No);
+        r.op.answer(1);
+        QTimer::singleShot(300, [&] { r.check.checkForNewerVersion(); });
+        r.check.checkForNewerVersion();
+        QCOMPARE(r.op.prompts.size(), 3);
+        QCOMPARE(r.op.last().text, errorText("The version server did not answer within 20 seconds."));
     }
 
     void silentAndAbsentServersEndWithinTheTimeOut() {

@@ -5,6 +5,7 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
@@ -13,6 +14,7 @@
 
 namespace {
 const char* const LoopVariable = "STAVELY_TEST_REWRITE_LOOP";
+const char* const AppendVariable = "STAVELY_TEST_APPEND_LOOP";
 
 // Two datasheets of different length and contents that the child writes in turn.
 QByteArray contents(bool second) {
@@ -43,10 +45,43 @@ struct RewriteLoop {
     }
 };
 const RewriteLoop loop;
+
+// The child: appends the next results to the data file, one synced line at a time, until it is
+// killed; says "ready" after the first.
+struct AppendLoop {
+    AppendLoop() {
+        const char* path = std::getenv(AppendVariable);
+        if (path == nullptr)
+            return;
+        const QString file = QString::fromLocal8Bit(path);
+        DataFileContents now;
+        if (DataFile::Read(file, now))
+            std::_Exit(3);
+        for (int n = int(now.rows.size()) + 1;; ++n) {
+            if (SafeReplace::AppendSynced(file, SheetRig::line(SheetRig::result(n))))
+                std::_Exit(4);
+            if (n == int(now.rows.size()) + 1) {
+                std::puts("ready");
+                std::fflush(stdout);
+            }
+        }
+    }
+};
+const AppendLoop appendLoop;
+
+// Starts this test program as a child that runs one of the loops above on `file`.
+bool startChild(QProcess& child, const char* variable, const QString& file) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QLatin1String(variable), file);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    return child.waitForStarted(10000) && child.waitForReadyRead(20000);
+}
 } // namespace
 
 // A process killed at any moment while it rewrites the data file leaves the file whole: the old or
-// the new contents, never a mixture or a truncated file, and the .BAK likewise.
+// the new contents, never a mixture or a truncated file, and a whole .BAK at every moment once
+// there has been one. Appends killed at any moment leave whole rows only.
 class CrashSafetyTest : public QObject {
     Q_OBJECT
 private slots:
@@ -59,14 +94,9 @@ private slots:
         const QString file = rig.write(QStringLiteral("crash.dat"), first);
         QRandomGenerator random(20261207);
         int rounds = 0;
-        for (; rounds < 25; ++rounds) {
+        for (; rounds < 40; ++rounds) {
             QProcess child;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QLatin1String(LoopVariable), file);
-            child.setProcessEnvironment(env);
-            child.start(QCoreApplication::applicationFilePath(), {});
-            QVERIFY(child.waitForStarted(10000));
-            QVERIFY(child.waitForReadyRead(20000));
+            QVERIFY(startChild(child, LoopVariable, file));
             QTest::qWait(int(random.bounded(1, 60)));
             child.kill(); // SIGKILL
             QVERIFY(child.waitForFinished(10000));
@@ -76,13 +106,47 @@ private slots:
             QVERIFY2(now == first || now == second,
                      qPrintable(QStringLiteral("round %1: %2 bytes").arg(rounds).arg(now.size())));
             const QByteArray backup = rig.read(QStringLiteral("crash.BAK"));
-            QVERIFY(backup.isEmpty() || backup == first || backup == second);
+            QVERIFY2(backup == first || backup == second,
+                     qPrintable(QStringLiteral("round %1: .BAK of %2 bytes").arg(rounds).arg(backup.size())));
             DataFileContents parsed;
             QVERIFY(!DataFile::Read(file, parsed));
             QCOMPARE(int(parsed.rows.size()), now == first ? 2000 : 1500);
             QCOMPARE(parsed.badItems, 0);
         }
-        QCOMPARE(rounds, 25);
+        QCOMPARE(rounds, 40);
+
+        // What the kills left beside the file goes when it is opened as the data file.
+        rig.sheet.file2grd(file);
+        const QStringList left =
+            QDir(rig.dir.path()).entryList({QStringLiteral(".crash.*")}, QDir::Files | QDir::Hidden);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+    }
+
+    void killedAppendsLeaveWholeRows() {
+#ifndef Q_OS_UNIX
+        QSKIP("killing a child process at random moments is done on POSIX systems");
+#endif
+        SheetRig rig;
+        const QString file = rig.write(QStringLiteral("append.dat"), SheetRig::file(0));
+        QRandomGenerator random(20261208);
+        int rows = 0;
+        for (int round = 0; round < 200; ++round) {
+            QProcess child;
+            QVERIFY(startChild(child, AppendVariable, file));
+            QTest::qWait(int(random.bounded(0, 12)));
+            child.kill(); // SIGKILL
+            QVERIFY(child.waitForFinished(10000));
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+            DataFileContents parsed;
+            QVERIFY(!DataFile::Read(file, parsed));
+            QCOMPARE(parsed.badItems, 0);
+            QVERIFY2(int(parsed.rows.size()) > rows, qPrintable(QStringLiteral("round %1").arg(round)));
+            rows = int(parsed.rows.size());
+            // Every row whole, in its place: the file is exactly the rows 1 to n.
+            QVERIFY2(rig.read(QStringLiteral("append.dat")) == SheetRig::file(rows),
+                     qPrintable(QStringLiteral("round %1, %2 rows").arg(round).arg(rows)));
+        }
     }
 };
 

@@ -149,8 +149,13 @@ private slots:
 
         const QString copy = rig.path(QStringLiteral("copy.dat"));
         rig.op.answer(copy);
+        rig.op.answer(MsgResult::Ok);
         rig.commands.SaveAs();
-        QCOMPARE(rig.op.last().title, QStringLiteral("SAVE DATASHEET AS"));
+        QCOMPARE(rig.op.prompts[rig.op.prompts.size() - 2].title, QStringLiteral("SAVE DATASHEET AS"));
+        QCOMPARE(rig.op.last().title, QStringLiteral("DATASHEET SAVED"));
+        QCOMPARE(rig.op.last().text, QStringLiteral("The datasheet has been saved as\r") + copy +
+                                         QStringLiteral("\r\rThis is now the data file: the next results "
+                                                        "are added to it."));
         QCOMPARE(rig.read(QStringLiteral("copy.dat")), SheetRig::header());
         QCOMPARE(rig.sheet.dataFileName(), copy);
         QCOMPARE(rig.params.DataFileName, rig.path(QStringLiteral("empty.dat")));
@@ -159,6 +164,7 @@ private slots:
         QVERIFY(rig.sheet.AppendResult(SheetRig::result(1)));
         rig.commands.HideColumn(5);
         rig.op.answer(rig.path(QStringLiteral("all.dat")));
+        rig.op.answer(MsgResult::Ok);
         rig.commands.SaveAs();
         QCOMPARE(rig.read(QStringLiteral("all.dat")), SheetRig::file(1));
         rig.op.cancel();

@@ -75,7 +75,10 @@ private slots:
         QVERIFY(rig.sheet.file2grd(good));
         const QString bad = rig.write(QStringLiteral("bad.dat"), junk(300));
         rig.op.answer(MsgResult::Yes);
+        rig.op.cancel(); // the dialog for another data file
         QVERIFY(!rig.sheet.file2grd(bad));
+        QCOMPARE(rig.op.last().kind, QStringLiteral("openFile"));
+        rig.op.prompts.removeLast();
         QCOMPARE(rig.op.last().title, Corrupted);
         QCOMPARE(rig.op.last().style, MsgStyle::YesNo | MsgStyle::Question);
         QCOMPARE(
