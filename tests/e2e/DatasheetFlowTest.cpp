@@ -320,7 +320,7 @@ private slots:
             if (p.title != QStringLiteral("THE LOAD CELL IS NOT CALIBRATED"))
                 seen << p.kind + QLatin1Char('|') + p.title + QLatin1Char('|') + p.text.left(30);
         QCOMPARE(seen, (QStringList{"msgBox|OPEN DATA FILE|STAVELY must be connected to a",
-                                    "openFile|OPEN DATA FILE|", "msgBox||A data file name must be given",
+                                    "openFile|OPEN DATA FILE|", "myMsgBox||A data file name must be given",
                                     "openFile|OPEN DATA FILE|"}));
         QCOMPARE(lab.op->prompts.last().file.filter,
                  QStringLiteral(
