@@ -1,5 +1,6 @@
 #include "app/Program.h"
 #include "app/frmMain.h"
+#include "instrument/Motion.h"
 #include "instrument/PortMap.h"
 #include "params/Cp1252.h"
 #include "params/Parameters.h"
