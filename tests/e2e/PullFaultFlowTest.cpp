@@ -155,8 +155,9 @@ private slots:
         row("silence cleared early", Fault::SilenceClearedEarly, {Timeout, Stopped}, NoRow, true);
         row("silence cleared late", Fault::SilenceClearedLate, {Timeout, Timeout, Stopped}, NoRow, true);
         row("vanish and return", Fault::VanishAndReturn, {Untitled, Timeout, Stopped}, NoRow);
-        row("vanish until the break", Fault::VanishUntilBreak, {Untitled, Timeout, Disturbed, Report},
-            faultComment);
+        // The break is seen only once the port is back: too few points are left for its rates.
+        row("vanish until the break", Fault::VanishUntilBreak,
+            {Untitled, Timeout, Disturbed, Report, QStringLiteral("RATES SET TO ZERO")}, faultComment);
         row("vanish for good", Fault::VanishForGood,
             {Untitled, Timeout, Untitled, QStringLiteral("CAPSTANS MAY STILL BE TURNING")}, NoRow);
         row("bad hex once", Fault::BadHexOnce, {Timeout, Untitled, Stopped}, NoRow, true);
@@ -326,7 +327,7 @@ private slots:
         QStringList seen;
         for (qsizetype i = promptsBefore; i < run.op->prompts.size(); ++i)
             seen << run.op->prompts[i].title;
-        QCOMPARE(seen, titles);
+        QVERIFY2(seen == titles, qPrintable(seen.join(QStringLiteral(" | "))));
         QVERIFY(!seen.contains(Tare));
         QCOMPARE(ended, f == Fault::VanishForGood);
         if (f == Fault::OverloadInPreload)
