@@ -33,11 +33,7 @@ int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
     const std::optional<std::vector<DataRow>> rows = readRows(options.reportDataFile, err);
     if (!rows)
         return 2;
-    QList<QStringList> fields;
-    fields.reserve(qsizetype(rows->size()));
-    for (const DataRow& row : *rows)
-        fields.append(row.fields());
-    const BatchReport report(QFileInfo(options.reportDataFile).absoluteFilePath(), fields);
+    const BatchReport report(QFileInfo(options.reportDataFile).absoluteFilePath(), *rows);
     QString error;
     if (!report.Write(options.reportFile, &error)) {
         std::fprintf(err, "Cannot write report \"%s\": %s\n", options.reportFile.toUtf8().constData(),

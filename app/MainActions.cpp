@@ -9,7 +9,6 @@
 #include "params/NumberEntry.h"
 #include "params/Parameters.h"
 
-
 MainActions::MainActions(Parameters& params, Operator& op, ControllerLink& link, LoadCell& loadCell,
                          Motion& motion)
     : m_params(params), m_op(op), m_link(link), m_loadCell(loadCell), m_motion(motion) {}
@@ -42,6 +41,9 @@ bool MainActions::BreakFiber() {
         return false;
     run(m_hooks.BreakRun);
     if (!m_link.ControllerFound())
+        return false;
+    // The load of a fiber still in the capstans is no offset to tare away; the run has said so.
+    if (m_hooks.FiberLoaded && m_hooks.FiberLoaded())
         return false;
     const auto note = MainWindowLogic::ResidualLoadNote(m_loadCell.ReadLoad());
     if (!note)
@@ -117,5 +119,6 @@ bool MainActions::CalibrationNotice(bool windowVisible) {
 }
 
 void MainActions::SerialPortError(int error) {
-    m_op.msgBox(MainWindowLogic::SerialErrorText(error), MsgStyle::OkOnly);
+    // During a move the link has stopped the capstans (or found it could not): say which.
+    m_op.msgBox(MainWindowLogic::SerialErrorText(error) + m_link.FaultNote(), MsgStyle::OkOnly);
 }

@@ -23,6 +23,7 @@ public:
 
     struct Hooks {
         std::function<void()> BreakRun;         // the tensile break run
+        std::function<bool()> FiberLoaded;      // the run left a whole fiber under load
         std::function<void()> Calibrate;        // the load-cell calibration windows
         std::function<void()> Review;           // the load/time plots of the last break
         std::function<void()> HardwareWindow;   // the hardware window, its cancel button reading "Cancel"

@@ -27,6 +27,7 @@
 #include "instrument/ControllerDiscovery.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/ControllerStartup.h"
+#include "instrument/ControllerTexts.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"
 #include "instrument/PortMap.h"
@@ -104,9 +105,11 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
         // The drive's lines go back to rest while the port can still carry them.
         if (m_hardware != nullptr)
             m_hardware->restoreLinesNow();
-        // The capstan must not run on after the program has gone.
-        if (m_motion->moving())
-            m_link->StopIfPortAnswers();
+        // The capstan must not run on after the program has gone; with the port gone only the
+        // operator can stop it.
+        if (m_motion->moving() && !m_link->StopIfPortAnswers())
+            m_op->msgBox(ControllerTexts::CapstansMayTurnAtEnd, MsgStyle::Exclamation,
+                         ControllerTexts::CapstansMayTurnTitle);
         m_link->closePort();
     });
     // Until the datasheet has taken the stored widths, its own are placeholders: an end before then
@@ -160,6 +163,7 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     m_datasheet->setExitProgram([this] { return m_shutdown->run(); });
     m_shutdown->setBeforeExit([this] { return offerUnsavedResults(); });
     hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
+    hooks.FiberLoaded = [this] { return m_breakRun->FiberLeftLoaded(); };
     hooks.Review = [this] {
         if (m_plots)
             m_plots->Review();

@@ -16,6 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 BreakRun::BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadCell& loadCell, Motion& motion,
@@ -131,6 +133,7 @@ void BreakRun::stavelyRunToBreak() {
         RunState& run;
         ~Inactive() { run.BreakRunActive = 0; }
     } const inactive{m_run};
+    m_fiberLoaded = false;
 
     const int channel = -1;
     m_link.SetLoadSampling(channel, PullSamples, -1, NoThreshold);
@@ -149,8 +152,19 @@ void BreakRun::stavelyRunToBreak() {
         m_link.SetLoadSampling(channel, PullSamples, -1, m_loadCell.LoadToSignal(plan.PreloadForce));
         const int rc = m_motion.MoveTo(farEnd, plan.PreloadSpeed / m_params.MicronsPerStep, PreloadCheckMask,
                                        PreloadReportMask, BreakTexts::PreloadCaption);
-        if (rc != MoveStatus::Overload)
+        const Disturbance preload = disturbanceOfLastMove();
+        if (rc != MoveStatus::Overload) {
+            endWithoutBreak(QString(), QString(), preload.fault);
             return;
+        }
+        // A fiber overloaded on its way to the preload must not be pulled.
+        if (!PreloadReached(m_run.CurrentLoad, m_loadCell.LoadToSignal(m_run.CurrentLoad),
+                            plan.PreloadForce)) {
+            const auto overload = ReportMoveResult(MoveStatus::Overload, 64);
+            m_fiberLoaded = true;
+            m_op.msgBox(overload->text, MsgStyle::Exclamation, overload->title);
+            return;
+        }
     }
     if (plan.T5 > SlowPullSeconds)
         m_link.SetLoadSampling(channel, SlowPullSamples, -1, NoThreshold);
@@ -163,33 +177,108 @@ void BreakRun::stavelyRunToBreak() {
                                    BreakTexts::BreakCaption);
     m_run.BreakRunActive = 0;
     const qint32 endPosition = m_motion.Position();
+    const Disturbance disturbance = disturbanceOfLastMove();
 
     switch (rc) {
     case MoveStatus::Break: {
+        // The operator hears how the run went before deciding whether to report it.
+        if (disturbance.fault || disturbance.interrupted) {
+            QStringList how;
+            if (disturbance.portGone)
+                how << BreakTexts::PortGoneDuringPull;
+            else if (disturbance.fault)
+                how << BreakTexts::FaultDuringPull;
+            if (disturbance.interrupted)
+                how << BreakTexts::InterruptedPull;
+            m_op.msgBox(BreakTexts::DisturbedBefore + how.join(BreakTexts::ReasonSeparator) +
+                            BreakTexts::DisturbedAfter,
+                        MsgStyle::Exclamation, BreakTexts::DisturbedTitle);
+        }
         m_sound.StartBreakSound();
         const int answer = m_op.msgBox(BreakTexts::ReportQuestion(fixedText(double(m_run.PeakLoad), 2)),
                                        MsgStyle::YesNo + MsgStyle::Question, BreakTexts::ReportTitle);
         m_sound.StopBreakSound();
         if (answer != MsgResult::Yes)
             return;
-        reportBreak(plan, endPosition);
+        reportBreak(plan, endPosition, disturbance);
         QCoreApplication::processEvents();
         if (m_hooks.GotoLoadPosition)
             m_hooks.GotoLoadPosition();
         break;
     }
     case MoveStatus::Done:
-        m_op.msgBox(BreakTexts::NoBreak, MsgStyle::Exclamation, BreakTexts::NoBreakTitle);
+        endWithoutBreak(BreakTexts::NoBreak, BreakTexts::NoBreakTitle, disturbance.fault);
         break;
     case MoveStatus::OperatorStop:
+        endWithoutBreak(QString(), QString(), disturbance.fault);
         break;
     default:
-        m_op.msgBox(BreakTexts::UnexpectedRc(rc), MsgStyle::Exclamation, BreakTexts::NoBreakTitle);
+        endWithoutBreak(BreakTexts::UnexpectedRc(rc), BreakTexts::NoBreakTitle, disturbance.fault);
         break;
     }
 }
 
-void BreakRun::reportBreak(const Plan& plan, qint32 endPosition) {
+BreakRun::Disturbance BreakRun::disturbanceOfLastMove() const {
+    const ControllerLink::MoveFaults& faults = m_link.FaultsDuringMove();
+    Disturbance d;
+    d.fault = faults.fault;
+    d.portGone = faults.portGone;
+    d.interrupted = m_motion.InterruptedDuringMove();
+    return d;
+}
+
+void BreakRun::endWithoutBreak(const QString& before, const QString& title, bool byFault) {
+    const bool portGone = m_link.PortLost() || !m_link.isOpen();
+    const bool loaded = std::abs(m_run.CurrentLoad) > LoadedLimit;
+    m_fiberLoaded = loaded || portGone;
+    QString text = before;
+    QString boxTitle = title;
+    if (text.isEmpty()) {
+        // The operator's own stop of an unloaded fiber needs no word.
+        if (!byFault && !m_fiberLoaded)
+            return;
+        text = byFault ? BreakTexts::StoppedByFault : BreakTexts::StoppedByOperator;
+        boxTitle = BreakTexts::StoppedTitle;
+    }
+    if (portGone)
+        text += BreakTexts::FiberMayBeLoaded;
+    else if (loaded)
+        text += BreakTexts::FiberStillLoaded(fixedText(double(m_run.CurrentLoad), 2));
+    m_op.msgBox(text, MsgStyle::Exclamation, boxTitle);
+}
+
+bool BreakRun::PreloadReached(double load, int signal, double preloadForce) {
+    return signal < NoThreshold && load >= PreloadReachedShare * preloadForce;
+}
+
+QString BreakRun::RateText(double rate) {
+    if (!std::isfinite(rate))
+        return QStringLiteral("?");
+    const double magnitude = std::abs(rate);
+    if (magnitude >= 100 || magnitude == 0)
+        return QString::number(std::round(rate), 'f', 0);
+    const int decimals = std::clamp(2 - int(std::floor(std::log10(magnitude))), 0, 6);
+    return QString::number(rate, 'f', decimals);
+}
+
+QStringList BreakRun::IgnoreReasons(const Disturbance& d, int exptType, double setRate,
+                                    const BreakResult& result) {
+    QStringList reasons;
+    if (d.fault)
+        reasons << BreakTexts::FaultDuringPull;
+    if (d.interrupted)
+        reasons << BreakTexts::InterruptedPull;
+    // Only the servoed runs hold a rate; rates the analysis could not fit say nothing about it.
+    if ((exptType == 1 || exptType == 2) && !result.tooFewPoints && setRate > 0) {
+        const double achieved = exptType == 1 ? result.StressRate : result.StrainRate;
+        if (!(std::abs(achieved - setRate) <= RateTolerance * setRate))
+            reasons << BreakTexts::RateOff(RateText(achieved), QString::number(setRate),
+                                           exptType == 1 ? QStringLiteral("MPa/s") : QStringLiteral("%/min"));
+    }
+    return reasons;
+}
+
+void BreakRun::reportBreak(const Plan& plan, qint32 endPosition, const Disturbance& disturbance) {
     // The last sample is the peak itself, at the time and position the controller kept for it.
     // Garbled replies here would make up the break load, its time and its position: ask again.
     const LoadStatus status =
@@ -218,7 +307,14 @@ void BreakRun::reportBreak(const Plan& plan, qint32 endPosition) {
     conditions.PreloadForce = plan.PreloadForce;
     conditions.PreloadSpeed = plan.PreloadSpeed;
     conditions.EndPosition = endPosition;
-    const QStringList fields = m_analysis.ResultFields(m_recorder, m_result, conditions, specimen, moment);
+    QStringList fields = m_analysis.ResultFields(m_recorder, m_result, conditions, specimen, moment);
+    // A distorted result is kept, but marked so that the statistics leave it out.
+    const double setRate = m_params.ExptType == 1   ? double(m_params.ExptStressRate)
+                           : m_params.ExptType == 2 ? double(m_params.ExptStrainRate)
+                                                    : 0;
+    const QStringList reasons = IgnoreReasons(disturbance, m_params.ExptType, setRate, m_result);
+    if (!reasons.isEmpty() && fields.size() > CommentField)
+        fields[CommentField] = BreakTexts::IgnorePrefix + reasons.join(BreakTexts::ReasonSeparator);
 
     if (m_hooks.ShowPlots)
         m_hooks.ShowPlots(m_plots);

@@ -30,6 +30,13 @@ public:
     static constexpr int NoThreshold = 4090;
     static constexpr int PreloadCheckMask = 95, PreloadReportMask = 63;
     static constexpr int PullCheckMask = 8, PullReportMask = 95;
+    // Status 7 ends the preload move at its threshold, and also at an overload: the load read then
+    // tells them apart. Below this share of the preload force the threshold was not what stopped it.
+    static constexpr double PreloadReachedShare = 0.9;
+    // A rate run whose achieved rate is further than this from the set one is flagged.
+    static constexpr double RateTolerance = 0.10;
+    static constexpr double LoadedLimit = 0.2; // N; above it a whole fiber is taken as loaded
+    static constexpr int CommentField = 15;    // the comments column among the row's fields
 
     // What the run reaches outside the instrument; an empty hook does nothing.
     struct Hooks {
@@ -48,6 +55,23 @@ public:
     void setResultAppender(ResultAppender& results) { m_results = &results; }
 
     void stavelyRunToBreak();
+    // The last run left a whole fiber under load (or could not tell, the port being gone): the
+    // residual load is then no tare offset.
+    bool FiberLeftLoaded() const { return m_fiberLoaded; }
+
+    // What disturbed a pull, as recorded in the row's comment and told before the report question.
+    struct Disturbance {
+        bool fault = false;       // a communication fault during the pull
+        bool portGone = false;    // the port vanished: the capstans ran unwatched
+        bool interrupted = false; // the move waited at the instrument and was resumed
+    };
+    // Whether the status-7 ending of a preload move is the preload (not an overload).
+    static bool PreloadReached(double load, int signal, double preloadForce);
+    // The reasons to leave a result out of the statistics; empty when there are none.
+    static QStringList IgnoreReasons(const Disturbance& d, int exptType, double setRate,
+                                     const BreakResult& result);
+    // A rate as the comment gives it: three significant figures, whole numbers from 100 up.
+    static QString RateText(double rate);
 
     // Per-poll work of the pull (BreakRunHooks).
     void LtSample() override;
@@ -77,7 +101,11 @@ public:
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
 private:
-    void reportBreak(const Plan& plan, qint32 endPosition);
+    void reportBreak(const Plan& plan, qint32 endPosition, const Disturbance& disturbance);
+    // A pull or preload that ended without a break: says so when a fault ended it or the fiber is
+    // left loaded, and remembers whether it is.
+    void endWithoutBreak(const QString& before, const QString& title, bool byFault);
+    Disturbance disturbanceOfLastMove() const;
 
     Parameters& m_params;
     Fiber& m_fiber;
@@ -96,6 +124,7 @@ private:
     BreakResult m_result;
     LoadTimePlotData m_plots;
     bool m_hasResult = false;
+    bool m_fiberLoaded = false;
     QDateTime m_runStart;
     std::function<QDateTime()> m_now;
 };

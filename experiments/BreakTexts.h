@@ -49,6 +49,37 @@ inline QString UnexpectedRc(int rc) {
            QStringLiteral("Please report the circumstances of this error to Corvane.");
 }
 
+// A pull that ended without a break, or that a fault or an interruption disturbed.
+inline const QString StoppedTitle = QStringLiteral("TEST STOPPED");
+inline const QString StoppedByOperator =
+    QStringLiteral("The test was stopped before the fiber broke. Nothing was recorded.");
+inline const QString StoppedByFault = QStringLiteral(
+    "The test was stopped by a communication fault with the System Controller. Nothing was recorded.");
+inline QString FiberStillLoaded(const QString& load) {
+    return QStringLiteral("\r\n\r\nThe fiber is still whole and under load (") + load +
+           QStringLiteral(" N). Press Load fiber to take the load off before removing or rethreading "
+                          "it; do not tare the load cell while the fiber is loaded.");
+}
+inline const QString FiberMayBeLoaded =
+    QStringLiteral("\r\n\r\nThe System Controller's port has gone: the capstans may still be turning. "
+                   "Stop them at the instrument. The fiber may still be under load; do not tare the load "
+                   "cell until it has been taken off.");
+inline const QString DisturbedTitle = QStringLiteral("RUN DISTURBED");
+inline const QString DisturbedBefore = QStringLiteral("The pull was disturbed: ");
+inline const QString DisturbedAfter =
+    QStringLiteral(".\r\n\r\nIf you report it, the result is recorded with a comment that starts with "
+                   "\"ignore\", so the statistics leave it out.");
+inline const QString FaultDuringPull = QStringLiteral("communication fault during the pull");
+inline const QString PortGoneDuringPull =
+    QStringLiteral("the System Controller's port was gone and the capstans ran unwatched");
+inline const QString InterruptedPull = QStringLiteral("pull interrupted at the instrument");
+inline QString RateOff(const QString& achieved, const QString& set, const QString& unit) {
+    return QStringLiteral("achieved ") + achieved + QLatin1Char(' ') + unit + QStringLiteral(" against ") +
+           set + QStringLiteral(" set");
+}
+inline const QString IgnorePrefix = QStringLiteral("ignore: ");
+inline const QString ReasonSeparator = QStringLiteral("; ");
+
 inline const QString RatesZeroTitle = QStringLiteral("RATES SET TO ZERO");
 inline const QString RatesZero = QStringLiteral("Too few data points past 80% for rate analysis");
 

@@ -2,13 +2,13 @@
 
 #include "base/Operator.h"
 #include "experiments/CalibrationTexts.h"
-#include "results/LineFit.h"
 #include "instrument/ControllerLink.h"
 #include "params/NumberEntry.h"
 #include "params/NumberFormat.h"
 #include "params/SettingText.h"
 #include "results/Chart.h"
 #include "results/ChartData.h"
+#include "results/LineFit.h"
 
 #include <cmath>
 
@@ -43,8 +43,12 @@ void NewCalibration::Open() {
     if (CalCount() == 0)
         m_working.Channel = qint16(m_cell.channel());
     SendSampling();
+    // The stored unit gets its range before it becomes a number of the window: anything but one of
+    // the three offered (a damaged or hand-edited store) falls back to kilograms.
     const auto unit = toNumber(GetSettingText(m_store, true, T::UnitsKey, QStringLiteral("0")));
-    setUnit(unit ? int(*unit) : Kilogram);
+    const bool offered =
+        unit && *unit >= double(Kilogram) && *unit <= double(Pound) && *unit == std::floor(*unit);
+    setUnit(offered ? int(*unit) : Kilogram);
     m_snap = toBoolean(GetSettingText(m_store, true, T::SnapKey, booleanText(false))).value_or(false);
 }
 

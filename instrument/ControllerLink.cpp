@@ -113,16 +113,21 @@ void ControllerLink::onPortError(QSerialPort::SerialPortError error) {
             m_pendingError = error;
         return;
     }
-    if (m_errorHandler)
+    if (m_errorHandler) {
+        m_faultNote = StopForFault();
         m_errorHandler(int(error));
+    }
 }
 
 void ControllerLink::reportPortErrors(bool evenInsideExchange) {
     if (m_pendingError == QSerialPort::NoError || (m_exchangeDepth > 0 && !evenInsideExchange))
         return;
     const int error = int(std::exchange(m_pendingError, QSerialPort::NoError));
-    if (m_errorHandler)
+    if (m_errorHandler) {
+        // The handler shows a message: the capstans stop first (FaultNote says how they stand).
+        m_faultNote = StopForFault();
         m_errorHandler(error);
+    }
 }
 
 bool ControllerLink::portUsable() {
@@ -164,9 +169,30 @@ void ControllerLink::WriteRaw(const QByteArray& bytes) {
     portUsable();
 }
 
-void ControllerLink::StopIfPortAnswers() {
-    if (portUsable())
-        WriteRaw(QByteArrayLiteral("!\r"));
+bool ControllerLink::StopIfPortAnswers() {
+    if (!portUsable())
+        return false;
+    WriteRaw(QByteArrayLiteral("!\r"));
+    return portUsable();
+}
+
+void ControllerLink::setMoveInProgress(bool moving) {
+    m_moveInProgress = moving;
+    if (moving)
+        m_moveFaults = MoveFaults{};
+}
+
+QString ControllerLink::StopForFault() {
+    if (!m_moveInProgress)
+        return QString();
+    m_moveFaults.fault = true;
+    // A vanished port is closed only once its error signal is over: nothing is written to it here.
+    if (!m_portLost && StopIfPortAnswers()) {
+        m_moveFaults.stopSent = true;
+        return ControllerTexts::CapstansStopped;
+    }
+    m_moveFaults.portGone = true;
+    return ControllerTexts::CapstansMayTurn;
 }
 
 qint64 ControllerLink::transmitRoom() const {
@@ -295,7 +321,8 @@ void ControllerLink::CommTimeout(const QString& operation) {
     portUsable();
     reportPortErrors(true);
     MyMsgBoxRequest request;
-    request.prompt = ControllerTexts::commTimeout(operation);
+    // In a move the capstans stop before the dialog waits on the operator.
+    request.prompt = ControllerTexts::commTimeout(operation) + StopForFault();
     request.buttons = {ControllerTexts::Retry, ControllerTexts::Cancel, QString(), QString()};
     request.icons = MsgStyle::Exclamation;
     request.title = ControllerTexts::CommTimeoutTitle;

@@ -83,7 +83,25 @@ public:
     // Writes bytes as they are and pushes them onto the line.
     void WriteRaw(const QByteArray& bytes);
     // The stop command, without waiting on anything, when the port is still there to carry it.
-    void StopIfPortAnswers();
+    // Returns false when there was no port to carry it.
+    bool StopIfPortAnswers();
+
+    // Set by the motion while a move runs. A fault met then stops the capstans before its message
+    // is shown (the message would otherwise wait on the operator while the capstans pull on).
+    void setMoveInProgress(bool moving);
+    bool MoveInProgress() const { return m_moveInProgress; }
+    // What went wrong on the line since the move began.
+    struct MoveFaults {
+        bool fault = false;    // a fault message was shown (time-out, garbled reply, port error)
+        bool portGone = false; // the port vanished: the capstans ran unwatched for a while
+        bool stopSent = false; // the capstans were stopped because of a fault
+    };
+    const MoveFaults& FaultsDuringMove() const { return m_moveFaults; }
+    // Stops the capstans (a move running) and returns what the fault's message must add: that they
+    // were stopped, or that they may still be turning. Empty when no move runs.
+    QString StopForFault();
+    // The note for the port error being reported to the serial error handler.
+    QString FaultNote() const { return m_faultNote; }
     // The device has gone (adapter pulled): the port is closed until a retry reopens it.
     bool PortLost() const { return m_portLost; }
     // Waits (without running window events) until input arrives or the timer expires.
@@ -171,4 +189,7 @@ private:
     int m_exchangeDepth = 0;
     bool m_portLost = false;
     bool m_badHexRun = false; // the last reply was garbled: the next garbled one is not shown again
+    bool m_moveInProgress = false;
+    MoveFaults m_moveFaults;
+    QString m_faultNote;
 };

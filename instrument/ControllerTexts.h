@@ -25,6 +25,15 @@ inline QString shortString(qsizetype received, int expected) {
            QString::number(expected) + QLatin1Char(')');
 }
 inline const QString BadHex = QStringLiteral("Bad hex");
+// Added to a fault's message while a move runs: whether the capstans could be stopped first.
+inline const QString CapstansStopped = QStringLiteral("\r\n\r\nThe capstans have been stopped.");
+inline const QString CapstansMayTurn =
+    QStringLiteral("\r\n\r\nThe System Controller's port has gone: the capstans may still be turning. "
+                   "Stop them at the instrument now.");
+inline const QString CapstansMayTurnTitle = QStringLiteral("CAPSTANS MAY STILL BE TURNING");
+inline const QString CapstansMayTurnAtEnd =
+    QStringLiteral("The program is ending while a move runs and the System Controller's port has gone: "
+                   "the capstans may still be turning.\r\n\r\nStop them at the instrument now.");
 
 // Discovery
 inline const QString MinimumFirmware = QStringLiteral("1.02");

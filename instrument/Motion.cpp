@@ -80,18 +80,21 @@ int Motion::MoveTo(qint32 target, double speed, int checkMask, int reportMask, c
         Motion& motion;
         ~Ending() {
             motion.m_moving = false;
+            motion.m_link.setMoveInProgress(false);
             if (motion.m_view != nullptr)
                 motion.m_view->endMove();
             motion.showPosition();
         }
     };
     m_moving = true;
+    m_link.setMoveInProgress(true);
     const Ending ending{*this};
     if (m_view != nullptr)
         m_view->beginMove(caption);
 
     m_moveResult = MoveStatus::Done;
     m_keepMoving = true;
+    m_interrupted = false;
     ControllerMove(target, speed, checkMask);
 
     if (const auto report = ReportMoveResult(m_moveResult, reportMask & ~1))
@@ -190,6 +193,7 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
         halved = false;
     }
     if (m_moveResult == MoveStatus::Interrupted) {
+        m_interrupted = true;
         if (m_op.msgBox(MotionTexts::Interrupted, MsgStyle::YesNo + MsgStyle::Exclamation, QString()) ==
             MsgResult::Yes)
             m_link.StopMove();

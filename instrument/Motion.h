@@ -51,6 +51,8 @@ public:
     int BaseOutputByte() const { return BaseOutputByte(m_outputMask); }
     static int BaseOutputByte(int outputMask);
     bool moving() const { return m_moving; }
+    // The last move waited at the instrument (status 12) at least once.
+    bool InterruptedDuringMove() const { return m_interrupted; }
 
     // Start-up initialisation of the motion state.
     void InitMotor();
@@ -102,6 +104,7 @@ private:
     bool m_zeroValid = false;
     bool m_motorInitialised = false;
     bool m_moving = false;
+    bool m_interrupted = false;
     int m_outputMask = DefaultOutputMask;
     int m_inputMask = DefaultInputMask;
 };

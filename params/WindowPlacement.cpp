@@ -5,17 +5,23 @@
 #include "params/SettingText.h"
 
 #include <QWidget>
+#include <cmath>
 
 namespace {
 QString valueName(const QWidget& window, const char* property) {
     return window.objectName() + QLatin1Char('_') + QLatin1String(property);
 }
 
-// The stored twips, or the current pixels when the value is missing or not a number.
+// Far beyond any screen, and small enough that the pixels fit an int.
+constexpr double MaxTwips = 1e6;
+
+// The stored twips, or the current pixels when the value is missing, not a number or out of range.
 int restored(const SettingsStore& store, const QWidget& window, const char* property, int current) {
     const QString fallback = numberText(float(pixelsToTwips(current)));
     const auto twips = toNumber(GetSettingText(store, true, valueName(window, property), fallback));
-    return twips ? twipsToPixels(float(*twips)) : current;
+    if (!twips || !(std::abs(*twips) <= MaxTwips))
+        return current;
+    return twipsToPixels(float(*twips));
 }
 
 void save(SettingsStore& store, const QWidget& window, const char* property, int pixels) {

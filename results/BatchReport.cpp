@@ -1,6 +1,7 @@
 #include "results/BatchReport.h"
 
 #include "results/ChartControl.h"
+#include "results/PointDecimation.h"
 #include "results/StatisticsCharts.h"
 #include "results/StatisticsTexts.h"
 
@@ -52,7 +53,8 @@ void drawChart(QPainter& painter, const ChartData& data, const QString& caption,
     }
     const QRectF plot = box.adjusted(0, 24, 0, 0);
     ChartControl chart;
-    chart.setData(data);
+    // Thousands of markers in one plot draw as one blot and take minutes to write.
+    chart.setData(PointDecimation::Decimate(data));
     QChart* c = chart.chart();
     c->resize(plot.size());
     c->setGeometry(QRectF(QPointF(0, 0), plot.size()));
@@ -62,8 +64,50 @@ void drawChart(QPainter& painter, const ChartData& data, const QString& caption,
 } // namespace
 
 BatchReport::BatchReport(const QString& dataFileName, const QList<QStringList>& rows)
-    : m_dataFileName(dataFileName), m_rows(rows), m_stats(rows), m_date(QDateTime::currentDateTime()),
-      m_pageSize(PageSizeFor(QLocale::system())) {}
+    : m_dataFileName(dataFileName), m_rows(rows.mid(0, MaxTableRows)), m_rowCount(rows.size()), m_stats(rows),
+      m_date(QDateTime::currentDateTime()), m_pageSize(PageSizeFor(QLocale::system())) {
+    for (const QStringList& row : rows)
+        addParameters(row.value(BatchStatistics::ParametersField));
+}
+
+BatchReport::BatchReport(const QString& dataFileName, const std::vector<DataRow>& rows)
+    : m_dataFileName(dataFileName), m_rowCount(qsizetype(rows.size())), m_stats(rows),
+      m_date(QDateTime::currentDateTime()), m_pageSize(PageSizeFor(QLocale::system())) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i < std::size_t(MaxTableRows))
+            m_rows.append(rows[i].fields());
+        addParameters(rows[i].field(BatchStatistics::ParametersField + 1));
+    }
+}
+
+void BatchReport::addParameters(QStringView parameters) {
+    // The first six items, without the run's own start time and travel.
+    QStringList items;
+    for (const QStringView item : parameters.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (items.size() == 6)
+            break;
+        items.append(item.toString());
+    }
+    const QString text = items.join(QLatin1Char(' '));
+    const auto it = m_parameterIndex.constFind(text);
+    if (it != m_parameterIndex.constEnd()) {
+        ++m_parameters[*it].second;
+        return;
+    }
+    m_parameterIndex.insert(text, m_parameters.size());
+    m_parameters.append({text, 1});
+}
+
+QString BatchReport::LeftOutText() const {
+    if (RowsLeftOut() <= 0)
+        return QString();
+    return QStringLiteral("The table shows the first %1 of %2 rows; %3 rows are left out. The full data are "
+                          "in the data file %4.")
+        .arg(m_rows.size())
+        .arg(m_rowCount)
+        .arg(RowsLeftOut())
+        .arg(m_dataFileName);
+}
 
 QPageSize BatchReport::PageSizeFor(const QLocale& locale) {
     if (locale.measurementSystem() == QLocale::ImperialUSSystem)
@@ -94,22 +138,6 @@ int BatchReport::chartCount() const {
 int BatchReport::PageCount() const {
     const int tablePages = qMax(1, int((m_rows.size() + RowsPerPage - 1) / RowsPerPage));
     return 1 + tablePages + (chartCount() + ChartsPerPage - 1) / ChartsPerPage;
-}
-
-QList<QPair<QString, int>> BatchReport::TestParameters() const {
-    QList<QPair<QString, int>> result;
-    for (const QStringList& row : m_rows) {
-        const QString text = row.value(BatchStatistics::ParametersField)
-                                 .split(QLatin1Char(' '), Qt::SkipEmptyParts)
-                                 .mid(0, 6)
-                                 .join(QLatin1Char(' '));
-        auto it = std::find_if(result.begin(), result.end(), [&](const auto& p) { return p.first == text; });
-        if (it == result.end())
-            result.append({text, 1});
-        else
-            ++it->second;
-    }
-    return result;
 }
 
 bool BatchReport::Write(const QString& pdfPath, QString* error) const {
@@ -158,11 +186,13 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     line(QStringLiteral("Data file: ") + m_dataFileName, font(10));
     line(QStringLiteral("Date: ") + m_date.toString(QStringLiteral("yyyy-MM-dd hh:mm")), font(10));
     line(QStringLiteral("Rows: %1; used %2, skipped %3, marked \"ignore\" %4")
-             .arg(m_rows.size())
+             .arg(m_rowCount)
              .arg(m_stats.all().specimens())
              .arg(m_stats.all().skipped)
              .arg(m_stats.all().ignored),
-         font(10), 10);
+         font(10), LeftOutText().isEmpty() ? 10 : 4);
+    if (!LeftOutText().isEmpty())
+        line(LeftOutText(), font(10), 10);
     line(QStringLiteral("Test parameters (df GL EA Eo Ea Preload):"), font(10, true));
     const QList<QPair<QString, int>> parameters = TestParameters();
     for (qsizetype i = 0; i < parameters.size() && i < 6; ++i)
@@ -238,6 +268,11 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         painter.drawLine(QPointF(0, cellHeight), QPointF(page.width(), cellHeight));
         for (qsizetype r = p * RowsPerPage; r < qMin<qsizetype>(m_rows.size(), (p + 1) * RowsPerPage); ++r)
             drawRow(m_rows[r], double(r - p * RowsPerPage + 1) * cellHeight + 2, false);
+        if (p + 1 == tablePages && RowsLeftOut() > 0) {
+            painter.setFont(font(8));
+            painter.drawText(QRectF(0, page.height() - 36, page.width(), 16),
+                             Qt::AlignLeft | Qt::AlignVCenter, LeftOutText());
+        }
     }
 
     // The plots, four a page.

@@ -65,6 +65,8 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
 
     const char* data = bytes.constData();
     const qsizetype n = bytes.size();
+    // One row a line at most: a large file is not copied over and over as its rows grow.
+    contents.rows.reserve(std::size_t(bytes.count('\n')));
     qsizetype pos = 0;
     int rowNumber = 0;
     while (pos < n) {
@@ -85,6 +87,7 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
         }
         DataRow row;
         contents.badItems += DataLine::ParseDataLine(stripped, row);
+        row.squeeze();
         row.setNumber(++rowNumber);
         contents.rows.push_back(std::move(row));
         if (contents.badItems > DataLine::MaxBadItems) {

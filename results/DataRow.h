@@ -31,6 +31,8 @@ public:
     // Building a row field by field, in column order.
     void clear();
     void append(QStringView text);
+    // Gives back what the text reserved while it grew (rows of a large file are kept by the thousand).
+    void squeeze() { m_text.squeeze(); }
 
     bool operator==(const DataRow& other) const {
         return m_number == other.m_number && m_text == other.m_text && m_start == other.m_start;

@@ -17,7 +17,7 @@ struct SimFaults {
     int silenceAfter = -1;             // no replies after this many commands (-1: never)
     BadHex badHex = BadHex::Off;       // a non-hexadecimal digit in the next or every reply
     bool lowercase = false;            // hexadecimal fields in lower case
-    bool overload = false;             // the next move ends at once with status 7
+    bool overload = false;             // the move running, or else the next one, ends at once with status 7
     bool localControl = false;         // drive in local control: status 10, moves refused
     std::optional<qint32> interruptAt; // a move that reaches this position waits in status 12
     int vanishAfterMs = -1;            // the port disappears once a move has run this long (-1: never)

@@ -51,7 +51,11 @@ void SimInstrument::setConfig(const SimConfig& config) {
 void SimInstrument::setFaults(const SimFaults& faults) {
     const bool wasLocal = m_config.faults.localControl;
     m_config.faults = faults;
-    if (faults.localControl && !wasLocal && moving())
+    if (faults.overload && moving()) {
+        // An overload struck during a move ends it at once, as it ends the next one otherwise.
+        m_config.faults.overload = false;
+        finish(Overload);
+    } else if (faults.localControl && !wasLocal && moving())
         finish(LocalControl);
     else if (faults.localControl && !moving())
         m_status = LocalControl;

@@ -135,6 +135,55 @@ private slots:
         QCOMPARE(plan.T5, 0.0);
     }
 
+    // What keeps a result out of the statistics, as its comment says it; and what tells a preload
+    // reached from an overload on the way to it.
+    void disturbedResultsAreMarked_data() {
+        QTest::addColumn<bool>("fault");
+        QTest::addColumn<bool>("interrupted");
+        QTest::addColumn<int>("exptType");
+        QTest::addColumn<double>("setRate");
+        QTest::addColumn<double>("achieved");
+        QTest::addColumn<bool>("tooFewPoints");
+        QTest::addColumn<QString>("reasons");
+        const QString fault = QStringLiteral("communication fault during the pull");
+        QTest::newRow("undisturbed") << false << false << 1 << 100.0 << 104.0 << false << QString();
+        QTest::newRow("10 % off is held") << false << false << 1 << 100.0 << 110.0 << false << QString();
+        QTest::newRow("caught up after an interruption")
+            << false << true << 1 << 100.0 << 389.4 << false
+            << QStringLiteral("pull interrupted at the instrument; achieved 389 MPa/s against 100 set");
+        QTest::newRow("strain rate too slow") << false << false << 2 << 5.0 << 4.4 << false
+                                              << QStringLiteral("achieved 4.40 %/min against 5 set");
+        QTest::newRow("fault, rates set to zero") << true << false << 1 << 60.0 << 0.0 << true << fault;
+        QTest::newRow("rates not fitted say nothing")
+            << false << false << 1 << 60.0 << 0.0 << true << QString();
+        QTest::newRow("a speed run holds no rate") << false << false << 0 << 0.0 << 0.0 << false << QString();
+        QTest::newRow("slow rate, three figures") << false << false << 1 << 0.6 << 0.7234 << false
+                                                  << QStringLiteral("achieved 0.723 MPa/s against 0.6 set");
+    }
+    void disturbedResultsAreMarked() {
+        QFETCH(bool, fault);
+        QFETCH(bool, interrupted);
+        QFETCH(int, exptType);
+        QFETCH(double, setRate);
+        QFETCH(double, achieved);
+        QFETCH(bool, tooFewPoints);
+        QFETCH(QString, reasons);
+        BreakRun::Disturbance d;
+        d.fault = fault;
+        d.interrupted = interrupted;
+        BreakResult result;
+        result.StressRate = exptType == 1 ? achieved : 0;
+        result.StrainRate = exptType == 2 ? achieved : 0;
+        result.tooFewPoints = tooFewPoints;
+        QCOMPARE(BreakRun::IgnoreReasons(d, exptType, setRate, result).join(QStringLiteral("; ")), reasons);
+
+        // Status 7 of the preload move: the preload when the load is there and the signal in range.
+        QVERIFY(BreakRun::PreloadReached(1.0, 151, 1.0));
+        QVERIFY(BreakRun::PreloadReached(0.95, 148, 1.0));
+        QVERIFY(!BreakRun::PreloadReached(0.02, 101, 1.0));  // overloaded at the start: nothing on the fiber
+        QVERIFY(!BreakRun::PreloadReached(80.0, 4095, 1.0)); // the converter at its end
+    }
+
     void refusedRunsMoveNothing() {
         BreakRig rig(1.0);
         QVERIFY(rig.begin());
@@ -292,9 +341,16 @@ private slots:
             });
             return QVariant(1); // Retry
         });
+        rig.op.answer(MsgResult::Ok);
         rig.breakRun.stavelyRunToBreak();
-        QCOMPARE(rig.op.prompts.size(), 1);
-        QCOMPARE(rig.op.last().title, QStringLiteral("COMMUNICATIONS TIMEOUT"));
+        QCOMPARE(rig.op.prompts.size(), 2);
+        QCOMPARE(rig.op.prompts[0].title, QStringLiteral("COMMUNICATIONS TIMEOUT"));
+        // The operator is told that the fault ended the test, and that the fiber is still loaded.
+        QCOMPARE(rig.op.last().title, QStringLiteral("TEST STOPPED"));
+        QVERIFY(rig.op.last().text.startsWith(
+            QStringLiteral("The test was stopped by a communication fault with the System Controller. "
+                           "Nothing was recorded.\r\n\r\nThe fiber is still whole and under load (")));
+        QVERIFY(rig.breakRun.FiberLeftLoaded());
         QCOMPARE(rig.motion.MoveResult(), int(MoveStatus::OperatorStop));
         QVERIFY(!rig.sim.state().fiberBroken);
         QCOMPARE(rig.sim.state().stepRate, 0.0);

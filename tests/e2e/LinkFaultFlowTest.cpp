@@ -26,6 +26,11 @@ QString timeoutText(const QString& operation) {
     return QStringLiteral("Communications with System Controller timed out during \"") + operation +
            QStringLiteral("\". Check that the System Controller is functioning and connected to the PC.");
 }
+// During a move the dialog also says how the capstans stand.
+const QString CapstansStopped = QStringLiteral("\r\n\r\nThe capstans have been stopped.");
+const QString CapstansMayTurn =
+    QStringLiteral("\r\n\r\nThe System Controller's port has gone: the capstans may still be turning. "
+                   "Stop them at the instrument now.");
 
 void setBadHex(SimServer& sim, SimFaults::BadHex badHex) {
     SimFaults faults = sim.faults();
@@ -84,10 +89,10 @@ private slots:
         QCOMPARE(rig.motion.MoveTo(100000, 2000, 0, 255, Caption), int(MoveStatus::OperatorStop));
 
         QCOMPARE(rig.op.prompts.size(), 3);
-        QCOMPARE(rig.op.prompts[0].text, timeoutText(QStringLiteral("Bad hex")));
+        QCOMPARE(rig.op.prompts[0].text, timeoutText(QStringLiteral("Bad hex")) + CapstansStopped);
         QCOMPARE(rig.op.prompts[1].kind, QStringLiteral("msgBox"));
         QCOMPARE(rig.op.prompts[2].title, TimeoutTitle);
-        QCOMPARE(rig.op.prompts[2].text, timeoutText(QStringLiteral("PutGet L")));
+        QCOMPARE(rig.op.prompts[2].text, timeoutText(QStringLiteral("PutGet L")) + CapstansStopped);
         if (operatorStops)
             QVERIFY2(garbledFor < 1.5, qPrintable(QString::number(garbledFor)));
         else
@@ -187,7 +192,7 @@ private slots:
         QCOMPARE(promptsAtError, 0);
         QCOMPARE(rig.op.prompts.size(), 3);
         for (int i : {0, 1})
-            QCOMPARE(rig.op.prompts[i].text, timeoutText(QStringLiteral("PutGet L")));
+            QCOMPARE(rig.op.prompts[i].text, timeoutText(QStringLiteral("PutGet L")) + CapstansMayTurn);
         QVERIFY(rig.link.PortLost() || !rig.link.isOpen());
     }
 

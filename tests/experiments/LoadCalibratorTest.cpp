@@ -120,6 +120,15 @@ private slots:
 
         cal.Open();
         QCOMPARE(rig.op.prompts.size(), 1);
+        // A stored unit that is none of the three offered (found by fuzzing: 3e9) is kilograms.
+        for (const char* stored : {"3e9", "-1", "2.5", "nan", "2"}) {
+            rig.store.saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationUnits"),
+                               QLatin1String(stored));
+            cal.Open();
+            QCOMPARE(cal.unit(),
+                     int(qstrcmp(stored, "2") == 0 ? NewCalibration::Pound : NewCalibration::Kilogram));
+        }
+        QCOMPARE(rig.op.prompts.size(), 1);
 
         rig.sim->clearCommandLog();
         cal.TestStatistics();

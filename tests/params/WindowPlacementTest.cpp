@@ -37,6 +37,9 @@ private slots:
         SettingsStore store(dir.filePath(QStringLiteral("w.ini")));
         store.saveText(QStringLiteral("STAVELY"), QStringLiteral("frmPlot_Width"), QStringLiteral("wide"));
         store.saveText(QStringLiteral("STAVELY"), QStringLiteral("frmPlot_Height"), QStringLiteral("2880"));
+        // Numbers no screen has, whose pixels would not fit an int.
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("frmPlot_Top"), QStringLiteral("3e9"));
+        store.saveText(QStringLiteral("STAVELY"), QStringLiteral("frmPlot_Left"), QStringLiteral("-1e300"));
         QWidget w;
         w.setObjectName(QStringLiteral("frmPlot"));
         w.setGeometry(10, 20, 150, 90);

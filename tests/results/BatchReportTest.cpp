@@ -1,4 +1,5 @@
 #include "results/BatchReport.h"
+#include "results/PointDecimation.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QFile>
@@ -62,6 +63,8 @@ private slots:
         QTest::newRow("40 rows") << 40 << 1 + 1 + 1; // all, two groups, fatigue: 4 plots
         QTest::newRow("41 rows") << 41 << 1 + 2 + 1;
         QTest::newRow("121 rows") << 121 << 1 + 4 + 1;
+        // The table stops at 1000 rows and says what it left out; the statistics take them all.
+        QTest::newRow("1201 rows") << 1201 << 1 + 25 + 1;
     }
     void pagesFollowTheRowsAndThePdfHoldsTheText() {
         QFETCH(int, count);
@@ -104,8 +107,53 @@ private slots:
             QVERIFY(text[2].contains(row41));
             QVERIFY(!text[1].contains(row41));
         }
+        if (count > BatchReport::MaxTableRows) {
+            const QString leftOut =
+                QStringLiteral("The table shows the first 1000 of 1201 rows; 201 rows are "
+                               "left out. The full data are in the data file /data/run7.dat.");
+            QVERIFY(text[0].contains(QStringLiteral("Rows: 1201;")));
+            QVERIFY(text[0].contains(leftOut));
+            QVERIFY(text[25].contains(leftOut));
+            QVERIFY(text[25].contains(QRegularExpression(QStringLiteral("(^|\n) *1000 "))));
+            QVERIFY(!text.join(QString()).contains(QRegularExpression(QStringLiteral("(^|\n) *1001 "))));
+            QCOMPARE(report.statistics().all().specimens() + report.statistics().all().ignored, 1201);
+        }
         QVERIFY(text.back().contains(QStringLiteral("WEIBULL PLOT: All")));
         QVERIFY(text.back().contains(QStringLiteral("DYNAMIC FATIGUE")));
+    }
+
+    // A plot of many thousand points keeps, per column of its x range, its lowest and highest point:
+    // the extremes and the order survive, the count stays near twice the columns.
+    void plotsAreThinnedToTheirExtremes_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("columns");
+        QTest::newRow("fewer than the columns hold") << 50 << 30;
+        QTest::newRow("343,000 points") << 343000 << 1500;
+        QTest::newRow("one column") << 1000 << 1;
+    }
+    void plotsAreThinnedToTheirExtremes() {
+        QFETCH(int, count);
+        QFETCH(int, columns);
+        QList<QPointF> points;
+        for (int i = 0; i < count; ++i) // a rising curve with a spike every 997 points
+            points.append({std::log(1000.0 + i), double(i) / count + (i % 997 == 0 ? 5.0 : 0.0)});
+        const QList<QPointF> thin = PointDecimation::Decimate(points, columns);
+        if (count <= 2 * columns) {
+            QCOMPARE(thin, points);
+            return;
+        }
+        QVERIFY2(thin.size() <= 2 * (columns + 1), qPrintable(QString::number(thin.size())));
+        auto byY = [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); };
+        QCOMPARE(*std::max_element(thin.begin(), thin.end(), byY),
+                 *std::max_element(points.begin(), points.end(), byY));
+        QCOMPARE(*std::min_element(thin.begin(), thin.end(), byY),
+                 *std::min_element(points.begin(), points.end(), byY));
+        for (qsizetype i = 1; i < thin.size(); ++i)
+            QVERIFY(thin[i].x() >= thin[i - 1].x());
+        // Every spike that has a column of its own is still there.
+        if (columns > 100)
+            QVERIFY(std::count_if(thin.begin(), thin.end(), [](const QPointF& p) { return p.y() >= 5; }) >=
+                    count / 997 / 2);
     }
 
     void unwritablePathIsReported() {

@@ -1,0 +1,379 @@
+#include "app/Program.h"
+#include "app/frmMain.h"
+#include "instrument/Motion.h"
+#include "instrument/PortMap.h"
+#include "params/Cp1252.h"
+#include "params/Parameters.h"
+#include "params/SettingsStore.h"
+#include "results/DataLine.h"
+#include "results/frmLoadTimePlots.h"
+#include "sim/SimServer.h"
+#include "tests/sim/SimTestSupport.h"
+#include "tests/support/ScriptedOperator.h"
+#include "tests/support/TestRegistry.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUuid>
+
+namespace {
+
+enum class Fault {
+    OperatorStop,
+    SilenceClearedEarly,
+    SilenceClearedLate,
+    VanishAndReturn,
+    VanishUntilBreak,
+    VanishForGood,
+    BadHexOnce,
+    BadHexEvery,
+    Stray,
+    SlowChunks,
+    OverloadInPull,
+    OverloadInPreload,
+    LocalControl,
+    InterruptResumed,
+    InterruptEnded,
+};
+
+const QString Timeout = QStringLiteral("COMMUNICATIONS TIMEOUT");
+const QString Stopped = QStringLiteral("TEST STOPPED");
+const QString Report = QStringLiteral("REPORT RESULTS");
+const QString Disturbed = QStringLiteral("RUN DISTURBED");
+const QString NoBreak = QStringLiteral("NO BREAK DETECTED");
+const QString NotSafe = QStringLiteral("NOT SAFE TO MOVE");
+const QString Tare = QStringLiteral("TARE/ZERO LOAD");
+const QString Untitled; // the serial error, the garbled reply, questions under the program's title
+const QString NoRow = QStringLiteral("-");
+
+void readFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The whole program at a stress rate of 100 MPa/s on a simulated fiber that breaks near 1 GPa
+// (about ten seconds into the pull), with its data file in a temporary folder.
+struct PullOnSim {
+    QTemporaryDir dir;
+    SimServer sim;
+    ScriptedOperator* op = nullptr;
+    std::unique_ptr<Program> program;
+
+    PullOnSim() : sim(config()) {}
+    ~PullOnSim() {
+        program.reset();
+        qunsetenv(qPrintable(PortMap::environmentName(1)));
+    }
+    static SimConfig config() {
+        SimConfig c = SimTest::quietConfig(1.0);
+        c.noiseAu = 1;
+        return c;
+    }
+    QString link() const { return dir.filePath(QStringLiteral("COM1")); }
+    QString dataFile() const { return dir.filePath(QStringLiteral("results.csv")); }
+
+    bool start() {
+        if (!dir.isValid() || !sim.startInThread(link()))
+            return false;
+        qputenv(qPrintable(PortMap::environmentName(1)), link().toLocal8Bit());
+        sim.update([](SimInstrument& i) { i.receive("s000007D0\r", i.now()); });
+        const QString file = dir.filePath(QStringLiteral("Corvane.ini"));
+        SettingsStore store(file);
+        auto set = [&](const char* key, const QString& value) {
+            store.saveText(QStringLiteral("STAVELY"), QLatin1String(key), value);
+        };
+        set("COMnum", QStringLiteral("1"));
+        set("CalibrationData0", QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
+        set("DataFileName", dataFile());
+        set("ExptType", QStringLiteral("1"));
+        set("ExptStressRate", QStringLiteral("100"));
+        set("PreloadType", QStringLiteral("1"));
+        set("PreloadLoad", QStringLiteral("1"));
+        set("PreloadSpeedMode", QStringLiteral("2"));
+        set("PreloadUserSpeed", QStringLiteral("3000"));
+        set("MinBreakLoad", QStringLiteral("2"));
+        store.sync();
+        auto scripted = std::make_unique<ScriptedOperator>();
+        op = scripted.get();
+        ProgramOptions options;
+        options.settingsFile = file;
+        options.instanceName =
+            QStringLiteral("stavely-test-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
+        program = std::make_unique<Program>(options, std::move(scripted));
+        program->setEndHook([](const ProgramEnded& how) { throw how; });
+        op->answer(MsgResult::Yes); // the position the instrument kept
+        return program->start() == Program::Started::Running;
+    }
+
+    void faults(const std::function<void(SimFaults&)>& change) {
+        sim.update([&](SimInstrument& i) {
+            SimFaults f = i.faults();
+            change(f);
+            i.setFaults(f);
+        });
+    }
+    bool pulling() const {
+        const QList<QByteArray> log = sim.commandLog();
+        for (qsizetype i = log.size() - 1; i >= 0; --i)
+            if (log[i].startsWith('M'))
+                return log[i].endsWith("0801"); // check mask 8, one break to detect
+        return false;
+    }
+    QByteArray dataBytes() const {
+        QFile f(dataFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+} // namespace
+
+class PullFaultFlowTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Each fault struck four seconds into a pull: the capstans stop before any fault dialog waits on
+    // the operator (when the port can carry the stop), the dialogs say what happened, a disturbed
+    // result is recorded only marked to be ignored, nothing else reaches the data file, and the tare
+    // suggestion never follows a pull that left the fiber loaded.
+    void faultDuringAPull_data() {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QString>("comment"); // of the new row; "-" for none
+        QTest::addColumn<bool>("canStop");    // the port can carry the stop at the first fault dialog
+
+        auto row = [](const char* name, Fault f, const QStringList& titles, const QString& comment,
+                      bool canStop = false) {
+            QTest::newRow(name) << int(f) << titles << comment << canStop;
+        };
+        const QString faultComment = QStringLiteral("ignore: communication fault during the pull");
+        row("operator stop", Fault::OperatorStop, {Stopped}, NoRow);
+        row("silence cleared early", Fault::SilenceClearedEarly, {Timeout, Stopped}, NoRow, true);
+        row("silence cleared late", Fault::SilenceClearedLate, {Timeout, Timeout, Stopped}, NoRow, true);
+        row("vanish and return", Fault::VanishAndReturn, {Untitled, Timeout, Stopped}, NoRow);
+        // The break is seen only once the port is back: too few points are left for its rates.
+        row("vanish until the break", Fault::VanishUntilBreak,
+            {Untitled, Timeout, Disturbed, Report, QStringLiteral("RATES SET TO ZERO")}, faultComment);
+        row("vanish for good", Fault::VanishForGood,
+            {Untitled, Timeout, Untitled, QStringLiteral("CAPSTANS MAY STILL BE TURNING")}, NoRow);
+        row("bad hex once", Fault::BadHexOnce, {Timeout, Untitled, Stopped}, NoRow, true);
+        row("bad hex on every reply", Fault::BadHexEvery, {Timeout, Untitled, Timeout, Stopped}, NoRow, true);
+        row("stray bytes", Fault::Stray, {Report}, QString());
+        row("slow chunks", Fault::SlowChunks, {Report}, QString());
+        row("overload in the pull", Fault::OverloadInPull, {NotSafe, NoBreak}, NoRow);
+        row("overload in the preload", Fault::OverloadInPreload, {NotSafe}, NoRow);
+        row("local control", Fault::LocalControl, {QStringLiteral("DRIVE UNDER LOCAL CONTROL"), NoBreak},
+            NoRow);
+        row("interrupt resumed", Fault::InterruptResumed, {Untitled, Disturbed, Report},
+            QStringLiteral("ignore: pull interrupted at the instrument"));
+        row("interrupt ended", Fault::InterruptEnded, {Untitled, Stopped}, NoRow);
+    }
+
+    void faultDuringAPull() {
+        QFETCH(int, fault);
+        QFETCH(QStringList, titles);
+        QFETCH(QString, comment);
+        QFETCH(bool, canStop);
+        const auto f = Fault(fault);
+
+        PullOnSim run;
+        QVERIFY(run.start());
+        const QByteArray before = run.dataBytes();
+        if (f == Fault::OverloadInPreload)
+            run.faults([](SimFaults& s) { s.overload = true; });
+
+        // Strike four seconds into the pull.
+        qint64 struckAt = 0;
+        QTimer watch;
+        QElapsedTimer sincePull;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (!sincePull.isValid()) {
+                if (run.pulling())
+                    sincePull.start();
+                return;
+            }
+            if (sincePull.elapsed() < 4000 || struckAt != 0)
+                return;
+            struckAt = run.sim.state().physical;
+            switch (f) {
+            case Fault::OperatorStop:
+                run.program->motion().StopPressed();
+                break;
+            case Fault::SilenceClearedEarly:
+            case Fault::SilenceClearedLate:
+                run.sim.update([](SimInstrument& i) {
+                    SimFaults s = i.faults();
+                    s.silenceAfter = i.commandCount();
+                    i.setFaults(s);
+                });
+                break;
+            case Fault::VanishAndReturn:
+            case Fault::VanishUntilBreak:
+            case Fault::VanishForGood:
+                run.sim.vanish();
+                break;
+            case Fault::BadHexOnce:
+                run.faults([](SimFaults& s) { s.badHex = SimFaults::BadHex::Next; });
+                break;
+            case Fault::BadHexEvery:
+                run.faults([](SimFaults& s) { s.badHex = SimFaults::BadHex::Every; });
+                break;
+            case Fault::Stray:
+                run.faults([](SimFaults& s) { s.stray = true; });
+                break;
+            case Fault::SlowChunks:
+                run.faults([](SimFaults& s) {
+                    s.chunks = true;
+                    s.chunkSize = 8;
+                    s.chunkIntervalMs = 40;
+                });
+                break;
+            case Fault::OverloadInPull:
+                run.faults([](SimFaults& s) { s.overload = true; });
+                break;
+            case Fault::LocalControl:
+                run.faults([](SimFaults& s) { s.localControl = true; });
+                break;
+            case Fault::InterruptResumed:
+            case Fault::InterruptEnded: {
+                const qint32 at = run.sim.state().position + 100;
+                run.faults([at](SimFaults& s) { s.interruptAt = at; });
+                break;
+            }
+            case Fault::OverloadInPreload:
+                break;
+            }
+        });
+        watch.start(20);
+
+        // Every prompt answered by what it is; the capstan is watched while the first fault dialog
+        // waits on the operator.
+        int timeouts = 0;
+        qint64 movedInDialog = -1;
+        auto answer = [&](const Prompt& p) -> QVariant {
+            if (p.title == Timeout) {
+                ++timeouts;
+                if (timeouts == 1) {
+                    const qint64 at = run.sim.state().physical;
+                    readFor(1000);
+                    movedInDialog = run.sim.state().physical - at;
+                }
+                switch (f) {
+                case Fault::SilenceClearedLate:
+                    if (timeouts == 1)
+                        return 1; // Retry while the line is still silent
+                    [[fallthrough]];
+                case Fault::SilenceClearedEarly:
+                    run.faults([](SimFaults& s) { s.silenceAfter = -1; });
+                    return 1;
+                case Fault::VanishAndReturn:
+                    if (!run.sim.startInThread(run.link()))
+                        return 2;
+                    return 1;
+                case Fault::VanishUntilBreak:
+                    // The capstans run on unwatched until the fiber gives way.
+                    for (int i = 0; i < 300 && !run.sim.state().fiberBroken; ++i)
+                        readFor(50);
+                    if (!run.sim.startInThread(run.link()))
+                        return 2;
+                    return 1;
+                case Fault::VanishForGood:
+                    return 2;
+                case Fault::BadHexEvery:
+                    if (timeouts == 2)
+                        run.faults([](SimFaults& s) { s.badHex = SimFaults::BadHex::Off; });
+                    return 1;
+                default:
+                    return 1;
+                }
+            }
+            if (p.text.startsWith(QStringLiteral("Motion interrupted by user"))) {
+                readFor(1500);
+                run.faults([](SimFaults& s) { s.interruptAt.reset(); });
+                return int(f == Fault::InterruptEnded ? MsgResult::Yes : MsgResult::No);
+            }
+            if (p.text.startsWith(QStringLiteral("Are you sure you want to terminate")))
+                return int(MsgResult::Yes);
+            if (p.title == Report)
+                return int(MsgResult::Yes);
+            if (p.title == QStringLiteral("DRIVE UNDER LOCAL CONTROL"))
+                run.faults([](SimFaults& s) { s.localControl = false; });
+            return int(MsgResult::Ok);
+        };
+        for (int i = 0; i < 12; ++i)
+            run.op->answerWith(answer);
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            frmLoadTimePlots* plots = run.program->plotWindow();
+            if (plots != nullptr && plots->isVisible())
+                plots->cmdClose->click();
+        });
+        closer.start(50);
+
+        const qsizetype promptsBefore = run.op->prompts.size();
+        bool ended = false;
+        try {
+            run.program->mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdBreak"))->click();
+        } catch (const ProgramEnded&) {
+            ended = true;
+        }
+        watch.stop();
+        closer.stop();
+
+        QStringList seen;
+        for (qsizetype i = promptsBefore; i < run.op->prompts.size(); ++i)
+            seen << run.op->prompts[i].title;
+        QVERIFY2(seen == titles, qPrintable(seen.join(QStringLiteral(" | "))));
+        QVERIFY(!seen.contains(Tare));
+        QCOMPARE(ended, f == Fault::VanishForGood);
+        if (f == Fault::OverloadInPreload)
+            QVERIFY(!run.pulling());
+        else
+            QVERIFY(struckAt != 0);
+
+        // The first fault dialog tells how the capstans stand; while it waits they stand still.
+        for (qsizetype i = promptsBefore; i < run.op->prompts.size(); ++i) {
+            const Prompt& p = run.op->prompts[i];
+            if (p.title != Timeout)
+                continue;
+            const bool gone =
+                f == Fault::VanishAndReturn || f == Fault::VanishUntilBreak || f == Fault::VanishForGood;
+            QVERIFY2(p.text.endsWith(gone ? QStringLiteral("Stop them at the instrument now.")
+                                          : QStringLiteral("The capstans have been stopped.")),
+                     qPrintable(p.text));
+            break;
+        }
+        if (canStop) {
+            QVERIFY2(movedInDialog >= 0 && movedInDialog <= 200, qPrintable(QString::number(movedInDialog)));
+            qInfo("%s: %lld steps from the fault to the stop, %lld while the dialog was up",
+                  QTest::currentDataTag(), static_cast<long long>(run.sim.state().physical - struckAt),
+                  static_cast<long long>(movedInDialog));
+        }
+        if (ended)
+            return;
+
+        // The data file: untouched, or one more line with the expected comment.
+        const QByteArray after = run.dataBytes();
+        if (comment == NoRow) {
+            QCOMPARE(after, before);
+            return;
+        }
+        QVERIFY(after.startsWith(before));
+        QStringList lines = Cp1252::splitLines(Cp1252::decode(after.mid(before.size())));
+        lines.removeAll(DataLine::HeaderLine());
+        QCOMPARE(lines.size(), 1);
+        DataLine::Fields fields;
+        QCOMPARE(DataLine::ParseDataLine(lines[0], fields), 0);
+        if (comment.isEmpty())
+            QCOMPARE(fields[16], QString());
+        else
+            QVERIFY2(fields[16].startsWith(comment), qPrintable(fields[16]));
+    }
+};
+
+STAVELY_TEST(PullFaultFlowTest)
+#include "PullFaultFlowTest.moc"
