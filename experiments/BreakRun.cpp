@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <cmath>
 #include <limits>
 
 BreakRun::BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadCell& loadCell, Motion& motion,
@@ -69,22 +70,6 @@ BreakRun::Plan BreakRun::MakePlan() {
     default:
         break;
     }
-    if (p.PreloadType != 0) {
-        switch (p.PreloadSpeedMode) {
-        case 0:
-            plan.PreloadSpeed = double(p.MaxStepRate) * p.MicronsPerStep;
-            break;
-        case 1:
-            plan.PreloadSpeed =
-                toNumber(BreakTexts::PreloadSlowRate.section(QLatin1Char(' '), 0, 0)).value_or(0.3) / 100 /
-                60 * double(p.GaugeLength) * 1000;
-            break;
-        default:
-            plan.PreloadSpeed = p.PreloadUserSpeed;
-            break;
-        }
-    }
-
     const double minServo = double(p.MinServoLoad);
     switch (p.ExptType) {
     case 0:
@@ -114,6 +99,32 @@ BreakRun::Plan BreakRun::MakePlan() {
         plan.refusalTitle = BreakTexts::StaticRefusedTitle;
         plan.refusal = BreakTexts::StaticRefused;
         return plan;
+    }
+    // The preload speed follows the chosen speed type whenever there is a preload, also one raised
+    // from none to the servo's minimum load: a move at 0 steps/s ends at once without a pull.
+    if (plan.PreloadForce > 0) {
+        switch (p.PreloadSpeedMode) {
+        case 0:
+            plan.PreloadSpeed = double(p.MaxStepRate) * p.MicronsPerStep;
+            break;
+        case 1:
+            plan.PreloadSpeed =
+                toNumber(BreakTexts::PreloadSlowRate.section(QLatin1Char(' '), 0, 0)).value_or(0.3) / 100 /
+                60 * double(p.GaugeLength) * 1000;
+            break;
+        default:
+            plan.PreloadSpeed = p.PreloadUserSpeed;
+            break;
+        }
+    }
+    if (plan.refusal.isEmpty()) {
+        if (!(plan.PullSpeed > 0) || !std::isfinite(plan.PullSpeed)) {
+            plan.refusalTitle = BreakTexts::ZeroSpeedTitle;
+            plan.refusal = BreakTexts::ZeroPullSpeed;
+        } else if (plan.PreloadForce > 0 && !(plan.PreloadSpeed / p.MicronsPerStep > 0)) {
+            plan.refusalTitle = BreakTexts::ZeroSpeedTitle;
+            plan.refusal = BreakTexts::ZeroPreloadSpeed;
+        }
     }
     if (plan.PullSpeed > 0) {
         plan.T5 = double(p.GaugeLength) * 0.05 * 1000 / p.MicronsPerStep / plan.PullSpeed;
@@ -149,8 +160,13 @@ void BreakRun::stavelyRunToBreak() {
         m_link.SetLoadSampling(channel, PullSamples, -1, m_loadCell.LoadToSignal(plan.PreloadForce));
         const int rc = m_motion.MoveTo(farEnd, plan.PreloadSpeed / m_params.MicronsPerStep, PreloadCheckMask,
                                        PreloadReportMask, BreakTexts::PreloadCaption);
-        if (rc != MoveStatus::Overload)
+        if (rc != MoveStatus::Overload) {
+            // No pull: the operator hears why, unless it was his own stop or the move said it.
+            if (rc != MoveStatus::OperatorStop && !ReportMoveResult(rc, PreloadReportMask))
+                m_op.msgBox(BreakTexts::PreloadNotReached(fixedText(plan.PreloadForce, 2), rc),
+                            MsgStyle::Exclamation, BreakTexts::PreloadNotReachedTitle);
             return;
+        }
     }
     if (plan.T5 > SlowPullSeconds)
         m_link.SetLoadSampling(channel, SlowPullSamples, -1, NoThreshold);
@@ -162,7 +178,6 @@ void BreakRun::stavelyRunToBreak() {
     const int rc = m_motion.MoveTo(farEnd, m_run.CommandedSpeed, PullCheckMask, PullReportMask,
                                    BreakTexts::BreakCaption);
     m_run.BreakRunActive = 0;
-    const qint32 endPosition = m_motion.Position();
 
     switch (rc) {
     case MoveStatus::Break: {
@@ -172,7 +187,7 @@ void BreakRun::stavelyRunToBreak() {
         m_sound.StopBreakSound();
         if (answer != MsgResult::Yes)
             return;
-        reportBreak(plan, endPosition);
+        reportBreak(plan);
         QCoreApplication::processEvents();
         if (m_hooks.GotoLoadPosition)
             m_hooks.GotoLoadPosition();
@@ -189,7 +204,7 @@ void BreakRun::stavelyRunToBreak() {
     }
 }
 
-void BreakRun::reportBreak(const Plan& plan, qint32 endPosition) {
+void BreakRun::reportBreak(const Plan& plan) {
     // The last sample is the peak itself, at the time and position the controller kept for it.
     // Garbled replies here would make up the break load, its time and its position: ask again.
     const LoadStatus status =
@@ -217,19 +232,22 @@ void BreakRun::reportBreak(const Plan& plan, qint32 endPosition) {
     conditions.RunStart = m_runStart;
     conditions.PreloadForce = plan.PreloadForce;
     conditions.PreloadSpeed = plan.PreloadSpeed;
-    conditions.EndPosition = endPosition;
+    // Where the capstans came to rest after the stop, not where the poll that saw the break found
+    // them: the motor runs on for a few steps.
+    conditions.EndPosition = status.position;
     const QStringList fields = m_analysis.ResultFields(m_recorder, m_result, conditions, specimen, moment);
 
-    if (m_hooks.ShowPlots)
-        m_hooks.ShowPlots(m_plots);
-
+    // The row goes to the disc before the plots are shown: whatever happens while the operator
+    // looks at them (a hang, a crash, a power cut), the specimen is kept.
     // The specimen number is used up whether or not the file takes the row: the row is in the grid.
     if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
         ++m_params.SpecimenCount;
-    if (m_results->AppendResult(fields))
-        return;
-    if (m_op.msgBox(BreakTexts::WriteError, MsgStyle::YesNo + MsgStyle::Critical,
+    if (!m_results->AppendResult(fields) &&
+        m_op.msgBox(BreakTexts::WriteError, MsgStyle::YesNo + MsgStyle::Critical,
                     BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
         m_hooks.ExportDatasheet)
         m_hooks.ExportDatasheet();
+
+    if (m_hooks.ShowPlots)
+        m_hooks.ShowPlots(m_plots);
 }

@@ -77,7 +77,7 @@ public:
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
 private:
-    void reportBreak(const Plan& plan, qint32 endPosition);
+    void reportBreak(const Plan& plan);
 
     Parameters& m_params;
     Fiber& m_fiber;
