@@ -41,7 +41,14 @@ struct DefaultFiberRig {
 
     // folder: where the rig makes its temporary folder (the system's by default).
     explicit DefaultFiberRig(const QString& folder = QDir::tempPath())
-        : dir(QDir(folder).filePath(QStringLiteral("break-XXXXXX"))), sim(SimConfig{}) {}
+        : dir(QDir(folder).filePath(QStringLiteral("break-XXXXXX"))), sim(config()) {}
+
+    // The default fiber, load cell and motor; replies without the wire time, as in the other flows.
+    static SimConfig config() {
+        SimConfig c;
+        c.instant = true;
+        return c;
+    }
     ~DefaultFiberRig() {
         program.reset();
         qunsetenv(qPrintable(PortMap::environmentName(1)));
