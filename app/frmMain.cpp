@@ -4,8 +4,8 @@
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "base/Twips.h"
 #include "app/UpDown.h"
+#include "base/Twips.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"
@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
@@ -189,11 +190,17 @@ QWidget* frmMain::buildControls() {
     top->addLayout(right);
     top->addStretch();
 
-    txtServoInfo = new QLineEdit(central);
+    txtServoInfo = new QPlainTextEdit(central);
     txtServoInfo->setObjectName(QStringLiteral("txtServoInfo"));
     txtServoInfo->setReadOnly(true);
     txtServoInfo->setFocusPolicy(Qt::NoFocus);
+    txtServoInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtServoInfo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    {
+        // Room for the last cycle lines and the gain line below them.
+        const QFontMetrics metrics(txtServoInfo->font());
+        txtServoInfo->setFixedHeight(metrics.lineSpacing() * 7 + 2 * txtServoInfo->frameWidth() + 8);
+    }
     txtServoInfo->hide();
 
     m_dataArea = new QWidget(central);
@@ -599,13 +606,12 @@ QWidget* frmMain::positionLabel() const {
 }
 
 void frmMain::setServoInfo(const QString& text) {
-    // One line of room: the latest cycle beside the gain line, the whole log on hovering.
-    QStringList lines = text.split(QStringLiteral("\r\n"));
-    if (lines.size() > 2)
-        lines = lines.mid(lines.size() - 2);
-    txtServoInfo->setText(lines.join(QStringLiteral("   ")));
-    txtServoInfo->setToolTip(text);
-    txtServoInfo->setCursorPosition(int(txtServoInfo->text().size()));
+    // The cycle lines, then the gain line; the end stays in view.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    txtServoInfo->setPlainText(shown);
+    txtServoInfo->moveCursor(QTextCursor::End);
+    txtServoInfo->ensureCursorVisible();
 }
 
 void frmMain::setNoisyChecked(bool checked) {

@@ -19,6 +19,7 @@ class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
@@ -208,6 +209,6 @@ private:
     QPushButton* cmdTest = nullptr;
     QPushButton* cmdAutoMode = nullptr;
 
-    QLineEdit* txtServoInfo = nullptr;
+    QPlainTextEdit* txtServoInfo = nullptr;
     QWidget* m_dataArea = nullptr;
 };

@@ -3,11 +3,11 @@
 #include "base/Operator.h"
 #include "experiments/BreakTexts.h"
 #include "experiments/Fiber.h"
-#include "results/LineFit.h"
 #include "experiments/LoadTimeRecorder.h"
 #include "params/NumberFormat.h"
 #include "params/Parameters.h"
 #include "results/Chart.h"
+#include "results/LineFit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,9 +37,11 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
     std::stable_sort(order.begin(), order.end(),
                      [&rec](int a, int b) { return rec.LtTime(a) < rec.LtTime(b); });
     rec.reorder(order);
+    // The controller counts whole milliseconds; the difference of two large clock readings in
+    // seconds is not exact, so it is put back on the millisecond (0.14, not 0.13999999999987267).
     const double t1 = rec.LtTime(1);
     for (int k = 2; k <= n; ++k)
-        rec.LtTime(k) -= t1;
+        rec.LtTime(k) = std::round((rec.LtTime(k) - t1) * 1000) / 1000;
     rec.LtTime(1) = 0;
 
     for (int k = 1; k <= n; ++k) {
@@ -258,9 +260,9 @@ QString BreakAnalysis::DataString(const LoadTimeRecorder& rec, const BreakResult
     for (int k = 1; k <= r.LtCount; ++k) {
         if (k == r.RateStartIndex)
             s += eol;
-        s += numberText(int(rec.LtPosition(k))) + tab + numberText(rec.LtTime(k)) + tab +
-             numberText(rec.LtLoad(k)) + tab + numberText(rec.LtStress(k)) + tab +
-             numberText(rec.LtStrain(k)) + tab + numberText(rec.LtSpeed(k)) + eol;
+        s += numberText(int(rec.LtPosition(k))) + tab + generalText(rec.LtTime(k)) + tab +
+             generalText(rec.LtLoad(k)) + tab + generalText(rec.LtStress(k)) + tab +
+             generalText(rec.LtStrain(k)) + tab + generalText(rec.LtSpeed(k)) + eol;
         if (k == r.BreakIndex)
             s += eol;
     }

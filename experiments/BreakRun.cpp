@@ -71,22 +71,6 @@ BreakRun::Plan BreakRun::MakePlan() {
     default:
         break;
     }
-    if (p.PreloadType != 0) {
-        switch (p.PreloadSpeedMode) {
-        case 0:
-            plan.PreloadSpeed = double(p.MaxStepRate) * p.MicronsPerStep;
-            break;
-        case 1:
-            plan.PreloadSpeed =
-                toNumber(BreakTexts::PreloadSlowRate.section(QLatin1Char(' '), 0, 0)).value_or(0.3) / 100 /
-                60 * double(p.GaugeLength) * 1000;
-            break;
-        default:
-            plan.PreloadSpeed = p.PreloadUserSpeed;
-            break;
-        }
-    }
-
     const double minServo = double(p.MinServoLoad);
     switch (p.ExptType) {
     case 0:
@@ -116,6 +100,32 @@ BreakRun::Plan BreakRun::MakePlan() {
         plan.refusalTitle = BreakTexts::StaticRefusedTitle;
         plan.refusal = BreakTexts::StaticRefused;
         return plan;
+    }
+    // The preload speed follows the chosen speed type whenever there is a preload, also one raised
+    // from none to the servo's minimum load: a move at 0 steps/s ends at once without a pull.
+    if (plan.PreloadForce > 0) {
+        switch (p.PreloadSpeedMode) {
+        case 0:
+            plan.PreloadSpeed = double(p.MaxStepRate) * p.MicronsPerStep;
+            break;
+        case 1:
+            plan.PreloadSpeed =
+                toNumber(BreakTexts::PreloadSlowRate.section(QLatin1Char(' '), 0, 0)).value_or(0.3) / 100 /
+                60 * double(p.GaugeLength) * 1000;
+            break;
+        default:
+            plan.PreloadSpeed = p.PreloadUserSpeed;
+            break;
+        }
+    }
+    if (plan.refusal.isEmpty()) {
+        if (!(plan.PullSpeed > 0) || !std::isfinite(plan.PullSpeed)) {
+            plan.refusalTitle = BreakTexts::ZeroSpeedTitle;
+            plan.refusal = BreakTexts::ZeroPullSpeed;
+        } else if (plan.PreloadForce > 0 && !(plan.PreloadSpeed / p.MicronsPerStep > 0)) {
+            plan.refusalTitle = BreakTexts::ZeroSpeedTitle;
+            plan.refusal = BreakTexts::ZeroPreloadSpeed;
+        }
     }
     if (plan.PullSpeed > 0) {
         plan.T5 = double(p.GaugeLength) * 0.05 * 1000 / p.MicronsPerStep / plan.PullSpeed;
@@ -154,7 +164,12 @@ void BreakRun::stavelyRunToBreak() {
                                        PreloadReportMask, BreakTexts::PreloadCaption);
         const Disturbance preload = disturbanceOfLastMove();
         if (rc != MoveStatus::Overload) {
-            endWithoutBreak(QString(), QString(), preload.fault);
+            // No pull: the operator hears why, unless it was his own stop, a fault or the move said it.
+            if (!preload.fault && rc != MoveStatus::OperatorStop && !ReportMoveResult(rc, PreloadReportMask))
+                endWithoutBreak(BreakTexts::PreloadNotReached(fixedText(plan.PreloadForce, 2), rc),
+                                BreakTexts::PreloadNotReachedTitle, false);
+            else
+                endWithoutBreak(QString(), QString(), preload.fault);
             return;
         }
         // A fiber overloaded on its way to the preload must not be pulled.
@@ -176,7 +191,6 @@ void BreakRun::stavelyRunToBreak() {
     const int rc = m_motion.MoveTo(farEnd, m_run.CommandedSpeed, PullCheckMask, PullReportMask,
                                    BreakTexts::BreakCaption);
     m_run.BreakRunActive = 0;
-    const qint32 endPosition = m_motion.Position();
     const Disturbance disturbance = disturbanceOfLastMove();
 
     switch (rc) {
@@ -200,7 +214,7 @@ void BreakRun::stavelyRunToBreak() {
         m_sound.StopBreakSound();
         if (answer != MsgResult::Yes)
             return;
-        reportBreak(plan, endPosition, disturbance);
+        reportBreak(plan, disturbance);
         QCoreApplication::processEvents();
         if (m_hooks.GotoLoadPosition)
             m_hooks.GotoLoadPosition();
@@ -278,7 +292,7 @@ QStringList BreakRun::IgnoreReasons(const Disturbance& d, int exptType, double s
     return reasons;
 }
 
-void BreakRun::reportBreak(const Plan& plan, qint32 endPosition, const Disturbance& disturbance) {
+void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance) {
     // The last sample is the peak itself, at the time and position the controller kept for it.
     // Garbled replies here would make up the break load, its time and its position: ask again.
     const LoadStatus status =
@@ -306,7 +320,9 @@ void BreakRun::reportBreak(const Plan& plan, qint32 endPosition, const Disturban
     conditions.RunStart = m_runStart;
     conditions.PreloadForce = plan.PreloadForce;
     conditions.PreloadSpeed = plan.PreloadSpeed;
-    conditions.EndPosition = endPosition;
+    // Where the capstans came to rest after the stop, not where the poll that saw the break found
+    // them: the motor runs on for a few steps.
+    conditions.EndPosition = status.position;
     QStringList fields = m_analysis.ResultFields(m_recorder, m_result, conditions, specimen, moment);
     // A distorted result is kept, but marked so that the statistics leave it out.
     const double setRate = m_params.ExptType == 1   ? double(m_params.ExptStressRate)
@@ -316,16 +332,17 @@ void BreakRun::reportBreak(const Plan& plan, qint32 endPosition, const Disturban
     if (!reasons.isEmpty() && fields.size() > CommentField)
         fields[CommentField] = BreakTexts::IgnorePrefix + reasons.join(BreakTexts::ReasonSeparator);
 
-    if (m_hooks.ShowPlots)
-        m_hooks.ShowPlots(m_plots);
-
+    // The row goes to the disc before the plots are shown: whatever happens while the operator
+    // looks at them (a hang, a crash, a power cut), the specimen is kept.
     // The specimen number is used up whether or not the file takes the row: the row is in the grid.
     if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
         ++m_params.SpecimenCount;
-    if (m_results->AppendResult(fields))
-        return;
-    if (m_op.msgBox(BreakTexts::WriteError + m_results->appendFailureNote(),
+    if (!m_results->AppendResult(fields) &&
+        m_op.msgBox(BreakTexts::WriteError + m_results->appendFailureNote(),
                     MsgStyle::YesNo + MsgStyle::Critical, BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
         m_hooks.ExportDatasheet)
         m_hooks.ExportDatasheet();
+
+    if (m_hooks.ShowPlots)
+        m_hooks.ShowPlots(m_plots);
 }

@@ -101,7 +101,7 @@ public:
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
 private:
-    void reportBreak(const Plan& plan, qint32 endPosition, const Disturbance& disturbance);
+    void reportBreak(const Plan& plan, const Disturbance& disturbance);
     // A pull or preload that ended without a break: says so when a fault ended it or the fiber is
     // left loaded, and remembers whether it is.
     void endWithoutBreak(const QString& before, const QString& title, bool byFault);

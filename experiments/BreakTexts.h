@@ -31,6 +31,26 @@ inline const QString StaticRefused =
     QStringLiteral("Static experiments are not implemented: no break test was started.") +
     QStringLiteral("\r\r") + QStringLiteral("Choose a speed, stress rate or strain rate experiment.");
 
+// A speed of 0 would send a move the controller ends at once: refused before anything moves.
+inline const QString ZeroSpeedTitle = QStringLiteral("SPEED IS ZERO");
+inline const QString ZeroPullSpeed =
+    QStringLiteral("The pull speed works out to 0 steps/s: no break test was started.") +
+    QStringLiteral("\r\r") + QStringLiteral("Check the rate of the experiment and the gauge length.");
+inline const QString ZeroPreloadSpeed =
+    QStringLiteral("The preload speed works out to 0 steps/s: no break test was started.") +
+    QStringLiteral("\r\r") + QStringLiteral("Check the preload speed and the gauge length.");
+// The move to the preload ended before the load was reached, so there was no pull.
+inline const QString PreloadNotReachedTitle = QStringLiteral("PRELOAD NOT REACHED");
+inline QString PreloadNotReached(const QString& force, int rc) {
+    const QString why = rc == 0 ? QStringLiteral("The end of travel was reached before the preload of ") +
+                                      force + QStringLiteral(" N.") + QStringLiteral("\r\n") +
+                                      QStringLiteral("Check that a fiber is loaded.")
+                                : QStringLiteral("The move to the preload of ") + force +
+                                      QStringLiteral(" N ended with RC ") + QString::number(rc) +
+                                      QStringLiteral(".");
+    return why + QStringLiteral("\r\r") + QStringLiteral("No break test was run.");
+}
+
 inline const QString PreloadCaption = QStringLiteral("MOVE TO PRELOAD POSITION");
 inline const QString BreakCaption = QStringLiteral("BREAKING FIBER");
 inline const QString PreloadSlowRate = QStringLiteral("0.3 %/min");

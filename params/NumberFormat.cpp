@@ -86,6 +86,17 @@ QString numberText(int value) {
     return QString::number(value);
 }
 
+QString generalText(double value) {
+    if (!std::isfinite(value))
+        return numberText(value);
+    char buffer[64];
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    double rounded = value;
+    std::from_chars(buffer, written.ptr, rounded);
+    return numberText(rounded);
+}
+
 std::optional<double> toNumber(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())

@@ -11,6 +11,9 @@
 QString numberText(double value);
 QString numberText(float value); // shortest for single precision ("0.1", not "0.100000001")
 QString numberText(int value);
+// The same form from at most 15 significant digits, as data files hold numbers: values that picked
+// up noise in their last bits read plainly ("0.14", not "0.14000000000000057").
+QString generalText(double value);
 
 // A number as a user types it: blanks around it, a sign, decimals and an exponent ("1e3", " 12 ").
 // Empty, blank, non-finite and anything else is not a number.

@@ -3,11 +3,69 @@
 #include "params/NumberFormat.h"
 #include "results/ChartData.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace {
 // Curves are told apart by colour first, then by marker.
 const QColor Palette[] = {QColor(0, 90, 200),   QColor(200, 30, 30), QColor(0, 140, 60),
                           QColor(150, 60, 170), QColor(210, 120, 0), QColor(60, 60, 60)};
+
+// Beyond this the span of a range overflows.
+constexpr double Largest = 1e300;
+
+// 1, 2, 2.5 or 5 times a power of ten, the nearest at or above the raw step.
+double niceStep(double raw) {
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double f : {1.0, 2.0, 2.5, 5.0})
+        if (f * power >= raw * 0.999)
+            return f * power;
+    return 10 * power;
+}
 } // namespace
+
+AxisScale ScaleAxis(const ChartData& chart, bool horizontal) {
+    const ChartAxis& axis = horizontal ? chart.xAxis : chart.yAxis;
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    auto take = [&](double v) {
+        if (!std::isfinite(v))
+            return;
+        v = std::clamp(v, -Largest, Largest);
+        low = std::min(low, v);
+        high = std::max(high, v);
+    };
+    if (axis.autoScale) {
+        for (int c = 0; c < chart.curveCount(); ++c)
+            for (const ChartData::Point& p : chart.curvePoints(c))
+                take(horizontal ? p.value.x() : p.value.y());
+    } else {
+        take(axis.minimum);
+        take(axis.maximum);
+    }
+    if (!std::isfinite(low)) {
+        low = 0;
+        high = 1;
+    }
+    // A span too narrow to divide (one point, equal values) widens around its value; an automatic
+    // scale keeps a margin around the data.
+    const double size = std::max({1.0, std::abs(low), std::abs(high)});
+    if (high - low < 1e-12 * size) {
+        const double pad = std::max(1.0, std::abs(high) * 0.1);
+        low -= pad;
+        high += pad;
+    } else if (axis.autoScale) {
+        const double pad = (high - low) * 0.05;
+        low -= pad;
+        high += pad;
+    }
+    AxisScale scale;
+    scale.minimum = low;
+    scale.maximum = high;
+    scale.tickInterval = niceStep((high - low) / 5);
+    return scale;
+}
 
 void InitXYChart(ChartData& chart, int curves) {
     chart.setType(ChartData::ChartType::XY);

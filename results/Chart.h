@@ -13,5 +13,17 @@ void SetYAxisTitle(ChartData& chart, const QString& text);
 // Columns, rows, every value, the type, the axes (titles and scales) and the curve styles.
 void CopyChart(const ChartData& source, ChartData& target);
 
+// How an axis is drawn: a finite, ascending, non-empty range and a round tick step that divides it
+// into about five parts, whatever the data (huge or tiny spans, one point, equal values) or the
+// fixed scale asked for. An automatic scale spans the finite values of every curve with a margin.
+struct AxisScale {
+    double minimum = 0;
+    double maximum = 1;
+    double tickInterval = 0.2;
+};
+AxisScale ScaleAxis(const ChartData& chart, bool horizontal);
+// The most ticks an axis drawn with ScaleAxis can get.
+constexpr int MaxAxisTicks = 8;
+
 // The message for a selected point: data column and row count from 1, as the operator sees them.
 QString PointSelectionText(int column, int row, double x, double y);

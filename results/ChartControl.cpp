@@ -8,21 +8,6 @@
 #include <QMouseEvent>
 #include <QScatterSeries>
 #include <QValueAxis>
-#include <cmath>
-#include <limits>
-
-namespace {
-// 1, 2, 2.5 or 5 times a power of ten, the nearest at or above the raw step.
-double niceStep(double raw) {
-    if (!(raw > 0))
-        return 1;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double f : {1.0, 2.0, 2.5, 5.0})
-        if (f * power >= raw * 0.999)
-            return f * power;
-    return 10 * power;
-}
-} // namespace
 
 ChartControl::ChartControl(QWidget* parent) : QChartView(new QChart, parent) {
     setRenderHint(QPainter::Antialiasing);
@@ -49,35 +34,16 @@ QImage ChartControl::picture() {
 
 void ChartControl::applyScale(QValueAxis* axis, const ChartAxis& settings, bool horizontal) {
     axis->setTitleText(settings.title);
-    if (!settings.autoScale) {
-        axis->setRange(settings.minimum, settings.maximum);
-        return;
-    }
-    double low = std::numeric_limits<double>::infinity();
-    double high = -low;
-    for (int c = 0; c < m_data.curveCount(); ++c)
-        for (const ChartData::Point& p : m_data.curvePoints(c)) {
-            const double v = horizontal ? p.value.x() : p.value.y();
-            low = qMin(low, v);
-            high = qMax(high, v);
-        }
-    if (!std::isfinite(low)) {
-        low = 0;
-        high = 1;
-    } else if (high - low < 1e-12 * qMax(1.0, std::abs(high))) {
-        const double pad = qMax(1.0, std::abs(high) * 0.1);
-        low -= pad;
-        high += pad;
-    } else {
-        const double pad = (high - low) * 0.05;
-        low -= pad;
-        high += pad;
-    }
-    axis->setRange(low, high);
-    // Ticks on round values through 0, without widening the range to them.
-    axis->setTickType(QValueAxis::TicksDynamic);
+    const AxisScale scale = ScaleAxis(m_data, horizontal);
+    // Qt lays the ticks out as soon as the range or the interval changes; a new range under the
+    // old interval (or the reverse) can ask for millions of tick items. A fixed handful of ticks
+    // while both change, then the round ticks through 0 on the new range.
+    axis->setTickType(QValueAxis::TicksFixed);
+    axis->setTickCount(5);
     axis->setTickAnchor(0);
-    axis->setTickInterval(niceStep((high - low) / 5));
+    axis->setTickInterval(scale.tickInterval);
+    axis->setRange(scale.minimum, scale.maximum);
+    axis->setTickType(QValueAxis::TicksDynamic);
 }
 
 void ChartControl::refresh() {

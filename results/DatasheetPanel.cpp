@@ -141,17 +141,22 @@ void DatasheetPanel::RightClick(int row, int column, const QPoint& globalPos, bo
         return;
     const bool result = row >= 0 && row < m_sheet.resultRows();
     const QString number = result ? QString::number(m_sheet.model().row(row).number()) : QString();
+    // Empty grid space (column -1) names no column: the column entries keep their plain texts
+    // and stay off.
+    const bool onColumn = column >= 0 && column < Datasheet::Columns;
     const QString title =
-        QLatin1Char('"') + DataLine::Titles()[size_t(qBound(0, column, 17))] + QLatin1Char('"');
+        onColumn ? QStringLiteral(" \"") + DataLine::Titles()[size_t(column)] + QLatin1Char('"') : QString();
     mnuGridComment->setText(result ? QStringLiteral("&Edit comment for row ") + number
                                    : QStringLiteral("&Edit comment"));
-    mnuGridSort->setText(QStringLiteral("&Sort column ") + title);
-    mnuGridHide->setText(QStringLiteral("&Hide column ") + title);
-    mnuGridFit->setText(QStringLiteral("&Fit width of column ") + title);
+    mnuGridSort->setText(QStringLiteral("&Sort column") + title);
+    mnuGridHide->setText(QStringLiteral("&Hide column") + title);
+    mnuGridFit->setText(QStringLiteral("&Fit width of column") + title);
     mnuGridDel->setText(QStringLiteral("&Delete row ") + number);
     mnuGridCopy->setEnabled(true);
     mnuGridComment->setEnabled(result);
     mnuGridDel->setEnabled(result);
+    for (QAction* entry : {mnuGridSort, mnuGridHide, mnuGridFit})
+        entry->setEnabled(onColumn);
     if (popup)
         mnuGrid->popup(globalPos);
 }

@@ -90,9 +90,14 @@ void grdResults::columnResized(int column, int pixels) {
 
 void grdResults::scrollToLastRow() {
     m_showLast = true;
+    // The view lays new rows out later; without their room the scroll stops short of the last row.
+    updateGeometries();
     const int last = model()->rowCount() - 1;
-    if (last >= 0)
+    if (last >= 0) {
         scrollTo(model()->index(last, 0), PositionAtTop);
+        if (!editing())
+            selectionModel()->setCurrentIndex(model()->index(last, 0), QItemSelectionModel::ClearAndSelect);
+    }
     horizontalScrollBar()->setValue(0);
 }
 
@@ -213,7 +218,8 @@ void grdResults::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         const QModelIndex at = indexAt(event->position().toPoint());
         CommitEdit();
-        emit rightClicked(at.isValid() ? at.row() : -1, at.isValid() ? at.column() + 1 : 1,
+        // Empty grid space is no row and no column.
+        emit rightClicked(at.isValid() ? at.row() : -1, at.isValid() ? at.column() + 1 : -1,
                           event->globalPosition().toPoint());
         return;
     }
@@ -252,20 +258,23 @@ bool grdResults::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtEdit && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {
+        // The grid takes the focus before the editor hides: a focused editor that hides passes
+        // the focus on as a Tab would, and the grid would move its current cell one to the right.
         case Qt::Key_Return:
         case Qt::Key_Enter:
             setFocus(Qt::OtherFocusReason); // the grid commits when it gets the focus
             CommitEdit();
             return true;
         case Qt::Key_Escape:
-            cancelEdit();
+            m_editing = QPersistentModelIndex(); // nothing to commit when the grid takes the focus
             setFocus(Qt::OtherFocusReason);
+            cancelEdit();
             return true;
         case Qt::Key_Up:
         case Qt::Key_Down: {
             const QModelIndex at = m_editing;
-            CommitEdit();
             setFocus(Qt::OtherFocusReason);
+            CommitEdit();
             if (at.isValid()) {
                 const int row = at.row() + (key->key() == Qt::Key_Up ? -1 : 1);
                 if (row >= 0 && row < model()->rowCount())
@@ -291,15 +300,16 @@ bool grdResults::eventFilter(QObject* watched, QEvent* event) {
         const bool rowNumbers = header == verticalHeader();
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
             CommitEdit();
-            emit rightClicked(rowNumbers ? section : -1, rowNumbers ? 0 : section + 1,
-                              mouse->globalPosition().toPoint());
+            if (rowNumbers)
+                emit rightClicked(section, section >= 0 ? 0 : -1, mouse->globalPosition().toPoint());
+            else
+                emit rightClicked(-1, section >= 0 ? section + 1 : -1, mouse->globalPosition().toPoint());
             return true;
         }
+        // Only the header row sorts; a row number is a cell outside the comments, so nothing.
         if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
             if (!rowNumbers && section >= 0)
                 emit headerDoubleClicked(section + 1);
-            else if (rowNumbers && section >= 0)
-                emit headerDoubleClicked(0);
             return true;
         }
     }

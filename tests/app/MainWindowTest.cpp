@@ -1,8 +1,8 @@
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "base/Twips.h"
 #include "app/UpDown.h"
 #include "app/WidgetOperator.h"
+#include "base/Twips.h"
 #include "tests/app/MainRig.h"
 #include "tests/support/TestRegistry.h"
 
@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -108,7 +109,7 @@ private slots:
         MainRig debug;
         debug.window.load(Caption, true);
         QVERIFY(debug.find<QPushButton>("cmdTest")->isVisible());
-        QVERIFY(debug.find<QLineEdit>("txtServoInfo")->isVisible());
+        QVERIFY(debug.find<QPlainTextEdit>("txtServoInfo")->isVisible());
     }
 
     void boxesShowTheParameters() {

@@ -111,7 +111,11 @@ private slots:
         QVERIFY(std::abs(plan.T5 - 60) < 1e-9);
         QCOMPARE(plan.RecordPeriod, 0.12f);
         QCOMPARE(plan.PreloadForce, 0.5);
-        QCOMPARE(plan.PreloadSpeed, 0.0);
+        QCOMPARE(plan.PreloadSpeed, 5000.0); // the preload speed type's, though none was chosen
+        p.PreloadSpeedMode = 2;
+        p.PreloadUserSpeed = 1500;
+        QCOMPARE(rig.breakRun.MakePlan().PreloadSpeed, 1500.0);
+        p.PreloadSpeedMode = 0;
         p.ExptStrainRate = 70; // 5833 steps/s
         QCOMPARE(rig.breakRun.MakePlan().refusalTitle, QStringLiteral("STRAIN RATE TOO FAST"));
 
@@ -124,9 +128,11 @@ private slots:
         plan = rig.breakRun.MakePlan();
         QCOMPARE(plan.PreloadForce, 0.0);
         QCOMPARE(plan.PullSpeed, 250.0);
-        QVERIFY(std::abs(plan.PreloadSpeed - 25) < 1e-9);
+        QCOMPARE(plan.PreloadSpeed, 0.0); // no preload move
         p.PreloadStress = 100;
-        QVERIFY(std::abs(rig.breakRun.MakePlan().PreloadForce - rig.fiber.Stress2Load(100)) < 1e-12);
+        plan = rig.breakRun.MakePlan();
+        QVERIFY(std::abs(plan.PreloadForce - rig.fiber.Stress2Load(100)) < 1e-12);
+        QVERIFY(std::abs(plan.PreloadSpeed - 25) < 1e-9);
 
         // A static run cannot be pulled: refused before anything is computed from its zero speed.
         p.ExptType = 3;
@@ -197,9 +203,56 @@ private slots:
         rig.op.answer(MsgResult::Ok);
         rig.breakRun.stavelyRunToBreak();
         QCOMPARE(rig.op.last().title, QStringLiteral("STATIC TEST NOT AVAILABLE"));
+        // A speed of 0 would be a move the controller ends at once, and a run without a pull.
+        rig.params.ExptType = 0;
+        rig.params.ExptSpeed = 0;
+        rig.op.answer(MsgResult::Ok);
+        rig.breakRun.stavelyRunToBreak();
+        QCOMPARE(rig.op.last().title, QStringLiteral("SPEED IS ZERO"));
+        rig.params.ExptSpeed = 1000;
+        rig.params.PreloadType = 1;
+        rig.params.PreloadLoad = 1;
+        rig.params.PreloadSpeedMode = 2;
+        rig.params.PreloadUserSpeed = 0;
+        rig.op.answer(MsgResult::Ok);
+        rig.breakRun.stavelyRunToBreak();
+        QCOMPARE(rig.op.last().title, QStringLiteral("SPEED IS ZERO"));
+        QCOMPARE(rig.op.last().text,
+                 QStringLiteral("The preload speed works out to 0 steps/s: no break test "
+                                "was started.\r\rCheck the preload speed and the gauge length."));
         for (const QByteArray& c : rig.commands())
             QVERIFY2(!c.startsWith('M'), c.constData());
         QCOMPARE(rig.run.BreakRunActive, qint16(0));
+        QVERIFY(rig.results.rows.isEmpty());
+    }
+
+    // A preload that is never reached ends the run without a pull, and says why: no fiber, and
+    // the capstans run into the end of travel. The operator's own stop stays silent.
+    void preloadNeverReachedSaysWhy() {
+        BreakRig rig(1.0);
+        QVERIFY(rig.begin());
+        rig.sim.removeFiber();
+        rig.sim.update([](SimInstrument& i) { i.receive("s00030958\r", i.now()); }); // 199000, near the end
+        rig.params.ExptType = 0;
+        rig.params.ExptSpeed = 1000;
+        rig.params.PreloadType = 0; // none chosen; the strain-rate case below raises it
+        rig.params.ExptType = 2;
+        rig.params.ExptStrainRate = 5;
+        rig.params.PreloadSpeedMode = 0;
+        rig.sim.clearCommandLog();
+        rig.op.answer(MsgResult::Ok);
+        rig.breakRun.stavelyRunToBreak();
+        QCOMPARE(rig.op.prompts.size(), 1);
+        QCOMPARE(rig.op.last().title, QStringLiteral("PRELOAD NOT REACHED"));
+        QCOMPARE(rig.op.last().text,
+                 QStringLiteral("The end of travel was reached before the preload of 0.50 N.\r\n"
+                                "Check that a fiber is loaded.\r\rNo break test was run."));
+        QCOMPARE(rig.op.last().style, int(MsgStyle::Exclamation));
+        QList<QByteArray> moves;
+        for (const QByteArray& c : rig.commands())
+            if (c.startsWith('M'))
+                moves << c;
+        QCOMPARE(moves, QList<QByteArray>{SimTest::moveCommand(200000, 5000, 95, 0)});
         QVERIFY(rig.results.rows.isEmpty());
     }
 
@@ -368,9 +421,18 @@ private slots:
         rig.results.accept = false;
         rig.params.ExptType = 0;
         rig.params.ExptSpeed = 4000;
+        // The row is handed over, and the failure told, before the plots show.
+        int promptsAtPlots = -1;
+        qsizetype rowsAtPlots = -1;
+        rig.breakRun.hooks().ShowPlots = [&](const LoadTimePlotData&) {
+            promptsAtPlots = int(rig.op.prompts.size());
+            rowsAtPlots = rig.results.rows.size();
+        };
         rig.op.answer(MsgResult::Yes);
         rig.op.answer(MsgResult::Yes);
         rig.breakRun.stavelyRunToBreak();
+        QCOMPARE(promptsAtPlots, 2);
+        QCOMPARE(rowsAtPlots, 1);
         QCOMPARE(rig.op.prompts.size(), 2);
         QCOMPARE(rig.op.last().title, QStringLiteral("ERROR WRITING RESULTS TO FILE"));
         QCOMPARE(rig.op.last().text,

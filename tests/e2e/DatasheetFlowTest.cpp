@@ -159,6 +159,16 @@ private slots:
         QCOMPARE(grid->model()->rowCount(), 3);
         QCOMPARE(lab.find<QLineEdit>("txtSpecimenCount")->text(), QStringLiteral("4"));
         QCOMPARE(lab.find<QLabel>("lblDataFile")->toolTip(), lab.data);
+        // The last row is current after the load, at its specimen number.
+        QCOMPARE(grid->currentIndex(), grid->model()->index(2, 0));
+
+        // A double click on a row number is no sort.
+        const QString firstLoad = grid->model()->index(0, 1).data().toString();
+        const QRect numbers = grid->verticalHeader()->geometry();
+        QTest::mouseDClick(
+            grid->verticalHeader()->viewport(), Qt::LeftButton, {},
+            QPoint(numbers.width() / 2, grid->verticalHeader()->sectionViewportPosition(1) + 3));
+        QCOMPARE(grid->model()->index(0, 1).data().toString(), firstLoad);
 
         // Double click on the header of column 2 sorts by it.
         QHeaderView* header = grid->horizontalHeader();
@@ -194,6 +204,12 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Escape);
         QCOMPARE(grid->model()->index(1, 15).data().toString(), QString());
         QCOMPARE(lab.read(lab.data), expected);
+        // The comments cell stays current, so the next key starts the next comment there.
+        QCOMPARE(grid->currentIndex(), grid->model()->index(1, 15));
+        QTest::keyClicks(grid, QStringLiteral("Y"));
+        QVERIFY(editor->isVisible());
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(1, 15));
 
         // Ctrl+C copies the selection and beeps twice.
         const int beeps = lab.op->beeps;
@@ -221,6 +237,16 @@ private slots:
         QCOMPARE(grid->model()->rowCount(), 2);
         expected = DataFile::Encoded(DataLine::HeaderLine()) + line(earlier(1, Loads[0])) + line(second);
         QCOMPARE(lab.read(lab.data), expected);
+
+        // The right button on empty grid space names no column.
+        const QPoint empty(grid->viewport()->width() - 3, grid->viewport()->height() - 3);
+        QVERIFY(!grid->indexAt(empty).isValid());
+        QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, empty);
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(action("mnuGridSort")->text(), QStringLiteral("&Sort column"));
+        QVERIFY(!action("mnuGridSort")->isEnabled() && !action("mnuGridHide")->isEnabled());
+        QVERIFY(!action("mnuGridDel")->isEnabled());
+        menu->hide();
 
         // The right button on the header row: no row to edit or delete.
         QTest::mouseClick(header->viewport(), Qt::RightButton, {}, onLoad);

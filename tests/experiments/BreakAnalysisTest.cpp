@@ -198,7 +198,7 @@ private slots:
         Recording r;
         const double loads[] = {0.5, 5.0, 8.25, 9.0, 10.0, 3.0}; // exact in single precision
         for (int k = 0; k < 6; ++k)
-            r.add(100 + k, loads[k], 1000 + 200 * k, 400);
+            r.add(3601.234 + k, loads[k], 1000 + 200 * k, 400); // a controller clock of an hour
         const BreakResult res = rig.analysis.Analyse(r.rec);
         QCOMPARE(res.RateStartIndex, 3);
         QCOMPARE(res.BreakIndex, 5);
@@ -232,8 +232,8 @@ private slots:
         const QString text = BreakAnalysis::DataString(r.rec, res);
         auto line = [&r](int k, const char* position, const char* time) {
             return QString::fromLatin1(position) + u'\t' + QLatin1String(time) + u'\t' +
-                   numberText(r.rec.LtLoad(k)) + u'\t' + numberText(r.rec.LtStress(k)) + u'\t' +
-                   numberText(r.rec.LtStrain(k)) + QStringLiteral("\t400\r\n");
+                   generalText(r.rec.LtLoad(k)) + u'\t' + generalText(r.rec.LtStress(k)) + u'\t' +
+                   generalText(r.rec.LtStrain(k)) + QStringLiteral("\t400\r\n");
         };
         QCOMPARE(
             text,

@@ -2,6 +2,7 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QTest>
+#include <limits>
 
 class NumberFormatTest : public QObject {
     Q_OBJECT
@@ -64,6 +65,15 @@ private slots:
         QCOMPARE(numberText(5e-5f), QStringLiteral("0.00005"));
         for (const double v : {0.1, 1.0 / 3, 6.02214076e23, -2.5e-300, 5000.0})
             QCOMPARE(numberText(v).toDouble(), v);
+
+        // At most 15 significant digits, for the load/time data: noise in the last bits goes.
+        QCOMPARE(generalText(4172.5 - 1e-12), QStringLiteral("4172.5"));
+        QCOMPARE(generalText(0.1 + 0.2), QStringLiteral("0.3"));
+        QCOMPARE(generalText(1.0 / 3), QStringLiteral("0.333333333333333"));
+        QCOMPARE(generalText(123456789.123456789), QStringLiteral("123456789.123457"));
+        QCOMPARE(generalText(-2.5e-300), QStringLiteral("-2.5E-300"));
+        QCOMPARE(generalText(4172.5), QStringLiteral("4172.5"));
+        QCOMPARE(generalText(std::numeric_limits<double>::infinity()), QStringLiteral("Inf"));
     }
 
     void numbersAsUsersTypeThem() {

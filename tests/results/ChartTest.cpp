@@ -10,12 +10,16 @@
 #include <QApplication>
 #include <QChart>
 #include <QClipboard>
+#include <QGraphicsScene>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 #include <QXYSeries>
 #include <cmath>
+#include <functional>
+#include <limits>
 
 namespace {
 ChartData twoCurves() {
@@ -93,6 +97,84 @@ private slots:
         QCOMPARE(PointSelectionText(2, 1, -4, 1000.0004),
                  QStringLiteral("Series 1, index 1, coordinates (-4,1000)"));
         QCOMPARE(PointSelectionText(4, 2, 0.5, 7), QStringLiteral("Series 2, index 2, coordinates (0.5,7)"));
+    }
+
+    // Every scale a chart can be given gets a finite, ascending range and a handful of ticks; on a
+    // shown chart that was first drawn empty (tick step 0.2), a range of 0 to 100,000 must not ask
+    // Qt for half a million tick items.
+    void axesGetAHandfulOfTicksWhateverTheData_data() {
+        QTest::addColumn<std::function<void(ChartData&)>>("fill");
+        QTest::addColumn<double>("low"); // what the range must hold (NaN: nothing)
+        QTest::addColumn<double>("high");
+        using Fill = std::function<void(ChartData&)>;
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const double inf = std::numeric_limits<double>::infinity();
+        auto curve = [](QList<QPointF> points) {
+            return Fill([points](ChartData& d) { d.setCurve(0, points); });
+        };
+        QTest::newRow("steps: 0 to 100000")
+            << curve({{0, 0}, {40000, 40000}, {100000, 100000}}) << 0.0 << 100000.0;
+        QTest::newRow("one point") << curve({{3, 3}}) << 3.0 << 3.0;
+        QTest::newRow("equal values") << curve({{5, 5}, {5, 5}, {5, 5}}) << 5.0 << 5.0;
+        QTest::newRow("huge") << curve({{-1.7e308, -1.7e308}, {1.7e308, 1.7e308}}) << nan << nan;
+        QTest::newRow("tiny span") << curve({{1, 1}, {1 + 1e-15, 1 + 1e-15}}) << 1.0 << 1.0;
+        QTest::newRow("tiny values") << curve({{1e-300, 1e-300}, {3e-300, 3e-300}}) << 1e-300 << 3e-300;
+        QTest::newRow("not finite") << Fill([inf](ChartData& d) {
+            d.setCurve(0, {{0, 1}, {1, 2}, {2, 3}});
+            d.setData(1, 0, inf);
+            d.setData(2, 1, -inf);
+        }) << 0.0 << 1.0;
+        QTest::newRow("fixed, reversed") << Fill([](ChartData& d) {
+            d.yAxis.autoScale = d.xAxis.autoScale = false;
+            d.yAxis.minimum = d.xAxis.minimum = 10;
+            d.yAxis.maximum = d.xAxis.maximum = -10;
+        }) << -10.0 << 10.0;
+        QTest::newRow("fixed, equal") << Fill([](ChartData& d) {
+            d.yAxis.autoScale = d.xAxis.autoScale = false;
+            d.yAxis.minimum = d.xAxis.minimum = d.yAxis.maximum = d.xAxis.maximum = 7;
+        }) << 7.0 << 7.0;
+        QTest::newRow("fixed, not numbers") << Fill([nan, inf](ChartData& d) {
+            d.yAxis.autoScale = d.xAxis.autoScale = false;
+            d.yAxis.minimum = d.xAxis.minimum = nan;
+            d.yAxis.maximum = d.xAxis.maximum = inf;
+        }) << nan << nan;
+    }
+    void axesGetAHandfulOfTicksWhateverTheData() {
+        QFETCH(std::function<void(ChartData&)>, fill);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        ChartControl chart;
+        chart.resize(600, 400);
+        InitXYChart(chart, 2); // drawn empty first, as the plot window's charts are
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        const int emptyItems = int(chart.scene()->items().size());
+
+        ChartData data;
+        InitXYChart(data, 2);
+        fill(data);
+        chart.setData(data);
+        QApplication::processEvents();
+        for (Qt::Orientation o : {Qt::Horizontal, Qt::Vertical}) {
+            const AxisScale scale = ScaleAxis(data, o == Qt::Horizontal);
+            QVERIFY(std::isfinite(scale.minimum) && std::isfinite(scale.maximum));
+            QVERIFY(scale.minimum < scale.maximum);
+            QVERIFY(scale.tickInterval > 0);
+            QVERIFY((scale.maximum - scale.minimum) / scale.tickInterval <= MaxAxisTicks);
+            if (!std::isnan(low)) {
+                QVERIFY(scale.minimum <= low && scale.maximum >= high);
+                QVERIFY((scale.maximum - scale.minimum) / scale.tickInterval >= 3);
+            }
+            auto* axis = qobject_cast<QValueAxis*>(chart.chart()->axes(o).value(0));
+            QVERIFY(axis != nullptr);
+            QCOMPARE(axis->min(), scale.minimum);
+            QCOMPARE(axis->max(), scale.maximum);
+            QCOMPARE(axis->tickInterval(), scale.tickInterval);
+        }
+        // Two axes of at most MaxAxisTicks ticks, each a tick, a grid line and a label, and the series.
+        const int items = int(chart.scene()->items().size());
+        QVERIFY2(items <= emptyItems + 2 * 3 * MaxAxisTicks + 20,
+                 qPrintable(QStringLiteral("%1 items, %2 when empty").arg(items).arg(emptyItems)));
     }
 
     // The enlarged window shows a copy under the given caption; a click on a point reports it, Copy
