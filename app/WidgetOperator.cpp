@@ -2,12 +2,13 @@
 
 #include "app/FileDialogFilter.h"
 #include "app/MyMsgBox.h"
-#include "base/ProductIdentity.h"
 #include "app/Progress.h"
 #include "app/Status.h"
+#include "app/TitleWidth.h"
 #include "app/WindowTexts.h"
 #include "app/frmShowLongString.h"
 #include "app/frmWait.h"
+#include "base/ProductIdentity.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -111,6 +112,7 @@ int WidgetOperator::msgBox(const QString& prompt, int style, const QString& titl
         box.addButton(b);
     const int defaultIndex = (style & DefaultButtonBits) >> 8;
     box.setDefaultButton(buttons.value(defaultIndex, buttons.first()));
+    TitleWidth::fit(box);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     if (clicked == nullptr)

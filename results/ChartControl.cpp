@@ -73,11 +73,21 @@ void ChartControl::applyScale(QValueAxis* axis, const ChartAxis& settings, bool 
         low -= pad;
         high += pad;
     }
-    axis->setRange(low, high);
-    // Ticks on round values through 0, without widening the range to them.
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(niceStep((high - low) / 5));
+    // Ticks on round values through 0, without widening the range to them. The axis lays out its
+    // ticks at each change: the range and the interval change in the order that never pairs a wide
+    // range with a fine interval (tens of thousands of ticks for a moment).
+    const double step = niceStep((high - low) / 5);
+    if (step >= axis->tickInterval()) {
+        axis->setTickInterval(step);
+        axis->setTickAnchor(0);
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setRange(low, high);
+    } else {
+        axis->setRange(low, high);
+        axis->setTickInterval(step);
+        axis->setTickAnchor(0);
+        axis->setTickType(QValueAxis::TicksDynamic);
+    }
 }
 
 void ChartControl::refresh() {
