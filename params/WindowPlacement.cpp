@@ -53,13 +53,11 @@ void FitOnScreen(QWidget& window) {
     const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
-    // Before the first show the window system has not drawn a frame yet: allow for a usual one.
-    QMargins frame(window.geometry().left() - window.frameGeometry().left(),
-                   window.geometry().top() - window.frameGeometry().top(),
-                   window.frameGeometry().right() - window.geometry().right(),
-                   window.frameGeometry().bottom() - window.geometry().bottom());
-    if (frame.isNull())
-        frame = QMargins(4, 30, 4, 4);
+    // Before the first show the window system has drawn no frame yet: the client area alone is placed.
+    const QMargins frame(window.geometry().left() - window.frameGeometry().left(),
+                         window.geometry().top() - window.frameGeometry().top(),
+                         window.frameGeometry().right() - window.geometry().right(),
+                         window.frameGeometry().bottom() - window.geometry().bottom());
     // A child widget is placed inside its parent, not on the screen.
     if (!window.isWindow())
         return;

@@ -256,32 +256,34 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     constexpr double CellPadding = 6;
     std::array<double, 17> natural{};
     for (int c = 0; c < 17; ++c) {
-        natural[size_t(c)] = QFontMetricsF(headerFont).horizontalAdvance(ColumnTitles.value(c));
+        natural[size_t(c)] = QFontMetricsF(headerFont, &writer).horizontalAdvance(ColumnTitles.value(c));
         for (const QStringList& row : m_rows)
             natural[size_t(c)] =
-                qMax(natural[size_t(c)], QFontMetricsF(cellFont).horizontalAdvance(row.value(c)));
+                qMax(natural[size_t(c)], QFontMetricsF(cellFont, &writer).horizontalAdvance(row.value(c)));
     }
     double naturalSum = 0;
     for (double w : natural)
-        naturalSum += w + CellPadding;
-    const double squeeze = naturalSum > page.width() ? page.width() / naturalSum : 1.0;
-    const int stretch = qMax(50, int(std::floor(squeeze * 100)));
+        naturalSum += w;
+    const double room = page.width() - 17 * CellPadding;
+    // Condensed a little more than the arithmetic says, for the glyphs' rounding.
+    const double squeeze = naturalSum > room ? room / naturalSum : 1.0;
+    const int stretch = qMax(50, int(std::floor(squeeze * 100)) - 2);
     auto condensed = [stretch](QFont f) {
-        if (stretch < 100)
+        if (stretch < 98)
             f.setStretch(stretch);
         return f;
     };
     // Spare room goes to the columns in proportion to their width.
-    const double spread = naturalSum < page.width() ? page.width() / naturalSum : squeeze;
+    const double spread = naturalSum > 0 ? room / naturalSum : 1.0;
     auto drawRow = [&](const QStringList& cells, double top, bool header) {
         painter.setFont(condensed(header ? headerFont : cellFont));
         double x = 0;
         for (int c = 0; c < 17; ++c) {
-            const double w = (natural[size_t(c)] + CellPadding) * spread;
+            const double w = natural[size_t(c)] * spread + CellPadding;
             const QRectF box(x + CellPadding / 2, top, w - CellPadding, cellHeight);
             const bool left = c >= 15;
-            const QString text =
-                QFontMetricsF(painter.font()).elidedText(cells.value(c), Qt::ElideRight, box.width() + 1);
+            const QString text = QFontMetricsF(painter.font(), &writer)
+                                     .elidedText(cells.value(c), Qt::ElideRight, box.width() + 1);
             painter.drawText(box, (left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, text);
             x += w;
         }

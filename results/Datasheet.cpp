@@ -55,8 +55,6 @@ void Datasheet::SetupDatasheet() {
     m_model.setRows({});
     applyStoredWidths();
     readWidthsByHand();
-    // Even an empty datasheet shows its titles whole.
-    FitUntouchedColumns();
     emit scrollToLastRow();
 }
 

@@ -370,7 +370,8 @@ private slots:
 
         frmHelp help(lab.program->identity().helpFile);
         help.show();
-        QTest::qWait(50);
+        help.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&help));
         QVERIFY(onScreen(help));
         QTest::keyClick(&help, Qt::Key_Escape);
         QVERIFY(!help.isVisible());
