@@ -282,9 +282,20 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
             const double w = natural[size_t(c)] * spread + CellPadding;
             const QRectF box(x + CellPadding / 2, top, w - CellPadding, cellHeight);
             const bool left = c >= 15;
-            const QString text = QFontMetricsF(painter.font(), &writer)
-                                     .elidedText(cells.value(c), Qt::ElideRight, box.width() + 1);
+            // A cell that still does not fit is condensed further before anything is cut.
+            QFont cellType = painter.font();
+            int cellStretch = cellType.stretch() > 0 ? cellType.stretch() : 100;
+            while (QFontMetricsF(cellType, &writer).horizontalAdvance(cells.value(c)) > box.width() &&
+                   cellStretch > 50) {
+                cellStretch = qMax(50, cellStretch - 4);
+                cellType.setStretch(cellStretch);
+            }
+            const QFont rowType = painter.font();
+            painter.setFont(cellType);
+            const QString text =
+                QFontMetricsF(cellType, &writer).elidedText(cells.value(c), Qt::ElideRight, box.width() + 1);
             painter.drawText(box, (left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, text);
+            painter.setFont(rowType);
             x += w;
         }
     };

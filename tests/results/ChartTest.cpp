@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QClipboard>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
