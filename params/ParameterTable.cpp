@@ -317,8 +317,9 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     visit({&p.MinServoLoad, "MinServoLoad", "Minimum load for servoing", 0.5, 0.01, 200., newtons, 0});
     visit({&p.RateCalculationPercent, "RateCalculation%", "% of break load used for rate calculations", 80.,
            0., 90., "%", 0});
-    visit({&p.OperatorName, "Operator", "Operator", none, none, none, none, 0});
-    visit({&p.Sample, "Sample", "Sample", none, none, none, none, 0});
+    // Who tests and which batch belong to the session, not to a configuration file.
+    visit({&p.OperatorName, "Operator", "Operator", none, none, none, none, NotWritten});
+    visit({&p.Sample, "Sample", "Sample", none, none, none, none, NotWritten});
 }
 
 void ParameterTable::Walk(int action) {

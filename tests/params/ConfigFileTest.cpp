@@ -62,7 +62,7 @@ private slots:
         f.op.answer(f.path("all.ini"));
         f.op.answer(MsgResult::Ok);
         f.table.WriteConfigFile(false);
-        QCOMPARE(f.op.last().text, QStringLiteral("39 parameters written to configuration file"));
+        QCOMPARE(f.op.last().text, QStringLiteral("37 parameters written to configuration file"));
         QVERIFY(f.readFile("all.ini").contains("\r\nBreakSound \" \"\r\n"));
         const Parameters written = f.p;
 
