@@ -53,15 +53,19 @@ void FitOnScreen(QWidget& window) {
     const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
-    // Before the first show the window system has drawn no frame yet: the client area alone is placed.
-    const QMargins frame(window.geometry().left() - window.frameGeometry().left(),
-                         window.geometry().top() - window.frameGeometry().top(),
-                         window.frameGeometry().right() - window.geometry().right(),
-                         window.frameGeometry().bottom() - window.geometry().bottom());
+    // Before the first show the window system has drawn no frame yet. A window whose client area is
+    // on the screen is left alone; one that must be moved or shrunk leaves room for a usual frame.
+    QMargins frame(window.geometry().left() - window.frameGeometry().left(),
+                   window.geometry().top() - window.frameGeometry().top(),
+                   window.frameGeometry().right() - window.geometry().right(),
+                   window.frameGeometry().bottom() - window.geometry().bottom());
     // A child widget is placed inside its parent, not on the screen.
     if (!window.isWindow())
         return;
-    const QRect place = PlaceOnScreen(window.geometry(), frame, screen->availableGeometry());
+    const QRect available = screen->availableGeometry();
+    if (frame.isNull() && PlaceOnScreen(window.geometry(), frame, available) != window.geometry())
+        frame = QMargins(4, 30, 4, 4);
+    const QRect place = PlaceOnScreen(window.geometry(), frame, available);
     if (place.size() != window.size())
         window.resize(place.size());
     // move() places the frame where there is one: shift by what the client area has to move.
