@@ -1,6 +1,8 @@
 #include "app/HeadlessCommands.h"
 
 #include "app/ProgramOptions.h"
+#include "app/StartupTexts.h"
+#include "base/ProductIdentity.h"
 #include "results/BatchReport.h"
 #include "results/BatchStatistics.h"
 #include "results/DataFileRows.h"
@@ -43,7 +45,19 @@ int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
     return 0;
 }
 
+int HeadlessCommands::Info(const ProgramOptions& options, std::FILE* out) {
+    const QByteArray text = options.help ? StartupTexts::Help.toUtf8()
+                                         : (ProductIdentity::AppTitle + QLatin1Char(' ') +
+                                            ProductIdentity::PredefinedVersion + QLatin1Char('\n'))
+                                               .toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
+    std::fflush(out);
+    return 0;
+}
+
 int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv) {
+    if (options.help || options.version)
+        return Info(options, stdout);
     if (!options.statsFile.isEmpty()) {
         const QCoreApplication app(argc, argv);
         return Stats(options, stdout, stderr);

@@ -38,6 +38,14 @@ inline const QString OpenDataFile =
                    "file or enter the name of a new file");
 inline const QString OpenDataFileTitle = QStringLiteral("OPEN DATA FILE");
 
+inline const QString NothingToReviewTitle = QStringLiteral("REVIEW LAST");
+inline const QString NothingToReview = QStringLiteral(
+    "No fiber has been broken since the program started: there is nothing to review yet.\r\r"
+    "The load/time plots of an earlier specimen open from its row of the datasheet: "
+    "double click its row number, or right-click the row and choose \"Show load/time plots\".");
+inline const QString PlotsNotReadTitle = QStringLiteral("LOAD/TIME PLOTS");
+inline const QString PlotsNotRead = QStringLiteral("The load/time data of this row could not be read from\r");
+
 inline const QString SerialErrorBefore = QStringLiteral("Serial port error ");
 inline const QString SerialErrorAfter = QStringLiteral(" encountered");
 
@@ -80,6 +88,12 @@ inline const QString ModulusATip =
     QStringLiteral("First order correction for strain dependence of the elastic modulus (ModulusA)");
 inline const QString SpecimenCount = QStringLiteral("Specimen #");
 inline const QString SpecimenCountTip = QStringLiteral("Number for the next specimen (SpecimenCount)");
+inline const QString OperatorLabel = QStringLiteral("Operator");
+inline const QString OperatorTip =
+    QStringLiteral("Who tests: written into each result row and the report (optional, Operator)");
+inline const QString SampleLabel = QStringLiteral("Sample");
+inline const QString SampleTip =
+    QStringLiteral("Which fiber batch: written into each result row and the report (optional, Sample)");
 inline const QString GaugeLength = QStringLiteral("Gauge length");
 inline const QString GaugeLengthTip = QStringLiteral("Length of fiber between the capstans");
 inline const QString RateCalc = QStringLiteral("Rate calc");

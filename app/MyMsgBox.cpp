@@ -1,7 +1,9 @@
 #include "app/MyMsgBox.h"
 
-#include "base/Twips.h"
+#include "app/TitleWidth.h"
 #include "app/WindowTexts.h"
+#include "base/ProductIdentity.h"
+#include "base/Twips.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -100,7 +102,10 @@ int MyMsgBox::GoVertical(const QString& Prompt, const QString& Btn1, const QStri
 
 void MyMsgBox::prepare(const MyMsgBoxRequest& request) {
     m_result = 0;
-    MyMsgBoxLayout first = MyMsgBoxLayout::compute(request, {});
+    MyMsgBoxMetrics metrics;
+    metrics.titleWidth = int(std::lround(pixelsToTwips(
+        TitleWidth::pixels(request.title.isEmpty() ? ProductIdentity::AppTitle : request.title))));
+    MyMsgBoxLayout first = MyMsgBoxLayout::compute(request, metrics);
     if (!first.invalidIcons.isEmpty())
         m_operator.msgBox(first.invalidIcons, MsgStyle::OkOnly, QString());
 
@@ -112,7 +117,6 @@ void MyMsgBox::prepare(const MyMsgBoxRequest& request) {
                                              : QString());
     }
 
-    MyMsgBoxMetrics metrics;
     if (first.icon != MsgIcon::None) {
         const int iconPx = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
         const QIcon icon = style()->standardIcon(pixmapFor(first.icon), nullptr, this);

@@ -1,7 +1,7 @@
 #include "app/MyMsgBoxLayout.h"
 
-#include "base/ProductIdentity.h"
 #include "app/WindowTexts.h"
+#include "base/ProductIdentity.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +51,8 @@ MyMsgBoxLayout MyMsgBoxLayout::compute(const MyMsgBoxRequest& request, const MyM
 
     // A width that is not a positive number would leave no room for any control.
     const double factor = std::isfinite(request.width) && request.width > 0 ? request.width : 1.0;
-    const int w = int(std::lround(factor * BaseWidth));
+    // Never narrower than the title: a clipped title hides what the box is about.
+    const int w = std::max(int(std::lround(factor * BaseWidth)), metrics.titleWidth);
     l.windowWidth = w;
 
     const bool withIcon = l.icon != MsgIcon::None;

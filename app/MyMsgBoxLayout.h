@@ -17,6 +17,7 @@ struct MyMsgBoxMetrics {
     int iconWidth = 0;
     int iconHeight = 0;
     int buttonHeight = 0;
+    int titleWidth = 0; // what the title bar needs to show the whole title
 };
 
 // Where every control of MyMsgBox goes, in twips, for a Go or GoVertical request.

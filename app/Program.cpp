@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/DistributedCalibration.h"
 #include "app/HelpKey.h"
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
@@ -18,6 +19,7 @@
 #include "app/frmSplash.h"
 #include "base/Operator.h"
 #include "base/ProgramFolder.h"
+#include "experiments/BreakAnalysis.h"
 #include "experiments/BreakRun.h"
 #include "experiments/Calculator.h"
 #include "experiments/CalibrationCommand.h"
@@ -36,11 +38,14 @@
 #include "instrument/frmHardware.h"
 #include "instrument/frmMoving.h"
 #include "instrument/zero.h"
+#include "params/Cp1252.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
+#include "params/WindowPlacement.h"
 #include "params/frmOptions.h"
 #include "params/frmPreloadSpeed.h"
+#include "results/BatchStatistics.h"
 #include "results/Datasheet.h"
 #include "results/DatasheetCommands.h"
 #include "results/DatasheetPanel.h"
@@ -54,6 +59,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLayout>
@@ -90,8 +96,8 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
       m_datasheetCommands(std::make_unique<DatasheetCommands>(*m_datasheet, *m_op, *m_parameters)),
       m_instance(std::make_unique<SingleInstance>(
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
-      m_counterFrequency(&ApTimer::CounterFrequency), m_versionMajor(ProductIdentity::VersionMajor),
-      m_versionMinor(ProductIdentity::VersionMinor) {
+      m_counterFrequency(&ApTimer::CounterFrequency), m_programFolder(ProgramFolder::path()),
+      m_versionMajor(ProductIdentity::VersionMajor), m_versionMinor(ProductIdentity::VersionMinor) {
     m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
         // At once: no further window events may run.
         settings->sync();
@@ -151,6 +157,13 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
         if (m_plots)
             m_plots->Show(data);
     };
+    run.TypicalBreakStress = [this](const QString& rate) -> std::optional<double> {
+        const BatchStatistics statistics(m_datasheet->model().allRows());
+        for (const GroupStatistics& group : statistics.groups())
+            if (group.rate == rate)
+                return group.median;
+        return std::nullopt;
+    };
     run.ServoInfo = [this](const QString& text) {
         if (m_main)
             m_main->setServoInfo(text);
@@ -165,8 +178,14 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
     hooks.FiberLoaded = [this] { return m_breakRun->FiberLeftLoaded(); };
     hooks.Review = [this] {
-        if (m_plots)
-            m_plots->Review();
+        if (!m_plots)
+            return;
+        if (!m_plots->hasData()) {
+            m_op->msgBox(MainTexts::NothingToReview, MsgStyle::OkOnly | MsgStyle::Information,
+                         MainTexts::NothingToReviewTitle);
+            return;
+        }
+        m_plots->Review();
     };
     hooks.Options = [this] { showOptions(); };
     hooks.PreloadSpeed = [this] { showPreloadSpeed(); };
@@ -192,7 +211,7 @@ void Program::setVersion(int major, int minor) {
 
 Program::Started Program::start() {
     // 1. Product identity and debug mode.
-    m_identity = SetProductIdentity(*m_parameters, *m_settings, *m_op, ProgramFolder::path(), m_versionMajor,
+    m_identity = SetProductIdentity(*m_parameters, *m_settings, *m_op, m_programFolder, m_versionMajor,
                                     m_versionMinor);
     QApplication::setWindowIcon(QIcon(m_identity.iconFile));
     m_update = std::make_unique<UpdateCheck>(*m_op, *m_settings, m_identity.title, m_identity.version);
@@ -265,6 +284,12 @@ Program::Started Program::start() {
     // them back unchanged instead of as uncalibrated.
     if (!found)
         m_loadCell->LoadCalibrations();
+    // The simulated load cell is known: its distributed calibration spares a new user the
+    // calibration windows.
+    QString calibrationNote;
+    if (m_simulator && found)
+        calibrationNote = DistributedCalibration::takeIfUncalibrated(*m_loadCell, m_programFolder,
+                                                                     m_simulator->loadCellSerial());
     // 17. The datasheet, and the data file named in the parameters (a file that cannot be read is
     // forgotten).
     m_datasheet->SetupDatasheet();
@@ -276,6 +301,8 @@ Program::Started Program::start() {
 
     // 18. Show the main window.
     m_main->show();
+    if (!calibrationNote.isEmpty())
+        m_main->showNote(calibrationNote);
     showInstrumentPanel();
 
     // 19. The position, the Noisy check mark, both option groups and the text boxes.
@@ -316,6 +343,34 @@ void Program::connectDatasheet() {
     });
     QObject::connect(main, &frmMain::saveDataFileAsRequested, main,
                      [this] { m_datasheetCommands->SaveAs(); });
+    // Every row whose load/time record lies beside the data file shows its plots again.
+    m_datasheetPanel->setPlotsAvailable([this](int row) { return QFileInfo::exists(rowDataFile(row)); });
+    QObject::connect(m_datasheetPanel, &DatasheetPanel::plotsRequested, main,
+                     [this](int row) { showRowPlots(row); });
+}
+
+QString Program::rowDataFile(int row) const {
+    if (row < 0 || row >= m_datasheet->resultRows())
+        return {};
+    return BreakAnalysis::RowDataFile(m_datasheet->dataFileName(), m_datasheet->model().row(row).fields());
+}
+
+void Program::showRowPlots(int row) {
+    if (row < 0 || row >= m_datasheet->resultRows() || !m_plots)
+        return;
+    const QString file = rowDataFile(row);
+    const DataRow& data = m_datasheet->model().row(row);
+    std::optional<LoadTimePlotData> plots;
+    QFile in(file);
+    if (!file.isEmpty() && in.open(QIODevice::ReadOnly))
+        plots = BreakAnalysis::PlotsFromDataText(Cp1252::decode(in.readAll()),
+                                                 BreakAnalysis::ExptTypeOfRate(data.fieldText(6)));
+    if (!plots) {
+        m_op->msgBox(MainTexts::PlotsNotRead + QDir::toNativeSeparators(file),
+                     MsgStyle::OkOnly | MsgStyle::Exclamation, MainTexts::PlotsNotReadTitle);
+        return;
+    }
+    m_plots->ShowPast(*plots);
 }
 
 bool Program::offerUnsavedResults() {
@@ -347,9 +402,18 @@ void Program::showInstrumentPanel() {
     m_panel->adjustSize();
     const QRect main = m_main->frameGeometry();
     int x = main.right() + 8;
-    if (const QScreen* screen = m_main->screen())
-        x = qMin(x, screen->availableGeometry().right() - m_panel->frameGeometry().width());
-    m_panel->move(x, main.top());
+    int y = main.top();
+    if (const QScreen* screen = m_main->screen()) {
+        const int leftmost = screen->availableGeometry().right() - m_panel->frameGeometry().width();
+        // Over the main window, it stays below the main window's title bar so that bar can still
+        // be grabbed.
+        if (x > leftmost) {
+            x = leftmost;
+            y = m_main->geometry().top() + m_main->menuWidget()->height();
+        }
+    }
+    m_panel->move(x, y);
+    FitOnScreen(*m_panel);
     m_panel->show();
 }
 
@@ -430,6 +494,7 @@ void Program::showStatistics() {
     if (m_datasheetPanel && m_datasheetPanel->grid()->selectionModel())
         selection = m_datasheetPanel->grid()->selectionModel()->selection();
     frmStatistics window(*m_op, *m_settings, m_main.get());
+    window.setCalibration(CalibrationText(m_loadCell->current()));
     window.setRows(StatisticsRows(m_datasheet->model(), selection), m_datasheet->dataFileName());
     window.exec();
 }

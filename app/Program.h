@@ -61,6 +61,8 @@ public:
     void setCounterFrequency(std::function<qint64()> frequency) { m_counterFrequency = std::move(frequency); }
     void setEndHook(OrderlyEnd::EndHook hook);
     void setVersion(int major, int minor);
+    // Where the program's own files are (the manual, the sounds, the distributed calibration).
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
     // Finding the System Controller (discovery unless replaced); returns whether it was found.
     void setConnectController(std::function<bool()> connect) { m_connectController = std::move(connect); }
     // Told about the main window as soon as it exists (dialogs centre on it).
@@ -119,6 +121,9 @@ private:
     // keeps the program.
     bool offerUnsavedResults();
     void askForDataFile();
+    // The load/time record file of a result row, and its plots in the plot window.
+    QString rowDataFile(int row) const;
+    void showRowPlots(int row);
     void showOptions();
     void showPreloadSpeed();
     void showHardware();
@@ -162,6 +167,7 @@ private:
     std::function<void(QWidget*)> m_mainWindowListener;
     std::function<bool()> m_connectController;
     bool m_datasheetSetUp = false;
+    QString m_programFolder;
     int m_versionMajor;
     int m_versionMinor;
 };

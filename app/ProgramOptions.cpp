@@ -11,6 +11,10 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
         const QString& arg = arguments[i];
         if (arg == QStringLiteral("--simulate")) {
             options.simulate = true;
+        } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            options.help = true;
+        } else if (arg == QStringLiteral("--version")) {
+            options.version = true;
         } else if (arg == QStringLiteral("--settings")) {
             if (i + 1 >= arguments.size()) {
                 *error = QStringLiteral("--settings needs a file name. ") + StartupTexts::Usage;
@@ -40,6 +44,13 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
         }
     }
     return options;
+}
+
+bool ProgramOptions::asksHeadless(const QStringList& arguments) {
+    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version"})
+        if (arguments.contains(QLatin1String(flag)))
+            return true;
+    return false;
 }
 
 QString ProgramOptions::settingsPath() const {

@@ -9,6 +9,7 @@
 //   stavely [--settings FILE] [--simulate]
 //   stavely --stats DATAFILE             (headless: statistics as key/value lines)
 //   stavely --report FILE.pdf DATAFILE   (headless: the batch report)
+//   stavely --help | --version           (headless: print and end)
 struct ProgramOptions {
     QString settingsFile; // empty: the per-user default
     bool simulate = false;
@@ -17,8 +18,12 @@ struct ProgramOptions {
     QString statsFile;       // --stats: print the data file's statistics and end
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
+    bool help = false;    // --help, -h: the usage
+    bool version = false; // --version: the program's version
 
-    bool headless() const { return !statsFile.isEmpty() || !reportFile.isEmpty(); }
+    bool headless() const { return help || version || !statsFile.isEmpty() || !reportFile.isEmpty(); }
+    // Arguments that ask for a command without a window (checked before a display is needed).
+    static bool asksHeadless(const QStringList& arguments);
 
     // nullopt with *error set when the arguments are not understood (the program name comes first).
     static std::optional<ProgramOptions> parse(const QStringList& arguments, QString* error);

@@ -34,6 +34,7 @@ bool SimulatedInstrument::start(SettingsStore& store, QString* error) {
     SimConfig config;
     // Every specimen breaks at its own strength, as real fibers do.
     config.seed = QRandomGenerator::global()->generate();
+    m_loadCellSerial = QString::fromLatin1(config.loadCellSerial);
     m_server = std::make_unique<SimServer>(config);
     if (!m_server->startInThread(m_linkPath)) {
         if (error)

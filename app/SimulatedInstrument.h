@@ -22,6 +22,9 @@ public:
     void stop();
 
     int comNumber() const { return m_com; }
+    // The serial number of the simulated load cell; its calibration file is distributed as
+    // "<serial>.cal" in the program's folder.
+    QString loadCellSerial() const { return m_loadCellSerial; }
     QString linkPath() const { return m_linkPath; }
     SimServer& server() { return *m_server; }
 
@@ -30,4 +33,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_folder;
     QString m_linkPath;
     int m_com = 1;
+    QString m_loadCellSerial;
 };

@@ -25,7 +25,14 @@ inline const QString ExitTitle = QStringLiteral("EXIT PROGRAM");
 
 inline const QString SysInfoUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
 inline const QString HelpNotOpened = QStringLiteral("The help file could not be opened:\r\n");
-inline const QString SimulatorNotStarted = QStringLiteral("The simulated instrument could not be started:\r\n");
+inline const QString SimulatorNotStarted =
+    QStringLiteral("The simulated instrument could not be started:\r\n");
+
+// The status line after --simulate took the calibration distributed for the simulated load cell.
+inline QString DistributedCalibrationTaken(const QString& file) {
+    return QStringLiteral("Load cell calibrated from ") + file +
+           QStringLiteral(" (distributed for the simulated load cell)");
+}
 
 inline const QString SplashLine = QStringLiteral("Strength testing of optical fibers");
 
@@ -35,4 +42,21 @@ inline const QString NoDisplay =
 inline const QString Usage =
     QStringLiteral("Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
                    "stavely --report FILE.pdf DATAFILE");
+inline const QString Help = QStringLiteral(
+    "Usage: stavely [--settings FILE] [--simulate]\n"
+    "       stavely --stats DATAFILE\n"
+    "       stavely --report FILE.pdf DATAFILE\n"
+    "       stavely --help | --version\n"
+    "\n"
+    "Control program of the STAVELY tensile tester for optical fibers.\n"
+    "\n"
+    "  --settings FILE   keep the settings in FILE instead of the per-user settings file\n"
+    "  --simulate        run on the built-in simulated instrument (its own settings file)\n"
+    "  --stats DATAFILE  print the batch statistics of a data file as key<TAB>value lines\n"
+    "  --report FILE.pdf DATAFILE\n"
+    "                    write the batch report of a data file as a PDF\n"
+    "  --help, -h        print this text\n"
+    "  --version         print the program's version\n"
+    "\n"
+    "Exit codes: 0 done, 1 no display or another instance runs, 2 bad arguments or an unreadable file.\n");
 } // namespace StartupTexts

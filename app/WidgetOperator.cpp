@@ -4,6 +4,7 @@
 #include "app/MyMsgBox.h"
 #include "app/Progress.h"
 #include "app/Status.h"
+#include "app/TitleWidth.h"
 #include "app/WindowTexts.h"
 #include "app/frmShowLongString.h"
 #include "app/frmWait.h"
@@ -113,6 +114,7 @@ int WidgetOperator::msgBox(const QString& prompt, int style, const QString& titl
         box.addButton(b);
     const int defaultIndex = (style & DefaultButtonBits) >> 8;
     box.setDefaultButton(buttons.value(defaultIndex, buttons.first()));
+    TitleWidth::fit(box);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     if (clicked == nullptr)

@@ -1,9 +1,12 @@
 #include "app/frmHelp.h"
 
+#include "params/WindowPlacement.h"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QUrl>
@@ -40,6 +43,10 @@ frmHelp::frmHelp(const QString& helpFile, QWidget* parent)
     connect(external, &QPushButton::clicked, this,
             [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_helpFile)); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    // Escape closes the manual as it closes the program's dialogs.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {back, forward, contents})
@@ -51,6 +58,7 @@ frmHelp::frmHelp(const QString& helpFile, QWidget* parent)
     layout->addLayout(buttons);
     layout->addWidget(m_browser);
     resize(900, 760);
+    FitOnScreen(*this);
 }
 
 bool frmHelp::showTopic(const QString& anchor) {

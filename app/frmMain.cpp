@@ -13,6 +13,7 @@
 #include "params/NumberFormat.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
+#include "params/WindowPlacement.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -77,6 +78,10 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     m_panel2->setObjectName(QStringLiteral("StatusBar1Panel2"));
     bar->addWidget(m_panel1);
     bar->addWidget(m_panel2, 1);
+    m_note = new QLabel(bar);
+    m_note->setObjectName(QStringLiteral("StatusBar1Note"));
+    m_note->hide();
+    bar->addPermanentWidget(m_note);
 
     tmrMain.setObjectName(QStringLiteral("tmrMain"));
     tmrMain.setInterval(LiveLoadIntervalMs);
@@ -284,6 +289,15 @@ QGroupBox* frmMain::buildExperimentFrame() {
     grid->addWidget(txtZo, 2, 1);
     grid->addWidget(label(T::Percent, frame, "lblZoUnit"), 2, 2);
 
+    txtOperator = addBox(frame, "txtOperator", QStringLiteral("Operator"), T::OperatorTip);
+    txtSample = addBox(frame, "txtSample", QStringLiteral("Sample"), T::SampleTip);
+    for (QLineEdit* box : {txtOperator, txtSample})
+        box->setMaximumWidth(160);
+    grid->addWidget(label(T::OperatorLabel, frame, "lblOperator"), 3, 0);
+    grid->addWidget(txtOperator, 3, 1, 1, 2);
+    grid->addWidget(label(T::SampleLabel, frame, "lblSample"), 4, 0);
+    grid->addWidget(txtSample, 4, 1, 1, 2);
+
     // The bend tester's boxes: part of the window, never shown by this product.
     txtGrooveAngle = addBox(frame, "txtGrooveAngle", QString(), QString());
     udGrooveAngle = new UpDown(frame);
@@ -433,6 +447,8 @@ void frmMain::load(const QString& caption, bool debugMode) {
         txtServoInfo->setVisible(true);
         txtServoInfo->clear();
     }
+    // A laptop screen takes the whole window.
+    FitOnScreen(*this);
     refreshPreloadSpeed();
     StuffTextBoxes();
 }
@@ -447,8 +463,8 @@ void frmMain::StuffTextBoxes() {
         fill(box);
     PreloadOptionClick(qBound(0, int(m_params.PreloadType), 3));
     RateOptionClick(qBound(0, int(m_params.ExptType), 3));
-    for (QLineEdit* box :
-         {txtPreload[1], txtPreload[2], txtRate[1], txtRate[2], txtSpecimenCount, txtDf, txtEo, txtEa})
+    for (QLineEdit* box : {txtPreload[1], txtPreload[2], txtRate[1], txtRate[2], txtSpecimenCount, txtDf,
+                           txtEo, txtEa, txtOperator, txtSample})
         fill(box);
     const QString tip = PositionToolTip(m_params.MicronsPerStep);
     frmPosition->setToolTip(tip);
@@ -625,6 +641,16 @@ void frmMain::setStatusPanel(int panel, const QString& text) {
     QString shown = text;
     shown.replace(QChar(MainTexts::BarPositive), QChar(0x2588));
     (panel == 1 ? m_panel1 : m_panel2)->setText(shown);
+}
+
+void frmMain::showNote(const QString& text) {
+    m_note->setText(text);
+    m_note->setToolTip(text);
+    m_note->setVisible(!text.isEmpty());
+}
+
+QString frmMain::note() const {
+    return m_note->text();
 }
 
 QString frmMain::statusPanel(int panel) const {

@@ -59,6 +59,9 @@ public:
     void setNoisyChecked(bool checked);
     void setStatusPanel(int panel, const QString& text); // panel 1 or 2
     QString statusPanel(int panel) const;                // the text as set
+    // A standing note at the right of the status bar (what start-up did on the operator's behalf).
+    void showNote(const QString& text);
+    QString note() const;
 
     // Shows the specimen counter (SpecimenCount) in its box, e.g. after a result or a data file.
     void ShowSpecimenCount();
@@ -157,6 +160,7 @@ private:
     QAction* mnuOptionsNoisy = nullptr;
     QLabel* m_panel1 = nullptr;
     QLabel* m_panel2 = nullptr;
+    QLabel* m_note = nullptr;
     std::array<QString, 2> m_panelText; // as the program wrote them
     QTimer tmrMain;
 
@@ -180,6 +184,8 @@ private:
     QLabel* lblLoadGapUnit = nullptr;
     UpDown* udLoadGap = nullptr;
     QLineEdit* txtZo = nullptr;
+    QLineEdit* txtOperator = nullptr;
+    QLineEdit* txtSample = nullptr;
     QLineEdit* txtGrooveAngle = nullptr;
     UpDown* udGrooveAngle = nullptr;
     QLineEdit* txtTestingCount = nullptr;

@@ -12,9 +12,8 @@ int main(int argc, char** argv) {
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
-    // --stats and --report need no screen and end at once.
-    if (rawArguments.contains(QStringLiteral("--stats")) ||
-        rawArguments.contains(QStringLiteral("--report"))) {
+    // --stats, --report, --help and --version need no screen and end at once.
+    if (ProgramOptions::asksHeadless(rawArguments)) {
         QString error;
         const std::optional<ProgramOptions> headless = ProgramOptions::parse(rawArguments, &error);
         if (!headless) {

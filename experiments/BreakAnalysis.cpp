@@ -9,8 +9,11 @@
 #include "results/Chart.h"
 #include "results/LineFit.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 BreakAnalysis::BreakAnalysis(Parameters& params, Fiber& fiber, Operator& op)
@@ -127,33 +130,7 @@ QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const Break
     const QString stressText = cut(stress);
     const double strain = m_fiber.Stress2Strain(toNumber(stressText).value_or(stress));
 
-    QString setRate;
-    switch (m_params.ExptType) {
-    case 0:
-        setRate = numberText(m_params.ExptSpeed) + QStringLiteral(" µm/s");
-        break;
-    case 1:
-        setRate = numberText(m_params.ExptStressRate) + QStringLiteral(" MPa/s");
-        break;
-    case 2:
-        setRate = numberText(m_params.ExptStrainRate) + QStringLiteral(" %/min");
-        break;
-    default:
-        switch (m_params.PreloadType) {
-        case 1:
-            setRate = numberText(m_params.PreloadLoad) + QStringLiteral(" N");
-            break;
-        case 2:
-            setRate = numberText(m_params.PreloadStress) + QStringLiteral(" MPa");
-            break;
-        case 3:
-            setRate = numberText(m_params.PreloadStrain) + QStringLiteral(" %");
-            break;
-        default:
-            break;
-        }
-        break;
-    }
+    const QString setRate = NominalRateText(m_params);
 
     const double breakTime = r.BreakIndex >= 1 ? rec.LtTime(r.BreakIndex) : 0;
     const double travel = double(c.EndPosition) * m_params.MicronsPerStep / 1000;
@@ -166,7 +143,8 @@ QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const Break
         QStringLiteral("N/") + most(c.PreloadSpeed, 2) + QLatin1Char(' ') +
         c.RunStart.toString(QStringLiteral("yy/MM/dd")) + QLatin1Char(' ') +
         c.RunStart.toString(QStringLiteral("hh:mm:ss")) + QLatin1Char(' ') + FormatNum(travel, 1, 1) +
-        QStringLiteral("mm") + QLatin1Char('/') + FormatNum(ratio, 1, 2);
+        QStringLiteral("mm") + QLatin1Char('/') + FormatNum(ratio, 1, 2) +
+        ConditionsNotes(m_params.OperatorName, m_params.Sample);
 
     return {QString::number(specimen),
             fixedText(m_fiber.FiberLoad2Load(r.BreakLoad), 2),
@@ -187,7 +165,61 @@ QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const Break
             conditions};
 }
 
-LoadTimePlotData BreakAnalysis::Plots(const LoadTimeRecorder& rec, const BreakResult& r, int exptType) {
+QString BreakAnalysis::ConditionsNotes(const QString& operatorName, const QString& sample) {
+    // One item each, after the items readers of older files count on; a comma or quote would split
+    // or end the field in the data file, a blank the item.
+    auto item = [](const QString& name, const QString& value) {
+        QString text = value;
+        for (QChar& c : text)
+            if (c == QLatin1Char(',') || c == QLatin1Char('"') || c.isSpace())
+                c = QLatin1Char('_');
+        return text.isEmpty() ? QString() : QLatin1Char(' ') + name + text;
+    };
+    return item(QStringLiteral("operator:"), operatorName.trimmed()) +
+           item(QStringLiteral("sample:"), sample.trimmed());
+}
+
+QString BreakAnalysis::NominalRateText(const Parameters& p) {
+    QString setRate;
+    switch (p.ExptType) {
+    case 0:
+        setRate = numberText(p.ExptSpeed) + QStringLiteral(" µm/s");
+        break;
+    case 1:
+        setRate = numberText(p.ExptStressRate) + QStringLiteral(" MPa/s");
+        break;
+    case 2:
+        setRate = numberText(p.ExptStrainRate) + QStringLiteral(" %/min");
+        break;
+    default:
+        switch (p.PreloadType) {
+        case 1:
+            setRate = numberText(p.PreloadLoad) + QStringLiteral(" N");
+            break;
+        case 2:
+            setRate = numberText(p.PreloadStress) + QStringLiteral(" MPa");
+            break;
+        case 3:
+            setRate = numberText(p.PreloadStrain) + QStringLiteral(" %");
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    return setRate;
+}
+
+namespace {
+// One row of a load/time record, as the plots read it.
+struct PlotSample {
+    double position = 0, time = 0, load = 0, stress = 0, strain = 0, speed = 0;
+};
+
+// The three charts of a rate mode over samples 1 to count, with samples rateStart to breakIndex (the
+// stretch of the rate fit) in their own curve.
+LoadTimePlotData PlotsOf(int count, const std::function<PlotSample(int)>& sample, int rateStart,
+                         int breakIndex, int exptType) {
     enum class Y { Load, Stress, Strain, Speed, Position };
     struct Chart {
         Y y;
@@ -215,6 +247,10 @@ LoadTimePlotData BreakAnalysis::Plots(const LoadTimeRecorder& rec, const BreakRe
         break;
     }
 
+    std::vector<PlotSample> samples;
+    samples.reserve(size_t(std::max(0, count)));
+    for (int k = 1; k <= count; ++k)
+        samples.push_back(sample(k));
     LoadTimePlotData plots;
     for (size_t i = 0; i < table.size(); ++i) {
         ChartData& chart = plots.charts[i];
@@ -223,33 +259,118 @@ LoadTimePlotData BreakAnalysis::Plots(const LoadTimeRecorder& rec, const BreakRe
         chart.xAxis.title = TimeAxis;
         plots.captions[i] = table[i].caption;
         QList<QPointF> inside, outside;
-        for (int k = 1; k <= r.LtCount; ++k) {
+        for (int k = 1; k <= count; ++k) {
+            const PlotSample& s = samples[size_t(k - 1)];
             double y = 0;
             switch (table[i].y) {
             case Y::Load:
-                y = rec.LtLoad(k);
+                y = s.load;
                 break;
             case Y::Stress:
-                y = rec.LtStress(k);
+                y = s.stress;
                 break;
             case Y::Strain:
-                y = rec.LtStrain(k);
+                y = s.strain;
                 break;
             case Y::Speed:
-                y = rec.LtSpeed(k);
+                y = s.speed;
                 break;
             case Y::Position:
-                y = double(rec.LtPosition(k));
+                y = s.position;
                 break;
             }
-            const QPointF p(rec.LtTime(k), y);
-            (k >= r.RateStartIndex && k <= r.BreakIndex ? inside : outside).append(p);
+            const QPointF p(s.time, y);
+            (k >= rateStart && k <= breakIndex ? inside : outside).append(p);
         }
         chart.setCurve(0, inside);
         chart.setCurve(1, outside);
     }
+    return plots;
+}
+} // namespace
+
+LoadTimePlotData BreakAnalysis::Plots(const LoadTimeRecorder& rec, const BreakResult& r, int exptType) {
+    LoadTimePlotData plots = PlotsOf(
+        r.LtCount,
+        [&rec](int k) {
+            return PlotSample{double(rec.LtPosition(k)), rec.LtTime(k),   rec.LtLoad(k),
+                              rec.LtStress(k),           rec.LtStrain(k), rec.LtSpeed(k)};
+        },
+        r.RateStartIndex, r.BreakIndex, exptType);
     plots.dataText = DataString(rec, r);
     return plots;
+}
+
+std::optional<LoadTimePlotData> BreakAnalysis::PlotsFromDataText(const QString& text, int exptType) {
+    // The header, then one line per sample; a blank line before the first sample of the rate fit
+    // and another after the break's sample.
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    if (lines.isEmpty() || lines.front() != BreakTexts::DataHeader)
+        return std::nullopt;
+    std::vector<PlotSample> samples;
+    int blanks = 0, rateStart = 0, breakIndex = 0;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (line.isEmpty()) {
+            // Only blanks between samples mark something; those at the end close the file.
+            ++blanks;
+            continue;
+        }
+        const QStringList f = line.split(QLatin1Char('\t'));
+        if (f.size() != 6)
+            return std::nullopt;
+        std::array<double, 6> v{};
+        for (size_t c = 0; c < v.size(); ++c) {
+            bool ok = false;
+            v[c] = f[qsizetype(c)].toDouble(&ok);
+            if (!ok)
+                return std::nullopt;
+        }
+        const int k = int(samples.size()) + 1;
+        if (blanks >= 1 && rateStart == 0)
+            rateStart = k;
+        if (blanks >= 2 && breakIndex == 0)
+            breakIndex = k - 1;
+        samples.push_back({v[0], v[1], v[2], v[3], v[4], v[5]});
+    }
+    if (samples.empty())
+        return std::nullopt;
+    const int count = int(samples.size());
+    if (rateStart == 0)
+        rateStart = count + 1;
+    if (breakIndex == 0)
+        breakIndex = count;
+    LoadTimePlotData plots = PlotsOf(
+        count, [&samples](int k) { return samples[size_t(k - 1)]; }, rateStart, breakIndex, exptType);
+    plots.dataText = text;
+    return plots;
+}
+
+int BreakAnalysis::ExptTypeOfRate(const QString& nominalRate) {
+    if (nominalRate.endsWith(QStringLiteral(" \u00b5m/s")))
+        return 0;
+    if (nominalRate.endsWith(QStringLiteral(" MPa/s")))
+        return 1;
+    if (nominalRate.endsWith(QStringLiteral(" %/min")))
+        return 2;
+    return 3;
+}
+
+QString BreakAnalysis::RowDataFile(const QString& dataFileName, const QStringList& fields) {
+    // Columns 1, 14 and 15: the specimen and the break moment the record file is named after.
+    if (dataFileName.isEmpty() || fields.size() < 15)
+        return {};
+    bool ok = false;
+    const qint32 specimen = fields[0].trimmed().toInt(&ok);
+    const QDate date = QDate::fromString(fields[13].trimmed(), QStringLiteral("yy/MM/dd"));
+    const QTime time = QTime::fromString(fields[14].trimmed(), QStringLiteral("hh:mm:ss"));
+    if (!ok || !date.isValid() || !time.isValid())
+        return {};
+    // Two-digit years are this century's.
+    const QDateTime moment(date.year() < 2000 ? date.addYears(100) : date, time);
+    return QFileInfo(dataFileName)
+        .absoluteDir()
+        .filePath(FileBaseName(moment, specimen) + QStringLiteral(".dat"));
 }
 
 QString BreakAnalysis::DataString(const LoadTimeRecorder& rec, const BreakResult& r) {

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <optional>
 
 class Fiber;
 class LoadTimeRecorder;
@@ -46,6 +47,19 @@ public:
                              qint32 specimen, const QDateTime& breakMoment);
 
     // The three charts of the plot window for the experiment type.
+    // The set rate as column 6 gives it ("60 MPa/s"): what groups the breaks of one rate.
+    static QString NominalRateText(const Parameters& params);
+    // What the conditions text of column 17 carries after its fixed items: " operator:<name>" and
+    // " sample:<name>" for those given, blanks and separators as underscores.
+    static QString ConditionsNotes(const QString& operatorName, const QString& sample);
+    // The plots of a load/time record file written after an earlier break; nothing when the text
+    // is not such a record.
+    static std::optional<LoadTimePlotData> PlotsFromDataText(const QString& text, int exptType);
+    // The rate mode of a nominal rate text of column 6 (3 when it is none of the three rates).
+    static int ExptTypeOfRate(const QString& nominalRate);
+    // Where the load/time record file of a result row (its 17 fields) lies beside the data file;
+    // empty when the row does not name its specimen and break moment.
+    static QString RowDataFile(const QString& dataFileName, const QStringList& fields);
     static LoadTimePlotData Plots(const LoadTimeRecorder& rec, const BreakResult& r, int exptType);
     // The load/time data text: header, one line per sample, blank lines around the analysed stretch.
     static QString DataString(const LoadTimeRecorder& rec, const BreakResult& r);

@@ -1,5 +1,7 @@
 #include "experiments/BreakRun.h"
 
+#include "experiments/BreakProgress.h"
+
 #include "base/Operator.h"
 #include "base/ProgramEnd.h"
 #include "experiments/BreakTexts.h"
@@ -19,6 +21,17 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+namespace {
+// Rounded down, so that the rate offered is one the run accepts.
+QString fastestRateText(double rate) {
+    if (!std::isfinite(rate) || rate <= 0)
+        return QStringLiteral("0");
+    const int decimals = rate >= 100 ? 0 : rate >= 1 ? 1 : 3;
+    const double scale = std::pow(10.0, decimals);
+    return numberText(std::floor(rate * scale) / scale);
+}
+} // namespace
 
 BreakRun::BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadCell& loadCell, Motion& motion,
                    RunState& run, BreakSound& sound, Operator& op, ProgramEnd& end, ResultAppender& results)
@@ -80,7 +93,11 @@ BreakRun::Plan BreakRun::MakePlan() {
         plan.PullSpeed = double(p.ExptStressRate) / p.Modulus * double(p.GaugeLength) / p.MicronsPerStep;
         if (plan.PullSpeed > p.MaxStepRate) {
             plan.refusalTitle = BreakTexts::StressTooFastTitle;
-            plan.refusal = BreakTexts::StressTooFast;
+            plan.refusal = BreakTexts::StressTooFast +
+                           BreakTexts::FastestRate(BreakTexts::StressRateName,
+                                                   fastestRateText(double(p.MaxStepRate) * p.MicronsPerStep *
+                                                                   p.Modulus / double(p.GaugeLength)),
+                                                   QStringLiteral("MPa/s"));
         } else if (plan.PreloadForce > 0 && plan.PreloadForce < minServo) {
             plan.PreloadForce = minServo;
         }
@@ -89,7 +106,11 @@ BreakRun::Plan BreakRun::MakePlan() {
         plan.PullSpeed = double(p.ExptStrainRate) / 6 * double(p.GaugeLength) / p.MicronsPerStep;
         if (plan.PullSpeed > p.MaxStepRate) {
             plan.refusalTitle = BreakTexts::StrainTooFastTitle;
-            plan.refusal = BreakTexts::StrainTooFast;
+            plan.refusal = BreakTexts::StrainTooFast +
+                           BreakTexts::FastestRate(BreakTexts::StrainRateName,
+                                                   fastestRateText(double(p.MaxStepRate) * p.MicronsPerStep *
+                                                                   6 / double(p.GaugeLength)),
+                                                   QStringLiteral("%/min"));
         } else if (plan.PreloadForce < minServo) {
             plan.PreloadForce = minServo; // a strain-rate run always preloads
         }
@@ -185,6 +206,18 @@ void BreakRun::stavelyRunToBreak() {
         m_link.SetLoadSampling(channel, SlowPullSamples, -1, NoThreshold);
 
     m_runStart = m_now();
+    m_expectedSeconds = 0;
+    if (m_params.ExptType == 1 || m_params.ExptType == 2) {
+        std::optional<double> typical;
+        if (m_hooks.TypicalBreakStress)
+            typical = m_hooks.TypicalBreakStress(BreakAnalysis::NominalRateText(m_params));
+        const double rate =
+            m_params.ExptType == 1 ? double(m_params.ExptStressRate) : double(m_params.ExptStrainRate);
+        m_expectedSeconds = BreakProgress::ExpectedSeconds(m_params.ExptType, rate,
+                                                           typical.value_or(BreakProgress::NominalStrength),
+                                                           m_fiber.Load2Stress(plan.PreloadForce), m_fiber)
+                                .value_or(0);
+    }
     m_servo.svoInit();
     m_run.PeakLoad = 0;
     m_run.BreakRunActive = 1;
@@ -292,6 +325,15 @@ QStringList BreakRun::IgnoreReasons(const Disturbance& d, int exptType, double s
     return reasons;
 }
 
+std::optional<RunProgress> BreakRun::Progress(double load) const {
+    RunProgress progress;
+    progress.specimen = m_params.SpecimenCount;
+    double strain = 0;
+    m_fiber.Load2StrainStress(load, strain, progress.stress);
+    progress.expectedSeconds = m_expectedSeconds;
+    return progress;
+}
+
 void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance) {
     // The last sample is the peak itself, at the time and position the controller kept for it.
     // Garbled replies here would make up the break load, its time and its position: ask again.
@@ -324,6 +366,9 @@ void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance) {
     // them: the motor runs on for a few steps.
     conditions.EndPosition = status.position;
     QStringList fields = m_analysis.ResultFields(m_recorder, m_result, conditions, specimen, moment);
+    // A break faked with the debug mode's key is recorded like a real one; its comment says what it was.
+    if (m_motion.BreakWasSimulated() && fields.size() > CommentField)
+        fields[CommentField] = BreakTexts::SimulatedBreakComment;
     // A distorted result is kept, but marked so that the statistics leave it out.
     const double setRate = m_params.ExptType == 1   ? double(m_params.ExptStressRate)
                            : m_params.ExptType == 2 ? double(m_params.ExptStrainRate)

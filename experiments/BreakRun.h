@@ -45,6 +45,8 @@ public:
         std::function<void()> ExportDatasheet;                  // offered when the row could not be written
         std::function<void(const QString&)> ServoInfo;          // the servo display of debug mode
         std::function<QString()> DataFolder;                    // where the load/time files go
+        // The median break stress (MPa) of the datasheet's rows at a nominal rate ("60 MPa/s").
+        std::function<std::optional<double>(const QString&)> TypicalBreakStress;
     };
 
     BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadCell& loadCell, Motion& motion,
@@ -78,6 +80,10 @@ public:
     void svoCheck() override;
     // The servo's target at this poll, for the moving window's live curve.
     std::optional<double> TargetLoad() const override { return m_servo.NewTarget(); }
+    // The specimen, its stress and the time to a typical break, for the moving window.
+    std::optional<RunProgress> Progress(double load) const override;
+    // Seconds from the start of the pull to a typical break at the set rate; 0 when not known.
+    double ExpectedSeconds() const { return m_expectedSeconds; }
 
     // The run's settings, computed before anything moves.
     struct Plan {
@@ -126,5 +132,6 @@ private:
     bool m_hasResult = false;
     bool m_fiberLoaded = false;
     QDateTime m_runStart;
+    double m_expectedSeconds = 0;
     std::function<QDateTime()> m_now;
 };

@@ -25,6 +25,14 @@ inline const QString StrainTooFast = QStringLiteral("The requested strain rate i
                                      QStringLiteral("\r\r") +
                                      QStringLiteral("Check that the gauge length is correct or") +
                                      QStringLiteral("\r") + QStringLiteral("decrease the strain rate.");
+// Added to either: the fastest rate the gauge length and the motor's top step rate allow.
+inline QString FastestRate(const QString& what, const QString& rate, const QString& unit) {
+    return QStringLiteral("\r\rThe fastest ") + what + QStringLiteral(" this gauge length allows is ") +
+           rate + QLatin1Char(' ') + unit + QLatin1Char('.');
+}
+inline const QString StressRateName = QStringLiteral("stress rate");
+inline const QString StrainRateName = QStringLiteral("strain rate");
+
 // A static run has no control law and no pull speed; it is refused before anything moves.
 inline const QString StaticRefusedTitle = QStringLiteral("STATIC TEST NOT AVAILABLE");
 inline const QString StaticRefused =
@@ -50,6 +58,9 @@ inline QString PreloadNotReached(const QString& force, int rc) {
                                       QStringLiteral(".");
     return why + QStringLiteral("\r\r") + QStringLiteral("No break test was run.");
 }
+// The comment of a row whose break was faked in debug mode (field index of column 16).
+inline const QString SimulatedBreakComment = QStringLiteral("simulated break");
+constexpr int CommentField = 15;
 
 inline const QString PreloadCaption = QStringLiteral("MOVE TO PRELOAD POSITION");
 inline const QString BreakCaption = QStringLiteral("BREAKING FIBER");

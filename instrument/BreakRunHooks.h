@@ -1,6 +1,14 @@
 #pragma once
 
+#include <QtGlobal>
 #include <optional>
+
+// What the moving window shows beside the live curve while a fiber is pulled.
+struct RunProgress {
+    qint32 specimen = 0;
+    double stress = 0;          // MPa at the load just read
+    double expectedSeconds = 0; // from the start of the pull to a typical break; 0: not known
+};
 
 // What the move poll loop calls at every poll while a break run is active: take a load/time
 // sample, then let the servo loop correct the speed. Implemented by the break run.
@@ -11,4 +19,9 @@ public:
     virtual void svoCheck() = 0;
     // The load the servo steers toward at this poll (rate modes), for the live curve; none by default.
     virtual std::optional<double> TargetLoad() const { return std::nullopt; }
+    // The specimen, the stress at a load (N) and the time a typical break takes; none by default.
+    virtual std::optional<RunProgress> Progress(double load) const {
+        Q_UNUSED(load);
+        return std::nullopt;
+    }
 };

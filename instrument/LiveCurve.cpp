@@ -26,3 +26,10 @@ QRectF LiveCurve::bounds() const {
     const double top = m_maxLoad > m_minLoad ? m_maxLoad : m_minLoad + 1;
     return QRectF(0, m_minLoad, time, top - m_minLoad);
 }
+
+QString LiveCurve::AxisText(double value, int decimals, const QString& unit) {
+    QString text = QString::number(value, 'f', decimals);
+    if (text.startsWith(QLatin1Char('-')) && text.mid(1).toDouble() == 0)
+        text.remove(0, 1);
+    return unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
+}

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPointF>
 #include <QRectF>
+#include <QString>
 #include <optional>
 
 // The load against time of the pull in progress, as the moving window draws it: one point per poll,
@@ -20,6 +21,10 @@ public:
     QPointF peak() const { return m_peak; }
     // Time and load ranges of everything drawn, with the load range from 0 and never empty.
     QRectF bounds() const;
+
+    // A number as an axis or a readout shows it, with its unit: a value that rounds to zero reads
+    // "0.0", never "-0.0".
+    static QString AxisText(double value, int decimals, const QString& unit = {});
 
 private:
     QList<QPointF> m_load;

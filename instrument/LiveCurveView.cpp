@@ -13,8 +13,8 @@ void LiveCurveView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     const QFontMetrics fm = fontMetrics();
-    const QRectF plot =
-        QRectF(rect()).adjusted(fm.horizontalAdvance(QStringLiteral("000.0")) + 8, 8, -10, -fm.height() - 6);
+    const QRectF plot = QRectF(rect()).adjusted(fm.horizontalAdvance(QStringLiteral("-000.0 N")) + 8, 8, -10,
+                                                -fm.height() - 6);
     p.setPen(QColor(120, 120, 120));
     p.drawRect(plot);
     const QRectF b = m_curve.bounds();
@@ -23,13 +23,13 @@ void LiveCurveView::paintEvent(QPaintEvent*) {
                        plot.bottom() - (v.y() - b.top()) / b.height() * plot.height());
     };
     p.drawText(QRectF(0, plot.top() - 4, plot.left() - 4, fm.height()), Qt::AlignRight,
-               QString::number(b.bottom(), 'f', 1));
+               LiveCurve::AxisText(b.bottom(), 1, QStringLiteral("N")));
     p.drawText(QRectF(0, plot.bottom() - fm.height() + 4, plot.left() - 4, fm.height()), Qt::AlignRight,
-               QString::number(b.top(), 'f', 1));
+               LiveCurve::AxisText(b.top(), 1, QStringLiteral("N")));
     p.drawText(QRectF(plot.left(), plot.bottom() + 2, plot.width(), fm.height()), Qt::AlignLeft,
                QStringLiteral("0 s"));
     p.drawText(QRectF(plot.left(), plot.bottom() + 2, plot.width(), fm.height()), Qt::AlignRight,
-               QString::number(b.right(), 'f', 1) + QStringLiteral(" s"));
+               LiveCurve::AxisText(b.right(), 1, QStringLiteral("s")));
     p.drawText(QRectF(plot.left(), plot.bottom() + 2, plot.width(), fm.height()), Qt::AlignHCenter,
                QStringLiteral("load (N) against time"));
     if (m_curve.isEmpty())

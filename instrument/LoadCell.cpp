@@ -17,6 +17,10 @@ int LoadCell::channel() const {
     return qBound(0, int(m_params.ADchannel), 2);
 }
 
+void LoadCell::setChannel(int c) {
+    m_params.ADchannel = qint16(qBound(0, c, 2));
+}
+
 LoadCalibration& LoadCell::current() {
     return m_records[size_t(channel())];
 }

@@ -52,6 +52,8 @@ public:
     const LoadCalibration& current() const;
     bool currentIsCalibrated() const { return IsCalibrated(current()); }
     int channel() const;
+    // The A/D channel in use (ADchannel), bounded to the three channels.
+    void setChannel(int channel);
 
     double SignalToLoad(double signal, int channel) const;
     qint16 LoadToSignal(double load) const;

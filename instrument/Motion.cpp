@@ -93,6 +93,7 @@ int Motion::MoveTo(qint32 target, double speed, int checkMask, int reportMask, c
         m_view->beginMove(caption);
 
     m_moveResult = MoveStatus::Done;
+    m_breakSimulated = false;
     m_keepMoving = true;
     m_interrupted = false;
     ControllerMove(target, speed, checkMask);
@@ -173,10 +174,15 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
             m_hooks->LtSample();
             m_hooks->svoCheck();
         }
-        if (m_view != nullptr)
-            m_view->showLivePoint(
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_moveStart).count(),
-                m_run.CurrentLoad, m_hooks != nullptr ? m_hooks->TargetLoad() : std::nullopt);
+        if (m_view != nullptr) {
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_moveStart).count();
+            m_view->showLivePoint(seconds, m_run.CurrentLoad,
+                                  m_hooks != nullptr ? m_hooks->TargetLoad() : std::nullopt);
+            if (m_hooks != nullptr)
+                if (const std::optional<RunProgress> progress = m_hooks->Progress(m_run.CurrentLoad))
+                    m_view->showRunProgress(seconds, *progress);
+        }
     }
     if (m_view != nullptr)
         m_view->showMoveLoad(text);
@@ -226,6 +232,7 @@ void Motion::SimulatedBreak() {
     if (!SimulatedBreakAllowed())
         return;
     m_moveResult = MoveStatus::Break;
+    m_breakSimulated = true;
     m_link.BreakStop();
 }
 

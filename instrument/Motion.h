@@ -68,6 +68,8 @@ public:
     // The debug key: a simulated break, only in debug mode during a break run.
     bool SimulatedBreakAllowed() const;
     void SimulatedBreak();
+    // Whether the last move's break was the debug mode's key, not the fiber's.
+    bool BreakWasSimulated() const { return m_breakSimulated; }
     void setLockKeyboard(bool locked);
     bool LockKeyboard() const;
 
@@ -95,6 +97,7 @@ private:
     MovingView* m_view = nullptr;
     BreakRunHooks* m_hooks = nullptr;
     std::chrono::steady_clock::time_point m_moveStart; // time axis of the live curve
+    bool m_breakSimulated = false;
 
     qint32 m_position = 0;
     qint32 m_travelLimit = DefaultTravelLimit;

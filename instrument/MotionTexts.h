@@ -33,6 +33,13 @@ inline const QString StopAnyKey = QStringLiteral("Press any key or click the but
 inline const QString LoadPrefix = QStringLiteral("Load ");
 inline const QString MaxPrefix = QStringLiteral(" max ");
 inline const QString Newtons = QStringLiteral(" N");
+// Readouts of a break run
+inline const QString SpecimenPrefix = QStringLiteral("Specimen ");
+inline const QString ElapsedPrefix = QStringLiteral("Elapsed ");
+inline const QString TypicalBreakBefore = QStringLiteral(" of about ");
+inline const QString TypicalBreakAfter = QStringLiteral(" s to a typical break");
+inline const QString ProgressFormat = QStringLiteral("%p % of a typical break");
+inline const QString PastTypicalBreak = QStringLiteral("past a typical break");
 
 // Homing
 inline const QString ClosedLimitCaption = QStringLiteral("MOVE TO CLOSED LIMIT");

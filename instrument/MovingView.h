@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instrument/BreakRunHooks.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -21,5 +23,10 @@ public:
         Q_UNUSED(seconds);
         Q_UNUSED(load);
         Q_UNUSED(target);
+    }
+    // The same poll: which specimen, its stress and how far it is toward a typical break.
+    virtual void showRunProgress(double seconds, const RunProgress& progress) {
+        Q_UNUSED(seconds);
+        Q_UNUSED(progress);
     }
 };

@@ -1,5 +1,6 @@
 #include "instrument/frmMoving.h"
 
+#include "instrument/LiveCurve.h"
 #include "instrument/LiveCurveView.h"
 #include "instrument/Motion.h"
 #include "instrument/MotionTexts.h"
@@ -9,9 +10,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 QLabel* makeLabel(QWidget* parent, const char* name) {
@@ -41,10 +45,25 @@ frmMoving::frmMoving(Motion& motion, QWidget* parent) : QWidget(parent, Qt::Dial
     Label1 = makeLabel(this, "Label1");
     Label1->setWordWrap(true);
 
+    lblSpecimen = makeLabel(this, "lblSpecimen");
+    lblStress = makeLabel(this, "lblStress");
+    lblElapsed = makeLabel(this, "lblElapsed");
+    prgBreak = new QProgressBar(this);
+    prgBreak->setObjectName(QStringLiteral("prgBreak"));
+    prgBreak->setRange(0, 1000);
+    prgBreak->setFormat(MotionTexts::ProgressFormat);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblAction);
+    layout->addWidget(lblSpecimen);
     layout->addWidget(lblPosition);
-    layout->addWidget(lblBroken);
+    // The stress beside the load: both are read at the same poll.
+    auto* loadRow = new QHBoxLayout;
+    loadRow->addWidget(lblBroken, 1);
+    loadRow->addWidget(lblStress, 1);
+    layout->addLayout(loadRow);
+    layout->addWidget(lblElapsed);
+    layout->addWidget(prgBreak);
     layout->addWidget(cmdStop);
     auto* row = new QHBoxLayout;
     row->addWidget(chkLockKeyboard);
@@ -62,6 +81,7 @@ frmMoving::frmMoving(Motion& motion, QWidget* parent) : QWidget(parent, Qt::Dial
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
     showInstruction();
+    showRunReadouts(false);
 }
 
 frmMoving::~frmMoving() {
@@ -99,10 +119,46 @@ void frmMoving::showLivePoint(double seconds, double load, std::optional<double>
     picLiveCurve->update(); // painted when the poll loop lets events run
 }
 
+void frmMoving::showRunProgress(double seconds, const RunProgress& progress) {
+    lblSpecimen->setText(MotionTexts::SpecimenPrefix + QString::number(progress.specimen));
+    lblStress->setText(LiveCurve::AxisText(progress.stress, 1, QStringLiteral("MPa")));
+    QString elapsed = MotionTexts::ElapsedPrefix + LiveCurve::AxisText(seconds, 1, QStringLiteral("s"));
+    const bool expected = progress.expectedSeconds > 0;
+    if (expected) {
+        elapsed += MotionTexts::TypicalBreakBefore + QString::number(std::lround(progress.expectedSeconds)) +
+                   MotionTexts::TypicalBreakAfter;
+        const double share = seconds / progress.expectedSeconds;
+        prgBreak->setValue(int(std::lround(std::clamp(share, 0.0, 1.0) * prgBreak->maximum())));
+        prgBreak->setFormat(share > 1 ? MotionTexts::PastTypicalBreak : MotionTexts::ProgressFormat);
+    }
+    lblElapsed->setText(elapsed);
+    if (lblSpecimen->isHidden() || prgBreak->isHidden() == expected) {
+        showRunReadouts(true);
+        prgBreak->setVisible(expected);
+        adjustSize();
+    }
+}
+
+void frmMoving::showRunReadouts(bool shown) {
+    for (QWidget* w : {static_cast<QWidget*>(lblSpecimen), static_cast<QWidget*>(lblStress),
+                       static_cast<QWidget*>(lblElapsed), static_cast<QWidget*>(prgBreak)})
+        w->setVisible(shown);
+    if (!shown) {
+        lblSpecimen->clear();
+        lblStress->clear();
+        lblElapsed->clear();
+        prgBreak->reset();
+    }
+}
+
 void frmMoving::endMove() {
     m_inMove = false;
     hide();
     lblBroken->clear();
+    if (!lblSpecimen->isHidden()) {
+        showRunReadouts(false);
+        adjustSize();
+    }
     if (!picLiveCurve->isHidden()) {
         picLiveCurve->curve().clear();
         picLiveCurve->hide();

@@ -9,6 +9,7 @@ class LiveCurveView;
 class Motion;
 class QCheckBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 // "MOTOR MOVING": shown modally while a move runs. It displays the move's caption, position and
@@ -29,6 +30,7 @@ public:
     void showMovePosition(qint32 position) override;
     void endMove() override;
     void showLivePoint(double seconds, double load, std::optional<double> target) override;
+    void showRunProgress(double seconds, const RunProgress& progress) override;
     LiveCurveView* liveCurve() const { return picLiveCurve; }
 
     QPushButton* stopButton() const { return cmdStop; }
@@ -43,6 +45,7 @@ private:
     void showInstruction();
     void centreIfOffScreen();
     void setMainPositionEnabled(bool enabled);
+    void showRunReadouts(bool shown);
 
     Motion& m_motion;
     QPointer<QWidget> m_mainWindow;
@@ -56,4 +59,9 @@ private:
     QCheckBox* chkLockKeyboard;
     QLabel* Label1;
     LiveCurveView* picLiveCurve; // shown during a break run
+    // Readouts of a break run, hidden outside one.
+    QLabel* lblSpecimen;
+    QLabel* lblStress;
+    QLabel* lblElapsed;
+    QProgressBar* prgBreak;
 };

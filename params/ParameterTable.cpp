@@ -289,7 +289,7 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
            none, calibrationFlags[1]});
     visit({calibration(2), "CalibrationData2", "Load cell calibration for channel 2", none, blank, tilde,
            none, calibrationFlags[2]});
-    visit({&p.SaveLoadTimeData, "SaveLoadTimeData", "Save load/time data", false, false, true, none, 0});
+    visit({&p.SaveLoadTimeData, "SaveLoadTimeData", "Save load/time data", true, false, true, none, 0});
     visit({&p.SaveLoadTimePlots, "SaveLoadTimePlots", "Save load/time data", false, false, true, none, 0});
     visit({&p.PlotsShowDots, "PlotsShowDots", "Show dots instead of just lines on plots", true, false, true,
            none, 0});
@@ -317,6 +317,9 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     visit({&p.MinServoLoad, "MinServoLoad", "Minimum load for servoing", 0.5, 0.01, 200., newtons, 0});
     visit({&p.RateCalculationPercent, "RateCalculation%", "% of break load used for rate calculations", 80.,
            0., 90., "%", 0});
+    // Who tests and which batch belong to the session, not to a configuration file.
+    visit({&p.OperatorName, "Operator", "Operator", none, none, none, none, NotWritten});
+    visit({&p.Sample, "Sample", "Sample", none, none, none, none, NotWritten});
 }
 
 void ParameterTable::Walk(int action) {

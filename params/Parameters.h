@@ -33,7 +33,7 @@ struct Parameters {
     double PreloadUserSpeed = 5000;
     qint16 TestingCount = 1;
     qint16 ADchannel = 0;
-    bool SaveLoadTimeData = false;
+    bool SaveLoadTimeData = true; // every break leaves its load/time record unless switched off
     bool SaveLoadTimePlots = false;
     bool PlotsShowDots = true;
     bool AutoGotoLoadPos = true;
@@ -52,4 +52,7 @@ struct Parameters {
     float ComplianceFactor = 1.3f;
     float MinServoLoad = 0.5f;
     qint16 RateCalculationPercent = 80; // key "RateCalculation%"
+    // Who tests and which fiber batch: optional, carried into each result row and the report.
+    QString OperatorName; // key "Operator"
+    QString Sample;
 };

@@ -4,7 +4,10 @@
 #include "params/NumberFormat.h"
 #include "params/SettingText.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -39,6 +42,42 @@ void RestoreWindowPlacement(const SettingsStore& store, QWidget& window) {
     window.resize(width, window.height());
     const int height = restored(store, window, "Height", window.height());
     window.resize(window.width(), height);
+    FitOnScreen(window);
+}
+
+QRect PlaceOnScreen(const QRect& client, const QMargins& frame, const QRect& available) {
+    const int width = std::min(client.width(), available.width() - frame.left() - frame.right());
+    const int height = std::min(client.height(), available.height() - frame.top() - frame.bottom());
+    QRect outer(client.left() - frame.left(), client.top() - frame.top(),
+                width + frame.left() + frame.right(), height + frame.top() + frame.bottom());
+    outer.moveLeft(std::clamp(outer.left(), available.left(), available.right() + 1 - outer.width()));
+    outer.moveTop(std::clamp(outer.top(), available.top(), available.bottom() + 1 - outer.height()));
+    return outer.marginsRemoved(frame);
+}
+
+void FitOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    // Before the first show the window system has drawn no frame yet. A window whose client area is
+    // on the screen is left alone; one that must be moved or shrunk leaves room for a usual frame.
+    QMargins frame(window.geometry().left() - window.frameGeometry().left(),
+                   window.geometry().top() - window.frameGeometry().top(),
+                   window.frameGeometry().right() - window.geometry().right(),
+                   window.frameGeometry().bottom() - window.geometry().bottom());
+    // A child widget is placed inside its parent, not on the screen.
+    if (!window.isWindow())
+        return;
+    const QRect available = screen->availableGeometry();
+    if (frame.isNull() && PlaceOnScreen(window.geometry(), frame, available) != window.geometry())
+        frame = QMargins(4, 30, 4, 4);
+    const QRect place = PlaceOnScreen(window.geometry(), frame, available);
+    if (place.size() != window.size())
+        window.resize(place.size());
+    // move() places the frame where there is one: shift by what the client area has to move.
+    const QPoint shift = place.topLeft() - window.geometry().topLeft();
+    if (!shift.isNull())
+        window.move(window.pos() + shift);
 }
 
 void SaveWindowPlacement(SettingsStore& store, const QWidget& window) {

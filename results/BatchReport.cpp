@@ -1,5 +1,6 @@
 #include "results/BatchReport.h"
 
+#include "base/ProductIdentity.h"
 #include "results/ChartControl.h"
 #include "results/PointDecimation.h"
 #include "results/StatisticsCharts.h"
@@ -10,6 +11,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace {
 const QStringList ColumnTitles{QStringLiteral("N"),
@@ -29,8 +32,6 @@ const QStringList ColumnTitles{QStringLiteral("N"),
                                QStringLiteral("time"),
                                QStringLiteral("comments"),
                                QStringLiteral("df GL EA Eo Ea Preload start")};
-// Relative widths of the 17 columns.
-const int ColumnWeights[17] = {3, 5, 5, 6, 5, 8, 6, 4, 7, 4, 7, 4, 4, 6, 6, 12, 22};
 constexpr int Resolution = 96; // page coordinates in pixels of 1/96 inch
 constexpr int GroupsPerTable = 5;
 
@@ -140,6 +141,33 @@ int BatchReport::PageCount() const {
     return 1 + tablePages + (chartCount() + ChartsPerPage - 1) / ChartsPerPage;
 }
 
+namespace {
+// The values of one note ("operator:" or "sample:") over the rows' conditions texts, in row order.
+QString noteValues(const QList<QStringList>& rows, const QString& note) {
+    QStringList values;
+    for (const QStringList& row : rows) {
+        const QStringList items =
+            row.value(BatchStatistics::ParametersField).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString& item : items)
+            if (item.startsWith(note) && item.size() > note.size()) {
+                QString value = item.mid(note.size());
+                value.replace(QLatin1Char('_'), QLatin1Char(' '));
+                if (!values.contains(value))
+                    values.append(value);
+            }
+    }
+    return values.isEmpty() ? QStringLiteral("not given") : values.join(QStringLiteral(", "));
+}
+} // namespace
+
+QString BatchReport::Operators() const {
+    return noteValues(m_rows, QStringLiteral("operator:"));
+}
+
+QString BatchReport::Samples() const {
+    return noteValues(m_rows, QStringLiteral("sample:"));
+}
+
 bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     {
         // QPdfWriter reports nothing when it cannot create the file.
@@ -168,9 +196,11 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         if (pageNumber > 0)
             writer.newPage();
         ++pageNumber;
-        painter.setFont(font(7));
+        painter.setFont(font(8));
         painter.drawText(page, Qt::AlignRight | Qt::AlignBottom,
                          QStringLiteral("Page %1 of %2").arg(pageNumber).arg(totalPages));
+        painter.drawText(page, Qt::AlignLeft | Qt::AlignBottom,
+                         ProductIdentity::AppTitle + QLatin1Char(' ') + ProductIdentity::PredefinedVersion);
     };
 
     // Summary: where the rows come from, their parameters and the statistics.
@@ -185,6 +215,12 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     line(QStringLiteral("Batch strength report"), font(16, true), 10);
     line(QStringLiteral("Data file: ") + m_dataFileName, font(10));
     line(QStringLiteral("Date: ") + m_date.toString(QStringLiteral("yyyy-MM-dd hh:mm")), font(10));
+    line(QStringLiteral("Operator: ") + Operators() + QStringLiteral("    Sample: ") + Samples(), font(10));
+    line(QStringLiteral("Program: ") + ProductIdentity::AppTitle + QLatin1Char(' ') +
+             ProductIdentity::PredefinedVersion + QStringLiteral("    Load cell calibration: ") +
+             (m_calibration.isEmpty() ? QStringLiteral("not known (report made from the data file)")
+                                      : m_calibration),
+         font(10));
     line(QStringLiteral("Rows: %1; used %2, skipped %3, marked \"ignore\" %4")
              .arg(m_rowCount)
              .arg(m_stats.all().specimens())
@@ -242,22 +278,54 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     }
     line(m_stats.FatigueText(), font(10), 4);
 
-    // The datasheet table.
-    int weightSum = 0;
-    for (int w : ColumnWeights)
-        weightSum += w;
-    const QFont cellFont = font(6.5);
+    // The datasheet table: each column as wide as its widest text; where the page is too narrow for
+    // all of them, the type is condensed rather than cut, so no column loses its end.
+    const QFont cellFont = font(8);
+    const QFont headerFont = font(8, true);
     const double cellHeight = (page.height() - 40) / (RowsPerPage + 1);
+    constexpr double CellPadding = 6;
+    std::array<double, 17> natural{};
+    for (int c = 0; c < 17; ++c) {
+        natural[size_t(c)] = QFontMetricsF(headerFont, &writer).horizontalAdvance(ColumnTitles.value(c));
+        for (const QStringList& row : m_rows)
+            natural[size_t(c)] =
+                qMax(natural[size_t(c)], QFontMetricsF(cellFont, &writer).horizontalAdvance(row.value(c)));
+    }
+    double naturalSum = 0;
+    for (double w : natural)
+        naturalSum += w;
+    const double room = page.width() - 17 * CellPadding;
+    // Condensed a little more than the arithmetic says, for the glyphs' rounding.
+    const double squeeze = naturalSum > room ? room / naturalSum : 1.0;
+    const int stretch = qMax(50, int(std::floor(squeeze * 100)) - 2);
+    auto condensed = [stretch](QFont f) {
+        if (stretch < 98)
+            f.setStretch(stretch);
+        return f;
+    };
+    // Spare room goes to the columns in proportion to their width.
+    const double spread = naturalSum > 0 ? room / naturalSum : 1.0;
     auto drawRow = [&](const QStringList& cells, double top, bool header) {
-        painter.setFont(header ? font(6.5, true) : cellFont);
+        painter.setFont(condensed(header ? headerFont : cellFont));
         double x = 0;
         for (int c = 0; c < 17; ++c) {
-            const double w = page.width() * ColumnWeights[c] / weightSum;
-            const QRectF box(x + 2, top, w - 4, cellHeight);
+            const double w = natural[size_t(c)] * spread + CellPadding;
+            const QRectF box(x + CellPadding / 2, top, w - CellPadding, cellHeight);
             const bool left = c >= 15;
+            // A cell that still does not fit is condensed further before anything is cut.
+            QFont cellType = painter.font();
+            int cellStretch = cellType.stretch() > 0 ? cellType.stretch() : 100;
+            while (QFontMetricsF(cellType, &writer).horizontalAdvance(cells.value(c)) > box.width() &&
+                   cellStretch > 50) {
+                cellStretch = qMax(50, cellStretch - 4);
+                cellType.setStretch(cellStretch);
+            }
+            const QFont rowType = painter.font();
+            painter.setFont(cellType);
             const QString text =
-                QFontMetricsF(painter.font()).elidedText(cells.value(c), Qt::ElideRight, box.width());
+                QFontMetricsF(cellType, &writer).elidedText(cells.value(c), Qt::ElideRight, box.width() + 1);
             painter.drawText(box, (left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, text);
+            painter.setFont(rowType);
             x += w;
         }
     };

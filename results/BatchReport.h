@@ -27,6 +27,13 @@ public:
     BatchReport(const QString& dataFileName, const std::vector<DataRow>& rows);
 
     void setDate(const QDateTime& date) { m_date = date; }
+    // The load-cell calibration the program has in use ("serial SIM-2041, slope …"); a report made
+    // from the data file alone says it does not know.
+    void setCalibration(const QString& calibration) { m_calibration = calibration; }
+    // The distinct operators and samples the rows name in their conditions text, comma separated;
+    // "not given" when none does.
+    QString Operators() const;
+    QString Samples() const;
     void setPageSize(const QPageSize& size) { m_pageSize = size; }
     const BatchStatistics& statistics() const { return m_stats; }
 
@@ -58,4 +65,5 @@ private:
     BatchStatistics m_stats;
     QDateTime m_date;
     QPageSize m_pageSize;
+    QString m_calibration;
 };

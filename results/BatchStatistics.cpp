@@ -150,6 +150,7 @@ std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics&
     FatigueGroup input;
     input.rate = group.rate;
     input.medianStress = *group.median;
+    input.specimens = group.specimens();
     if (rate.unit == StressRateUnit) {
         input.stressRate = *rate.value;
     } else if (rate.unit == StrainRateUnit) {
@@ -203,13 +204,13 @@ QList<StatisticFigure> BatchStatistics::Figures(const GroupStatistics& g) {
     f.append({QStringLiteral("specimens"), QStringLiteral("Specimens"), g.specimens(), false, true, true});
     f.append({QStringLiteral("skipped"), QStringLiteral("Skipped (not a positive number)"), g.skipped, false,
               true, true});
-    f.append({QStringLiteral("ignored"), QStringLiteral("Marked \"ignore\""), g.ignored, false, true, false});
+    f.append({QStringLiteral("ignored"), QStringLiteral("Marked \"ignore\""), g.ignored, false, true, true});
     f.append({QStringLiteral("mean_MPa"), QStringLiteral("Mean (MPa)"), g.mean, false, false, true});
     f.append(
         {QStringLiteral("sd_MPa"), QStringLiteral("Standard deviation (MPa)"), g.sd, false, false, true});
     f.append({QStringLiteral("median_MPa"), QStringLiteral("Median (MPa)"), g.median, false, false, true});
-    f.append({QStringLiteral("min_MPa"), QStringLiteral("Minimum (MPa)"), g.minimum, false, false, false});
-    f.append({QStringLiteral("max_MPa"), QStringLiteral("Maximum (MPa)"), g.maximum, false, false, false});
+    f.append({QStringLiteral("min_MPa"), QStringLiteral("Minimum (MPa)"), g.minimum, false, false, true});
+    f.append({QStringLiteral("max_MPa"), QStringLiteral("Maximum (MPa)"), g.maximum, false, false, true});
     f.append({QStringLiteral("weibull_m"), QStringLiteral("Weibull m (max. likelihood)"),
               mlValue([](const WeibullMaximumLikelihood& w) { return w.estimate.m; }), true, false, true});
     f.append({QStringLiteral("weibull_m_low"), QStringLiteral("  m, 90 % lower bound"),
@@ -237,6 +238,40 @@ QString BatchStatistics::Number(double value) {
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
+QString BatchStatistics::ShortNumber(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    const QString text = QString::fromLatin1(buffer, result.ptr - buffer);
+    // The shortest form of what the 15 digits read back to: no trailing zeros, no needless exponent.
+    bool ok = false;
+    const double rounded = text.toDouble(&ok);
+    return ok ? Number(rounded) : text;
+}
+
+QString BatchStatistics::GroupKey(const QString& rate) {
+    QString key = rate.simplified();
+    key.replace(QLatin1Char(' '), QLatin1Char('_'));
+    return key;
+}
+
+int BatchStatistics::LargestGroup() const {
+    int largest = -1;
+    for (int g = 0; g < m_groups.size(); ++g)
+        if (largest < 0 || m_groups[g].specimens() > m_groups[largest].specimens())
+            largest = g;
+    return largest;
+}
+
+int BatchStatistics::FatigueSmallGroups() const {
+    if (!m_fatigue)
+        return 0;
+    int small = 0;
+    for (const FatigueGroup& g : m_fatigue->groups)
+        if (g.specimens < MinFatigueSpecimens)
+            ++small;
+    return small;
+}
+
 QString BatchStatistics::DisplayText(const StatisticFigure& figure) {
     if (!figure.value)
         return figure.weibull ? StatisticsTexts::NotEnoughData : QString();
@@ -252,17 +287,21 @@ QString BatchStatistics::KeyValueText() const {
         for (const StatisticFigure& f : Figures(g))
             if (f.listed && f.value)
                 text += prefix + f.key + QLatin1Char('\t') +
-                        (f.count ? QString::number(qRound64(*f.value)) : Number(*f.value)) +
+                        (f.count ? QString::number(qRound64(*f.value)) : ShortNumber(*f.value)) +
                         QLatin1Char('\n');
     };
     add(QString(), m_all);
     if (m_fatigue) {
-        text += QStringLiteral("fatigue_n\t") + Number(m_fatigue->n) + QLatin1Char('\n');
+        text += QStringLiteral("fatigue_n\t") + ShortNumber(m_fatigue->n) + QLatin1Char('\n');
         if (m_fatigue->nError)
-            text += QStringLiteral("fatigue_n_se\t") + Number(*m_fatigue->nError) + QLatin1Char('\n');
+            text += QStringLiteral("fatigue_n_se\t") + ShortNumber(*m_fatigue->nError) + QLatin1Char('\n');
+        text += QStringLiteral("fatigue_groups\t") + QString::number(m_fatigue->groups.size()) +
+                QLatin1Char('\n');
+        text += QStringLiteral("fatigue_small_groups\t") + QString::number(FatigueSmallGroups()) +
+                QLatin1Char('\n');
     }
     for (const GroupStatistics& g : m_groups)
-        add(g.rate + QLatin1Char(':'), g);
+        add(GroupKey(g.rate) + QLatin1Char(':'), g);
     return text;
 }
 
@@ -295,7 +334,10 @@ QString BatchStatistics::FatigueText() const {
         return StatisticsTexts::FatigueNone;
     const QString n = QString::number(m_fatigue->n, 'f', 1);
     const QString groups = QString::number(m_fatigue->groups.size());
-    if (!m_fatigue->nError)
-        return StatisticsTexts::FatigueLineNoError.arg(n, groups);
-    return StatisticsTexts::FatigueLine.arg(n, QString::number(*m_fatigue->nError, 'f', 1), groups);
+    const QString line =
+        m_fatigue->nError
+            ? StatisticsTexts::FatigueLine.arg(n, QString::number(*m_fatigue->nError, 'f', 1), groups)
+            : StatisticsTexts::FatigueLineNoError.arg(n, groups);
+    const int small = FatigueSmallGroups();
+    return small == 0 ? line : line + StatisticsTexts::FatigueSmallGroups.arg(small).arg(MinFatigueSpecimens);
 }

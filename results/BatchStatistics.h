@@ -49,6 +49,9 @@ public:
     // Ordered by the rate's unit, then by its value.
     const QList<GroupStatistics>& groups() const { return m_groups; }
     const std::optional<FatigueFit>& fatigue() const { return m_fatigue; }
+    // Index in groups() of the group with the most usable specimens (the first of equals); -1 when
+    // there are no groups.
+    int LargestGroup() const;
 
     static QList<StatisticFigure> Figures(const GroupStatistics& group);
 
@@ -60,6 +63,14 @@ public:
 
     // C-locale shortest text that reads back to the same double.
     static QString Number(double value);
+    // C-locale shortest text of the value to 15 significant digits, the most a double always keeps:
+    // a mean that lands beside a decimal (4725.139999999999) reads as that decimal (4725.14).
+    static QString ShortNumber(double value);
+    // Key text of a group: its rate with blanks as underscores ("60_MPa/s"), one word for scripts.
+    static QString GroupKey(const QString& rate);
+    // Fatigue groups with fewer than MinFatigueSpecimens specimens: their medians make n uncertain.
+    int FatigueSmallGroups() const;
+    static constexpr int MinFatigueSpecimens = 3;
     // As the window shows it: counts whole, stresses to 0.1 MPa, moduli to 0.01.
     static QString DisplayText(const StatisticFigure& figure);
     // The dynamic fatigue line under the table.

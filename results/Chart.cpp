@@ -90,6 +90,16 @@ void CopyChart(const ChartData& source, ChartData& target) {
     target = source;
 }
 
+QString PointValueText(int column, int row, double x, double y, const QString& xTitle,
+                       const QString& yTitle) {
+    auto value = [](const QString& title, double v) {
+        const QString number = FormatNum(v, 1, -3);
+        return title.isEmpty() ? number : title + QStringLiteral(" = ") + number;
+    };
+    return PointSelectionText(column, row, x, y) + QStringLiteral(": ") + value(xTitle, x) +
+           QStringLiteral(", ") + value(yTitle, y);
+}
+
 QString PointSelectionText(int column, int row, double x, double y) {
     return QStringLiteral("Series ") + QString::number((column + 1) / 2) + QStringLiteral(", index ") +
            QString::number(row) + QStringLiteral(", coordinates (") + FormatNum(x, 1, -3) + QLatin1Char(',') +

@@ -26,4 +26,7 @@ AxisScale ScaleAxis(const ChartData& chart, bool horizontal);
 constexpr int MaxAxisTicks = 8;
 
 // The message for a selected point: data column and row count from 1, as the operator sees them.
+// The same with each coordinate named by its axis title (which carries the unit):
+// "Series 1, index 3, coordinates (2.5,1.235): time (s) = 2.5, load (N) = 1.235".
+QString PointValueText(int column, int row, double x, double y, const QString& xTitle, const QString& yTitle);
 QString PointSelectionText(int column, int row, double x, double y);

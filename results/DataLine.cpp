@@ -104,6 +104,35 @@ const std::array<QString, DataLine::Columns>& DataLine::Titles() {
     return titles;
 }
 
+const std::array<QString, DataLine::Columns>& DataLine::TitleTips() {
+    static const std::array<QString, Columns> tips{
+        QStringLiteral("Row number: the order in which the rows were added"),
+        QStringLiteral("N: specimen number"),
+        QStringLiteral("Lt: measured load at break (N)"),
+        QStringLiteral("Lf: load carried by the glass at break (N)"),
+        QStringLiteral("s: stress in the glass at break (MPa)"),
+        QStringLiteral("e: strain at break (%)"),
+        QStringLiteral("nom rate: the rate set for the test (speed, stress rate or strain rate)"),
+        QStringLiteral("v: capstan speed achieved over the rate fit (\u00b5m/s)"),
+        QStringLiteral("\u00b1: uncertainty of the speed (\u00b5m/s)"),
+        QStringLiteral("e.: strain rate achieved over the rate fit (%/min)"),
+        QStringLiteral("\u00b1: uncertainty of the strain rate (%/min)"),
+        QStringLiteral("s.: stress rate achieved over the rate fit (MPa/s)"),
+        QStringLiteral("\u00b1: uncertainty of the stress rate (MPa/s)"),
+        QStringLiteral("t: time from the start of the pull to the break (s)"),
+        QStringLiteral("date of the break (yy/mm/dd)"),
+        QStringLiteral("time of the break"),
+        QStringLiteral("comments: your notes; a comment starting with \"ignore\" leaves the row out of the "
+                       "statistics"),
+        QStringLiteral(
+            "Test conditions, item by item: fiber diameter (\u00b5m), gauge length (mm), coating EA "
+            "(N), modulus Eo (GPa), modulus correction Ea, preload (N) / preload speed (\u00b5m/s), "
+            "start date and time of the run, capstan travel (mm) / travel over the strain at "
+            "break; then operator: and sample: when given"),
+    };
+    return tips;
+}
+
 QString DataLine::HeaderLine() {
     QStringList titles;
     for (int c = 1; c < Columns; ++c)

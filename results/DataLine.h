@@ -26,6 +26,8 @@ using Fields = std::array<QString, Columns>;
 
 // Titles of columns 0 to 17 (column 0 has none).
 const std::array<QString, Columns>& Titles();
+// What each column holds, for the titles' tool tips (entry 0: the row numbers).
+const std::array<QString, Columns>& TitleTips();
 // "N,Lt (N),...,df GL EA Eo Ea Preload start"
 QString HeaderLine();
 

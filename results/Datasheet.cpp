@@ -54,6 +54,7 @@ Datasheet::Datasheet(Operator& op, Parameters& params, ParameterTable& table, Se
 void Datasheet::SetupDatasheet() {
     m_model.setRows({});
     applyStoredWidths();
+    readWidthsByHand();
     emit scrollToLastRow();
 }
 
@@ -77,11 +78,34 @@ void Datasheet::applyStoredWidths() {
     emit widthsChanged();
 }
 
-void Datasheet::setColumnWidth(int column, int twips) {
+void Datasheet::setColumnWidth(int column, int twips, bool byHand) {
     if (column < 0 || column >= Columns || m_widths[size_t(column)] == twips)
         return;
     m_widths[size_t(column)] = qMax(0, twips);
+    if (byHand && !m_byHand[size_t(column)]) {
+        m_byHand[size_t(column)] = true;
+        storeWidthsByHand();
+    }
     emit widthsChanged();
+}
+
+void Datasheet::readWidthsByHand() {
+    m_byHand.fill(false);
+    const QString text = m_settings.getText(ProductIdentity::AppTitle, WidthsByHandKey, QString());
+    for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int c = item.trimmed().toInt(&ok);
+        if (ok && c >= 0 && c < Columns)
+            m_byHand[size_t(c)] = true;
+    }
+}
+
+void Datasheet::storeWidthsByHand() {
+    QStringList columns;
+    for (int c = 0; c < Columns; ++c)
+        if (m_byHand[size_t(c)])
+            columns.append(QString::number(c));
+    m_settings.saveText(ProductIdentity::AppTitle, WidthsByHandKey, columns.join(QLatin1Char(',')));
 }
 
 QString Datasheet::ColumnWidthsText() const {
@@ -89,6 +113,24 @@ QString Datasheet::ColumnWidthsText() const {
     for (int w : m_widths)
         items.append(QString::number(w));
     return items.size() == Columns ? items.join(QLatin1Char(',')) : QString();
+}
+
+void Datasheet::FitUntouchedColumns() {
+    // A width the operator never set by hand follows the titles and the contents.
+    bool changed = false;
+    for (int c = 0; c < Columns; ++c) {
+        if (m_byHand[size_t(c)] || isHidden(c))
+            continue;
+        const int fitted =
+            qBound(FitMinimum, int(std::lround(pixelsToTwips(m_model.widestText(c, m_font)))) + FitMargin,
+                   FitMaximum);
+        if (m_widths[size_t(c)] != fitted) {
+            m_widths[size_t(c)] = fitted;
+            changed = true;
+        }
+    }
+    if (changed)
+        emit widthsChanged();
 }
 
 void Datasheet::AutoFitColumns(int column, bool force) {
@@ -102,6 +144,11 @@ void Datasheet::AutoFitColumns(int column, bool force) {
             qBound(FitMinimum, int(std::lround(pixelsToTwips(m_model.widestText(c, m_font)))) + FitMargin,
                    FitMaximum);
         int& width = m_widths[size_t(c)];
+        // Fitting on request hands the column back to the fitting.
+        if (force && m_byHand[size_t(c)]) {
+            m_byHand[size_t(c)] = false;
+            storeWidthsByHand();
+        }
         if (force ? width != fitted : width < fitted) {
             width = fitted;
             changed = true;
@@ -209,6 +256,7 @@ bool Datasheet::load(const QString& path) {
     setSpecimenCount();
     // Every cell is measured once now, so that fitting the columns after each result stays quick.
     m_model.widestText(0, m_font);
+    FitUntouchedColumns();
     finishLoad();
     return true;
 }

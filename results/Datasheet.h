@@ -79,9 +79,16 @@ public:
 
     // Column widths in twips, columns 0 to 17.
     int columnWidth(int column) const { return m_widths[size_t(column)]; }
-    void setColumnWidth(int column, int twips);
+    // byHand: the operator dragged it; such a width is kept when a data file is opened.
+    void setColumnWidth(int column, int twips, bool byHand = false);
+    bool widthSetByHand(int column) const { return m_byHand[size_t(column)]; }
+    // Settings value naming the columns whose width the operator set by hand ("3,16").
+    static inline const QString WidthsByHandKey = QStringLiteral("GridColWidthsByHand");
     bool isHidden(int column) const { return m_widths[size_t(column)] <= HiddenWidth; }
     QString ColumnWidthsText() const;
+    // Fits every column whose width is still the default one (never set by hand) to its title and
+    // contents; done whenever a data file is opened.
+    void FitUntouchedColumns();
     // Fits one column (or all, column < 0) to its widest text; without force a column only widens.
     void AutoFitColumns(int column, bool force);
     // The font cells are measured in (the main window's).
@@ -106,6 +113,8 @@ private:
     void nameRequired();
     void finishLoad();
     void applyStoredWidths();
+    void readWidthsByHand();
+    void storeWidthsByHand();
     void setSpecimenCount();
     void storeDataFileName();
     QByteArray fileContents() const;
@@ -117,6 +126,7 @@ private:
     SettingsStore& m_settings;
     DatasheetModel m_model;
     std::array<int, Columns> m_widths{};
+    std::array<bool, Columns> m_byHand{};
     QString m_fileName;
     QString m_dataFolder;
     QFont m_font;

@@ -45,10 +45,14 @@ QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Horizontal) {
         if (role == Qt::DisplayRole && section >= 0 && section < DataRow::Fields)
             return DataLine::Titles()[size_t(section + 1)];
+        if (role == Qt::ToolTipRole && section >= 0 && section < DataRow::Fields)
+            return DataLine::TitleTips()[size_t(section + 1)];
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignCenter);
         return {};
     }
+    if (role == Qt::ToolTipRole)
+        return DataLine::TitleTips()[0];
     if (role == Qt::DisplayRole && section >= 0 && section < rows())
         return m_rows[size_t(section)].number();
     if (role == Qt::TextAlignmentRole)

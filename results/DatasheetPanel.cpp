@@ -59,6 +59,7 @@ DatasheetPanel::DatasheetPanel(Datasheet& sheet, DatasheetCommands& commands, Op
     connect(m_grid, &grdResults::rightClicked, this,
             [this](int row, int column, const QPoint& at) { RightClick(row, column, at); });
     connect(m_grid, &grdResults::headerDoubleClicked, this, &DatasheetPanel::Sort);
+    connect(m_grid, &grdResults::rowNumberDoubleClicked, this, &DatasheetPanel::RowNumberDoubleClick);
     connect(m_grid, &grdResults::copyRequested, this, &DatasheetPanel::CopySelection);
 }
 
@@ -100,8 +101,11 @@ void DatasheetPanel::fillMenus(QMenu* dataSheet, QMenu* exportData, QAction* cop
             this, [this] { m_sheet.AutoFitColumns(-1, true); });
     mnuGridDel = entry(dataSheet, "mnuGridDel", QStringLiteral("&Delete row"));
     connect(mnuGridDel, &QAction::triggered, this, [this] { m_commands.DeleteRow(m_rightRow); });
+    mnuGridPlots = entry(dataSheet, "mnuGridPlots", QStringLiteral("Show load/time p&lots"));
+    connect(mnuGridPlots, &QAction::triggered, this, [this] { emit plotsRequested(m_rightRow); });
     mnuGridComment->setEnabled(false);
     mnuGridDel->setEnabled(false);
+    mnuGridPlots->setEnabled(false);
 
     using Kind = DatasheetCommands::Kind;
     const QString tab = QStringLiteral("\t"), comma = QStringLiteral(",");
@@ -157,8 +161,22 @@ void DatasheetPanel::RightClick(int row, int column, const QPoint& globalPos, bo
     mnuGridDel->setEnabled(result);
     for (QAction* entry : {mnuGridSort, mnuGridHide, mnuGridFit})
         entry->setEnabled(onColumn);
+    mnuGridPlots->setText(result ? QStringLiteral("Show load/time p&lots of row ") + number
+                                 : QStringLiteral("Show load/time p&lots"));
+    mnuGridPlots->setEnabled(result && plotsAvailable(row));
     if (popup)
         mnuGrid->popup(globalPos);
+}
+
+bool DatasheetPanel::plotsAvailable(int row) const {
+    return row >= 0 && row < m_sheet.resultRows() && m_plotsAvailable && m_plotsAvailable(row);
+}
+
+void DatasheetPanel::RowNumberDoubleClick(int row) {
+    if (plotsAvailable(row))
+        emit plotsRequested(row);
+    else
+        Sort(0);
 }
 
 void DatasheetPanel::Sort(int column) {

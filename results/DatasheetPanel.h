@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "results/DatasheetCommands.h"
 
 #include <QWidget>
@@ -47,9 +49,20 @@ public:
     void CopySelection();
     void Sort(int column);
 
+    // Whether a result row (model index) has a load/time record to show; none by default.
+    void setPlotsAvailable(std::function<bool(int row)> available) {
+        m_plotsAvailable = std::move(available);
+    }
+    bool plotsAvailable(int row) const;
+    // The row numbers' double click: the row's load/time plots where it has them, else sorting by
+    // row number as before.
+    void RowNumberDoubleClick(int row);
+
 signals:
     // Commands that end by moving the main window's focus on.
     void focusOnRequested();
+    // "Show load/time plots" for a result row (model index).
+    void plotsRequested(int row);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,6 +88,8 @@ private:
     QAction* mnuGridHide = nullptr;
     QAction* mnuGridFit = nullptr;
     QAction* mnuGridDel = nullptr;
+    QAction* mnuGridPlots = nullptr;
+    std::function<bool(int)> m_plotsAvailable;
     QAction* mnuDataHeaders = nullptr;
     std::unique_ptr<frmExport> m_export;
     int m_rightRow = -1;

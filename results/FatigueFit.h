@@ -11,6 +11,7 @@ struct FatigueGroup {
     double medianStress; // MPa
     // Standard error of ln(median stress) from the scatter inside the group; nullopt below two.
     std::optional<double> logMedianError;
+    int specimens = 0; // behind the median
 };
 
 // Dynamic fatigue: ln(median stress) = b ln(stress rate) + c by least squares over the groups,

@@ -6,6 +6,7 @@
 namespace PlotTexts {
 inline const QString BigPlotCopy = QStringLiteral("&Copy");
 inline const QString BigPlotExit = QStringLiteral("&Exit");
+inline const QString ClickAPoint = QStringLiteral("Click a point to see its values");
 } // namespace PlotTexts
 
 namespace PlotTexts {

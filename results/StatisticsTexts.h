@@ -25,12 +25,15 @@ inline const QString FatigueNone =
     QStringLiteral("Dynamic fatigue needs two or more groups of stress rate or strain rate.");
 inline const QString FatigueLine = QStringLiteral("Dynamic fatigue n = %1 \u00b1 %2 from %3 rate groups");
 inline const QString FatigueLineNoError = QStringLiteral("Dynamic fatigue n = %1 from %2 rate groups");
+inline const QString FatigueSmallGroups =
+    QStringLiteral(" \u2014 uncertain: %1 of the groups have fewer than %2 specimens");
 inline const QString RowsUsed = QStringLiteral("%1 rows of %2");
 
 inline const QString ReportTitle = QStringLiteral("SAVE REPORT");
 inline const QString ReportFilter = QStringLiteral("PDF files (*.pdf)|*.pdf|All files (*.*)|*.*");
 inline const QString ReportNotWritten = QStringLiteral("The report could not be written to\r%1");
 inline const QString ReportWrittenTitle = QStringLiteral("REPORT SAVED");
+inline const QString ReportWritten = QStringLiteral("The report has been saved as\r%1");
 inline const QString StatsInClipboardTitle = QStringLiteral("DATA IN CLIPBOARD");
 inline const QString StatsInClipboard = QStringLiteral("The statistics have been copied to the clipboard");
 

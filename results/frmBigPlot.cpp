@@ -9,9 +9,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 frmBigPlot::frmBigPlot(Operator& op, SettingsStore& store, QWidget* parent)
@@ -35,7 +38,10 @@ frmBigPlot::frmBigPlot(Operator& op, SettingsStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(MSChart1, 1);
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
+    lblPoint = new QLabel(this);
+    lblPoint->setObjectName(QStringLiteral("lblPoint"));
+    lblPoint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    buttons->addWidget(lblPoint, 1);
     buttons->addWidget(cmdCopy);
     buttons->addWidget(cmdExit);
     layout->addLayout(buttons);
@@ -52,6 +58,7 @@ frmBigPlot::~frmBigPlot() {
 
 void frmBigPlot::Show(const ChartControl& source, const QString& caption) {
     CopyChart(source, *MSChart1);
+    lblPoint->setText(PlotTexts::ClickAPoint);
     placePlotArea();
     setWindowTitle(caption);
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -87,6 +94,9 @@ void frmBigPlot::cmdCopy_Click() {
 void frmBigPlot::pointSelected(int curve, int row) {
     const ChartData& d = MSChart1->data();
     const int column = 2 * curve + 1;
-    m_op.msgBox(PointSelectionText(column, row + 1, d.data(row, column - 1), d.data(row, column)),
-                MsgStyle::OkOnly | MsgStyle::Information);
+    // Shown under the plot, not in a box the operator must close before the next click.
+    const QString text = PointValueText(column, row + 1, d.data(row, column - 1), d.data(row, column),
+                                        d.xAxis.title, d.yAxis.title);
+    lblPoint->setText(text);
+    QToolTip::showText(QCursor::pos(), text, MSChart1);
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class Operator;
+class QLabel;
 class QPushButton;
 class SettingsStore;
 class ChartControl;
@@ -19,6 +20,8 @@ public:
     void Show(const ChartControl& source, const QString& caption);
 
     ChartControl* MSChart1 = nullptr;
+    // The values of the point last clicked, with the axes' units.
+    QLabel* lblPoint = nullptr;
 
 protected:
     void hideEvent(QHideEvent* event) override;

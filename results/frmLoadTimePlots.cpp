@@ -72,6 +72,21 @@ void frmLoadTimePlots::Show(const LoadTimePlotData& data) {
     Review();
 }
 
+void frmLoadTimePlots::ShowPast(const LoadTimePlotData& data) {
+    const LoadTimePlotData last = m_data;
+    const bool hadData = m_hasData;
+    LoadTimePlotData past = data;
+    past.basePath.clear();
+    Show(past);
+    m_data = last;
+    m_hasData = hadData;
+    if (hadData)
+        for (size_t i = 0; i < MSChart.size(); ++i) {
+            MSChart[i]->setData(m_data.charts[i]);
+            lblCaption[i]->setText(m_data.captions[i]);
+        }
+}
+
 void frmLoadTimePlots::Review() {
     layOut();
     applyDots();

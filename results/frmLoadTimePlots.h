@@ -29,6 +29,9 @@ public:
     void Show(const LoadTimePlotData& data);
     // Shows the last break again (nothing before the first).
     void Review();
+    // The plots of an earlier break, read back from its record file: shown as Show does, but closing
+    // writes nothing and "Review last" still shows the last break.
+    void ShowPast(const LoadTimePlotData& data);
     bool hasData() const { return m_hasData; }
     const LoadTimePlotData& data() const { return m_data; }
 

@@ -11,11 +11,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -43,7 +46,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     chtFatigue = new ChartControl(this);
     chtFatigue->setObjectName(QStringLiteral("chtFatigue"));
     for (ChartControl* c : {chtWeibull, chtFatigue})
-        c->setMinimumSize(360, 260);
+        c->setMinimumSize(320, 200);
 
     cmdCopy = new QPushButton(T::Copy, this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
@@ -103,6 +106,7 @@ frmStatistics::~frmStatistics() {
 void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataFileName) {
     m_dataFileName = dataFileName;
     m_report = std::make_unique<BatchReport>(dataFileName, rows);
+    m_report->setCalibration(m_calibration);
     const BatchStatistics& stats = m_report->statistics();
 
     QList<const GroupStatistics*> columns{&stats.all()};
@@ -133,14 +137,19 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     int height = 2 * grdStatistics->frameWidth() + grdStatistics->horizontalHeader()->sizeHint().height();
     for (int r = 0; r < grdStatistics->rowCount(); ++r)
         height += grdStatistics->rowHeight(r);
+    // On a small screen the table scrolls rather than pushing the plots and buttons off it.
+    if (const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen())
+        height = qMin(height, screen->availableGeometry().height() * 2 / 5);
     grdStatistics->setFixedHeight(height);
     lblFatigue->setText(stats.FatigueText());
 
     const QSignalBlocker block(cboGroup);
     cboGroup->clear();
     cboGroup->addItems(titles);
-    cboGroup->setCurrentIndex(0);
-    showGroup(0);
+    // The largest group shows first: pooling the rates mixes strengths the fatigue has set apart.
+    const int shown = stats.LargestGroup() + 1;
+    cboGroup->setCurrentIndex(shown);
+    showGroup(shown);
     if (stats.fatigue())
         chtFatigue->setData(StatisticsCharts::Fatigue(*stats.fatigue()));
     else
@@ -174,9 +183,19 @@ void frmStatistics::cmdReport_Click() {
     if (path.isEmpty())
         return;
     QString error;
-    if (!m_report->Write(path, &error))
+    if (!m_report->Write(path, &error)) {
         m_op.msgBox(T::ReportNotWritten.arg(path) + QStringLiteral("\r") + error,
                     MsgStyle::OkOnly | MsgStyle::Exclamation, T::ReportTitle);
+        return;
+    }
+    m_op.msgBox(T::ReportWritten.arg(QDir::toNativeSeparators(path)),
+                MsgStyle::OkOnly | MsgStyle::Information, T::ReportWrittenTitle);
+}
+
+void frmStatistics::setCalibration(const QString& calibration) {
+    m_calibration = calibration;
+    if (m_report)
+        m_report->setCalibration(calibration);
 }
 
 void frmStatistics::enlarge(ChartControl* chart, const QString& caption) {

@@ -26,6 +26,8 @@ public:
     // The rows as their 17 fields; the data file's name goes into the report.
     void setRows(const QList<QStringList>& rows, const QString& dataFileName);
     const BatchReport& report() const { return *m_report; }
+    // The load-cell calibration in use, for the report.
+    void setCalibration(const QString& calibration);
 
     QTableWidget* grdStatistics = nullptr;
     QComboBox* cboGroup = nullptr;
@@ -45,6 +47,7 @@ private:
     Operator& m_op;
     SettingsStore& m_store;
     std::unique_ptr<BatchReport> m_report;
+    QString m_calibration;
     QString m_dataFileName;
     frmBigPlot* m_bigPlot = nullptr;
 };

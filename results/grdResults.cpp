@@ -85,7 +85,7 @@ void grdResults::applyWidths() {
 void grdResults::columnResized(int column, int pixels) {
     if (m_applying || pixels == 0)
         return;
-    m_sheet.setColumnWidth(column, int(std::lround(pixelsToTwips(pixels))));
+    m_sheet.setColumnWidth(column, int(std::lround(pixelsToTwips(pixels))), true);
 }
 
 void grdResults::scrollToLastRow() {
@@ -310,6 +310,8 @@ bool grdResults::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
             if (!rowNumbers && section >= 0)
                 emit headerDoubleClicked(section + 1);
+            else if (rowNumbers && section >= 0)
+                emit rowNumberDoubleClicked(section);
             return true;
         }
     }

@@ -38,6 +38,7 @@ signals:
     // Right button on a cell, the header row (row -1) or the row numbers (column 0).
     void rightClicked(int row, int column, const QPoint& globalPos);
     void headerDoubleClicked(int column);
+    void rowNumberDoubleClicked(int row);
     void copyRequested();
 
 protected:

@@ -47,43 +47,57 @@ const char SmallBatch[] =
 // bounds pin the seeded simulation.
 const char SmallBatchStatistics[] = "specimens\t7\n"
                                     "skipped\t1\n"
-                                    "mean_MPa\t4849.528571428571\n"
+                                    "ignored\t1\n"
+                                    "mean_MPa\t4849.52857142857\n"
                                     "sd_MPa\t263.371750663618\n"
                                     "median_MPa\t4980.5\n"
-                                    "weibull_m\t25.07641503108674\n"
+                                    "min_MPa\t4490.3\n"
+                                    "max_MPa\t5133.9\n"
+                                    "weibull_m\t25.0764150310867\n"
                                     "weibull_m_low\t11.6486271122867\n"
-                                    "weibull_m_high\t35.83415535907805\n"
-                                    "weibull_sigma0_MPa\t4962.3239446451435\n"
-                                    "weibull_m_regression\t18.70308898127295\n"
-                                    "weibull_sigma0_regression_MPa\t4976.705938842977\n"
-                                    "fatigue_n\t45.330995660236546\n"
-                                    "fatigue_n_se\t7.788177138980847\n"
-                                    "0.6 MPa/s:specimens\t3\n"
-                                    "0.6 MPa/s:skipped\t1\n"
-                                    "0.6 MPa/s:mean_MPa\t4576.7\n"
-                                    "0.6 MPa/s:sd_MPa\t78.85892466931055\n"
-                                    "0.6 MPa/s:median_MPa\t4595\n"
-                                    "0.6 MPa/s:weibull_m\t91.34715429668168\n"
-                                    "0.6 MPa/s:weibull_m_low\t15.58358403031273\n"
-                                    "0.6 MPa/s:weibull_m_high\t138.59810747259385\n"
-                                    "0.6 MPa/s:weibull_sigma0_MPa\t4606.889743055344\n"
-                                    "0.6 MPa/s:weibull_m_regression\t55.46412913490447\n"
-                                    "0.6 MPa/s:weibull_sigma0_regression_MPa\t4614.251663845906\n"
-                                    "60 MPa/s:specimens\t3\n"
-                                    "60 MPa/s:skipped\t0\n"
-                                    "60 MPa/s:mean_MPa\t5063.2\n"
-                                    "60 MPa/s:sd_MPa\t77.40083978872563\n"
-                                    "60 MPa/s:median_MPa\t5075.2\n"
-                                    "60 MPa/s:weibull_m\t98.63094949173295\n"
-                                    "60 MPa/s:weibull_m_low\t16.826180314297822\n"
-                                    "60 MPa/s:weibull_m_high\t149.64957631171401\n"
-                                    "60 MPa/s:weibull_sigma0_MPa\t5093.333557898013\n"
-                                    "60 MPa/s:weibull_m_regression\t62.968749919396636\n"
-                                    "60 MPa/s:weibull_sigma0_regression_MPa\t5099.82246881643\n"
-                                    "100 \u00b5m/s:specimens\t1\n"
-                                    "100 \u00b5m/s:skipped\t0\n"
-                                    "100 \u00b5m/s:mean_MPa\t5027\n"
-                                    "100 \u00b5m/s:median_MPa\t5027\n";
+                                    "weibull_m_high\t35.8341553590781\n"
+                                    "weibull_sigma0_MPa\t4962.32394464514\n"
+                                    "weibull_m_regression\t18.7030889812729\n"
+                                    "weibull_sigma0_regression_MPa\t4976.70593884298\n"
+                                    "fatigue_n\t45.3309956602365\n"
+                                    "fatigue_n_se\t7.78817713898085\n"
+                                    "fatigue_groups\t2\n"
+                                    "fatigue_small_groups\t0\n"
+                                    "0.6_MPa/s:specimens\t3\n"
+                                    "0.6_MPa/s:skipped\t1\n"
+                                    "0.6_MPa/s:ignored\t0\n"
+                                    "0.6_MPa/s:mean_MPa\t4576.7\n"
+                                    "0.6_MPa/s:sd_MPa\t78.8589246693106\n"
+                                    "0.6_MPa/s:median_MPa\t4595\n"
+                                    "0.6_MPa/s:min_MPa\t4490.3\n"
+                                    "0.6_MPa/s:max_MPa\t4644.8\n"
+                                    "0.6_MPa/s:weibull_m\t91.3471542966817\n"
+                                    "0.6_MPa/s:weibull_m_low\t15.5835840303127\n"
+                                    "0.6_MPa/s:weibull_m_high\t138.598107472594\n"
+                                    "0.6_MPa/s:weibull_sigma0_MPa\t4606.88974305534\n"
+                                    "0.6_MPa/s:weibull_m_regression\t55.4641291349045\n"
+                                    "0.6_MPa/s:weibull_sigma0_regression_MPa\t4614.25166384591\n"
+                                    "60_MPa/s:specimens\t3\n"
+                                    "60_MPa/s:skipped\t0\n"
+                                    "60_MPa/s:ignored\t1\n"
+                                    "60_MPa/s:mean_MPa\t5063.2\n"
+                                    "60_MPa/s:sd_MPa\t77.4008397887256\n"
+                                    "60_MPa/s:median_MPa\t5075.2\n"
+                                    "60_MPa/s:min_MPa\t4980.5\n"
+                                    "60_MPa/s:max_MPa\t5133.9\n"
+                                    "60_MPa/s:weibull_m\t98.6309494917329\n"
+                                    "60_MPa/s:weibull_m_low\t16.8261803142978\n"
+                                    "60_MPa/s:weibull_m_high\t149.649576311714\n"
+                                    "60_MPa/s:weibull_sigma0_MPa\t5093.33355789801\n"
+                                    "60_MPa/s:weibull_m_regression\t62.9687499193966\n"
+                                    "60_MPa/s:weibull_sigma0_regression_MPa\t5099.82246881643\n"
+                                    "100_\u00b5m/s:specimens\t1\n"
+                                    "100_\u00b5m/s:skipped\t0\n"
+                                    "100_\u00b5m/s:ignored\t0\n"
+                                    "100_\u00b5m/s:mean_MPa\t5027\n"
+                                    "100_\u00b5m/s:median_MPa\t5027\n"
+                                    "100_\u00b5m/s:min_MPa\t5027\n"
+                                    "100_\u00b5m/s:max_MPa\t5027\n";
 } // namespace
 
 // The headless commands of the real executable, without a display.
@@ -150,6 +164,29 @@ private slots:
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith("%PDF-"));
+    }
+
+    void helpAndVersionWithoutADisplay() {
+        struct Case {
+            QStringList arguments;
+            QByteArray start;
+        };
+        const QList<Case> cases{
+            {{QStringLiteral("--help")}, "Usage: stavely [--settings FILE] [--simulate]\n"},
+            {{QStringLiteral("-h")}, "Usage: stavely [--settings FILE] [--simulate]\n"},
+            {{QStringLiteral("--version")}, "STAVELY 1.05\n"},
+            {{QStringLiteral("--simulate"), QStringLiteral("--version")}, "STAVELY 1.05\n"},
+        };
+        for (const Case& c : cases) {
+            const Run r = run(c.arguments);
+            QCOMPARE(r.exitCode, 0);
+            QVERIFY2(r.out.startsWith(c.start), r.out.constData());
+            QVERIFY2(r.err.isEmpty(), r.err.constData());
+        }
+        const Run help = run({QStringLiteral("--help")});
+        for (const char* option :
+             {"--settings FILE", "--simulate", "--stats DATAFILE", "--report FILE.pdf DATAFILE", "--version"})
+            QVERIFY2(help.out.contains(option), option);
     }
 };
 

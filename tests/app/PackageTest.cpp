@@ -92,6 +92,7 @@ private slots:
                              "./usr/share/stavely/Sounds/Chime.wav",
                              "./usr/share/stavely/SIM-2041.cal",
                              "./usr/share/applications/stavely.desktop",
+                             "./usr/share/doc/stavely/copyright",
                              "./usr/share/icons/hicolor/128x128/apps/stavely.png"};
         for (const QString& image : manualImages())
             expected << QStringLiteral("./usr/share/stavely/docs/") + image;

@@ -97,9 +97,11 @@ private slots:
         p.MaxStepRate = 400;
         plan = rig.breakRun.MakePlan();
         QCOMPARE(plan.refusalTitle, QStringLiteral("STRESS RATE TOO FAST"));
+        // The fastest rate allowed follows the fixed text: 400 steps/s x 1 um x 72 GPa / 500 mm.
         QCOMPARE(plan.refusal,
                  QStringLiteral("The requested stress rate is too fast:\r\rCheck that the gauge length "
-                                "is correct or\rdecrease the stress rate."));
+                                "is correct or\rdecrease the stress rate.\r\rThe fastest stress rate this "
+                                "gauge length allows is 57.6 MPa/s."));
         p.MaxStepRate = 5000;
 
         // Strain rate: 5 %/min over 500 mm; always a preload, to the servo's minimum.
@@ -118,6 +120,8 @@ private slots:
         p.PreloadSpeedMode = 0;
         p.ExptStrainRate = 70; // 5833 steps/s
         QCOMPARE(rig.breakRun.MakePlan().refusalTitle, QStringLiteral("STRAIN RATE TOO FAST"));
+        QCOMPARE(rig.breakRun.MakePlan().refusal.section(QStringLiteral("\r\r"), -1),
+                 QStringLiteral("The fastest strain rate this gauge length allows is 60 %/min."));
 
         // Stress preload of 0.01 MPa or less is none; the slow preload speed is 0.3 %/min.
         p.ExptType = 0;

@@ -73,6 +73,7 @@ private slots:
         r.p.Noisy = false;
         r.p.ReverseSense = true;
         r.p.SaveLoadTimePlots = true;
+        r.p.SaveLoadTimeData = false;
         auto w = r.options();
         QCOMPARE(w->windowTitle(), QStringLiteral("OPTIONS MENU"));
         QCOMPARE(w->txtMaxStepRate->text(), QStringLiteral("3200"));
@@ -110,19 +111,19 @@ private slots:
         auto w = r.options();
         QVERIFY(w->chkNoisy->isChecked());
         r.op.answer(
-            r.writeFile("quiet.cfg", "Noisy False\r\nBreakSound chime.wav\r\nSaveLoadTimeData 1\r\n"));
+            r.writeFile("quiet.cfg", "Noisy False\r\nBreakSound chime.wav\r\nSaveLoadTimeData 0\r\n"));
         r.op.answer(MsgResult::Ok);
         w->cmdReadCfg->click();
         QCOMPARE(r.op.prompts[0].file.title, QStringLiteral("OPEN CONFIGURATION FILE"));
         QVERIFY(!w->chkNoisy->isChecked());
-        QVERIFY(w->chkSaveLTData->isChecked());
+        QVERIFY(!w->chkSaveLTData->isChecked());
         QCOMPARE(w->cmbWaveList->currentText(), QStringLiteral("Chime.wav"));
 
         // Reset to defaults, after the operator agrees with the preview.
         r.op.answer(MsgResult::Yes);
         w->cmdResetCfg->click();
         QVERIFY(w->chkNoisy->isChecked());
-        QVERIFY(!w->chkSaveLTData->isChecked());
+        QVERIFY(w->chkSaveLTData->isChecked()); // every break keeps its load/time record by default
         QCOMPARE(w->cmbWaveList->currentIndex(), 0);
     }
 

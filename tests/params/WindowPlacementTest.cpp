@@ -3,6 +3,7 @@
 #include "params/SettingsStore.h"
 #include "tests/support/TestRegistry.h"
 
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -46,6 +47,40 @@ private slots:
         RestoreWindowPlacement(store, w);
         QCOMPARE(w.pos(), QPoint(10, 20));
         QCOMPARE(w.size(), QSize(150, twipsToPixels(2880)));
+    }
+
+    // A placement remembered on a larger screen, or a window made for one, comes back whole onto a
+    // laptop's 1366 x 768 (a 32 px task bar below, a 30 px title bar and 4 px borders around).
+    void windowsComeBackOntoASmallScreen() {
+        const QRect screen(0, 0, 1366, 736);
+        const QMargins frame(4, 30, 4, 4);
+        struct Case {
+            QRect client, placed;
+        };
+        const QList<Case> cases{
+            {{100, 100, 800, 600}, {100, 100, 800, 600}},  // fits: left alone
+            {{1500, 900, 800, 600}, {562, 132, 800, 600}}, // from a second screen: pulled in
+            {{-300, -50, 640, 480}, {4, 30, 640, 480}},    // off the top left
+            {{50, 40, 1408, 720}, {4, 30, 1358, 702}},     // too large: shrunk to the screen
+            {{200, 80, 1000, 900}, {200, 30, 1000, 702}},  // too tall only
+        };
+        for (const Case& c : cases) {
+            const QRect placed = PlaceOnScreen(c.client, frame, screen);
+            QCOMPARE(placed, c.placed);
+            QVERIFY(screen.contains(placed.marginsAdded(frame)));
+        }
+        // A window whose stored placement lies off the screen is brought back when restored.
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("w.ini")));
+        QWidget far;
+        far.setObjectName(QStringLiteral("frmFar"));
+        far.setGeometry(5000, 4000, 300, 200);
+        SaveWindowPlacement(store, far);
+        QWidget back;
+        back.setObjectName(QStringLiteral("frmFar"));
+        RestoreWindowPlacement(store, back);
+        QVERIFY(back.screen()->availableGeometry().contains(back.geometry()));
+        QCOMPARE(back.size(), QSize(300, 200));
     }
 };
 

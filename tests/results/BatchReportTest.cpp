@@ -156,6 +156,55 @@ private slots:
                     count / 997 / 2);
     }
 
+    // Who tested what, with which program and calibration, in type that can be read, and a
+    // conditions column that ends where its text ends.
+    void reportNamesItsSourcesAndCutsNothing() {
+        QList<QStringList> batch = rows(40);
+        for (QStringList& r : batch)
+            r[16] += QStringLiteral(" operator:Jane_Doe sample:B-17");
+        batch[5][16].replace(QStringLiteral("B-17"), QStringLiteral("B-18"));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        BatchReport report(QStringLiteral("/data/run7.dat"), batch);
+        report.setPageSize(QPageSize(QPageSize::A4));
+        report.setCalibration(QStringLiteral("Serial # SIM-2041:  slope 50.992 \u00b1 0.011 au/N"));
+        QCOMPARE(report.Operators(), QStringLiteral("Jane Doe"));
+        QCOMPARE(report.Samples(), QStringLiteral("B-17, B-18"));
+        QCOMPARE(BatchReport(QString(), rows(2)).Operators(), QStringLiteral("not given"));
+        QString error;
+        QVERIFY2(report.Write(pdf, &error), qPrintable(error));
+
+        const QStringList text = pdfPages(pdf);
+        if (text.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QVERIFY(text[0].contains(QStringLiteral("Operator: Jane Doe")));
+        QVERIFY(text[0].contains(QStringLiteral("Sample: B-17, B-18")));
+        QVERIFY(text[0].contains(QStringLiteral("Program: STAVELY 1.05")));
+        QVERIFY(text[0].contains(QStringLiteral("Load cell calibration: Serial # SIM-2041")));
+        // The last column's last item is on the page whole, row after row.
+        QCOMPARE(text[1].count(QStringLiteral("sample:B-1")), 40);
+        QCOMPARE(text[1].count(QStringLiteral("\u2026")), 0);
+
+        // Every word of the summary and the table stands at least 8 points high (a word's box is a
+        // little taller than its type).
+        QProcess p;
+        p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")),
+                {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                 QStringLiteral("2"), pdf, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
+        const QRegularExpression word(
+            QStringLiteral("yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" yMax=\"([0-9.]+)\">([^<]*)<"));
+        int words = 0;
+        for (const auto& m : word.globalMatch(boxes)) {
+            ++words;
+            const double height = m.captured(2).toDouble() - m.captured(1).toDouble();
+            QVERIFY2(height >= 8.0,
+                     qPrintable(m.captured(3) + QStringLiteral(": ") + QString::number(height)));
+        }
+        QVERIFY(words > 400);
+    }
+
     void unwritablePathIsReported() {
         QTemporaryDir dir;
         QString error;

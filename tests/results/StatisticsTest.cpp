@@ -245,15 +245,59 @@ private slots:
         QCOMPARE(stats.fatigue()->groups.size(), 2);
 
         const QString text = stats.KeyValueText();
-        QVERIFY(text.contains("\n6 MPa/s:weibull_m\t"));
-        QVERIFY(!text.contains("100 \u00b5m/s:weibull_m"));
-        QVERIFY(text.contains(
-            "100 \u00b5m/s:specimens\t1\n100 \u00b5m/s:skipped\t0\n100 \u00b5m/s:mean_MPa\t5250\n"
-            "100 \u00b5m/s:median_MPa\t5250\n"));
+        QVERIFY(text.contains("\n6_MPa/s:weibull_m\t"));
+        QVERIFY(!text.contains("100_\u00b5m/s:weibull_m"));
+        QVERIFY(
+            text.contains("100_\u00b5m/s:specimens\t1\n100_\u00b5m/s:skipped\t0\n100_\u00b5m/s:ignored\t0\n"
+                          "100_\u00b5m/s:mean_MPa\t5250\n100_\u00b5m/s:median_MPa\t5250\n"
+                          "100_\u00b5m/s:min_MPa\t5250\n100_\u00b5m/s:max_MPa\t5250\n"));
         const QString summary = stats.SummaryText();
         QVERIFY(summary.startsWith("\tAll\t6 MPa/s\t60 MPa/s\t100 \u00b5m/s\r\n"));
         QVERIFY(summary.contains("\r\nSpecimens\t5\t2\t2\t1\r\n"));
         QVERIFY(summary.contains("\tnot enough data\r\n"));
+    }
+
+    // What scripts read: numbers as short as their 15 significant digits allow, one word per key,
+    // the largest group first in the Weibull plot and a fatigue n from small groups flagged.
+    void scriptFiguresAreShortAndKeysOneWord() {
+        const QList<QPair<double, QString>> numbers{
+            {(4725.1 + 4725.2 + 4725.12) / 3, QStringLiteral("4725.14")},
+            {4849.528571428571, QStringLiteral("4849.52857142857")},
+            {5000, QStringLiteral("5000")},
+            {0.1 + 0.2, QStringLiteral("0.3")},
+            {-4.25, QStringLiteral("-4.25")},
+            {1e-7, QStringLiteral("1e-07")},
+            {123456789012345678.0, QStringLiteral("123456789012346000")}};
+        for (const auto& [value, text] : numbers)
+            QCOMPARE(BatchStatistics::ShortNumber(value), text);
+        QVERIFY((4725.1 + 4725.2 + 4725.12) / 3 != 4725.14); // the case the 15 digits are for
+        QCOMPARE(BatchStatistics::GroupKey(QStringLiteral("60 MPa/s")), QStringLiteral("60_MPa/s"));
+        QCOMPARE(BatchStatistics::GroupKey(QStringLiteral(" 0.5  %/min ")), QStringLiteral("0.5_%/min"));
+
+        // Two breaks at 6 MPa/s, three at 60, one at 600: n from three groups, two of them small.
+        QList<QStringList> rows;
+        for (const char* s : {"4500", "4600"})
+            rows << row(QLatin1String(s), QStringLiteral("6 MPa/s"));
+        for (const char* s : {"5000", "5100", "4900"})
+            rows << row(QLatin1String(s), QStringLiteral("60 MPa/s"));
+        rows << row(QStringLiteral("5500"), QStringLiteral("600 MPa/s"));
+        BatchStatistics stats(rows);
+        QVERIFY(stats.fatigue());
+        QCOMPARE(stats.groups()[stats.LargestGroup()].rate, QStringLiteral("60 MPa/s"));
+        QCOMPARE(stats.FatigueSmallGroups(), 2);
+        QVERIFY(stats.FatigueText().endsWith(
+            QStringLiteral("uncertain: 2 of the groups have fewer than 3 specimens")));
+        const QString text = stats.KeyValueText();
+        QVERIFY(text.contains(QStringLiteral("\nfatigue_groups\t3\nfatigue_small_groups\t2\n")));
+        QVERIFY(text.contains(QStringLiteral("\n60_MPa/s:min_MPa\t4900\n60_MPa/s:max_MPa\t5100\n")));
+        QVERIFY(!text.contains(QStringLiteral(" MPa/s:")));
+        // With three in every group nothing is flagged.
+        rows << row(QStringLiteral("4550"), QStringLiteral("6 MPa/s"))
+             << row(QStringLiteral("5450"), QStringLiteral("600 MPa/s"))
+             << row(QStringLiteral("5520"), QStringLiteral("600 MPa/s"));
+        QCOMPARE(BatchStatistics(rows).FatigueSmallGroups(), 0);
+        QVERIFY(!BatchStatistics(rows).FatigueText().contains(QStringLiteral("uncertain")));
+        QCOMPARE(BatchStatistics(QList<QStringList>{}).LargestGroup(), -1);
     }
 
     void numbersAreShortestRoundTripInTheCLocale() {

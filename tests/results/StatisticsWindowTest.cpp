@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -64,7 +65,11 @@ private slots:
         QVERIFY(grid->item(mRow, 2)->text().toDouble() > 10);
         QVERIFY(window.lblFatigue->text().startsWith(QStringLiteral("Dynamic fatigue n = ")));
 
-        // Each group's Weibull plot: its points and two lines; a single point has no lines.
+        // Each group's Weibull plot: its points and two lines; a single point has no lines. The
+        // largest group (60 MPa/s) shows first, not all rates pooled.
+        QCOMPARE(window.cboGroup->currentIndex(), 2);
+        QCOMPARE(window.chtWeibull->data().curvePoints(0).size(), 3);
+        window.cboGroup->setCurrentIndex(0);
         QCOMPARE(window.chtWeibull->data().curvePoints(0).size(), 6);
         window.cboGroup->setCurrentIndex(2);
         QCOMPARE(window.chtWeibull->data().curvePoints(0).size(), 3);
@@ -89,8 +94,13 @@ private slots:
         QVERIFY(op.last().file.confirmOverwrite);
         QVERIFY(!QFileInfo::exists(pdf));
         op.answer(pdf);
+        op.answer(MsgResult::Ok);
         window.cmdReport->click();
         QVERIFY(QFileInfo(pdf).size() > 1000);
+        // It says where the report went.
+        QCOMPARE(op.last().title, QStringLiteral("REPORT SAVED"));
+        QCOMPARE(op.last().text,
+                 QStringLiteral("The report has been saved as\r") + QDir::toNativeSeparators(pdf));
         op.answer(dir.filePath(QStringLiteral("missing/report.pdf")));
         op.answer(MsgResult::Ok);
         window.cmdReport->click();
