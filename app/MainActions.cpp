@@ -9,7 +9,6 @@
 #include "params/NumberEntry.h"
 #include "params/Parameters.h"
 
-
 MainActions::MainActions(Parameters& params, Operator& op, ControllerLink& link, LoadCell& loadCell,
                          Motion& motion)
     : m_params(params), m_op(op), m_link(link), m_loadCell(loadCell), m_motion(motion) {}
@@ -102,10 +101,6 @@ void MainActions::PreloadSpeed() {
 
 void MainActions::ToggleNoisy() {
     m_params.Noisy = !m_params.Noisy;
-}
-
-void MainActions::RefuseStaticMode() {
-    m_op.msgBox(MainTexts::StaticNotImplemented, MsgStyle::Critical, MainTexts::StaticNotImplementedTitle);
 }
 
 bool MainActions::CalibrationNotice(bool windowVisible) {

@@ -4,8 +4,8 @@
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
-#include "base/Twips.h"
 #include "app/UpDown.h"
+#include "base/Twips.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "instrument/Motion.h"
@@ -456,10 +456,6 @@ void frmMain::ShowSpecimenCount() {
 }
 
 void frmMain::RateOptionClick(int index) {
-    if (RateModeRefused(index)) {
-        m_actions.RefuseStaticMode();
-        index = 0;
-    }
     {
         const QSignalBlocker quiet(m_rateGroup);
         optRate[size_t(index)]->setChecked(true);

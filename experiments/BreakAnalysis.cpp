@@ -3,11 +3,11 @@
 #include "base/Operator.h"
 #include "experiments/BreakTexts.h"
 #include "experiments/Fiber.h"
-#include "results/LineFit.h"
 #include "experiments/LoadTimeRecorder.h"
 #include "params/NumberFormat.h"
 #include "params/Parameters.h"
 #include "results/Chart.h"
+#include "results/LineFit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -116,6 +116,37 @@ QString BreakAnalysis::CutDecimals(double value, int decimals, int width) {
     return FormatNum(value, -(width - 1), decimals);
 }
 
+QString BreakAnalysis::SetRateText(const Parameters& params) {
+    QString setRate;
+    switch (params.ExptType) {
+    case 0:
+        setRate = numberText(params.ExptSpeed) + QStringLiteral(" µm/s");
+        break;
+    case 1:
+        setRate = numberText(params.ExptStressRate) + QStringLiteral(" MPa/s");
+        break;
+    case 2:
+        setRate = numberText(params.ExptStrainRate) + QStringLiteral(" %/min");
+        break;
+    default:
+        switch (params.PreloadType) {
+        case 1:
+            setRate = numberText(params.PreloadLoad) + QStringLiteral(" N");
+            break;
+        case 2:
+            setRate = numberText(params.PreloadStress) + QStringLiteral(" MPa");
+            break;
+        case 3:
+            setRate = numberText(params.PreloadStrain) + QStringLiteral(" %");
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    return setRate;
+}
+
 QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const BreakResult& r,
                                         const BreakConditions& c, qint32 specimen,
                                         const QDateTime& breakMoment) {
@@ -125,33 +156,7 @@ QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const Break
     const QString stressText = cut(stress);
     const double strain = m_fiber.Stress2Strain(toNumber(stressText).value_or(stress));
 
-    QString setRate;
-    switch (m_params.ExptType) {
-    case 0:
-        setRate = numberText(m_params.ExptSpeed) + QStringLiteral(" µm/s");
-        break;
-    case 1:
-        setRate = numberText(m_params.ExptStressRate) + QStringLiteral(" MPa/s");
-        break;
-    case 2:
-        setRate = numberText(m_params.ExptStrainRate) + QStringLiteral(" %/min");
-        break;
-    default:
-        switch (m_params.PreloadType) {
-        case 1:
-            setRate = numberText(m_params.PreloadLoad) + QStringLiteral(" N");
-            break;
-        case 2:
-            setRate = numberText(m_params.PreloadStress) + QStringLiteral(" MPa");
-            break;
-        case 3:
-            setRate = numberText(m_params.PreloadStrain) + QStringLiteral(" %");
-            break;
-        default:
-            break;
-        }
-        break;
-    }
+    const QString setRate = SetRateText(m_params);
 
     const double breakTime = r.BreakIndex >= 1 ? rec.LtTime(r.BreakIndex) : 0;
     const double travel = double(c.EndPosition) * m_params.MicronsPerStep / 1000;

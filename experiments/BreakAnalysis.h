@@ -45,6 +45,9 @@ public:
     QStringList ResultFields(const LoadTimeRecorder& rec, const BreakResult& r, const BreakConditions& c,
                              qint32 specimen, const QDateTime& breakMoment);
 
+    // Column 6: the set rate, or for a static test the level it holds, with its unit.
+    static QString SetRateText(const Parameters& params);
+
     // The three charts of the plot window for the experiment type.
     static LoadTimePlotData Plots(const LoadTimeRecorder& rec, const BreakResult& r, int exptType);
     // The load/time data text: header, one line per sample, blank lines around the analysed stretch.

@@ -4,6 +4,7 @@
 #include "base/ProgramEnd.h"
 #include "experiments/BreakTexts.h"
 #include "experiments/Fiber.h"
+#include "experiments/StaticRun.h"
 #include "instrument/BreakSound.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
@@ -22,6 +23,7 @@ BreakRun::BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadC
                    RunState& run, BreakSound& sound, Operator& op, ProgramEnd& end, ResultAppender& results)
     : m_params(params), m_fiber(fiber), m_link(link), m_loadCell(loadCell), m_motion(motion), m_run(run),
       m_sound(sound), m_op(op), m_end(end), m_results(&results), m_servo(params, fiber, run, op, end),
+      m_static(std::make_unique<StaticRun>(params, fiber, link, loadCell, motion, run, sound, op, m_hooks)),
       m_analysis(params, fiber, op), m_now([] { return QDateTime::currentDateTime(); }) {
     ServoLoop::Io io;
     io.readLoad = [this](double& load, double& elapsedMs) {
@@ -109,10 +111,7 @@ BreakRun::Plan BreakRun::MakePlan() {
         }
         break;
     default:
-        // A static run has no pull speed (its record period would divide by zero) and no control
-        // law: refused before anything moves.
-        plan.refusalTitle = BreakTexts::StaticRefusedTitle;
-        plan.refusal = BreakTexts::StaticRefused;
+        // A static run holds the preload: no pull speed, no record period of a pull.
         return plan;
     }
     if (plan.PullSpeed > 0) {
@@ -137,6 +136,13 @@ void BreakRun::stavelyRunToBreak() {
     const Plan plan = MakePlan();
     if (!plan.refusal.isEmpty()) {
         m_op.msgBox(plan.refusal, MsgStyle::Exclamation, plan.refusalTitle);
+        return;
+    }
+    if (m_params.ExptType == 3) {
+        if (std::optional<LoadTimePlotData> plots = m_static->Run(plan, *this, *m_results, m_now)) {
+            m_plots = std::move(*plots);
+            m_hasResult = true;
+        }
         return;
     }
     m_run.CommandedSpeed = plan.PullSpeed;

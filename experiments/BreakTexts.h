@@ -25,12 +25,6 @@ inline const QString StrainTooFast = QStringLiteral("The requested strain rate i
                                      QStringLiteral("\r\r") +
                                      QStringLiteral("Check that the gauge length is correct or") +
                                      QStringLiteral("\r") + QStringLiteral("decrease the strain rate.");
-// A static run has no control law and no pull speed; it is refused before anything moves.
-inline const QString StaticRefusedTitle = QStringLiteral("STATIC TEST NOT AVAILABLE");
-inline const QString StaticRefused =
-    QStringLiteral("Static experiments are not implemented: no break test was started.") +
-    QStringLiteral("\r\r") + QStringLiteral("Choose a speed, stress rate or strain rate experiment.");
-
 inline const QString PreloadCaption = QStringLiteral("MOVE TO PRELOAD POSITION");
 inline const QString BreakCaption = QStringLiteral("BREAKING FIBER");
 inline const QString PreloadSlowRate = QStringLiteral("0.3 %/min");

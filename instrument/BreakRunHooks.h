@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <optional>
 
 // What the move poll loop calls at every poll while a break run is active: take a load/time
@@ -11,4 +12,9 @@ public:
     virtual void svoCheck() = 0;
     // The load the servo steers toward at this poll (rate modes), for the live curve; none by default.
     virtual std::optional<double> TargetLoad() const { return std::nullopt; }
+    // Once per poll of a static hold, after the sample and the correction: false ends the hold (its
+    // longest time has passed).
+    virtual bool HoldGoesOn() { return true; }
+    // The moving window's load line during a hold; empty for the usual one.
+    virtual QString HoldText() const { return {}; }
 };

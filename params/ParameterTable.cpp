@@ -317,6 +317,8 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     visit({&p.MinServoLoad, "MinServoLoad", "Minimum load for servoing", 0.5, 0.01, 200., newtons, 0});
     visit({&p.RateCalculationPercent, "RateCalculation%", "% of break load used for rate calculations", 80.,
            0., 90., "%", 0});
+    visit({&p.StaticMaxHold, "StaticMaxHold", "Longest static hold (0 = until the break)", 0., 0., 10000.,
+           "h", 0});
 }
 
 void ParameterTable::Walk(int action) {

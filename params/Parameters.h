@@ -52,4 +52,5 @@ struct Parameters {
     float ComplianceFactor = 1.3f;
     float MinServoLoad = 0.5f;
     qint16 RateCalculationPercent = 80; // key "RateCalculation%"
+    double StaticMaxHold = 0;           // h; a static hold that lasts this long is a run-out (0: none)
 };

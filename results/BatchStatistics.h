@@ -2,6 +2,7 @@
 
 #include "results/DataRow.h"
 #include "results/FatigueFit.h"
+#include "results/StaticStatistics.h"
 #include "results/WeibullEstimate.h"
 
 #include <QList>
@@ -49,11 +50,15 @@ public:
     // Ordered by the rate's unit, then by its value.
     const QList<GroupStatistics>& groups() const { return m_groups; }
     const std::optional<FatigueFit>& fatigue() const { return m_fatigue; }
+    // The rows of static tests, which the strength figures leave out: their stress is the level
+    // they held, not a strength.
+    const StaticStatistics& statics() const { return m_static; }
 
     static QList<StatisticFigure> Figures(const GroupStatistics& group);
 
     // One "key<TAB>value" line per figure: the whole batch, the fatigue fit, then each group with its
-    // rate text and a colon in front of its keys. Figures that cannot be given are left out.
+    // rate text and a colon in front of its keys, then the static figures. Figures that cannot be
+    // given are left out.
     QString KeyValueText() const;
     // The summary table as tab-separated lines (full precision), then the fatigue figures.
     QString SummaryText() const;
@@ -81,4 +86,5 @@ private:
     GroupStatistics m_all;
     QList<GroupStatistics> m_groups;
     std::optional<FatigueFit> m_fatigue;
+    StaticStatistics m_static;
 };
