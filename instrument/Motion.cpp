@@ -135,9 +135,10 @@ int Motion::Hold(const QString& caption, int reportMask) {
                 m_moveResult = MoveStatus::OperatorStop;
                 break;
             }
-            // The corrections end as moves do; anything else ends the hold.
+            // The corrections end as moves do, and the status keeps the preload's threshold ending
+            // until the first of them; anything else ends the hold.
             if (m_moveResult != MoveStatus::Done && m_moveResult != MoveStatus::Moving &&
-                m_moveResult != MoveStatus::Interrupted)
+                m_moveResult != MoveStatus::Interrupted && m_moveResult != MoveStatus::Overload)
                 break;
             if (m_hooks != nullptr && !m_hooks->HoldGoesOn()) {
                 if (m_moveResult == MoveStatus::Moving)
