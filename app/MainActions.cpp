@@ -106,10 +106,6 @@ void MainActions::ToggleNoisy() {
     m_params.Noisy = !m_params.Noisy;
 }
 
-void MainActions::RefuseStaticMode() {
-    m_op.msgBox(MainTexts::StaticNotImplemented, MsgStyle::Critical, MainTexts::StaticNotImplementedTitle);
-}
-
 bool MainActions::CalibrationNotice(bool windowVisible) {
     if (!MainWindowLogic::CalibrationNeeded(windowVisible, m_link.ControllerFound(),
                                             m_loadCell.currentIsCalibrated()))

@@ -56,8 +56,6 @@ public:
     void PreloadSpeed();
     void ToggleNoisy();
 
-    // The static rate mode is not offered: says so.
-    void RefuseStaticMode();
     // On activation: with the instrument there and its load cell not calibrated, says so and returns
     // true (the calibration follows).
     bool CalibrationNotice(bool windowVisible);

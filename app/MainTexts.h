@@ -6,8 +6,6 @@
 namespace MainTexts {
 
 // Messages
-inline const QString StaticNotImplemented = QStringLiteral("Static fatigue not yet implemented in STAVELY");
-inline const QString StaticNotImplementedTitle = QStringLiteral("MODE NOT IMPLEMENTED");
 
 inline const QString NotCalibratedTitle = QStringLiteral("THE LOAD CELL IS NOT CALIBRATED");
 inline const QString NotCalibrated =

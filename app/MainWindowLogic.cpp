@@ -36,10 +36,6 @@ LiveLoad LiveLoadTexts(bool calibrated, std::optional<double> load) {
     return {MainTexts::LoadPrefix + FormatNum(*load, 5, 2), QString(BarLength(*load), bar)};
 }
 
-bool RateModeRefused(int mode) {
-    return mode == StaticRateMode;
-}
-
 bool RateBoxEnabled(int rateMode, int box) {
     return rateMode == box;
 }

@@ -25,7 +25,6 @@ int BarLength(double load);
 
 // Rate modes: 0 speed, 1 stress rate, 2 strain rate, 3 static (refused).
 constexpr int StaticRateMode = 3;
-bool RateModeRefused(int mode);
 // Rate box i belongs to rate mode i; preload box i to preload mode i + 1.
 bool RateBoxEnabled(int rateMode, int box);
 bool PreloadBoxEnabled(int preloadMode, int box);

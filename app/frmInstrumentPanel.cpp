@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <array>
+#include <cmath>
 
 namespace T = InstrumentPanelTexts;
 
@@ -30,6 +31,18 @@ QString InstrumentPanelTexts::stateText(double hungGrams, double loadN, double s
 
 QString InstrumentPanelTexts::inputsText(quint8 inputs) {
     return QStringLiteral("Input lines: ") + QStringLiteral("%1").arg(inputs, 8, 2, QLatin1Char('0'));
+}
+
+QString InstrumentPanelTexts::fatigueText(double damage, double msToFailure) {
+    QString left = QStringLiteral("unloaded");
+    if (std::isfinite(msToFailure)) {
+        const auto seconds = qint64(msToFailure / 1000);
+        left = QStringLiteral("%1:%2:%3 left at this load")
+                   .arg(seconds / 3600)
+                   .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                   .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    }
+    return QStringLiteral("Fatigue damage: ") + FormatNum(damage * 100, 1, 1) + QStringLiteral(" %, ") + left;
 }
 
 frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
@@ -96,6 +109,9 @@ frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     lblInputs = new QLabel(this);
     lblInputs->setObjectName(QStringLiteral("lblInputs"));
     layout->addWidget(lblInputs);
+    lblFatigue = new QLabel(this);
+    lblFatigue->setObjectName(QStringLiteral("lblFatigue"));
+    layout->addWidget(lblFatigue);
 
     m_timer = new QTimer(this);
     m_timer->setInterval(TickMs);
@@ -143,4 +159,5 @@ void frmInstrumentPanel::showState() {
     lblState->setText(T::stateText(s.extraLoad / Gravity * 1000, s.load, s.signal, s.channel, s.position,
                                    s.fiberPresent, s.fiberBroken));
     lblInputs->setText(T::inputsText(s.inputs));
+    lblFatigue->setText(T::fatigueText(s.fiberDamage, s.msToFailure));
 }

@@ -31,6 +31,8 @@ QString stateText(double hungGrams, double loadN, double signalAu, int channel, 
                   bool fiberPresent, bool fiberBroken);
 // The input byte as the System Controller reports it, bit 7 first.
 QString inputsText(quint8 inputs);
+// The stress corrosion of the fiber held now: damage used up and the time it has left at this load.
+QString fatigueText(double damage, double msToFailure);
 } // namespace InstrumentPanelTexts
 
 // A small window beside the program when it runs on the simulated instrument: hang a known mass on
@@ -57,6 +59,7 @@ public:
     QCheckBox* chkContactDisable;
     QLabel* lblState;
     QLabel* lblInputs;
+    QLabel* lblFatigue;
 
 protected:
     void showEvent(QShowEvent* event) override;

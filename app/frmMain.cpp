@@ -479,10 +479,6 @@ void frmMain::ShowSpecimenCount() {
 }
 
 void frmMain::RateOptionClick(int index) {
-    if (RateModeRefused(index)) {
-        m_actions.RefuseStaticMode();
-        index = 0;
-    }
     {
         const QSignalBlocker quiet(m_rateGroup);
         optRate[size_t(index)]->setChecked(true);

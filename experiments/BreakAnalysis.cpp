@@ -121,6 +121,37 @@ QString BreakAnalysis::CutDecimals(double value, int decimals, int width) {
     return FormatNum(value, -(width - 1), decimals);
 }
 
+QString BreakAnalysis::SetRateText(const Parameters& params) {
+    QString setRate;
+    switch (params.ExptType) {
+    case 0:
+        setRate = numberText(params.ExptSpeed) + QStringLiteral(" µm/s");
+        break;
+    case 1:
+        setRate = numberText(params.ExptStressRate) + QStringLiteral(" MPa/s");
+        break;
+    case 2:
+        setRate = numberText(params.ExptStrainRate) + QStringLiteral(" %/min");
+        break;
+    default:
+        switch (params.PreloadType) {
+        case 1:
+            setRate = numberText(params.PreloadLoad) + QStringLiteral(" N");
+            break;
+        case 2:
+            setRate = numberText(params.PreloadStress) + QStringLiteral(" MPa");
+            break;
+        case 3:
+            setRate = numberText(params.PreloadStrain) + QStringLiteral(" %");
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    return setRate;
+}
+
 QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const BreakResult& r,
                                         const BreakConditions& c, qint32 specimen,
                                         const QDateTime& breakMoment) {
@@ -130,7 +161,7 @@ QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const Break
     const QString stressText = cut(stress);
     const double strain = m_fiber.Stress2Strain(toNumber(stressText).value_or(stress));
 
-    const QString setRate = NominalRateText(m_params);
+    const QString setRate = SetRateText(m_params);
 
     const double breakTime = r.BreakIndex >= 1 ? rec.LtTime(r.BreakIndex) : 0;
     const double travel = double(c.EndPosition) * m_params.MicronsPerStep / 1000;
@@ -177,37 +208,6 @@ QString BreakAnalysis::ConditionsNotes(const QString& operatorName, const QStrin
     };
     return item(QStringLiteral("operator:"), operatorName.trimmed()) +
            item(QStringLiteral("sample:"), sample.trimmed());
-}
-
-QString BreakAnalysis::NominalRateText(const Parameters& p) {
-    QString setRate;
-    switch (p.ExptType) {
-    case 0:
-        setRate = numberText(p.ExptSpeed) + QStringLiteral(" µm/s");
-        break;
-    case 1:
-        setRate = numberText(p.ExptStressRate) + QStringLiteral(" MPa/s");
-        break;
-    case 2:
-        setRate = numberText(p.ExptStrainRate) + QStringLiteral(" %/min");
-        break;
-    default:
-        switch (p.PreloadType) {
-        case 1:
-            setRate = numberText(p.PreloadLoad) + QStringLiteral(" N");
-            break;
-        case 2:
-            setRate = numberText(p.PreloadStress) + QStringLiteral(" MPa");
-            break;
-        case 3:
-            setRate = numberText(p.PreloadStrain) + QStringLiteral(" %");
-            break;
-        default:
-            break;
-        }
-        break;
-    }
-    return setRate;
 }
 
 namespace {

@@ -46,9 +46,10 @@ public:
     QStringList ResultFields(const LoadTimeRecorder& rec, const BreakResult& r, const BreakConditions& c,
                              qint32 specimen, const QDateTime& breakMoment);
 
+    // Column 6: the set rate, or for a static test the level it holds, with its unit.
+    static QString SetRateText(const Parameters& params);
+
     // The three charts of the plot window for the experiment type.
-    // The set rate as column 6 gives it ("60 MPa/s"): what groups the breaks of one rate.
-    static QString NominalRateText(const Parameters& params);
     // What the conditions text of column 17 carries after its fixed items: " operator:<name>" and
     // " sample:<name>" for those given, blanks and separators as underscores.
     static QString ConditionsNotes(const QString& operatorName, const QString& sample);

@@ -6,6 +6,7 @@
 #include "base/ProgramEnd.h"
 #include "experiments/BreakTexts.h"
 #include "experiments/Fiber.h"
+#include "experiments/StaticRun.h"
 #include "instrument/BreakSound.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
@@ -37,6 +38,7 @@ BreakRun::BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadC
                    RunState& run, BreakSound& sound, Operator& op, ProgramEnd& end, ResultAppender& results)
     : m_params(params), m_fiber(fiber), m_link(link), m_loadCell(loadCell), m_motion(motion), m_run(run),
       m_sound(sound), m_op(op), m_end(end), m_results(&results), m_servo(params, fiber, run, op, end),
+      m_static(std::make_unique<StaticRun>(params, fiber, link, loadCell, motion, run, sound, op, m_hooks)),
       m_analysis(params, fiber, op), m_now([] { return QDateTime::currentDateTime(); }) {
     ServoLoop::Io io;
     io.readLoad = [this](double& load, double& elapsedMs) {
@@ -116,11 +118,8 @@ BreakRun::Plan BreakRun::MakePlan() {
         }
         break;
     default:
-        // A static run has no pull speed (its record period would divide by zero) and no control
-        // law: refused before anything moves.
-        plan.refusalTitle = BreakTexts::StaticRefusedTitle;
-        plan.refusal = BreakTexts::StaticRefused;
-        return plan;
+        // A static run holds the preload: no pull speed, no record period of a pull.
+        break;
     }
     // The preload speed follows the chosen speed type whenever there is a preload, also one raised
     // from none to the servo's minimum load: a move at 0 steps/s ends at once without a pull.
@@ -140,7 +139,8 @@ BreakRun::Plan BreakRun::MakePlan() {
         }
     }
     if (plan.refusal.isEmpty()) {
-        if (!(plan.PullSpeed > 0) || !std::isfinite(plan.PullSpeed)) {
+        const bool pulls = p.ExptType >= 0 && p.ExptType <= 2;
+        if (pulls && (!(plan.PullSpeed > 0) || !std::isfinite(plan.PullSpeed))) {
             plan.refusalTitle = BreakTexts::ZeroSpeedTitle;
             plan.refusal = BreakTexts::ZeroPullSpeed;
         } else if (plan.PreloadForce > 0 && !(plan.PreloadSpeed / p.MicronsPerStep > 0)) {
@@ -171,6 +171,13 @@ void BreakRun::stavelyRunToBreak() {
     const Plan plan = MakePlan();
     if (!plan.refusal.isEmpty()) {
         m_op.msgBox(plan.refusal, MsgStyle::Exclamation, plan.refusalTitle);
+        return;
+    }
+    if (m_params.ExptType == 3) {
+        if (std::optional<LoadTimePlotData> plots = m_static->Run(plan, *this, *m_results, m_now)) {
+            m_plots = std::move(*plots);
+            m_hasResult = true;
+        }
         return;
     }
     m_run.CommandedSpeed = plan.PullSpeed;
@@ -210,7 +217,7 @@ void BreakRun::stavelyRunToBreak() {
     if (m_params.ExptType == 1 || m_params.ExptType == 2) {
         std::optional<double> typical;
         if (m_hooks.TypicalBreakStress)
-            typical = m_hooks.TypicalBreakStress(BreakAnalysis::NominalRateText(m_params));
+            typical = m_hooks.TypicalBreakStress(BreakAnalysis::SetRateText(m_params));
         const double rate =
             m_params.ExptType == 1 ? double(m_params.ExptStressRate) : double(m_params.ExptStrainRate);
         m_expectedSeconds = BreakProgress::ExpectedSeconds(m_params.ExptType, rate,

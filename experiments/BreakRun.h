@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <functional>
+#include <memory>
 
 class BreakSound;
 class ControllerLink;
@@ -16,6 +17,7 @@ class Motion;
 class Operator;
 class ProgramEnd;
 class ResultAppender;
+class StaticRun;
 struct Parameters;
 struct RunState;
 
@@ -99,6 +101,7 @@ public:
 
     LoadTimeRecorder& recorder() { return m_recorder; }
     ServoLoop& servo() { return m_servo; }
+    StaticRun& staticRun() { return *m_static; }
     const BreakResult& lastResult() const { return m_result; }
     const LoadTimePlotData& lastPlots() const { return m_plots; }
     bool hasResult() const { return m_hasResult; }
@@ -126,6 +129,7 @@ private:
     Hooks m_hooks;
     LoadTimeRecorder m_recorder;
     ServoLoop m_servo;
+    std::unique_ptr<StaticRun> m_static;
     BreakAnalysis m_analysis;
     BreakResult m_result;
     LoadTimePlotData m_plots;

@@ -33,12 +33,6 @@ inline QString FastestRate(const QString& what, const QString& rate, const QStri
 inline const QString StressRateName = QStringLiteral("stress rate");
 inline const QString StrainRateName = QStringLiteral("strain rate");
 
-// A static run has no control law and no pull speed; it is refused before anything moves.
-inline const QString StaticRefusedTitle = QStringLiteral("STATIC TEST NOT AVAILABLE");
-inline const QString StaticRefused =
-    QStringLiteral("Static experiments are not implemented: no break test was started.") +
-    QStringLiteral("\r\r") + QStringLiteral("Choose a speed, stress rate or strain rate experiment.");
-
 // A speed of 0 would send a move the controller ends at once: refused before anything moves.
 inline const QString ZeroSpeedTitle = QStringLiteral("SPEED IS ZERO");
 inline const QString ZeroPullSpeed =

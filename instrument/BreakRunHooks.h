@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 #include <optional>
 
@@ -24,4 +25,9 @@ public:
         Q_UNUSED(load);
         return std::nullopt;
     }
+    // Once per poll of a static hold, after the sample and the correction: false ends the hold (its
+    // longest time has passed).
+    virtual bool HoldGoesOn() { return true; }
+    // The moving window's load line during a hold; empty for the usual one.
+    virtual QString HoldText() const { return {}; }
 };

@@ -19,6 +19,19 @@ void LiveCurve::add(double seconds, double load, std::optional<double> target) {
         m_minLoad = qMin(m_minLoad, *target);
         m_maxLoad = qMax(m_maxLoad, *target);
     }
+    // A hold may last days: every second point goes once a curve is long, so drawing stays cheap.
+    auto thin = [](QList<QPointF>& points) {
+        if (points.size() < MaxPoints)
+            return;
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < points.size(); i += 2)
+            points[kept++] = points[i];
+        if (points.size() % 2 == 0)
+            points[kept++] = points.back(); // the newest point stays
+        points.resize(kept);
+    };
+    thin(m_load);
+    thin(m_target);
 }
 
 QRectF LiveCurve::bounds() const {

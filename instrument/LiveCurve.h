@@ -11,6 +11,7 @@
 // storing it, so the poll loop does not feel it.
 class LiveCurve {
 public:
+    static constexpr qsizetype MaxPoints = 4000; // then every second one is dropped
     void clear();
     void add(double seconds, double load, std::optional<double> target);
 

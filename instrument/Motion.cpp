@@ -103,6 +103,69 @@ int Motion::MoveTo(qint32 target, double speed, int checkMask, int reportMask, c
     return m_moveResult;
 }
 
+int Motion::Hold(const QString& caption, int reportMask) {
+    if (m_moving)
+        return m_moveResult;
+    struct Ending {
+        Motion& motion;
+        ~Ending() {
+            motion.m_moving = false;
+            motion.m_holding = false;
+            if (motion.m_view != nullptr)
+                motion.m_view->endMove();
+            motion.showPosition();
+        }
+    };
+    m_moving = true;
+    m_holding = true;
+    const Ending ending{*this};
+    if (m_view != nullptr)
+        m_view->beginMove(caption);
+
+    m_moveResult = MoveStatus::Done;
+    m_keepMoving = true;
+    m_stopSent = false;
+    m_moveStart = std::chrono::steady_clock::now();
+    m_run.PeakLoad = 0;
+    IntervalTimer garbled;
+    bool garbling = false;
+    bool halved = false;
+    for (;;) {
+        if (PollOnce(halved, m_position)) {
+            garbling = false;
+            if (m_moveResult == MoveStatus::Break)
+                break;
+            if (m_stopSent) {
+                m_moveResult = MoveStatus::OperatorStop;
+                break;
+            }
+            // The corrections end as moves do, and the status keeps the preload's threshold ending
+            // until the first of them; anything else ends the hold.
+            if (m_moveResult != MoveStatus::Done && m_moveResult != MoveStatus::Moving &&
+                m_moveResult != MoveStatus::Interrupted && m_moveResult != MoveStatus::Overload)
+                break;
+            if (m_hooks != nullptr && !m_hooks->HoldGoesOn()) {
+                if (m_moveResult == MoveStatus::Moving)
+                    m_link.StopMove();
+                m_moveResult = MoveStatus::Done;
+                break;
+            }
+            continue;
+        }
+        if (!garbling) {
+            ApTimer::SetTimer(garbled, ControllerLink::SilenceSeconds);
+            garbling = true;
+        }
+        if (m_stopSent || ApTimer::Expired(garbled)) {
+            EndWithoutStatus();
+            break;
+        }
+    }
+    if (const auto report = ReportMoveResult(m_moveResult, reportMask & ~1))
+        m_op.msgBox(report->text, MsgStyle::Exclamation, report->title);
+    return m_moveResult;
+}
+
 void Motion::ControllerMove(qint32 target, double speed, int checkMask) {
     m_link.SendMotorSettings(m_motorInitialised);
     const qint32 start = m_position;
@@ -168,11 +231,20 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
     m_run.CurrentLoad = float(m_loadCell.SignalToLoad(double(status.loadCounts) / samples, channel));
     QString text = LoadText(m_run.CurrentLoad);
     if (m_run.BreakRunActive > 0) {
-        m_run.PeakLoad = float(m_loadCell.SignalToLoad(double(status.maxLoadCounts) / samples, channel));
+        // The controller keeps the peak of a move; a hold is mostly at rest between small moves, so
+        // its peak is the highest load it has seen.
+        m_run.PeakLoad =
+            m_holding ? std::max(m_run.PeakLoad, m_run.CurrentLoad)
+                      : float(m_loadCell.SignalToLoad(double(status.maxLoadCounts) / samples, channel));
         text += PeakText(m_run.PeakLoad);
         if (m_hooks != nullptr) {
             m_hooks->LtSample();
             m_hooks->svoCheck();
+            if (m_holding) {
+                const QString hold = m_hooks->HoldText();
+                if (!hold.isEmpty())
+                    text = hold;
+            }
         }
         if (m_view != nullptr) {
             const double seconds =

@@ -59,6 +59,12 @@ public:
     // Runs one move to its end with the moving window; returns MoveResult.
     int MoveTo(qint32 target, double speed, int checkMask, int reportMask, const QString& caption,
                int rateMode = 0);
+    // A static hold: the capstans stay under the break run's control, which corrects the load at
+    // every poll (svoCheck) while the break rule applies as in a pull, the peak being the highest
+    // load of the hold. Ends at the break, the operator's stop, an abnormal status (reported under
+    // reportMask), a status that cannot be read, or with Done when the hooks end it.
+    int Hold(const QString& caption, int reportMask);
+    bool holding() const { return m_holding; }
     // Homing: to the closed hard limit, then back to a zero 500 steps from it.
     void RunToClosedLimit();
 
@@ -108,6 +114,7 @@ private:
     bool m_motorInitialised = false;
     bool m_moving = false;
     bool m_interrupted = false;
+    bool m_holding = false;
     int m_outputMask = DefaultOutputMask;
     int m_inputMask = DefaultInputMask;
 };

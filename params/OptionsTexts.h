@@ -21,6 +21,10 @@ inline const QString WaveListLabel = QStringLiteral("Sound to play when a fiber 
 inline const QString WaveListTip = QStringLiteral("Select a sound to play when a fiber break is detected");
 inline const QString PlayTip = QStringLiteral("Play the selected sound");
 inline const QString Play = QStringLiteral("Play");
+inline const QString StaticFrame = QStringLiteral("Static Test");
+inline const QString StaticMaxHoldLabel = QStringLiteral("Longest hold (0 = until it breaks)");
+inline const QString StaticMaxHoldTip =
+    QStringLiteral("A fiber that holds its load this long is unloaded and may be recorded as a run-out");
 inline const QString GapLabel = QStringLiteral("Faceplate cleaning gap");
 inline const QString ConfigFrame = QStringLiteral("Configuration Files");
 inline const QString ReadCfg = QStringLiteral("&Read file");

@@ -320,6 +320,8 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     // Who tests and which batch belong to the session, not to a configuration file.
     visit({&p.OperatorName, "Operator", "Operator", none, none, none, none, NotWritten});
     visit({&p.Sample, "Sample", "Sample", none, none, none, none, NotWritten});
+    visit({&p.StaticMaxHold, "StaticMaxHold", "Longest static hold (0 = until the break)", 0., 0., 10000.,
+           "h", 0});
 }
 
 void ParameterTable::Walk(int action) {

@@ -55,4 +55,5 @@ struct Parameters {
     // Who tests and which fiber batch: optional, carried into each result row and the report.
     QString OperatorName; // key "Operator"
     QString Sample;
+    double StaticMaxHold = 0; // h; a static hold that lasts this long is a run-out (0: none)
 };

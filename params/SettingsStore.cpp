@@ -15,7 +15,9 @@ QString SettingsStore::defaultFilePath(bool simulator) {
                                : QStringLiteral("/Corvane/Corvane.ini"));
 }
 
-QString SettingsStore::filePath() const { return m_settings->fileName(); }
+QString SettingsStore::filePath() const {
+    return m_settings->fileName();
+}
 
 bool SettingsStore::contains(const QString& section, const QString& name) const {
     return m_settings->contains(section + QLatin1Char('/') + name);
@@ -35,4 +37,6 @@ void SettingsStore::saveText(const QString& section, const QString& name, const 
     m_settings->setValue(section + QLatin1Char('/') + name, text);
 }
 
-void SettingsStore::sync() { m_settings->sync(); }
+void SettingsStore::sync() {
+    m_settings->sync();
+}

@@ -45,6 +45,14 @@ frmOptions::frmOptions(Parameters& params, ParameterTable& table, const QString&
     ltLayout->addWidget(chkSaveLTData);
     ltLayout->addWidget(chkSaveLTPlots);
 
+    frmStatic = named(new QGroupBox(T::StaticFrame, this), "frmStatic");
+    txtStaticMaxHold = named(new QLineEdit(frmStatic), "txtStaticMaxHold", T::StaticMaxHoldTip);
+    txtStaticMaxHold->setMaximumWidth(90);
+    auto* staticLayout = new QGridLayout(frmStatic);
+    staticLayout->addWidget(new QLabel(T::StaticMaxHoldLabel, frmStatic), 0, 0);
+    staticLayout->addWidget(txtStaticMaxHold, 0, 1);
+    staticLayout->addWidget(new QLabel(QStringLiteral("h"), frmStatic), 0, 2);
+
     frmMisc = named(new QGroupBox(T::MiscFrame, this), "frmMisc");
     txtMaxStepRate = named(new QLineEdit(frmMisc), "txtMaxStepRate", T::MaxStepRateTip);
     txtMaxStepRate->setMaximumWidth(90);
@@ -98,6 +106,7 @@ frmOptions::frmOptions(Parameters& params, ParameterTable& table, const QString&
 
     auto* left = new QVBoxLayout;
     left->addWidget(frmLT);
+    left->addWidget(frmStatic);
     left->addWidget(frmMisc);
     left->addStretch();
     auto* top = new QHBoxLayout;
@@ -118,6 +127,20 @@ frmOptions::frmOptions(Parameters& params, ParameterTable& table, const QString&
             [this](bool ticked) { m_params.SaveLoadTimeData = ticked; });
     connect(chkSaveLTPlots, &QCheckBox::clicked, this,
             [this](bool ticked) { m_params.SaveLoadTimePlots = ticked; });
+    connect(txtStaticMaxHold, &QLineEdit::editingFinished, this, [this] {
+        if (!txtStaticMaxHold->isModified())
+            return;
+        txtStaticMaxHold->setModified(false);
+        QString text = txtStaticMaxHold->text();
+        // A refused value is put back as it was (the operator has been told), and the box keeps
+        // the focus.
+        if (m_table.profValidate(QStringLiteral("StaticMaxHold"), text)) {
+            txtStaticMaxHold->setText(text);
+            txtStaticMaxHold->setFocus();
+            return;
+        }
+        txtStaticMaxHold->setText(m_table.valueText(QStringLiteral("StaticMaxHold")));
+    });
     connect(cmbWaveList, &QComboBox::currentIndexChanged, this, &frmOptions::waveListChosen);
     connect(cmdPlay, &QPushButton::clicked, this, [this] {
         if (m_hooks.PlayBreakSound)
@@ -152,6 +175,8 @@ void frmOptions::FillOptions() {
     txtMaxStepRate->setEnabled(!ProductIdentity::SystemControllerLink);
     chkReverseSense->setChecked(m_params.ReverseSense);
     chkNoisy->setChecked(m_params.Noisy);
+    txtStaticMaxHold->setText(m_table.valueText(QStringLiteral("StaticMaxHold")));
+    txtStaticMaxHold->setModified(false);
     if (isVisible())
         cmdDone->setFocus();
 }

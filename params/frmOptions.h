@@ -37,6 +37,8 @@ public:
     QGroupBox* frmLT;
     QCheckBox* chkSaveLTData;
     QCheckBox* chkSaveLTPlots;
+    QGroupBox* frmStatic;
+    QLineEdit* txtStaticMaxHold;
     QGroupBox* frmMisc;
     QLineEdit* txtMaxStepRate;
     QCheckBox* chkReverseSense;

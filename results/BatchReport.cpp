@@ -133,7 +133,7 @@ int BatchReport::chartCount() const {
         ++charts;
     for (const GroupStatistics& g : m_stats.groups())
         charts += g.specimens() > 0 ? 1 : 0;
-    return charts + (m_stats.fatigue() ? 1 : 0);
+    return charts + (m_stats.fatigue() ? 1 : 0) + (m_stats.statics().isEmpty() ? 0 : 1);
 }
 
 int BatchReport::PageCount() const {
@@ -277,6 +277,25 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         }
     }
     line(m_stats.FatigueText(), font(10), 4);
+    // The static levels, one line each, and their n.
+    const StaticStatistics& statics = m_stats.statics();
+    if (!statics.isEmpty()) {
+        y += 6;
+        line(StatisticsTexts::StaticTitle, font(10, true), 2);
+        auto figure = [](const std::optional<double>& v, int decimals) {
+            return v ? QString::number(*v, 'f', decimals) : StatisticsTexts::NotEnoughData;
+        };
+        for (const StaticLevel& l : statics.levels())
+            line(StatisticsTexts::StaticLevelLine.arg(l.level, figure(l.stress, 1))
+                     .arg(l.breaks)
+                     .arg(l.runouts)
+                     .arg(figure(l.median, 2),
+                          l.weibull ? QString::number(l.weibull->m, 'f', 2) : StatisticsTexts::NotEnoughData,
+                          l.weibull ? QString::number(l.weibull->sigma0, 'f', 1)
+                                    : StatisticsTexts::NotEnoughData),
+                 font(9), 1);
+        line(statics.FatigueText(), font(10), 4);
+    }
 
     // The datasheet table: each column as wide as its widest text; where the page is too narrow for
     // all of them, the type is condensed rather than cut, so no column loses its end.
@@ -354,6 +373,8 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
                            StatisticsCharts::Weibull(g)});
     if (m_stats.fatigue())
         charts.append({StatisticsTexts::FatigueTitle, StatisticsCharts::Fatigue(*m_stats.fatigue())});
+    if (!statics.isEmpty())
+        charts.append({StatisticsTexts::StaticTitle, StatisticsCharts::StaticFatigue(statics)});
     const double cellW = page.width() / 2, cellH = (page.height() - 20) / 2;
     for (qsizetype i = 0; i < charts.size(); ++i) {
         if (i % ChartsPerPage == 0)

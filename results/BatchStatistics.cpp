@@ -70,9 +70,12 @@ BatchStatistics::BatchStatistics(const std::vector<DataRow>& rows) {
 }
 
 void BatchStatistics::Compute(int count, const FieldReader& field) {
+    m_static = StaticStatistics(count, [&field](int r, int index) { return field(r, index).toString(); });
     QHash<QString, qsizetype> groupIndex;
     for (int r = 0; r < count; ++r) {
         const QString rate = field(r, RateField).toString();
+        if (StaticStatistics::IsStaticLevel(rate))
+            continue;
         qsizetype g = groupIndex.value(rate, -1);
         if (g < 0) {
             g = m_groups.size();
@@ -302,7 +305,7 @@ QString BatchStatistics::KeyValueText() const {
     }
     for (const GroupStatistics& g : m_groups)
         add(GroupKey(g.rate) + QLatin1Char(':'), g);
-    return text;
+    return text + m_static.KeyValueText();
 }
 
 QString BatchStatistics::SummaryText() const {
@@ -326,7 +329,7 @@ QString BatchStatistics::SummaryText() const {
         text += QStringLiteral("Standard error of n\t") +
                 (m_fatigue->nError ? Number(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
     }
-    return text;
+    return text + m_static.SummaryText();
 }
 
 QString BatchStatistics::FatigueText() const {

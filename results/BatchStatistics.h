@@ -2,6 +2,7 @@
 
 #include "results/DataRow.h"
 #include "results/FatigueFit.h"
+#include "results/StaticStatistics.h"
 #include "results/WeibullEstimate.h"
 
 #include <QList>
@@ -52,11 +53,15 @@ public:
     // Index in groups() of the group with the most usable specimens (the first of equals); -1 when
     // there are no groups.
     int LargestGroup() const;
+    // The rows of static tests, which the strength figures leave out: their stress is the level
+    // they held, not a strength.
+    const StaticStatistics& statics() const { return m_static; }
 
     static QList<StatisticFigure> Figures(const GroupStatistics& group);
 
     // One "key<TAB>value" line per figure: the whole batch, the fatigue fit, then each group with its
-    // rate text and a colon in front of its keys. Figures that cannot be given are left out.
+    // rate text and a colon in front of its keys, then the static figures. Figures that cannot be
+    // given are left out.
     QString KeyValueText() const;
     // The summary table as tab-separated lines (full precision), then the fatigue figures.
     QString SummaryText() const;
@@ -92,4 +97,5 @@ private:
     GroupStatistics m_all;
     QList<GroupStatistics> m_groups;
     std::optional<FatigueFit> m_fatigue;
+    StaticStatistics m_static;
 };

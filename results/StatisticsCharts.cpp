@@ -2,6 +2,7 @@
 
 #include "results/BatchStatistics.h"
 #include "results/Chart.h"
+#include "results/StaticStatistics.h"
 #include "results/StatisticsTexts.h"
 
 #include <cmath>
@@ -53,5 +54,27 @@ ChartData StatisticsCharts::Fatigue(const FatigueFit& fit) {
     }
     chart.setCurve(0, points);
     chart.setCurve(1, line(fit.slope, fit.intercept, x0, x1));
+    return chart;
+}
+
+ChartData StatisticsCharts::StaticFatigue(const StaticStatistics& statistics) {
+    ChartData chart;
+    InitXYChart(chart, 2);
+    chart.xAxis.title = StatisticsTexts::StaticX;
+    SetYAxisTitle(chart, StatisticsTexts::StaticY);
+    pointsStyle(chart.styles[0]);
+    QList<QPointF> points;
+    double x0 = 0, x1 = 0;
+    for (const StaticLevel& level : statistics.levels()) {
+        if (!level.stress || !level.median || !(*level.stress > 0) || !(*level.median > 0))
+            continue;
+        const QPointF p(std::log(*level.stress), std::log(*level.median));
+        x0 = points.isEmpty() ? p.x() : qMin(x0, p.x());
+        x1 = points.isEmpty() ? p.x() : qMax(x1, p.x());
+        points.append(p);
+    }
+    chart.setCurve(0, points);
+    if (const auto& fit = statistics.fatigue())
+        chart.setCurve(1, line(fit->slope, fit->intercept, x0, x1));
     return chart;
 }

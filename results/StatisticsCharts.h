@@ -4,6 +4,7 @@
 
 struct FatigueFit;
 struct GroupStatistics;
+class StaticStatistics;
 
 // The statistics plots as chart data for the chart toolkit.
 namespace StatisticsCharts {
@@ -12,4 +13,7 @@ namespace StatisticsCharts {
 ChartData Weibull(const GroupStatistics& group);
 // ln(median stress) against ln(stress rate): one point per group (curve 1) and the fitted line (curve 2).
 ChartData Fatigue(const FatigueFit& fit);
+// ln(median time to failure) against ln(stress): one point per static level (curve 1) and the fitted
+// line when there is one (curve 2).
+ChartData StaticFatigue(const StaticStatistics& statistics);
 } // namespace StatisticsCharts

@@ -21,6 +21,18 @@ inline const QString FatigueTitle = QStringLiteral("DYNAMIC FATIGUE");
 inline const QString FatigueX = QStringLiteral("ln(stress rate / (MPa/s))");
 inline const QString FatigueY = QStringLiteral("ln(median stress / MPa)");
 
+inline const QString StaticTitle = QStringLiteral("STATIC FATIGUE");
+inline const QString StaticX = QStringLiteral("ln(stress / MPa)");
+inline const QString StaticY = QStringLiteral("ln(median time to failure / s)");
+inline const QString StaticColumns[] = {
+    QStringLiteral("Stress (MPa)"), QStringLiteral("Breaks"),
+    QStringLiteral("Run-outs"),     QStringLiteral("Median time (s)"),
+    QStringLiteral("Weibull m"),    QStringLiteral("Characteristic time (s)")};
+
+inline const QString StaticLevelLine =
+    QStringLiteral("%1: %2 MPa, %3 breaks, %4 run-outs, median time to failure %5 s, Weibull m %6, "
+                   "characteristic time %7 s");
+
 inline const QString FatigueNone =
     QStringLiteral("Dynamic fatigue needs two or more groups of stress rate or strain rate.");
 inline const QString FatigueLine = QStringLiteral("Dynamic fatigue n = %1 \u00b1 %2 from %3 rate groups");

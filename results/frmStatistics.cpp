@@ -4,6 +4,7 @@
 #include "params/WindowPlacement.h"
 #include "results/BatchReport.h"
 #include "results/ChartControl.h"
+#include "results/StaticStatistics.h"
 #include "results/StatisticsCharts.h"
 #include "results/StatisticsTexts.h"
 #include "results/frmBigPlot.h"
@@ -39,6 +40,16 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     lblFatigue = new QLabel(this);
     lblFatigue->setObjectName(QStringLiteral("lblFatigue"));
 
+    grdStatic = new QTableWidget(this);
+    grdStatic->setObjectName(QStringLiteral("grdStatic"));
+    grdStatic->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdStatic->verticalHeader()->setDefaultSectionSize(grdStatic->fontMetrics().height() + 4);
+    lblStaticFatigue = new QLabel(this);
+    lblStaticFatigue->setObjectName(QStringLiteral("lblStaticFatigue"));
+    chtStatic = new ChartControl(this);
+    chtStatic->setObjectName(QStringLiteral("chtStatic"));
+    chtStatic->setMinimumSize(300, 260);
+
     cboGroup = new QComboBox(this);
     cboGroup->setObjectName(QStringLiteral("cboGroup"));
     chtWeibull = new ChartControl(this);
@@ -64,10 +75,13 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
         enlarge(chtWeibull, T::WeibullTitle + QStringLiteral(": ") + cboGroup->currentText());
     });
     connect(chtFatigue, &ChartControl::doubleClicked, this, [this] { enlarge(chtFatigue, T::FatigueTitle); });
+    connect(chtStatic, &ChartControl::doubleClicked, this, [this] { enlarge(chtStatic, T::StaticTitle); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdStatistics);
     layout->addWidget(lblFatigue);
+    layout->addWidget(grdStatic);
+    layout->addWidget(lblStaticFatigue);
     auto* charts = new QHBoxLayout;
     auto* weibull = new QVBoxLayout;
     auto* chooser = new QHBoxLayout;
@@ -84,8 +98,17 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     fatigue->addWidget(fatigueTitle);
     fatigue->addWidget(chtFatigue, 1);
     fatigue->addWidget(new QLabel(QStringLiteral(" "), this));
+    m_staticChart = new QWidget(this);
+    auto* statics = new QVBoxLayout(m_staticChart);
+    statics->setContentsMargins(0, 0, 0, 0);
+    auto* staticTitle = new QLabel(T::StaticTitle, m_staticChart);
+    staticTitle->setMinimumHeight(cboGroup->sizeHint().height());
+    statics->addWidget(staticTitle);
+    statics->addWidget(chtStatic, 1);
+    statics->addWidget(new QLabel(QStringLiteral(" "), m_staticChart));
     charts->addLayout(weibull, 1);
     charts->addLayout(fatigue, 1);
+    charts->addWidget(m_staticChart, 1);
     layout->addLayout(charts, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(QStringLiteral("double click a graph to see a larger version"), this));
@@ -155,6 +178,51 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     else
         chtFatigue->setData(ChartData());
     chtFatigue->setEnabled(stats.fatigue().has_value());
+    showStatic();
+}
+
+void frmStatistics::showStatic() {
+    const StaticStatistics& statics = m_report->statistics().statics();
+    const bool shown = !statics.isEmpty();
+    for (QWidget* w :
+         {static_cast<QWidget*>(grdStatic), static_cast<QWidget*>(lblStaticFatigue), m_staticChart})
+        w->setVisible(shown);
+    if (!shown)
+        return;
+    grdStatic->clear();
+    grdStatic->setColumnCount(int(std::size(T::StaticColumns)));
+    grdStatic->setRowCount(int(statics.levels().size()));
+    QStringList headers;
+    for (const QString& title : T::StaticColumns)
+        headers.append(title);
+    grdStatic->setHorizontalHeaderLabels(headers);
+    QStringList levels;
+    auto text = [](const std::optional<double>& v, int decimals) {
+        return v ? QString::number(*v, 'f', decimals) : QString();
+    };
+    for (int r = 0; r < statics.levels().size(); ++r) {
+        const StaticLevel& l = statics.levels()[r];
+        levels.append(l.level);
+        const QStringList cells{text(l.stress, 1),
+                                QString::number(l.breaks),
+                                QString::number(l.runouts),
+                                l.median ? text(l.median, 2) : T::NotEnoughData,
+                                l.weibull ? QString::number(l.weibull->m, 'f', 2) : T::NotEnoughData,
+                                l.weibull ? QString::number(l.weibull->sigma0, 'f', 1) : T::NotEnoughData};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grdStatic->setItem(r, c, item);
+        }
+    }
+    grdStatic->setVerticalHeaderLabels(levels);
+    grdStatic->resizeColumnsToContents();
+    int height = 2 * grdStatic->frameWidth() + grdStatic->horizontalHeader()->sizeHint().height();
+    for (int r = 0; r < grdStatic->rowCount(); ++r)
+        height += grdStatic->rowHeight(r);
+    grdStatic->setFixedHeight(height);
+    lblStaticFatigue->setText(statics.FatigueText());
+    chtStatic->setData(StatisticsCharts::StaticFatigue(statics));
 }
 
 void frmStatistics::showGroup(int index) {

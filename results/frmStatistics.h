@@ -34,12 +34,17 @@ public:
     ChartControl* chtWeibull = nullptr;
     ChartControl* chtFatigue = nullptr;
     QLabel* lblFatigue = nullptr;
+    // The static fatigue part, shown when the rows hold static tests.
+    QTableWidget* grdStatic = nullptr;
+    QLabel* lblStaticFatigue = nullptr;
+    ChartControl* chtStatic = nullptr;
     QPushButton* cmdCopy = nullptr;
     QPushButton* cmdReport = nullptr;
     QPushButton* cmdClose = nullptr;
 
 private:
     void showGroup(int index);
+    void showStatic();
     void cmdCopy_Click();
     void cmdReport_Click();
     void enlarge(ChartControl* chart, const QString& caption);
@@ -50,4 +55,5 @@ private:
     QString m_calibration;
     QString m_dataFileName;
     frmBigPlot* m_bigPlot = nullptr;
+    QWidget* m_staticChart = nullptr;
 };

@@ -52,6 +52,8 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
         {"slack", "Travel before a new fiber takes load (default 300).", "STEPS"},
         {"take-up", "Travel over which the load of a new fiber comes in softly (default 200).", "STEPS"},
         {"fatigue-n", "Stress-corrosion exponent; 0 breaks every fiber at its strength (default 20).", "N"},
+        {"fatigue-time-scale",
+         "Multiply every time to failure by F, e.g. 0.01 for static tests in minutes (default 1).", "F"},
         {"coating-ea", "Coating modulus times area (default 0).", "N"},
         {"no-fiber", "Start with no fiber between the capstans."},
         {"manual-thread", "Do not thread a new fiber when the capstans return after a break."},
@@ -95,6 +97,7 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
     number.read("slack", c.slackSteps, 0, 1e6);
     number.read("take-up", c.takeUpSteps, 0, 1e6);
     number.read("fatigue-n", c.fatigueN, 0, 1000);
+    number.read("fatigue-time-scale", c.fatigueTimeScale, 1e-9, 1e9);
     number.read("coating-ea", c.coatingEA, 0, 1e6);
     number.read("silence-after", c.faults.silenceAfter, 0, 1e9);
     number.read("vanish-after-ms", c.faults.vanishAfterMs, 0, 1e9);

@@ -50,6 +50,9 @@ struct SimConfig {
     // The drawn strength is the breaking stress of a pull at the reference rate. 0: no fatigue.
     double fatigueN = 20;
     double fatigueRefRate = 60; // MPa/s
+    // Multiplies every time to failure (under a constant load or a slow pull) so that a static test
+    // can be tried in minutes: 0.01 makes a held fiber break a hundred times sooner.
+    double fatigueTimeScale = 1;
 
     // Load cell on three A/D channels, 12-bit converter.
     std::array<double, 3> gain{51, 204, 816};       // au per N

@@ -24,14 +24,29 @@ void SimFiber::thread(qint64 anchor, double strengthGpa, const SimConfig& config
     m_limitPosition = config.fatigueN > 0 ? positionAt(2 * strengthGpa) : m_breakPosition;
 }
 
+namespace {
+// Damage per second at glass stress stressGpa: (σ/S)^n / τ0, with τ0 chosen so that a pull at the
+// reference rate breaks at S (stretched by the time scale).
+double damageRate(double stressGpa, double strengthGpa, const SimConfig& config) {
+    const double n = config.fatigueN;
+    const double tau0 = strengthGpa / ((n + 1) * config.fatigueRefRate / 1000.0) *
+                        (config.fatigueTimeScale > 0 ? config.fatigueTimeScale : 1); // s
+    return std::pow(stressGpa / strengthGpa, n) / tau0;
+}
+} // namespace
+
 bool SimFiber::fatigue(double stressGpa, double ms, const SimConfig& config) {
     if (!intact() || config.fatigueN <= 0 || stressGpa <= 0 || ms <= 0)
         return false;
-    // Damage rate (σ/S)^n / τ0, with τ0 chosen so that a pull at the reference rate breaks at S.
-    const double n = config.fatigueN;
-    const double tau0 = m_strengthGpa / ((n + 1) * config.fatigueRefRate / 1000.0); // s
-    m_damage += std::pow(stressGpa / m_strengthGpa, n) * ms / 1000.0 / tau0;
+    m_damage += damageRate(stressGpa, m_strengthGpa, config) * ms / 1000.0;
     return m_damage >= 1;
+}
+
+double SimFiber::msToFailure(double stressGpa, const SimConfig& config) const {
+    if (!intact() || config.fatigueN <= 0 || stressGpa <= 0)
+        return std::numeric_limits<double>::infinity();
+    const double rate = damageRate(stressGpa, m_strengthGpa, config);
+    return rate > 0 ? std::max(0.0, 1 - m_damage) / rate * 1000.0 : std::numeric_limits<double>::infinity();
 }
 
 double SimFiber::travelForStretch(double stretch, const SimConfig& config) {

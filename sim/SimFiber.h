@@ -34,6 +34,8 @@ public:
     // Adds the stress-corrosion damage of holding glass stress stressGpa for ms; true once it breaks.
     bool fatigue(double stressGpa, double ms, const SimConfig& config);
     double damage() const { return m_damage; }
+    // Milliseconds until it breaks when held at glass stress stressGpa; infinite without fatigue.
+    double msToFailure(double stressGpa, const SimConfig& config) const;
 
     // Glass stress in GPa at a strain (fraction).
     static double glassStressGpa(double strain, const SimConfig& config);

@@ -137,6 +137,8 @@ SimState SimInstrument::state() const {
     s.fiberPresent = m_fiber.present();
     s.fiberBroken = m_fiber.broken();
     s.fiberStrengthGpa = m_fiber.strengthGpa();
+    s.fiberDamage = m_fiber.damage();
+    s.msToFailure = m_fiber.msToFailure(glassStressGpa(), m_config);
     s.fibersThreaded = m_fibersThreaded;
     s.extraLoad = m_config.extraLoad;
     s.moves = m_moveCount;
@@ -183,6 +185,14 @@ void SimInstrument::advanceTo(double nowMs) {
         }
         if (m_status == Moving)
             sampleDuringMove();
+    }
+    // A fiber held under load at rest keeps corroding: it gives way when its damage is used up.
+    if (m_now < nowMs && m_fiber.intact()) {
+        const double stress = glassStressGpa();
+        if (m_fiber.msToFailure(stress, m_config) <= nowMs - m_now)
+            m_fiber.snap();
+        else
+            m_fiber.fatigue(stress, nowMs - m_now, m_config);
     }
     m_now = nowMs;
 }

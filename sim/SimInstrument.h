@@ -33,6 +33,8 @@ struct SimState {
     bool fiberPresent = false;
     bool fiberBroken = false;
     double fiberStrengthGpa = 0;
+    double fiberDamage = 0; // stress-corrosion damage used up, 1 at the break
+    double msToFailure = 0; // at the load it carries now; infinite when unloaded
     int fibersThreaded = 0;
     double extraLoad = 0;
     quint64 moves = 0;

@@ -138,11 +138,13 @@ private slots:
         QVERIFY(std::abs(plan.PreloadForce - rig.fiber.Stress2Load(100)) < 1e-12);
         QVERIFY(std::abs(plan.PreloadSpeed - 25) < 1e-9);
 
-        // A static run cannot be pulled: refused before anything is computed from its zero speed.
+        // A static run holds its preload: nothing is computed from its zero speed.
         p.ExptType = 3;
         plan = rig.breakRun.MakePlan();
-        QCOMPARE(plan.refusalTitle, QStringLiteral("STATIC TEST NOT AVAILABLE"));
+        QVERIFY(plan.refusal.isEmpty());
+        QCOMPARE(plan.PullSpeed, 0.0);
         QCOMPARE(plan.T5, 0.0);
+        QCOMPARE(plan.RecordPeriod, 0.0f);
     }
 
     // What keeps a result out of the statistics, as its comment says it; and what tells a preload
@@ -203,10 +205,20 @@ private slots:
         rig.breakRun.stavelyRunToBreak();
         QCOMPARE(rig.op.last().title, QStringLiteral("STRESS RATE TOO FAST"));
         QCOMPARE(rig.op.last().style, int(MsgStyle::Exclamation));
+        // A static run without a preload has no load to hold.
         rig.params.ExptType = 3;
+        rig.params.PreloadType = 0;
         rig.op.answer(MsgResult::Ok);
         rig.breakRun.stavelyRunToBreak();
-        QCOMPARE(rig.op.last().title, QStringLiteral("STATIC TEST NOT AVAILABLE"));
+        QCOMPARE(rig.op.last().title, QStringLiteral("PRELOAD NEEDED"));
+        QCOMPARE(rig.op.last().text, QStringLiteral("Static - must specify preloading"));
+        // Nor one whose hold load is below the break rule's minimum: its break would go unseen.
+        rig.params.PreloadType = 1;
+        rig.params.PreloadLoad = 2;
+        rig.params.MinBreakLoad = 5;
+        rig.op.answer(MsgResult::Ok);
+        rig.breakRun.stavelyRunToBreak();
+        QCOMPARE(rig.op.last().title, QStringLiteral("HOLD LOAD TOO LOW"));
         // A speed of 0 would be a move the controller ends at once, and a run without a pull.
         rig.params.ExptType = 0;
         rig.params.ExptSpeed = 0;

@@ -59,10 +59,11 @@ private slots:
         f.p.BreakSound = QString();
         f.p.SpecimenCount = 123456;
         f.p.RateCalculationPercent = 85;
+        f.p.StaticMaxHold = 1.5;
         f.op.answer(f.path("all.ini"));
         f.op.answer(MsgResult::Ok);
         f.table.WriteConfigFile(false);
-        QCOMPARE(f.op.last().text, QStringLiteral("37 parameters written to configuration file"));
+        QCOMPARE(f.op.last().text, QStringLiteral("38 parameters written to configuration file"));
         QVERIFY(f.readFile("all.ini").contains("\r\nBreakSound \" \"\r\n"));
         const Parameters written = f.p;
 
@@ -73,6 +74,7 @@ private slots:
         QCOMPARE(g.p.ExptSpeed, written.ExptSpeed);
         QCOMPARE(g.p.SpecimenCount, written.SpecimenCount);
         QCOMPARE(g.p.RateCalculationPercent, written.RateCalculationPercent);
+        QCOMPARE(g.p.StaticMaxHold, 1.5);
         QCOMPARE(g.p.BreakSound, QStringLiteral(" "));
     }
 

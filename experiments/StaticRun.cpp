@@ -1,0 +1,284 @@
+#include "experiments/StaticRun.h"
+
+#include "base/Operator.h"
+#include "experiments/BreakTexts.h"
+#include "experiments/Fiber.h"
+#include "experiments/LoadTimeRecorder.h"
+#include "experiments/StaticTexts.h"
+#include "instrument/BreakSound.h"
+#include "instrument/ControllerLink.h"
+#include "instrument/LoadCell.h"
+#include "instrument/Motion.h"
+#include "instrument/MoveReport.h"
+#include "instrument/RunState.h"
+#include "params/NumberFormat.h"
+#include "params/Parameters.h"
+#include "results/LineFit.h"
+#include "results/ResultAppender.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <cmath>
+#include <limits>
+
+StaticRun::StaticRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadCell& loadCell,
+                     Motion& motion, RunState& run, BreakSound& sound, Operator& op, BreakRun::Hooks& hooks)
+    : m_params(params), m_fiber(fiber), m_link(link), m_loadCell(loadCell), m_motion(motion), m_run(run),
+      m_sound(sound), m_op(op), m_hooks(hooks), m_analysis(params, fiber, op),
+      m_rec(std::make_unique<LoadTimeRecorder>()) {}
+
+double StaticRun::Stiffness(Fiber& fiber, const Parameters& params, double glassLoad) {
+    const double strain = fiber.Stress2Strain(fiber.Load2Stress(glassLoad)); // %
+    const double delta = 0.01;                                               // %
+    const double dLoad = fiber.Stress2Load(fiber.Strain2Stress(strain + delta)) -
+                         fiber.Stress2Load(fiber.Strain2Stress(strain));
+    const double steps = delta / 100 * double(params.GaugeLength) * 1000 / params.MicronsPerStep;
+    return steps > 0 && dLoad > 0 ? dLoad / steps : 1e-3;
+}
+
+QString StaticRun::Duration(double seconds) {
+    const auto s = qint64(std::floor(std::max(0.0, seconds)));
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+double StaticRun::holdSeconds() const {
+    return double(m_run.ElapsedMs) / 1000 - m_holdStart;
+}
+
+void StaticRun::LtSample() {
+    m_recorder.Sample({double(m_run.ElapsedMs) / 1000, double(m_run.CurrentLoad), m_motion.Position(),
+                       m_run.CommandedSpeed});
+}
+
+void StaticRun::svoCheck() {
+    if (!m_control)
+        return;
+    // A load that has fallen to the break rule is the break, not an error to correct.
+    if (Motion::BreakDetected(m_params.BreakFactor, m_run.PeakLoad, m_run.CurrentLoad, m_params.MinBreakLoad))
+        return;
+    double strain = 0, stress = 0;
+    const double glass = m_fiber.Load2StrainStress(m_run.CurrentLoad, strain, stress);
+    const bool moving = m_motion.MoveResult() == MoveStatus::Moving;
+    const std::optional<HoldCorrection> move = m_control->Step(glass, m_motion.Position(), moving);
+    if (!move) {
+        if (!moving)
+            m_run.CommandedSpeed = 0;
+        return;
+    }
+    m_run.CommandedSpeed = move->target >= m_motion.Position() ? move->speed : -move->speed;
+    m_link.StartMove(move->target, move->speed, 0, 1);
+}
+
+std::optional<double> StaticRun::TargetLoad() const {
+    if (!m_control)
+        return std::nullopt;
+    return m_fiber.FiberLoad2Load(m_target);
+}
+
+bool StaticRun::HoldGoesOn() {
+    return !(m_params.StaticMaxHold > 0 && holdSeconds() >= m_params.StaticMaxHold * 3600);
+}
+
+QString StaticRun::HoldText() const {
+    double strain = 0, stress = 0;
+    const double glass = m_fiber.Load2StrainStress(m_run.CurrentLoad, strain, stress);
+    return QStringLiteral("Hold ") + Duration(holdSeconds()) + QStringLiteral("   target ") +
+           fixedText(m_target, 2) + QStringLiteral(" N   load ") + fixedText(glass, 2) +
+           QStringLiteral(" N   ") + fixedText(stress, 0) + QStringLiteral(" MPa");
+}
+
+std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, BreakRunHooks& others,
+                                               ResultAppender& results,
+                                               const std::function<QDateTime()>& now) {
+    m_control.reset();
+    if (m_params.PreloadType == 0 || !(plan.PreloadForce > 0)) {
+        m_op.msgBox(StaticTexts::NoPreload, MsgStyle::Exclamation, StaticTexts::NoPreloadTitle);
+        return std::nullopt;
+    }
+    // Below the break rule's minimum a break would never be seen and the hold would not end.
+    if (!(plan.PreloadForce > double(m_params.MinBreakLoad))) {
+        m_op.msgBox(
+            StaticTexts::TooLow(fixedText(plan.PreloadForce, 2), fixedText(double(m_params.MinBreakLoad), 2)),
+            MsgStyle::Exclamation, StaticTexts::TooLowTitle);
+        return std::nullopt;
+    }
+    m_target = plan.PreloadForce;
+
+    const int channel = -1;
+    m_run.CommandedSpeed = 0;
+    m_run.RecordPeriod = float(RecordPeriod);
+    m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, BreakRun::NoThreshold);
+    const qint32 startPosition = m_motion.Position();
+    m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, m_loadCell.LoadToSignal(plan.PreloadForce));
+    const int preload =
+        m_motion.MoveTo(m_motion.TravelLimit(), plan.PreloadSpeed / m_params.MicronsPerStep,
+                        BreakRun::PreloadCheckMask, BreakRun::PreloadReportMask, BreakTexts::PreloadCaption);
+    if (preload != MoveStatus::Overload)
+        return std::nullopt;
+    m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, BreakRun::NoThreshold);
+
+    // The hold starts when its load was first reached: the end of the preload move.
+    const FinalData final =
+        m_link.AskUntilValid<FinalData>(QStringLiteral("F"), [this] { return m_link.GetFinalData(); });
+    m_holdStart = double(final.finalTimeMs) / 1000;
+    m_run.ElapsedMs = final.finalTimeMs;
+    m_holdStartWall = now();
+    m_recorder.Start(RecordPeriod);
+    m_control.emplace(m_target, Stiffness(m_fiber, m_params, m_target),
+                      std::min(MaxCorrectionSpeed, plan.PreloadSpeed / m_params.MicronsPerStep));
+
+    struct Hooked {
+        Motion& motion;
+        BreakRunHooks& others;
+        RunState& run;
+        ~Hooked() {
+            run.BreakRunActive = 0;
+            run.CommandedSpeed = 0;
+            motion.setBreakRunHooks(&others);
+        }
+    } const hooked{m_motion, others, m_run};
+    m_motion.setBreakRunHooks(this);
+    m_run.BreakRunActive = 1;
+    const int rc = m_motion.Hold(StaticTexts::HoldCaption, BreakRun::PullReportMask);
+    m_run.BreakRunActive = 0;
+    const qint32 endPosition = m_motion.Position();
+    const double held = holdSeconds();
+    auto unload = [&] {
+        m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, BreakRun::NoThreshold);
+        m_motion.MoveTo(startPosition, plan.PreloadSpeed / m_params.MicronsPerStep, 0,
+                        BreakRun::PullReportMask, StaticTexts::UnloadCaption);
+    };
+
+    switch (rc) {
+    case MoveStatus::Break: {
+        m_sound.StartBreakSound();
+        const int answer = m_op.msgBox(BreakTexts::ReportQuestion(fixedText(double(m_run.PeakLoad), 2)),
+                                       MsgStyle::YesNo + MsgStyle::Question, BreakTexts::ReportTitle);
+        m_sound.StopBreakSound();
+        if (answer != MsgResult::Yes)
+            return std::nullopt;
+        std::optional<LoadTimePlotData> plots = record(plan, false, results, endPosition);
+        QCoreApplication::processEvents();
+        if (m_hooks.GotoLoadPosition)
+            m_hooks.GotoLoadPosition();
+        return plots;
+    }
+    case MoveStatus::Done:
+    case MoveStatus::OperatorStop: {
+        // The fiber held: nothing broke, so it is unloaded before the question, and a run-out is
+        // only recorded when the operator asks for it.
+        unload();
+        const QString level = BreakAnalysis::SetRateText(m_params);
+        if (m_op.msgBox(StaticTexts::RunoutQuestion(rc == MoveStatus::OperatorStop, Duration(held), level),
+                        MsgStyle::YesNo + MsgStyle::Question, StaticTexts::RunoutTitle) != MsgResult::Yes)
+            return std::nullopt;
+        return record(plan, true, results, endPosition);
+    }
+    default:
+        m_op.msgBox(BreakTexts::UnexpectedRc(rc), MsgStyle::Exclamation, BreakTexts::NoBreakTitle);
+        return std::nullopt;
+    }
+}
+
+BreakResult StaticRun::AnalyseHold(const std::vector<HoldSample>& samples, double holdStart, bool runout,
+                                   double breakFactor, double micronsPerStep, Fiber& fiber,
+                                   LoadTimeRecorder& rec) {
+    BreakResult r;
+    rec.LtStart(0);
+    for (const HoldSample& s : samples)
+        rec.LtSample(float(s.load), s.position, s.time - holdStart, s.speed);
+    const int n = rec.SampleCount();
+    r.LtCount = n;
+    if (n < 1)
+        return r;
+    double peak = 0;
+    for (int k = 1; k <= n; ++k) {
+        double strain = 0, stress = 0;
+        rec.LtLoad(k) = fiber.Load2StrainStress(rec.LtLoad(k), strain, stress);
+        rec.LtStrain(k) = strain;
+        rec.LtStress(k) = stress;
+        peak = std::max(peak, rec.LtLoad(k));
+    }
+    r.BreakIndex = n;
+    if (!runout) {
+        // The last sample still at the hold: the one before the first that the break rule refuses.
+        for (int k = 1; k <= n; ++k)
+            if (rec.LtLoad(k) < breakFactor * peak) {
+                r.BreakIndex = std::max(1, k - 1);
+                break;
+            }
+        r.BreakLoad = rec.LtLoad(r.BreakIndex);
+    } else {
+        double sum = 0;
+        for (int k = 1; k <= n; ++k)
+            sum += rec.LtLoad(k);
+        r.BreakLoad = sum / n;
+    }
+    r.RateStartIndex = 1;
+    QList<double> time, stress, strain, position;
+    for (int k = 1; k <= r.BreakIndex; ++k) {
+        time.append(rec.LtTime(k));
+        stress.append(rec.LtStress(k));
+        strain.append(rec.LtStrain(k));
+        position.append(double(rec.LtPosition(k)));
+    }
+    auto slope = [&time](const QList<double>& y, double& rate, double& err) {
+        const LineFitResult fit = LineFit(time, y);
+        rate = fit.m.value_or(0);
+        err = fit.delm.value_or(0);
+    };
+    if (time.size() >= 2) {
+        slope(stress, r.StressRate, r.StressRateErr);
+        slope(strain, r.StrainRate, r.StrainRateErr);
+        slope(position, r.SpeedRate, r.SpeedRateErr);
+    }
+    r.StrainRate *= 60;
+    r.StrainRateErr *= 60;
+    r.SpeedRate *= micronsPerStep;
+    r.SpeedRateErr *= micronsPerStep;
+    return r;
+}
+
+std::optional<LoadTimePlotData> StaticRun::record(const BreakRun::Plan& plan, bool runout,
+                                                  ResultAppender& results, qint32 endPosition) {
+    const BreakResult r = AnalyseHold(m_recorder.Samples(), m_holdStart, runout, double(m_params.BreakFactor),
+                                      m_params.MicronsPerStep, m_fiber, *m_rec);
+    if (r.LtCount < 1)
+        return std::nullopt;
+    const qint32 specimen = m_params.SpecimenCount;
+    // The fiber broke between the last poll that saw it held and the first that did not: halfway
+    // is the estimate without a bias. A run-out lasted as long as its last sample.
+    const int b = r.BreakIndex;
+    const double failure =
+        !runout && b < r.LtCount ? (m_rec->LtTime(b) + m_rec->LtTime(b + 1)) / 2 : m_rec->LtTime(b);
+    const QDateTime moment = BreakAnalysis::BreakMoment(m_holdStartWall, failure);
+    LoadTimePlotData plots = BreakAnalysis::Plots(*m_rec, r, 3);
+    const QString folder = m_hooks.DataFolder ? m_hooks.DataFolder() : QString();
+    plots.basePath =
+        folder.isEmpty() ? QString() : QDir(folder).filePath(BreakAnalysis::FileBaseName(moment, specimen));
+
+    BreakConditions conditions;
+    conditions.RunStart = m_holdStartWall;
+    conditions.PreloadForce = plan.PreloadForce;
+    conditions.PreloadSpeed = plan.PreloadSpeed;
+    conditions.EndPosition = endPosition;
+    QStringList fields = m_analysis.ResultFields(*m_rec, r, conditions, specimen, moment);
+    // The time to failure is the result of the test: kept to the hundredth of a second.
+    fields[12] = fixedText(failure, 2);
+    if (runout)
+        fields[15] = StaticTexts::RunoutComment;
+
+    if (m_hooks.ShowPlots)
+        m_hooks.ShowPlots(plots);
+    if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
+        ++m_params.SpecimenCount;
+    if (!results.AppendResult(fields) &&
+        m_op.msgBox(BreakTexts::WriteError, MsgStyle::YesNo + MsgStyle::Critical,
+                    BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
+        m_hooks.ExportDatasheet)
+        m_hooks.ExportDatasheet();
+    return plots;
+}

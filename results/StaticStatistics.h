@@ -1,0 +1,75 @@
+#pragma once
+
+#include "results/WeibullEstimate.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// The rows of one static level (one hold load, stress or strain, as column 6 gives it).
+struct StaticLevel {
+    QString level;                          // column 6, e.g. "1500 MPa"
+    std::optional<double> stress;           // MPa the level holds the glass at
+    int breaks = 0, runouts = 0;            // usable rows
+    int skipped = 0, ignored = 0;           // time not a positive number; comment starting with "ignore"
+    QList<double> times;                    // s: time to failure, or the hold time of a run-out
+    QList<bool> broke;                      // false for a run-out
+    QList<int> rows;                        // their indices in the rows given
+    std::optional<double> median;           // Kaplan-Meier median time to failure, s
+    std::optional<WeibullEstimate> weibull; // m and the characteristic time (s) in sigma0
+};
+
+// ln(median time to failure) = slope ln(stress) + c over the levels; n_s = -slope.
+struct StaticFatigueFit {
+    double n = 0;
+    std::optional<double> nError; // the slope's standard error; none from two levels
+    double slope = 0, intercept = 0;
+    int levels = 0;
+};
+
+// Static fatigue statistics of result rows (the 17 fields of columns 1 to 17): the rows of static
+// tests, whose column 6 holds a level in N, MPa or %, grouped by it. A row whose comment starts with
+// "runout" held without breaking for the time in column 13: it is a right-censored time, never a
+// break and never left out.
+class StaticStatistics {
+public:
+    StaticStatistics() = default;
+    explicit StaticStatistics(const QList<QStringList>& rows);
+    // Field index (0 to 16, columns 1 to 17) of a row, as the caller keeps its rows.
+    using FieldReader = std::function<QString(int row, int index)>;
+    StaticStatistics(int count, const FieldReader& field);
+
+    // Whether a column 6 text is a static level rather than a rate.
+    static bool IsStaticLevel(QStringView text);
+    static bool IsRunout(QStringView comment);
+
+    // Kaplan-Meier median: the first time at which the estimated survival falls to one half or
+    // below (halfway to the next break when it is exactly one half there); none when it never does.
+    static std::optional<double> KaplanMeierMedian(const QList<double>& times, const QList<bool>& broke);
+    // Weibull fit of times to failure by maximum likelihood with right-censored run-outs; needs a
+    // break and a time longer than the mean log time of the breaks.
+    static std::optional<WeibullEstimate> CensoredWeibull(const QList<double>& times,
+                                                          const QList<bool>& broke);
+
+    // Ordered by unit, then by value.
+    const QList<StaticLevel>& levels() const { return m_levels; }
+    const std::optional<StaticFatigueFit>& fatigue() const { return m_fatigue; }
+    bool isEmpty() const { return m_levels.isEmpty(); }
+
+    // "static_n", "static_n_se", then per level "<level>:breaks", ":runouts", ":median_s",
+    // ":weibull_m", ":weibull_t0_s", each level key also with underscores for blanks.
+    QString KeyValueText() const;
+    // The table as tab-separated lines, then n_s.
+    QString SummaryText() const;
+    // The line under the table.
+    QString FatigueText() const;
+
+    static constexpr int StressField = 3, RateField = 5, TimeField = 12, CommentField = 15;
+
+private:
+    void add(int row, const FieldReader& field);
+    QList<StaticLevel> m_levels;
+    std::optional<StaticFatigueFit> m_fatigue;
+};
