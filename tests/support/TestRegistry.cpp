@@ -1,8 +1,11 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -16,10 +19,20 @@ std::vector<Entry>& entries() {
 }
 } // namespace
 
-void TestRegistry::add(const char* name, Factory factory) { entries().push_back({name, std::move(factory)}); }
+void TestRegistry::add(const char* name, Factory factory) {
+    entries().push_back({name, std::move(factory)});
+}
 
 // Usage: test_<folder> [ClassName [qtest options...]]
+//        test_<folder> --list-classes   (one registered class a line; the build reads it to name the tests)
+// With STAVELY_TEST_LOG_DIR set, each class also writes its plain-text log to
+// <dir>/test_<folder>.<Class>.txt, from which scripts/test counts the test functions.
 int TestRegistry::runAll(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--list-classes") == 0) {
+        for (const auto& entry : entries())
+            std::printf("%s\n", entry.name);
+        return 0;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -33,13 +46,25 @@ int TestRegistry::runAll(int argc, char** argv) {
         else
             args.push_back(argv[i]);
     }
+    const QString logDir = qEnvironmentVariable("STAVELY_TEST_LOG_DIR");
+    if (!logDir.isEmpty())
+        QDir().mkpath(logDir);
     int failed = 0, ran = 0;
     for (const auto& entry : entries()) {
         if (!only.empty() && only != entry.name)
             continue;
         auto object = entry.factory();
         ++ran;
-        if (QTest::qExec(object.get(), int(args.size()), args.data()) != 0)
+        std::vector<char*> classArgs = args;
+        QByteArray output = "-o", logOption, screenOption = "-,txt";
+        if (!logDir.isEmpty()) {
+            const QString file = QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName() +
+                                 QLatin1Char('.') + QLatin1String(entry.name) + QLatin1String(".txt,txt");
+            logOption = QDir(logDir).filePath(file).toLocal8Bit();
+            for (QByteArray* option : {&output, &logOption, &output, &screenOption})
+                classArgs.push_back(option->data());
+        }
+        if (QTest::qExec(object.get(), int(classArgs.size()), classArgs.data()) != 0)
             ++failed;
     }
     std::printf("%d passed, %d failed\n", ran - failed, failed);
