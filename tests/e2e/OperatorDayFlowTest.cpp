@@ -21,6 +21,7 @@
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
 #include "tests/app/ModalDriver.h"
+#include "tests/support/ChartCompare.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
@@ -251,8 +252,8 @@ private slots:
         bool reopened = false;
         whenModal<frmLoadTimePlots>([&](frmLoadTimePlots* w) {
             reopened = w->data().basePath.isEmpty() &&
-                       w->MSChart[0]->data().dataText() == last.charts[0].dataText() &&
-                       w->MSChart[2]->data().dataText() == last.charts[2].dataText();
+                       sameWithin15Digits(w->MSChart[0]->data(), last.charts[0]) &&
+                       sameWithin15Digits(w->MSChart[2]->data(), last.charts[2]);
             w->cmdClose->click();
         });
         panel->RowNumberDoubleClick(0);
