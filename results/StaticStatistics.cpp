@@ -118,35 +118,9 @@ std::optional<WeibullEstimate> StaticStatistics::CensoredWeibull(const QList<dou
         var += (y[i] - ybar) * (y[i] - ybar);
     var /= double(y.size());
     double m = var > 1e-28 ? 1.2825498301618641 / std::sqrt(var) : 1;
-    double lo = 0, hi = std::numeric_limits<double>::infinity();
-    for (int iteration = 0; iteration < 300; ++iteration) {
-        double s0 = 0, s1 = 0, s2 = 0;
-        for (double v : y) {
-            const double w = std::exp(m * v);
-            s0 += w;
-            s1 += w * v;
-            s2 += w * v * v;
-        }
-        const double a = s1 / s0;
-        const double f = a - 1.0 / m - ybar;
-        if (f > 0)
-            hi = m;
-        else
-            lo = m;
-        const double slope = s2 / s0 - a * a + 1.0 / (m * m);
-        double next = m - f / slope;
-        if (!(next > lo && next < hi))
-            next = std::isinf(hi) ? 2 * m : (lo + hi) / 2;
-        const bool done = std::abs(next - m) <= 1e-13 * m;
-        m = next;
-        if (done)
-            break;
-    }
-    if (!std::isfinite(m) || !(m > 0))
-        return std::nullopt;
     double s0 = 0;
-    for (double v : y)
-        s0 += std::exp(m * v);
+    if (!Weibull::SolveShapeEquation(y.data(), qsizetype(y.size()), ybar, m, s0))
+        return std::nullopt;
     // Characteristic time: (sum of t^m over every row / number of breaks)^(1/m).
     return WeibullEstimate{m, std::exp(top + std::log(s0 / r) / m)};
 }

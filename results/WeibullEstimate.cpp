@@ -17,8 +17,8 @@ constexpr double ScaleVariance =
     1.1086779405; // n m^2 var(ln sigma0^) for large n: 1 + 6 (1 - gamma)^2 / pi^2
 constexpr int Replicates = 6000;
 
-// Solves the likelihood equation for the shape on logarithms shifted so that their largest is 0
-// (which keeps every exp() at or below 1). Returns the shape and the mean of exp(m * y).
+// The shape for logarithms shifted so that their largest is 0 (which keeps every exp() at or below
+// 1). Returns the shape and the mean of exp(m * y).
 bool SolveShape(const double* y, qsizetype n, double& m, double& meanWeight) {
     double ybar = 0;
     for (qsizetype i = 0; i < n; ++i)
@@ -32,8 +32,18 @@ bool SolveShape(const double* y, qsizetype n, double& m, double& meanWeight) {
         return false;
     // The moment estimate as the start: sd(ln s) = pi / (sqrt 6 * m).
     m = 1.2825498301618641 / std::sqrt(var);
+    double s0 = 0;
+    if (!Weibull::SolveShapeEquation(y, n, ybar, m, s0))
+        return false;
+    meanWeight = s0 / double(n);
+    return true;
+}
+
+} // namespace
+
+bool Weibull::SolveShapeEquation(const double* y, qsizetype n, double ybar, double& m, double& sumWeight) {
     double lo = 0, hi = std::numeric_limits<double>::infinity();
-    for (int iteration = 0; iteration < 200; ++iteration) {
+    for (int iteration = 0; iteration < 300; ++iteration) {
         double s0 = 0, s1 = 0, s2 = 0;
         for (qsizetype i = 0; i < n; ++i) {
             const double w = std::exp(m * y[i]);
@@ -57,12 +67,15 @@ bool SolveShape(const double* y, qsizetype n, double& m, double& meanWeight) {
         if (done)
             break;
     }
-    double s0 = 0;
+    if (!std::isfinite(m) || !(m > 0))
+        return false;
+    sumWeight = 0;
     for (qsizetype i = 0; i < n; ++i)
-        s0 += std::exp(m * y[i]);
-    meanWeight = s0 / double(n);
-    return std::isfinite(m) && m > 0;
+        sumWeight += std::exp(m * y[i]);
+    return true;
 }
+
+namespace {
 
 std::optional<WeibullEstimate> EstimateFromLogs(std::vector<double>& logs) {
     if (logs.size() < 2)

@@ -33,6 +33,11 @@ std::optional<WeibullEstimate> Regression(const QList<double>& stresses);
 // The plot points in ascending order of stress.
 QList<WeibullPlotPoint> PlotPoints(const QList<double>& stresses);
 
+// Solves the shape's likelihood equation  sum(w y)/sum(w) - 1/m - ybar = 0,  w = exp(m y), by Newton
+// inside a bracket, from the start value in m; y shifted so that its largest is 0, ybar the mean of the
+// failures' y (with censored values among y, the failures only). Gives the sum of w at the root.
+bool SolveShapeEquation(const double* y, qsizetype n, double ybar, double& m, double& sumWeight);
+
 // The ML shape for the logarithms of the values (without confidence bounds); nullopt when they are
 // all equal or fewer than two.
 std::optional<WeibullEstimate> MaximumLikelihoodEstimate(const QList<double>& logs);
