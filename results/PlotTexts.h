@@ -18,4 +18,10 @@ inline const QString DoubleClickHint = QStringLiteral("double click a graph to s
 inline const QString DataInClipboardTitle = QStringLiteral("DATA IN CLIPBOARD");
 inline const QString DataInClipboard = QStringLiteral("All data have been copied to the clipboard");
 constexpr int PictureQuality = 85;
+inline const QString RecordNotWrittenTitle = QStringLiteral("ERROR WRITING LOAD/TIME FILES");
+inline QString RecordNotWritten(const QString& failures) {
+    return QStringLiteral("The load/time record of this break could not be written:\r") + failures +
+           QStringLiteral("\r\rThe result row is not affected. Close the plots anyway? ") +
+           QStringLiteral("(No keeps them open: you can copy the data, make room and close again.)");
+}
 } // namespace PlotTexts

@@ -1,5 +1,8 @@
 #include "results/ScreenCapture.h"
 
+#include "results/SafeReplace.h"
+
+#include <QBuffer>
 #include <QImageWriter>
 #include <QPixmap>
 #include <QScreen>
@@ -25,12 +28,19 @@ QString ImageSuffix(const QString& fileName) {
     return dot > slash ? fileName.mid(dot + 1) : QString();
 }
 
-bool PictureBoxToFile(const QImage& picture, const QString& fileName, int quality) {
+std::optional<FileFault> PictureBoxToFile(const QImage& picture, const QString& fileName, int quality) {
     const QByteArray suffix = ImageSuffix(fileName).toLower().toLatin1();
-    if (suffix.isEmpty() || picture.isNull() || !QImageWriter::supportedImageFormats().contains(suffix))
-        return false;
-    QImageWriter writer(fileName, suffix);
+    if (suffix.isEmpty() || !QImageWriter::supportedImageFormats().contains(suffix))
+        return FileFault{75, QStringLiteral("No picture format for the file name")};
+    if (picture.isNull())
+        return FileFault{75, QStringLiteral("No picture to write")};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, suffix);
     if (suffix.startsWith('j'))
         writer.setQuality(qBound(0, quality, 100));
-    return writer.write(picture);
+    if (!writer.write(picture))
+        return FileFault{57, writer.errorString()};
+    return SafeReplace::WriteWhole(fileName, bytes);
 }

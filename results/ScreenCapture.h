@@ -1,7 +1,10 @@
 #pragma once
 
+#include "results/FileFault.h"
+
 #include <QImage>
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -16,5 +19,6 @@ QImage CaptureWindow(QWidget& window, bool clientArea, int left, int top, int wi
 QString ImageSuffix(const QString& fileName);
 
 // Writes the picture in the format its suffix names (JPEG, PNG, BMP, ... without regard to case);
-// a suffix starting with J carries the quality (0 to 100). False when no format fits or writing failed.
-bool PictureBoxToFile(const QImage& picture, const QString& fileName, int quality);
+// a suffix starting with J carries the quality (0 to 100). The file is replaced whole or not at all
+// (a full disc leaves the old file, never an empty one); the fault when no format fits or writing failed.
+std::optional<FileFault> PictureBoxToFile(const QImage& picture, const QString& fileName, int quality);

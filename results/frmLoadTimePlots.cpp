@@ -7,13 +7,13 @@
 #include "params/WindowPlacement.h"
 #include "results/ChartControl.h"
 #include "results/PlotTexts.h"
+#include "results/SafeReplace.h"
 #include "results/ScreenCapture.h"
 #include "results/frmBigPlot.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 
@@ -165,19 +165,32 @@ QImage frmLoadTimePlots::ChartsPicture() {
 }
 
 void frmLoadTimePlots::cmdClose_Click() {
-    if (m_hasData && !m_data.basePath.isEmpty()) {
-        if (m_params.SaveLoadTimeData) {
-            QFile file(m_data.basePath + QStringLiteral(".dat"));
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                file.write(Cp1252::encode(LT_Data_String() + QStringLiteral("\r\n")));
-        }
-        // A picture that cannot be written is simply missing.
-        if (m_params.SaveLoadTimePlots)
-            PictureBoxToFile(ChartsPicture(), m_data.basePath + QStringLiteral(".jpg"),
-                             PlotTexts::PictureQuality);
-    }
+    if (m_hasData && !m_data.basePath.isEmpty() && !writeRecordFiles())
+        return;
     SaveWindowPlacement(m_store, *this);
     hide();
+}
+
+bool frmLoadTimePlots::writeRecordFiles() {
+    QStringList failures;
+    auto note = [&failures](const QString& path, const std::optional<FileFault>& fault) {
+        if (fault)
+            failures << path + QStringLiteral(": ") + fault->description;
+    };
+    if (m_params.SaveLoadTimeData) {
+        const QString path = m_data.basePath + QStringLiteral(".dat");
+        note(path, SafeReplace::WriteWhole(path, Cp1252::encode(LT_Data_String() + QStringLiteral("\r\n"))));
+    }
+    if (m_params.SaveLoadTimePlots) {
+        const QString path = m_data.basePath + QStringLiteral(".jpg");
+        note(path, PictureBoxToFile(ChartsPicture(), path, PlotTexts::PictureQuality));
+    }
+    if (failures.isEmpty())
+        return true;
+    // The record exists nowhere else once the window is gone: the operator decides.
+    return m_op.msgBox(PlotTexts::RecordNotWritten(failures.join(QLatin1Char('\r'))),
+                       MsgStyle::YesNo + MsgStyle::Exclamation,
+                       PlotTexts::RecordNotWrittenTitle) == MsgResult::Yes;
 }
 
 void frmLoadTimePlots::showBig(int index) {

@@ -58,6 +58,9 @@ protected:
 
 private:
     void applyDots();
+    // Writes the load/time record files asked for; false when one failed and the operator chose to
+    // keep the window open.
+    bool writeRecordFiles();
     void layOut();
     void cmdDots_Click();
     void cmdCopy_Click();

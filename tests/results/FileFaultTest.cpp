@@ -1,11 +1,14 @@
 #include "results/SafeReplace.h"
+#include "results/frmLoadTimePlots.h"
 #include "tests/results/SheetRig.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 
 #ifdef Q_OS_UNIX
@@ -145,6 +148,39 @@ private slots:
                  return rig.read(QStringLiteral("run.BAK")) == two ? two : QByteArray("no .BAK");
              },
              {QStringLiteral("ERROR WRITING DATASHEET")}},
+            {"full disc when the plots close: the record keeps its old bytes and the window stays open until "
+             "there is room",
+             [&](SheetRig& rig) {
+                 const QString dat = rig.write(QStringLiteral("fiber7.dat"), "old record\r\n");
+                 rig.write(QStringLiteral("fiber7.jpg"), "old picture");
+                 rig.params.SaveLoadTimeData = true;
+                 rig.params.SaveLoadTimePlots = true;
+                 frmLoadTimePlots plots(rig.params, rig.op, rig.store);
+                 LoadTimePlotData data;
+                 data.dataText = QStringLiteral("t,load\r\n0,0.5\r\n0.1,71.25");
+                 data.basePath = rig.path(QStringLiteral("fiber7"));
+                 rig.op.answer(MsgResult::No); // keep the plots open
+                 bool keptOld = false;
+                 QTimer::singleShot(0, &plots, [&] {
+                     {
+                         DiscFullAt full(8);
+                         plots.cmdClose->click();
+                     }
+                     keptOld = plots.isVisible() && rig.read(QStringLiteral("fiber7.jpg")) == "old picture" &&
+                               rig.read(QStringLiteral("fiber7.dat")) == "old record\r\n" &&
+                               temporariesBeside(dat).isEmpty();
+                     plots.cmdClose->click(); // room again
+                 });
+                 plots.Show(data);
+                 const QString text = rig.op.prompts.value(0).text;
+                 if (!keptOld || plots.isVisible() || !text.contains(dat) ||
+                     !text.contains(rig.path(QStringLiteral("fiber7.jpg"))) ||
+                     !rig.read(QStringLiteral("fiber7.jpg")).startsWith("\xFF\xD8"))
+                     return QString();
+                 return dat;
+             },
+             [](SheetRig&) { return QByteArray("t,load\r\n0,0.5\r\n0.1,71.25\r\n"); },
+             {QStringLiteral("ERROR WRITING LOAD/TIME FILES")}},
             {"read-only target of an export of the whole datasheet",
              [&](SheetRig& rig) { return exportTo(rig, DatasheetCommands::Kind::Whole, protectedFile(rig)); },
              [](SheetRig&) { return QByteArray("keep me\r\n"); },
