@@ -7,22 +7,16 @@ execute_process(COMMAND ${EXE} --list-classes OUTPUT_VARIABLE listing RESULT_VAR
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "${EXE} --list-classes failed (${result}): ${errors}")
 endif()
-string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*" classes "${listing}")
+string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_.]*" classes "${listing}")
 if(NOT classes)
   message(FATAL_ERROR "${EXE} registers no test class")
 endif()
 set(script "")
 foreach(class ${classes})
   set(name "${FOLDER}.${class}")
-  # A whole program pulling a fiber on the simulator keeps its servo's pace only with the cores to
-  # itself: a starved servo misses its rate and the run is rightly flagged.
-  set(serial "")
-  if(FOLDER STREQUAL "e2e" AND class MATCHES "Flow")
-    set(serial "RUN_SERIAL TRUE ")
-  endif()
   string(APPEND script
     "add_test([=[${name}]=] [=[${EXE}]=] ${class})\n"
-    "set_tests_properties([=[${name}]=] PROPERTIES ${serial}TIMEOUT ${TIMEOUT} LABELS ${FOLDER} ENVIRONMENT "
+    "set_tests_properties([=[${name}]=] PROPERTIES TIMEOUT ${TIMEOUT} LABELS ${FOLDER} ENVIRONMENT "
     "[=[QT_QPA_PLATFORM=offscreen;QTEST_DISABLE_STACK_DUMP=1;STAVELY_BIN_DIR=${BIN_DIR}]=])\n")
 endforeach()
 # Rewritten only when the list changes, so that CTest's record of test times stays put.

@@ -1,3 +1,4 @@
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QCoreApplication>
@@ -11,13 +12,6 @@
 #include <unistd.h>
 
 namespace {
-QString programPath() {
-    QString dir = qEnvironmentVariable("STAVELY_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    return dir + QStringLiteral("/stavely");
-}
-
 // Whether a running instance answers on the per-user name inside this temporary folder.
 bool instanceAnswers(const QString& tempDir) {
     QLocalSocket socket;

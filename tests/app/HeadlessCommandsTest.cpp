@@ -1,3 +1,4 @@
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QCoreApplication>
@@ -8,13 +9,6 @@
 #include <QTest>
 
 namespace {
-QString programPath() {
-    QString dir = qEnvironmentVariable("STAVELY_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    return dir + QStringLiteral("/stavely");
-}
-
 // Two stress-rate groups with a row marked "ignore" and one without a stress, and a speed group of
 // one specimen (too few for Weibull figures).
 const char SmallBatch[] =

@@ -146,8 +146,9 @@ private slots:
         // The data file's largest specimen number sets the counter once the datasheet is loaded.
         QFile data(dir.filePath(QStringLiteral("results.dat")));
         QVERIFY(data.open(QIODevice::WriteOnly));
-        data.write(DataFile::Encoded(DataLine::HeaderLine()) +
-                   DataFile::Encoded(QStringLiteral("16,40.1,38.5,4812,6.21,60 MPa/s,,,,,,,,26/12/07,10:00:00,,")));
+        data.write(
+            DataFile::Encoded(DataLine::HeaderLine()) +
+            DataFile::Encoded(QStringLiteral("16,40.1,38.5,4812,6.21,60 MPa/s,,,,,,,,26/12/07,10:00:00,,")));
         data.close();
         Run run(file);
         QCOMPARE(run.program->start(), Program::Started::Running);

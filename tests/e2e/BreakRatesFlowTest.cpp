@@ -137,5 +137,19 @@ private slots:
     }
 };
 
-STAVELY_TEST(BreakRatesFlowTest)
+// One pull a part; the low rates (skipped unless STAVELY_SLOW_FLOWS is set) go with their high ones.
+#define STAVELY_RATE_PART(name, type, high, low, preload)                                                    \
+    {                                                                                                        \
+        name, {                                                                                              \
+            "breakAtEveryRateAndPreload:type " #type " at " #high ", preload " #preload,                     \
+                "breakAtEveryRateAndPreload:type " #type " at " #low ", preload " #preload                   \
+        }                                                                                                    \
+    }
+STAVELY_TEST_PARTS(BreakRatesFlowTest, {STAVELY_RATE_PART("speed", 0, 5000, 300, 0),
+                                        STAVELY_RATE_PART("speed_preload", 0, 5000, 300, 1),
+                                        STAVELY_RATE_PART("stress", 1, 600, 6, 0),
+                                        STAVELY_RATE_PART("stress_preload", 1, 600, 6, 1),
+                                        STAVELY_RATE_PART("strain", 2, 50, 1, 0),
+                                        STAVELY_RATE_PART("strain_preload", 2, 50, 1, 1),
+                                        {"killed", {"killedWhileThePlotsShowKeepsTheRow"}}})
 #include "BreakRatesFlowTest.moc"

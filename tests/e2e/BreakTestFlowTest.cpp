@@ -9,6 +9,7 @@
 #include "results/frmLoadTimePlots.h"
 #include "sim/SimServer.h"
 #include "tests/sim/SimTestSupport.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
@@ -91,12 +92,6 @@ struct BreakTestOnSim {
 };
 
 // Pictures for the manual when STAVELY_SCREENSHOTS names a folder.
-void keepPicture(QWidget& widget, const char* name) {
-    const QString folder = qEnvironmentVariable("STAVELY_SCREENSHOTS");
-    if (!folder.isEmpty())
-        widget.grab().save(QDir(folder).filePath(QLatin1String(name)));
-}
-
 } // namespace
 
 class BreakTestFlowTest : public QObject {

@@ -7,6 +7,7 @@
 #include "params/ParameterTable.h"
 #include "tests/app/MainRig.h"
 #include "tests/e2e/MotionRig.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QEventLoop>
@@ -19,7 +20,7 @@
 
 namespace {
 
-const QString Caption = QStringLiteral("TEST MOVE");
+const QString MoveCaption = QStringLiteral("TEST MOVE");
 const QString TimeoutTitle = QStringLiteral("COMMUNICATIONS TIMEOUT");
 
 QString timeoutText(const QString& operation) {
@@ -39,12 +40,6 @@ void setBadHex(SimServer& sim, SimFaults::BadHex badHex) {
 }
 
 // What a real dialog does while the operator reads it: window events run.
-void readFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 double cpuSeconds(std::clock_t since) {
     return double(std::clock() - since) / CLOCKS_PER_SEC;
 }
@@ -86,7 +81,7 @@ private slots:
             stoppedBeforeDialog = QTest::qWaitFor([&] { return rig.commands().last() == "!"; }, 1000);
             return 1;
         });
-        QCOMPARE(rig.motion.MoveTo(100000, 2000, 0, 255, Caption), int(MoveStatus::OperatorStop));
+        QCOMPARE(rig.motion.MoveTo(100000, 2000, 0, 255, MoveCaption), int(MoveStatus::OperatorStop));
 
         QCOMPARE(rig.op.prompts.size(), 3);
         QCOMPARE(rig.op.prompts[0].text, timeoutText(QStringLiteral("Bad hex")) + CapstansStopped);
@@ -178,7 +173,7 @@ private slots:
         rig.op.answer(MsgResult::Yes);
 
         const std::clock_t cpu0 = std::clock();
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, rig.motion.MoveTo(100000, 2000, 0, 0, Caption));
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, rig.motion.MoveTo(100000, 2000, 0, 0, MoveCaption));
         const double cpu = cpuSeconds(cpu0);
 
         QVERIFY2(cpu < 0.4, qPrintable(QStringLiteral("cpu %1 s").arg(cpu)));
@@ -221,7 +216,7 @@ private slots:
         QTimer::singleShot(500, [&] { setBadHex(sim, SimFaults::BadHex::Every); });
         op.answer(2);              // Cancel in the bad-hex dialog
         op.answer(MsgResult::Yes); // and terminate
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, program->motion().MoveTo(100000, 2000, 0, 0, Caption));
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, program->motion().MoveTo(100000, 2000, 0, 0, MoveCaption));
         QCOMPARE(op.last().text, QStringLiteral("Are you sure you want to terminate STAVELY"));
         QVERIFY(!program->link().isOpen());
         const QList<QByteArray> log = sim.commandLog();

@@ -22,6 +22,7 @@
 #include "sim/SimServer.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/support/ChartCompare.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
@@ -46,14 +47,14 @@ const QString Section = QStringLiteral("STAVELY");
 
 // A laboratory PC with STAVELY installed: the program's folder holds the distributed calibration
 // file, the settings store is the lab's own, the instrument is the built-in simulator.
-struct Lab {
+struct DayLab {
     QTemporaryDir dir;
     QString settings = dir.filePath(QStringLiteral("Corvane-simulator.ini"));
     QString programFolder = dir.filePath(QStringLiteral("share"));
     ScriptedOperator* op = nullptr;
     std::unique_ptr<Program> program;
 
-    explicit Lab(const QList<QPair<QString, QString>>& stored = {}) {
+    explicit DayLab(const QList<QPair<QString, QString>>& stored = {}) {
         QDir().mkpath(programFolder);
         QFile::copy(QFINDTESTDATA("../../data/SIM-2041.cal"), QDir(programFolder).filePath("SIM-2041.cal"));
         SettingsStore store(settings);
@@ -71,7 +72,7 @@ struct Lab {
         program->setProgramFolder(programFolder);
         program->setEndHook([](const ProgramEnded& how) { throw how; });
     }
-    ~Lab() {
+    ~DayLab() {
         program.reset();
         qunsetenv(qPrintable(PortMap::environmentName(1)));
     }
@@ -91,17 +92,11 @@ QList<QPair<QString, QString>> setUpLab(const QString& dataFile) {
             {QStringLiteral("DataFileName"), dataFile}};
 }
 
-bool synchroniseAndStart(Lab& lab) {
+bool synchroniseAndStart(DayLab& lab) {
     whenModal<zero>([](zero* w) { QTest::keyClick(w, Qt::Key_R); }, 20000);
     lab.op->answer(MsgResult::Ok); // ZERO POSITION INDICATOR
     return lab.program->start() == Program::Started::Running &&
            QTest::qWaitFor([&lab] { return lab.op->remainingAnswers() == 0; }, 20000);
-}
-
-void keepPicture(QWidget& widget, const char* name) {
-    const QString folder = qEnvironmentVariable("STAVELY_SCREENSHOTS");
-    if (!folder.isEmpty())
-        widget.grab().save(QDir(folder).filePath(QLatin1String(name)));
 }
 
 bool onScreen(const QWidget& w) {
@@ -119,7 +114,7 @@ private slots:
     // A new user on the simulator: the synchronisation, then only the data file question; the load
     // cell is calibrated from the distributed file without a window.
     void firstStartAsksOnlyForTheDataFile() {
-        Lab lab;
+        DayLab lab;
         const QString chosen = lab.dir.filePath(QStringLiteral("results.dat"));
         bool synchronised = false;
         whenModal<zero>(
@@ -178,7 +173,7 @@ private slots:
                  << QPair{QStringLiteral("PreloadLoad"), QStringLiteral("1")}
                  << QPair{QStringLiteral("Operator"), QStringLiteral("Jane Doe")}
                  << QPair{QStringLiteral("Sample"), QStringLiteral("B-17")};
-        Lab lab(settings);
+        DayLab lab(settings);
         QVERIFY(synchroniseAndStart(lab));
         lab.main().activateWindow();
         frmMoving* moving = lab.program->movingWindow();
@@ -327,7 +322,7 @@ private slots:
                  << QPair{QStringLiteral("frmStatistics_Width"), QStringLiteral("28800")}
                  << QPair{QStringLiteral("frmStatistics_Height"), QStringLiteral("16000")}
                  << QPair{QStringLiteral("frmLoadTimePlots_Left"), QStringLiteral("25000")};
-        Lab lab(settings);
+        DayLab lab(settings);
         QVERIFY(synchroniseAndStart(lab));
         QCOMPARE(QGuiApplication::primaryScreen()->size(), laptop);
         QTest::qWait(200);
@@ -392,5 +387,7 @@ private slots:
     }
 };
 
-STAVELY_TEST(OperatorDayFlowTest)
+STAVELY_TEST_PARTS(OperatorDayFlowTest, {{"first_start", {"firstStartAsksOnlyForTheDataFile"}},
+                                         {"progress", {"pullShowsProgressAndEveryRowReopensItsCurve"}},
+                                         {"laptop", {"windowsFitALaptopScreen"}}})
 #include "OperatorDayFlowTest.moc"

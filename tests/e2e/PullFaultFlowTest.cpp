@@ -9,6 +9,7 @@
 #include "results/frmLoadTimePlots.h"
 #include "sim/SimServer.h"
 #include "tests/sim/SimTestSupport.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
@@ -51,14 +52,8 @@ const QString Tare = QStringLiteral("TARE/ZERO LOAD");
 const QString Untitled; // the serial error, the garbled reply, questions under the program's title
 const QString NoRow = QStringLiteral("-");
 
-void readFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// The whole program at a stress rate of 100 MPa/s on a simulated fiber that breaks near 1 GPa
-// (about ten seconds into the pull), with its data file in a temporary folder.
+// The whole program at a stress rate of 200 MPa/s on a simulated fiber that breaks near 1 GPa
+// (about five seconds into the pull), with its data file in a temporary folder.
 struct PullOnSim {
     QTemporaryDir dir;
     SimServer sim;
@@ -92,7 +87,8 @@ struct PullOnSim {
         set("CalibrationData0", QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
         set("DataFileName", dataFile());
         set("ExptType", QStringLiteral("1"));
-        set("ExptStressRate", QStringLiteral("100"));
+        set("ExptStressRate", QStringLiteral("200"));
+        set("MaxStepRate", QStringLiteral("6000"));
         set("PreloadType", QStringLiteral("1"));
         set("PreloadLoad", QStringLiteral("1"));
         set("PreloadSpeedMode", QStringLiteral("2"));
@@ -136,7 +132,7 @@ struct PullOnSim {
 class PullFaultFlowTest : public QObject {
     Q_OBJECT
 private slots:
-    // Each fault struck four seconds into a pull: the capstans stop before any fault dialog waits on
+    // Each fault struck a second and a half into a pull: the capstans stop before any fault dialog waits on
     // the operator (when the port can carry the stop), the dialogs say what happened, a disturbed
     // result is recorded only marked to be ignored, nothing else reaches the data file, and the tare
     // suggestion never follows a pull that left the fiber loaded.
@@ -186,7 +182,7 @@ private slots:
         if (f == Fault::OverloadInPreload)
             run.faults([](SimFaults& s) { s.overload = true; });
 
-        // Strike four seconds into the pull.
+        // Strike a second and a half into the pull.
         qint64 struckAt = 0;
         QTimer watch;
         QElapsedTimer sincePull;
@@ -196,7 +192,7 @@ private slots:
                     sincePull.start();
                 return;
             }
-            if (sincePull.elapsed() < 4000 || struckAt != 0)
+            if (sincePull.elapsed() < 1500 || struckAt != 0)
                 return;
             struckAt = run.sim.state().physical;
             switch (f) {
@@ -375,5 +371,19 @@ private slots:
     }
 };
 
-STAVELY_TEST(PullFaultFlowTest)
+// Parts of about ten seconds each.
+STAVELY_TEST_PARTS(
+    PullFaultFlowTest,
+    {{"silence", {"faultDuringAPull:silence cleared early", "faultDuringAPull:silence cleared late"}},
+     {"vanish",
+      {"faultDuringAPull:vanish and return", "faultDuringAPull:vanish until the break",
+       "faultDuringAPull:vanish for good"}},
+     {"garbled", {"faultDuringAPull:bad hex once", "faultDuringAPull:bad hex on every reply"}},
+     {"stray",
+      {"faultDuringAPull:stray bytes", "faultDuringAPull:operator stop",
+       "faultDuringAPull:overload in the preload"}},
+     {"chunks",
+      {"faultDuringAPull:slow chunks", "faultDuringAPull:overload in the pull",
+       "faultDuringAPull:local control"}},
+     {"interrupt", {"faultDuringAPull:interrupt resumed", "faultDuringAPull:interrupt ended"}}})
 #include "PullFaultFlowTest.moc"

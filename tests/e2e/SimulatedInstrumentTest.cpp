@@ -8,19 +8,11 @@
 #include "sim/SimServer.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/ThrowingEnd.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-class ThrowingEnd : public ProgramEnd {
-public:
-    [[noreturn]] void EndProgram(const QString& message, const QString& title) override {
-        throw ProgramEnded{message, title};
-    }
-};
-} // namespace
 
 // The built-in instrument must be found by discovery at once, and must keep to its own port.
 class SimulatedInstrumentTest : public QObject {

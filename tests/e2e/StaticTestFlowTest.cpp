@@ -8,6 +8,7 @@
 #include "results/Datasheet.h"
 #include "results/frmLoadTimePlots.h"
 #include "sim/SimServer.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
@@ -103,13 +104,6 @@ struct StaticTestOnSim {
         return out;
     }
 };
-
-QString programPath() {
-    QString dir = qEnvironmentVariable("STAVELY_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    return dir + QStringLiteral("/stavely");
-}
 
 } // namespace
 

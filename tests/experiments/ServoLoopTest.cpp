@@ -56,7 +56,7 @@ struct ServoRig {
     }
 };
 
-bool near(double a, double b) {
+bool sameValue(double a, double b) {
     return std::abs(a - b) < 1e-9;
 }
 
@@ -87,7 +87,7 @@ private slots:
         const ServoGains g = ServoLoop::GainSchedule(R, diameter);
         const QList<double> got{g.CF, g.SI, g.Kc, g.Pc, g.Kp, g.Ki, g.Kd};
         for (int i = 0; i < got.size(); ++i)
-            QVERIFY2(near(got[i], expected[i]), qPrintable(QStringLiteral("%1: %2").arg(i).arg(got[i])));
+            QVERIFY2(sameValue(got[i], expected[i]), qPrintable(QStringLiteral("%1: %2").arg(i).arg(got[i])));
     }
 
     void equivalentRateOfAStrainRate() {
@@ -95,7 +95,7 @@ private slots:
         p.ExptType = 2;
         p.ExptStrainRate = 2.5f;
         p.Modulus = 72;
-        QVERIFY(near(ServoLoop::EquivalentStressRate(p), 30));
+        QVERIFY(sameValue(ServoLoop::EquivalentStressRate(p), 30));
         QCOMPARE(ServoLoop::GainSchedule(30, 125).CF, 1.2);
     }
 
@@ -103,7 +103,7 @@ private slots:
         QCOMPARE(ServoLoop::SpeedFactorOf(10), 3.0);
         QCOMPARE(ServoLoop::SpeedFactorOf(-10), 1.0 / 3.0);
         QCOMPARE(ServoLoop::SpeedFactorOf(0), 1.0);
-        QVERIFY(near(ServoLoop::SpeedFactorOf(1), 2));
+        QVERIFY(sameValue(ServoLoop::SpeedFactorOf(1), 2));
         QCOMPARE(QStringLiteral("v") + ControllerLink::FloatHex(1 / ServoLoop::SpeedFactorOf(0)),
                  QStringLiteral("v3F800000"));
     }
@@ -143,13 +143,13 @@ private slots:
         rig.poll(3.6, 1.0);
         QCOMPARE(rig.factors.size(), 1);
         // The cycle's target load, for the live curve.
-        QVERIFY(rig.servo.NewTarget() && near(*rig.servo.NewTarget(), 1.0 + rig.servo.Err()));
+        QVERIFY(rig.servo.NewTarget() && sameValue(*rig.servo.NewTarget(), 1.0 + rig.servo.Err()));
         QVERIFY(rig.servo.Err() > 0);
         QVERIFY(rig.servo.SpeedFactor() > 1);
-        QVERIFY(near(rig.factors.last(), 1 / rig.servo.SpeedFactor()));
-        QVERIFY(near(rig.run.CommandedSpeed, 130 * rig.servo.SpeedFactor()));
+        QVERIFY(sameValue(rig.factors.last(), 1 / rig.servo.SpeedFactor()));
+        QVERIFY(sameValue(rig.run.CommandedSpeed, 130 * rig.servo.SpeedFactor()));
         // Sums advance by the nominal interval, not the time between polls.
-        QVERIFY(near(rig.servo.ErrSum(), 0.5 * rig.servo.Err()));
+        QVERIFY(sameValue(rig.servo.ErrSum(), 0.5 * rig.servo.Err()));
         rig.poll(3.7, 1.0); // before the next cycle is due: no new target
         QVERIFY(!rig.servo.NewTarget());
     }

@@ -8,20 +8,13 @@
 #include "params/SettingsStore.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/ThrowingEnd.h"
 
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
 #include <vector>
-
-// Ends the program by throwing, so a test can see where it would have ended.
-class ThrowingEnd : public ProgramEnd {
-public:
-    [[noreturn]] void EndProgram(const QString& message, const QString& title) override {
-        throw ProgramEnded{message, title};
-    }
-};
 
 // A scripted operator that ends the test instead of answering a prompt nobody scripted, so a
 // retry loop cannot keep asking forever.

@@ -150,5 +150,6 @@ private slots:
     }
 };
 
-STAVELY_TEST(CrashSafetyTest)
+STAVELY_TEST_PARTS(CrashSafetyTest, {{"rewrites", {"killedRewritesLeaveAWholeFile"}},
+                                     {"appends", {"killedAppendsLeaveWholeRows"}}})
 #include "CrashSafetyTest.moc"

@@ -6,8 +6,8 @@
 #include <cmath>
 
 namespace {
-QStringList row(const QString& level, const QString& seconds, const QString& comment = {},
-                const QString& stress = QStringLiteral("4000")) {
+QStringList staticRow(const QString& level, const QString& seconds, const QString& comment = {},
+                      const QString& stress = QStringLiteral("4000")) {
     QStringList f(17);
     f[0] = QStringLiteral("1");
     f[3] = stress;
@@ -120,19 +120,19 @@ private slots:
             const QString text = QString::number(level) + QStringLiteral(" MPa");
             const double m = median(level);
             for (double f : {0.5, 0.8, 1.0, 1.3, 2.0})
-                rows << row(text, QString::number(m * f, 'f', 6));
+                rows << staticRow(text, QString::number(m * f, 'f', 6));
         }
         // One more break and a run-out longer than every break at the lowest level: of seven, four
         // have broken by the median, so it stays where it was.
-        rows << row(QStringLiteral("2800 MPa"), QString::number(median(2800) * 0.3, 'f', 6));
-        rows << row(QStringLiteral("2800 MPa"), QString::number(median(2800) * 5, 'f', 6),
-                    QStringLiteral("runout after 2 h"));
-        rows << row(QStringLiteral("2800 MPa"), QStringLiteral("1"), QStringLiteral("ignore: slipped"));
-        rows << row(QStringLiteral("3000 MPa"), QStringLiteral("--"));
-        rows << row(QStringLiteral("60 MPa/s"), QStringLiteral("62"), {}, QStringLiteral("4700"));
-        rows << row(QStringLiteral("60 MPa/s"), QStringLiteral("64"), {}, QStringLiteral("4800"));
+        rows << staticRow(QStringLiteral("2800 MPa"), QString::number(median(2800) * 0.3, 'f', 6));
+        rows << staticRow(QStringLiteral("2800 MPa"), QString::number(median(2800) * 5, 'f', 6),
+                          QStringLiteral("runout after 2 h"));
+        rows << staticRow(QStringLiteral("2800 MPa"), QStringLiteral("1"), QStringLiteral("ignore: slipped"));
+        rows << staticRow(QStringLiteral("3000 MPa"), QStringLiteral("--"));
+        rows << staticRow(QStringLiteral("60 MPa/s"), QStringLiteral("62"), {}, QStringLiteral("4700"));
+        rows << staticRow(QStringLiteral("60 MPa/s"), QStringLiteral("64"), {}, QStringLiteral("4800"));
         // A load level takes its stress from the rows.
-        rows << row(QStringLiteral("40 N"), QStringLiteral("30"), {}, QStringLiteral("3259.5"));
+        rows << staticRow(QStringLiteral("40 N"), QStringLiteral("30"), {}, QStringLiteral("3259.5"));
 
         const BatchStatistics batch(rows);
         QCOMPARE(batch.all().specimens(), 2);

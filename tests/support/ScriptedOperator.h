@@ -27,13 +27,15 @@ class ScriptedOperator : public Operator {
 public:
     using Handler = std::function<QVariant(const Prompt&)>;
 
-    void answer(const QVariant& value) { m_answers.append([value](const Prompt&) { return value; }); }
+    void answer(const QVariant& value) {
+        m_answers.append([value](const Prompt&) { return value; });
+    }
     void answerWith(Handler handler) { m_answers.append(std::move(handler)); }
     void cancel() { answer(QVariant()); }
 
-    QList<Prompt> prompts;   // every prompt, in order
-    QStringList statusLog;   // "show:<title>|<text>", "update:<text>", "append:<text>", "done", "click"
-    QStringList unexpected;  // prompts that found no answer
+    QList<Prompt> prompts;  // every prompt, in order
+    QStringList statusLog;  // "show:<title>|<text>", "update:<text>", "append:<text>", "done", "click"
+    QStringList unexpected; // prompts that found no answer
     int beeps = 0;
     bool failOnUnexpected = true;
 

@@ -10,8 +10,9 @@
 
 namespace {
 struct Entry {
-    const char* name;
+    std::string name;
     TestRegistry::Factory factory;
+    std::vector<const char*> functions; // all of them when empty
 };
 std::vector<Entry>& entries() {
     static std::vector<Entry> list;
@@ -19,18 +20,21 @@ std::vector<Entry>& entries() {
 }
 } // namespace
 
-void TestRegistry::add(const char* name, Factory factory) {
-    entries().push_back({name, std::move(factory)});
+void TestRegistry::add(const char* name, Factory factory, const std::vector<Part>& parts) {
+    if (parts.empty())
+        entries().push_back({name, std::move(factory), {}});
+    for (const Part& part : parts)
+        entries().push_back({std::string(name) + '.' + part.name, factory, part.functions});
 }
 
-// Usage: test_<folder> [ClassName [qtest options...]]
+// Usage: test_<folder> [ClassName[.part] [qtest options...]]
 //        test_<folder> --list-classes   (one registered class a line; the build reads it to name the tests)
 // With STAVELY_TEST_LOG_DIR set, each class also writes its plain-text log to
 // <dir>/test_<folder>.<Class>.txt, from which scripts/test counts the test functions.
 int TestRegistry::runAll(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--list-classes") == 0) {
         for (const auto& entry : entries())
-            std::printf("%s\n", entry.name);
+            std::printf("%s\n", entry.name.c_str());
         return 0;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -51,7 +55,8 @@ int TestRegistry::runAll(int argc, char** argv) {
         QDir().mkpath(logDir);
     int failed = 0, ran = 0;
     for (const auto& entry : entries()) {
-        if (!only.empty() && only != entry.name)
+        // A class of parts runs whole by its own name.
+        if (!only.empty() && only != entry.name && only != entry.name.substr(0, entry.name.find('.')))
             continue;
         auto object = entry.factory();
         ++ran;
@@ -59,11 +64,14 @@ int TestRegistry::runAll(int argc, char** argv) {
         QByteArray output = "-o", logOption, screenOption = "-,txt";
         if (!logDir.isEmpty()) {
             const QString file = QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName() +
-                                 QLatin1Char('.') + QLatin1String(entry.name) + QLatin1String(".txt,txt");
+                                 QLatin1Char('.') + QString::fromStdString(entry.name) +
+                                 QLatin1String(".txt,txt");
             logOption = QDir(logDir).filePath(file).toLocal8Bit();
             for (QByteArray* option : {&output, &logOption, &output, &screenOption})
                 classArgs.push_back(option->data());
         }
+        for (const char* function : entry.functions)
+            classArgs.push_back(const_cast<char*>(function));
         if (QTest::qExec(object.get(), int(classArgs.size()), classArgs.data()) != 0)
             ++failed;
     }
