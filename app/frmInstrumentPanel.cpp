@@ -15,7 +15,7 @@
 #include <array>
 #include <cmath>
 
-namespace T = InstrumentPanelTexts;
+namespace PT = InstrumentPanelTexts;
 
 QString InstrumentPanelTexts::stateText(double hungGrams, double loadN, double signalAu, int channel,
                                         qint32 position, bool fiberPresent, bool fiberBroken) {
@@ -48,14 +48,14 @@ QString InstrumentPanelTexts::fatigueText(double damage, double msToFailure) {
 frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_sim(sim) {
     setObjectName(QStringLiteral("frmInstrumentPanel"));
-    setWindowTitle(T::Caption);
+    setWindowTitle(PT::Caption);
 
-    auto* massBox = new QGroupBox(T::MassFrame, this);
+    auto* massBox = new QGroupBox(PT::MassFrame, this);
     auto* massLayout = new QGridLayout(massBox);
     const int presets[] = {0, 100, 200, 500, 1000, 2000};
     int i = 0;
     for (int grams : presets) {
-        auto* b = new QPushButton(T::massButton(grams), massBox);
+        auto* b = new QPushButton(PT::massButton(grams), massBox);
         b->setObjectName(QStringLiteral("cmdMass%1").arg(grams));
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, [this, grams] { hangMass(grams); });
@@ -66,27 +66,27 @@ frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     udMass->setObjectName(QStringLiteral("udMass"));
     udMass->setRange(0, 20000);
     udMass->setSingleStep(50);
-    udMass->setSuffix(T::Grams);
-    auto* hang = new QPushButton(T::Hang, massBox);
+    udMass->setSuffix(PT::Grams);
+    auto* hang = new QPushButton(PT::Hang, massBox);
     hang->setObjectName(QStringLiteral("cmdHang"));
     connect(hang, &QPushButton::clicked, this, [this] { hangMass(udMass->value()); });
     massLayout->addWidget(udMass, 2, 0, 1, 2);
     massLayout->addWidget(hang, 2, 2);
 
-    auto* thread = new QPushButton(T::ThreadFiber, this);
+    auto* thread = new QPushButton(PT::ThreadFiber, this);
     thread->setObjectName(QStringLiteral("cmdThreadFiber"));
     connect(thread, &QPushButton::clicked, this, &frmInstrumentPanel::threadFiber);
 
-    auto* lines = new QGroupBox(T::InputFrame, this);
+    auto* lines = new QGroupBox(PT::InputFrame, this);
     lines->setObjectName(QStringLiteral("frameInputLines"));
     auto* linesLayout = new QGridLayout(lines);
     const std::array<std::pair<QCheckBox**, std::pair<const char*, QString>>, 6> boxes{{
-        {&chkClosedLimit, {"chkClosedLimit", T::ClosedLimit}},
-        {&chkOpenLimit, {"chkOpenLimit", T::OpenLimit}},
-        {&chkStopButton, {"chkStopButton", T::StopButton}},
-        {&chkBreak, {"chkBreak", T::BreakLine}},
-        {&chkContact, {"chkContact", T::Contact}},
-        {&chkContactDisable, {"chkContactDisable", T::ContactDisable}},
+        {&chkClosedLimit, {"chkClosedLimit", PT::ClosedLimit}},
+        {&chkOpenLimit, {"chkOpenLimit", PT::OpenLimit}},
+        {&chkStopButton, {"chkStopButton", PT::StopButton}},
+        {&chkBreak, {"chkBreak", PT::BreakLine}},
+        {&chkContact, {"chkContact", PT::Contact}},
+        {&chkContactDisable, {"chkContactDisable", PT::ContactDisable}},
     }};
     int box = 0;
     for (const auto& [member, text] : boxes) {
@@ -156,8 +156,8 @@ void frmInstrumentPanel::hideEvent(QHideEvent* event) {
 
 void frmInstrumentPanel::showState() {
     const SimState s = m_sim.state();
-    lblState->setText(T::stateText(s.extraLoad / Gravity * 1000, s.load, s.signal, s.channel, s.position,
-                                   s.fiberPresent, s.fiberBroken));
-    lblInputs->setText(T::inputsText(s.inputs));
-    lblFatigue->setText(T::fatigueText(s.fiberDamage, s.msToFailure));
+    lblState->setText(PT::stateText(s.extraLoad / Gravity * 1000, s.load, s.signal, s.channel, s.position,
+                                    s.fiberPresent, s.fiberBroken));
+    lblInputs->setText(PT::inputsText(s.inputs));
+    lblFatigue->setText(PT::fatigueText(s.fiberDamage, s.msToFailure));
 }

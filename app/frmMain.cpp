@@ -39,7 +39,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-namespace T = MainTexts;
+namespace MT = MainTexts;
 using namespace MainWindowLogic;
 
 namespace {
@@ -222,7 +222,7 @@ QWidget* frmMain::buildControls() {
 }
 
 QGroupBox* frmMain::buildPositionFrame() {
-    frmPosition = new QGroupBox(T::PositionFrame);
+    frmPosition = new QGroupBox(MT::PositionFrame);
     frmPosition->setObjectName(QStringLiteral("frmPosition"));
     auto* layout = new QVBoxLayout(frmPosition);
     lblPosition = label(QString(), frmPosition, "lblPosition");
@@ -237,20 +237,20 @@ QGroupBox* frmMain::buildPositionFrame() {
 }
 
 QGroupBox* frmMain::buildFiberFrame() {
-    auto* frame = new QGroupBox(T::FiberFrame);
+    auto* frame = new QGroupBox(MT::FiberFrame);
     frame->setObjectName(QStringLiteral("fraFiber"));
     auto* grid = new QGridLayout(frame);
-    txtDf = addBox(frame, "txtDf", QStringLiteral("FiberDiameter"), T::FiberDiameterTip);
-    txtDc = addBox(frame, "txtDc", QStringLiteral("CoatingEA"), T::CoatingEATip);
-    txtEo = addBox(frame, "txtEo", QStringLiteral("Modulus"), T::ModulusTip);
-    txtEa = addBox(frame, "txtEa", QStringLiteral("ModulusA"), T::ModulusATip);
-    lblCoating = label(T::CoatingEA, frame, "lblCoating");
-    lblCoatingUnit = label(T::Newton, frame, "lblCoatingUnit");
+    txtDf = addBox(frame, "txtDf", QStringLiteral("FiberDiameter"), MT::FiberDiameterTip);
+    txtDc = addBox(frame, "txtDc", QStringLiteral("CoatingEA"), MT::CoatingEATip);
+    txtEo = addBox(frame, "txtEo", QStringLiteral("Modulus"), MT::ModulusTip);
+    txtEa = addBox(frame, "txtEa", QStringLiteral("ModulusA"), MT::ModulusATip);
+    lblCoating = label(MT::CoatingEA, frame, "lblCoating");
+    lblCoatingUnit = label(MT::Newton, frame, "lblCoatingUnit");
     const std::array<std::tuple<QLabel*, QLineEdit*, QLabel*>, 4> rows{
-        std::tuple{label(T::FiberDiameter, frame, "lblDf"), txtDf, label(T::Micron, frame)},
+        std::tuple{label(MT::FiberDiameter, frame, "lblDf"), txtDf, label(MT::Micron, frame)},
         std::tuple{lblCoating, txtDc, lblCoatingUnit},
-        std::tuple{label(T::Modulus, frame, "lblEo"), txtEo, label(T::GigaPascal, frame)},
-        std::tuple{label(T::ModulusA, frame, "lblEa"), txtEa, label(QString(), frame)}};
+        std::tuple{label(MT::Modulus, frame, "lblEo"), txtEo, label(MT::GigaPascal, frame)},
+        std::tuple{label(MT::ModulusA, frame, "lblEa"), txtEa, label(QString(), frame)}};
     int row = 0;
     for (auto [caption, box, unit] : rows) {
         grid->addWidget(caption, row, 0);
@@ -262,40 +262,40 @@ QGroupBox* frmMain::buildFiberFrame() {
 }
 
 QGroupBox* frmMain::buildExperimentFrame() {
-    auto* frame = new QGroupBox(T::ExperimentFrame);
+    auto* frame = new QGroupBox(MT::ExperimentFrame);
     frame->setObjectName(QStringLiteral("fraExperiment"));
     auto* grid = new QGridLayout(frame);
 
     txtSpecimenCount =
-        addBox(frame, "txtSpecimenCount", QStringLiteral("SpecimenCount"), T::SpecimenCountTip);
+        addBox(frame, "txtSpecimenCount", QStringLiteral("SpecimenCount"), MT::SpecimenCountTip);
     udSpecimenCount = new UpDown(frame);
     udSpecimenCount->setObjectName(QStringLiteral("udSpecimenCount"));
     connect(udSpecimenCount, &UpDown::stepped, this, &frmMain::stepSpecimenCount);
-    grid->addWidget(label(T::SpecimenCount, frame, "lblSpecimenCount"), 0, 0);
+    grid->addWidget(label(MT::SpecimenCount, frame, "lblSpecimenCount"), 0, 0);
     grid->addWidget(txtSpecimenCount, 0, 1);
     grid->addWidget(udSpecimenCount, 0, 2);
 
-    txtLoadGap = addBox(frame, "txtLoadGap", QStringLiteral("GaugeLength"), T::GaugeLengthTip);
-    lblLoadGap = label(T::GaugeLength, frame, "lblLoadGap");
-    lblLoadGapUnit = label(T::Millimetre, frame, "lblLoadGapUnit");
+    txtLoadGap = addBox(frame, "txtLoadGap", QStringLiteral("GaugeLength"), MT::GaugeLengthTip);
+    lblLoadGap = label(MT::GaugeLength, frame, "lblLoadGap");
+    lblLoadGapUnit = label(MT::Millimetre, frame, "lblLoadGapUnit");
     udLoadGap = new UpDown(frame);
     udLoadGap->setObjectName(QStringLiteral("udLoadGap"));
     grid->addWidget(lblLoadGap, 1, 0);
     grid->addWidget(txtLoadGap, 1, 1);
     grid->addWidget(lblLoadGapUnit, 1, 2);
 
-    txtZo = addBox(frame, "txtZo", QStringLiteral("RateCalculation%"), T::RateCalcTip);
-    grid->addWidget(label(T::RateCalc, frame, "lblZo"), 2, 0);
+    txtZo = addBox(frame, "txtZo", QStringLiteral("RateCalculation%"), MT::RateCalcTip);
+    grid->addWidget(label(MT::RateCalc, frame, "lblZo"), 2, 0);
     grid->addWidget(txtZo, 2, 1);
-    grid->addWidget(label(T::Percent, frame, "lblZoUnit"), 2, 2);
+    grid->addWidget(label(MT::Percent, frame, "lblZoUnit"), 2, 2);
 
-    txtOperator = addBox(frame, "txtOperator", QStringLiteral("Operator"), T::OperatorTip);
-    txtSample = addBox(frame, "txtSample", QStringLiteral("Sample"), T::SampleTip);
+    txtOperator = addBox(frame, "txtOperator", QStringLiteral("Operator"), MT::OperatorTip);
+    txtSample = addBox(frame, "txtSample", QStringLiteral("Sample"), MT::SampleTip);
     for (QLineEdit* box : {txtOperator, txtSample})
         box->setMaximumWidth(160);
-    grid->addWidget(label(T::OperatorLabel, frame, "lblOperator"), 3, 0);
+    grid->addWidget(label(MT::OperatorLabel, frame, "lblOperator"), 3, 0);
     grid->addWidget(txtOperator, 3, 1, 1, 2);
-    grid->addWidget(label(T::SampleLabel, frame, "lblSample"), 4, 0);
+    grid->addWidget(label(MT::SampleLabel, frame, "lblSample"), 4, 0);
     grid->addWidget(txtSample, 4, 1, 1, 2);
 
     // The bend tester's boxes: part of the window, never shown by this product.
@@ -306,21 +306,21 @@ QGroupBox* frmMain::buildExperimentFrame() {
     udTestingCount = new UpDown(frame);
     udTestingCount->setObjectName(QStringLiteral("udTestingCount"));
     for (QWidget* hidden : std::initializer_list<QWidget*>{
-             txtGrooveAngle, udGrooveAngle, label(T::GrooveAngle, frame, "lblGrooveAngle"),
-             label(T::Degree, frame, "lblGrooveAngleUnit"), txtTestingCount, udTestingCount,
-             label(T::TestingCount, frame, "lblTestingCount"), udLoadGap})
+             txtGrooveAngle, udGrooveAngle, label(MT::GrooveAngle, frame, "lblGrooveAngle"),
+             label(MT::Degree, frame, "lblGrooveAngleUnit"), txtTestingCount, udTestingCount,
+             label(MT::TestingCount, frame, "lblTestingCount"), udLoadGap})
         hidden->hide();
     return frame;
 }
 
 QGroupBox* frmMain::buildRateFrame() {
-    auto* frame = new QGroupBox(T::RateFrame);
+    auto* frame = new QGroupBox(MT::RateFrame);
     frame->setObjectName(QStringLiteral("fraRate"));
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(label(T::RateConstant, frame, "lblConstant"), 0, 0, 1, 3);
+    grid->addWidget(label(MT::RateConstant, frame, "lblConstant"), 0, 0, 1, 3);
     m_rateGroup = new QButtonGroup(frame);
     for (int i = 0; i < 4; ++i) {
-        optRate[size_t(i)] = new QRadioButton(T::RateCaptions[i], frame);
+        optRate[size_t(i)] = new QRadioButton(MT::RateCaptions[i], frame);
         optRate[size_t(i)]->setObjectName(QStringLiteral("optRate%1").arg(i));
         m_rateGroup->addButton(optRate[size_t(i)], i);
         connect(optRate[size_t(i)], &QRadioButton::clicked, this, [this, i] { RateOptionClick(i); });
@@ -329,7 +329,7 @@ QGroupBox* frmMain::buildRateFrame() {
             txtRate[size_t(i)] = addBox(frame, "", QString(), QString());
             txtRate[size_t(i)]->setObjectName(QStringLiteral("txtRate%1").arg(i));
             grid->addWidget(txtRate[size_t(i)], i + 1, 1);
-            grid->addWidget(label(T::RateUnits[i], frame), i + 1, 2);
+            grid->addWidget(label(MT::RateUnits[i], frame), i + 1, 2);
         } else {
             grid->addWidget(optRate[size_t(i)], i + 1, 0, 1, 3);
         }
@@ -341,14 +341,14 @@ QGroupBox* frmMain::buildRateFrame() {
 }
 
 QGroupBox* frmMain::buildPreloadFrame() {
-    auto* frame = new QGroupBox(T::PreloadFrame);
+    auto* frame = new QGroupBox(MT::PreloadFrame);
     frame->setObjectName(QStringLiteral("fraPreload"));
-    frame->setToolTip(T::PreloadFrameTip);
+    frame->setToolTip(MT::PreloadFrameTip);
     auto* grid = new QGridLayout(frame);
     m_preloadGroup = new QButtonGroup(frame);
     const std::array<const char*, 3> keys{"PreloadLoad", "PreloadStress", "PreloadStrain"};
     for (int i = 0; i < 4; ++i) {
-        optPreload[size_t(i)] = new QRadioButton(T::PreloadCaptions[i], frame);
+        optPreload[size_t(i)] = new QRadioButton(MT::PreloadCaptions[i], frame);
         optPreload[size_t(i)]->setObjectName(QStringLiteral("optPreload%1").arg(i));
         m_preloadGroup->addButton(optPreload[size_t(i)], i);
         connect(optPreload[size_t(i)], &QRadioButton::clicked, this, [this, i] { PreloadOptionClick(i); });
@@ -358,12 +358,13 @@ QGroupBox* frmMain::buildPreloadFrame() {
             box->setObjectName(QStringLiteral("txtPreload%1").arg(i - 1));
             txtPreload[size_t(i - 1)] = box;
             grid->addWidget(box, i, 1);
-            grid->addWidget(label(T::PreloadUnits[i - 1], frame, i == 1 ? "lblPreloadUnit0" : nullptr), i, 2);
+            grid->addWidget(label(MT::PreloadUnits[i - 1], frame, i == 1 ? "lblPreloadUnit0" : nullptr), i,
+                            2);
         }
     }
     lblPreloadSpeed = label(QString(), frame, "lblPreloadSpeed");
-    cmdPreloadSpeed = addButton(frame, "cmdPreloadSpeed", T::PreloadSpeed, T::PreloadSpeedTip);
-    cmdPreloadSpeed->setFixedWidth(cmdPreloadSpeed->fontMetrics().horizontalAdvance(T::PreloadSpeed) + 24);
+    cmdPreloadSpeed = addButton(frame, "cmdPreloadSpeed", MT::PreloadSpeed, MT::PreloadSpeedTip);
+    cmdPreloadSpeed->setFixedWidth(cmdPreloadSpeed->fontMetrics().horizontalAdvance(MT::PreloadSpeed) + 24);
     connect(cmdPreloadSpeed, &QPushButton::clicked, this, [this] {
         act([this] {
             m_actions.PreloadSpeed();
@@ -380,18 +381,18 @@ QWidget* frmMain::buildButtons() {
     panel->setObjectName(QStringLiteral("fraButtons"));
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(0, 6, 0, 0);
-    cmdLoad = addButton(panel, "cmdLoad", T::Load, T::LoadTip);
-    cmdBreak = addButton(panel, "cmdBreak", T::Break, T::BreakTip);
-    cmdGoto = addButton(panel, "cmdGoto", T::Goto, T::GotoTip);
-    cmdZero = addButton(panel, "cmdZero", T::Zero, T::ZeroTip);
-    cmdTest = addButton(panel, "cmdTest", T::Test, QString());
-    cmdCalibrate = addButton(panel, "cmdCalibrate", T::Calibrate, T::CalibrateTip);
-    cmdReview = addButton(panel, "cmdReview", T::Review, T::ReviewTip);
-    cmdHardware = addButton(panel, "cmdHardware", T::Hardware, T::HardwareTip);
-    cmdCalculator = addButton(panel, "cmdCalculator", T::Calculator, T::CalculatorTip);
-    cmdOptions = addButton(panel, "cmdOptions", T::Options, T::OptionsTip);
-    cmdExit = addButton(panel, "cmdExit", T::Exit, T::ExitTip);
-    cmdAutoMode = addButton(panel, "cmdAutoMode", T::AutoMode, T::AutoModeTip);
+    cmdLoad = addButton(panel, "cmdLoad", MT::Load, MT::LoadTip);
+    cmdBreak = addButton(panel, "cmdBreak", MT::Break, MT::BreakTip);
+    cmdGoto = addButton(panel, "cmdGoto", MT::Goto, MT::GotoTip);
+    cmdZero = addButton(panel, "cmdZero", MT::Zero, MT::ZeroTip);
+    cmdTest = addButton(panel, "cmdTest", MT::Test, QString());
+    cmdCalibrate = addButton(panel, "cmdCalibrate", MT::Calibrate, MT::CalibrateTip);
+    cmdReview = addButton(panel, "cmdReview", MT::Review, MT::ReviewTip);
+    cmdHardware = addButton(panel, "cmdHardware", MT::Hardware, MT::HardwareTip);
+    cmdCalculator = addButton(panel, "cmdCalculator", MT::Calculator, MT::CalculatorTip);
+    cmdOptions = addButton(panel, "cmdOptions", MT::Options, MT::OptionsTip);
+    cmdExit = addButton(panel, "cmdExit", MT::Exit, MT::ExitTip);
+    cmdAutoMode = addButton(panel, "cmdAutoMode", MT::AutoMode, MT::AutoModeTip);
     cmdAutoMode->hide(); // the calibration button takes its place
 
     const std::array<QPushButton*, 5> instrument{cmdLoad, cmdBreak, cmdGoto, cmdZero, cmdTest};

@@ -3,6 +3,7 @@
 #include "base/Twips.h"
 #include "experiments/CalibrationTexts.h"
 #include "experiments/NewCalibration.h"
+#include "params/WindowButton.h"
 #include "results/ChartControl.h"
 #include "results/frmBigPlot.h"
 
@@ -27,12 +28,6 @@ namespace T = CalibrationTexts;
 namespace {
 const QString BigPlotHint = QStringLiteral("double click a graph to see a larger version");
 
-QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 frmLoadCalibrate::frmLoadCalibrate(NewCalibration& calibration, Operator& op, SettingsStore& store,
@@ -72,14 +67,14 @@ frmLoadCalibrate::frmLoadCalibrate(NewCalibration& calibration, Operator& op, Se
     chkSnap = new QCheckBox(T::Snap, this);
     chkSnap->setObjectName(QStringLiteral("chkSnap"));
 
-    cmdAdd = button(T::AddPoint, "cmdAdd", this);
+    cmdAdd = WindowButton(T::AddPoint, "cmdAdd", this);
     cmdAdd->setDefault(true);
     cmdAdd->setAutoDefault(true);
-    cmdDelete = button(T::DeletePoint, "cmdDelete", this);
-    cmdDeleteAll = button(T::DeleteAll, "cmdDeleteAll", this);
-    cmdCopy = button(T::CopyToClipboard, "cmdCopy", this);
-    cmdTest = button(T::TestStatistics, "cmdTest", this);
-    cmdFinish = button(T::Finish, "cmdFinish", this);
+    cmdDelete = WindowButton(T::DeletePoint, "cmdDelete", this);
+    cmdDeleteAll = WindowButton(T::DeleteAll, "cmdDeleteAll", this);
+    cmdCopy = WindowButton(T::CopyToClipboard, "cmdCopy", this);
+    cmdTest = WindowButton(T::TestStatistics, "cmdTest", this);
+    cmdFinish = WindowButton(T::Finish, "cmdFinish", this);
 
     grdCal = new QTableWidget(0, int(T::GridHeader.size()), this);
     grdCal->setObjectName(QStringLiteral("grdCal"));

@@ -4,6 +4,7 @@
 #include "experiments/CalibrationTexts.h"
 #include "experiments/LoadCalibrator.h"
 #include "experiments/frmLoadCalibrate.h"
+#include "params/WindowButton.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,15 +15,6 @@
 #include <QVBoxLayout>
 
 namespace T = CalibrationTexts;
-
-namespace {
-QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-} // namespace
 
 frmLoadCalibrateMain::frmLoadCalibrateMain(LoadCalibrator& calibrator, Operator& op, SettingsStore& store,
                                            QWidget* parent)
@@ -62,12 +54,12 @@ frmLoadCalibrateMain::frmLoadCalibrateMain(LoadCalibrator& calibrator, Operator&
     lblLoad->setFont(big);
     lblLoad->setMinimumHeight(QFontMetrics(big).lineSpacing() + 16);
 
-    cmdNew = button(T::NewCalibration, "cmdNew", this);
-    cmdZero = button(T::ZeroTare, "cmdZero", this);
+    cmdNew = WindowButton(T::NewCalibration, "cmdNew", this);
+    cmdZero = WindowButton(T::ZeroTare, "cmdZero", this);
     cmdZero->setToolTip(T::ZeroTareTip);
-    cmdLoad = button(T::LoadFromDisc, "cmdLoad", this);
-    cmdSave = button(T::SaveToDisc, "cmdSave", this);
-    cmdDone = button(T::Done, "cmdDone", this);
+    cmdLoad = WindowButton(T::LoadFromDisc, "cmdLoad", this);
+    cmdSave = WindowButton(T::SaveToDisc, "cmdSave", this);
+    cmdDone = WindowButton(T::Done, "cmdDone", this);
     cmdDone->setDefault(true);
 
     auto* actions = new QVBoxLayout;

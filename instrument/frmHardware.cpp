@@ -18,11 +18,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace T = HardwareTexts;
+namespace HT = HardwareTexts;
 
 namespace {
 QLabel* level(QWidget* parent, const char* name) {
-    auto* l = new QLabel(T::Low, parent);
+    auto* l = new QLabel(HT::Low, parent);
     l->setObjectName(QLatin1String(name));
     l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("Step High")) + 8);
     return l;
@@ -33,12 +33,12 @@ frmHardware::frmHardware(ControllerLink& link, Motion& motion, int comNumber, co
                          QWidget* parent)
     : QDialog(parent), m_io(link, motion) {
     setObjectName(QStringLiteral("frmHardware"));
-    setWindowTitle(T::Caption);
+    setWindowTitle(HT::Caption);
 
     lblRabbit = new QLabel(this);
     lblRabbit->setObjectName(QStringLiteral("lblRabbit"));
 
-    frameInputs = new QGroupBox(T::InputFrame, this);
+    frameInputs = new QGroupBox(HT::InputFrame, this);
     frameInputs->setObjectName(QStringLiteral("frameInputs"));
     auto* inputs = new QGridLayout(frameInputs);
     lblOpen = level(frameInputs, "lblOpen");
@@ -47,12 +47,12 @@ frmHardware::frmHardware(ControllerLink& link, Motion& motion, int comNumber, co
     lblBreak = level(frameInputs, "lblBreak");
     lblContact = level(frameInputs, "lblContact");
     lblDisable = level(frameInputs, "lblDisable");
-    const std::array<std::pair<QString, QLabel*>, 6> inputRows{{{T::OpenLimit, lblOpen},
-                                                                {T::ClosedLimit, lblClose},
-                                                                {T::StopButton, lblHalt},
-                                                                {T::Break, lblBreak},
-                                                                {T::Contact, lblContact},
-                                                                {T::ContactDisable, lblDisable}}};
+    const std::array<std::pair<QString, QLabel*>, 6> inputRows{{{HT::OpenLimit, lblOpen},
+                                                                {HT::ClosedLimit, lblClose},
+                                                                {HT::StopButton, lblHalt},
+                                                                {HT::Break, lblBreak},
+                                                                {HT::Contact, lblContact},
+                                                                {HT::ContactDisable, lblDisable}}};
     int row = 0;
     for (const auto& [caption, label] : inputRows) {
         inputs->addWidget(new QLabel(caption, frameInputs), row, 0);
@@ -60,12 +60,12 @@ frmHardware::frmHardware(ControllerLink& link, Motion& motion, int comNumber, co
         ++row;
     }
 
-    frameOutput = new QGroupBox(T::OutputFrame, this);
+    frameOutput = new QGroupBox(HT::OutputFrame, this);
     frameOutput->setObjectName(QStringLiteral("frameOutput"));
     auto* outputs = new QGridLayout(frameOutput);
     auto* group = new QButtonGroup(this);
     for (int i = 1; i <= 6; ++i) {
-        auto* option = new QRadioButton(T::OutputModes[size_t(i)], frameOutput);
+        auto* option = new QRadioButton(HT::OutputModes[size_t(i)], frameOutput);
         option->setObjectName(QStringLiteral("optOutputs%1").arg(i));
         group->addButton(option, i);
         optOutputs[size_t(i)] = option;
@@ -83,13 +83,13 @@ frmHardware::frmHardware(ControllerLink& link, Motion& motion, int comNumber, co
     Slider1->setRange(1, 6);
     Slider1->setValue(SliderStart);
     Slider1->setTickPosition(QSlider::TicksBelow);
-    outputs->addWidget(new QLabel(T::RateLabel, frameOutput), 7, 0);
+    outputs->addWidget(new QLabel(HT::RateLabel, frameOutput), 7, 0);
     outputs->addWidget(Slider1, 8, 0, 1, 2);
     connect(Slider1, &QSlider::valueChanged, this, [this](int value) { m_io.SetSlider(value); });
 
-    cmdOK = new QPushButton(T::OK, this);
+    cmdOK = new QPushButton(HT::OK, this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdCancel = new QPushButton(T::Cancel, this);
+    cmdCancel = new QPushButton(HT::Cancel, this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -112,15 +112,15 @@ frmHardware::frmHardware(ControllerLink& link, Motion& motion, int comNumber, co
 
     // Opening.
     for (int i = 0; i < 3; ++i) {
-        const QString file = QDir(soundsFolder).filePath(T::SoundFiles[size_t(i)]);
+        const QString file = QDir(soundsFolder).filePath(HT::SoundFiles[size_t(i)]);
         if (!QFileInfo(file).isFile())
             continue;
         MM1[size_t(i)] = new QSoundEffect(this);
         MM1[size_t(i)]->setSource(QUrl::fromLocalFile(file));
     }
     optOutputs[HardwareIO::Off]->setChecked(true);
-    lblRabbit->setText(T::ControllerOn + QString::number(comNumber) + QStringLiteral("\r\n") +
-                       T::FirmwareVersion + link.FirmwareVersion());
+    lblRabbit->setText(HT::ControllerOn + QString::number(comNumber) + QStringLiteral("\r\n") +
+                       HT::FirmwareVersion + link.FirmwareVersion());
     cmdCancel->setEnabled(false); // the System Controller's lines cannot be left half set
     m_io.setSoundPlayer([this](int n) { Bleep(n); });
     m_io.Open();
@@ -151,7 +151,7 @@ void frmHardware::UpdateInputStatus() {
 }
 
 void frmHardware::UpdateOutputStatus() {
-    lblOutputs[1]->setText(T::StepPrefix + m_io.OutputLevel(2));
+    lblOutputs[1]->setText(HT::StepPrefix + m_io.OutputLevel(2));
     lblOutputs[3]->setText(m_io.OutputLevel(8));
     lblOutputs[4]->setText(m_io.OutputLevel(1));
     lblOutputs[5]->setText(m_io.OutputLevel(16));

@@ -2,6 +2,7 @@
 
 #include "base/Operator.h"
 #include "params/NumberFormat.h"
+#include "params/NumberTexts.h"
 
 #include <cmath>
 #include <limits>
@@ -9,9 +10,6 @@
 namespace {
 const QString NonNumeric = QStringLiteral("Non numeric value - please try again");
 const QString OutsideRange = QStringLiteral("Value outside range of ");
-const QString MustBeNumber = QStringLiteral(" must be a number");
-const QString OutsideTheRange = QStringLiteral(" is outside the range ");
-const QString BadValueTitle = QStringLiteral("Bad value");
 const QString BadValueRangeTitle = QStringLiteral("Bad Value");
 const QString OutOfRange = QStringLiteral("Value out of range ");
 const QString BadValueShort = QStringLiteral("bad value");
@@ -43,12 +41,12 @@ bool CheckNumber(Operator& op, const QString& text, const QString& description, 
                  double minimum, double maximum, double& value) {
     const auto number = toNumber(text);
     if (!number) {
-        op.msgBox(description + MustBeNumber, MsgStyle::Critical, BadValueTitle);
+        op.msgBox(description + NumberTexts::MustBeNumber, MsgStyle::Critical, NumberTexts::BadValueTitle);
         return true;
     }
     if (*number < minimum || *number > maximum) {
-        op.msgBox(description + OutsideTheRange + numberText(minimum) + To + numberText(maximum) +
-                      QLatin1Char(' ') + unit,
+        op.msgBox(description + NumberTexts::OutsideTheRange + numberText(minimum) + To +
+                      numberText(maximum) + QLatin1Char(' ') + unit,
                   MsgStyle::Critical, BadValueRangeTitle);
         return true;
     }

@@ -3,6 +3,7 @@
 #include "base/Operator.h"
 #include "params/Cp1252.h"
 #include "params/NumberFormat.h"
+#include "params/NumberTexts.h"
 #include "params/Parameters.h"
 #include "params/SettingText.h"
 #include "params/SettingsStore.h"
@@ -28,9 +29,6 @@ const QString ResetOneFailedTitle = QStringLiteral("BUG!");
 const QString ValidateCallTitle = QStringLiteral("ERROR CALLING profValidate IN MODULE ProfileStuff");
 const QString ValidateCallText = QStringLiteral("NO SUCH PARAMETER NAME\r\rParameter ");
 const QString ValidateCallTextEnd = QStringLiteral(" not found!");
-const QString BadValueTitle = QStringLiteral("BAD VALUE");
-const QString MustBeNumber = QStringLiteral(" must be a number");
-const QString OutsideTheRange = QStringLiteral(" is outside the range ");
 const QString BadParameterTitle = QStringLiteral("BAD PARAMETER");
 const QString BadParameterText = QStringLiteral("Bad parameter string:\r\n");
 const QString BadParameterHint =
@@ -469,12 +467,12 @@ void ParameterTable::validateRow(T* variable, const QString& description, const 
         m_resultText = why;
         m_input = textOf(*variable);
     };
-    const QString rangeText = description + OutsideTheRange + boundText(minimum) + QStringLiteral(" to ") +
-                              boundText(maximum) + QLatin1Char(' ') + unit;
+    const QString rangeText = description + NumberTexts::OutsideTheRange + boundText(minimum) +
+                              QStringLiteral(" to ") + boundText(maximum) + QLatin1Char(' ') + unit;
     if constexpr (IsNumber<T>) {
         const auto number = toNumber(m_input);
         if (!number)
-            return refuse(description + MustBeNumber);
+            return refuse(description + NumberTexts::MustBeNumber);
         const bool outside = boundsOrdered(minimum, maximum, false) &&
                              (*number < boundNumber(minimum) || *number > boundNumber(maximum));
         // A number in range that the variable cannot hold is refused like one out of range.
@@ -485,7 +483,7 @@ void ParameterTable::validateRow(T* variable, const QString& description, const 
     } else if constexpr (std::is_same_v<T, bool>) {
         const auto flag = toBoolean(m_input);
         if (!flag)
-            return refuse(description + MustBeNumber);
+            return refuse(description + NumberTexts::MustBeNumber);
         *variable = *flag;
     } else {
         if (boundsOrdered(minimum, maximum, true) &&
@@ -547,7 +545,7 @@ bool ParameterTable::profValidate(const QString& key, QString& boxText) {
     }
     if (invalid) {
         boxText = m_input;
-        m_op.msgBox(result, MsgStyle::Critical, BadValueTitle);
+        m_op.msgBox(result, MsgStyle::Critical, NumberTexts::BadParameterTitle);
     }
     return invalid;
 }

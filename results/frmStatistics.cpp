@@ -23,13 +23,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace T = StatisticsTexts;
+namespace ST = StatisticsTexts;
 
 frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent)
     : QDialog(parent), m_op(op), m_store(store),
       m_report(std::make_unique<BatchReport>(QString(), QList<QStringList>{})) {
     setObjectName(QStringLiteral("frmStatistics"));
-    setWindowTitle(T::WindowTitle);
+    setWindowTitle(ST::WindowTitle);
     setSizeGripEnabled(true);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 
@@ -59,11 +59,11 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     for (ChartControl* c : {chtWeibull, chtFatigue})
         c->setMinimumSize(320, 200);
 
-    cmdCopy = new QPushButton(T::Copy, this);
+    cmdCopy = new QPushButton(ST::Copy, this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
-    cmdReport = new QPushButton(T::SaveReport, this);
+    cmdReport = new QPushButton(ST::SaveReport, this);
     cmdReport->setObjectName(QStringLiteral("cmdReport"));
-    cmdClose = new QPushButton(T::Close, this);
+    cmdClose = new QPushButton(ST::Close, this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setDefault(true);
 
@@ -72,10 +72,11 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     connect(cmdReport, &QPushButton::clicked, this, &frmStatistics::cmdReport_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(chtWeibull, &ChartControl::doubleClicked, this, [this] {
-        enlarge(chtWeibull, T::WeibullTitle + QStringLiteral(": ") + cboGroup->currentText());
+        enlarge(chtWeibull, ST::WeibullTitle + QStringLiteral(": ") + cboGroup->currentText());
     });
-    connect(chtFatigue, &ChartControl::doubleClicked, this, [this] { enlarge(chtFatigue, T::FatigueTitle); });
-    connect(chtStatic, &ChartControl::doubleClicked, this, [this] { enlarge(chtStatic, T::StaticTitle); });
+    connect(chtFatigue, &ChartControl::doubleClicked, this,
+            [this] { enlarge(chtFatigue, ST::FatigueTitle); });
+    connect(chtStatic, &ChartControl::doubleClicked, this, [this] { enlarge(chtStatic, ST::StaticTitle); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdStatistics);
@@ -85,15 +86,15 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     auto* charts = new QHBoxLayout;
     auto* weibull = new QVBoxLayout;
     auto* chooser = new QHBoxLayout;
-    chooser->addWidget(new QLabel(T::WeibullTitle, this));
+    chooser->addWidget(new QLabel(ST::WeibullTitle, this));
     chooser->addStretch();
-    chooser->addWidget(new QLabel(T::Group, this));
+    chooser->addWidget(new QLabel(ST::Group, this));
     chooser->addWidget(cboGroup);
     weibull->addLayout(chooser);
     weibull->addWidget(chtWeibull, 1);
-    weibull->addWidget(new QLabel(T::WeibullLegend, this));
+    weibull->addWidget(new QLabel(ST::WeibullLegend, this));
     auto* fatigue = new QVBoxLayout;
-    auto* fatigueTitle = new QLabel(T::FatigueTitle, this);
+    auto* fatigueTitle = new QLabel(ST::FatigueTitle, this);
     fatigueTitle->setMinimumHeight(cboGroup->sizeHint().height());
     fatigue->addWidget(fatigueTitle);
     fatigue->addWidget(chtFatigue, 1);
@@ -101,7 +102,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     m_staticChart = new QWidget(this);
     auto* statics = new QVBoxLayout(m_staticChart);
     statics->setContentsMargins(0, 0, 0, 0);
-    auto* staticTitle = new QLabel(T::StaticTitle, m_staticChart);
+    auto* staticTitle = new QLabel(ST::StaticTitle, m_staticChart);
     staticTitle->setMinimumHeight(cboGroup->sizeHint().height());
     statics->addWidget(staticTitle);
     statics->addWidget(chtStatic, 1);
@@ -133,7 +134,7 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     const BatchStatistics& stats = m_report->statistics();
 
     QList<const GroupStatistics*> columns{&stats.all()};
-    QStringList titles{T::AllRows};
+    QStringList titles{ST::AllRows};
     for (const GroupStatistics& g : stats.groups()) {
         columns.append(&g);
         titles.append(g.rate);
@@ -190,10 +191,10 @@ void frmStatistics::showStatic() {
     if (!shown)
         return;
     grdStatic->clear();
-    grdStatic->setColumnCount(int(std::size(T::StaticColumns)));
+    grdStatic->setColumnCount(int(std::size(ST::StaticColumns)));
     grdStatic->setRowCount(int(statics.levels().size()));
     QStringList headers;
-    for (const QString& title : T::StaticColumns)
+    for (const QString& title : ST::StaticColumns)
         headers.append(title);
     grdStatic->setHorizontalHeaderLabels(headers);
     QStringList levels;
@@ -206,9 +207,9 @@ void frmStatistics::showStatic() {
         const QStringList cells{text(l.stress, 1),
                                 QString::number(l.breaks),
                                 QString::number(l.runouts),
-                                l.median ? text(l.median, 2) : T::NotEnoughData,
-                                l.weibull ? QString::number(l.weibull->m, 'f', 2) : T::NotEnoughData,
-                                l.weibull ? QString::number(l.weibull->sigma0, 'f', 1) : T::NotEnoughData};
+                                l.median ? text(l.median, 2) : ST::NotEnoughData,
+                                l.weibull ? QString::number(l.weibull->m, 'f', 2) : ST::NotEnoughData,
+                                l.weibull ? QString::number(l.weibull->sigma0, 'f', 1) : ST::NotEnoughData};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -235,13 +236,13 @@ void frmStatistics::showGroup(int index) {
 
 void frmStatistics::cmdCopy_Click() {
     QApplication::clipboard()->setText(m_report->statistics().SummaryText());
-    m_op.msgBox(T::StatsInClipboard, MsgStyle::OkOnly | MsgStyle::Information, T::StatsInClipboardTitle);
+    m_op.msgBox(ST::StatsInClipboard, MsgStyle::OkOnly | MsgStyle::Information, ST::StatsInClipboardTitle);
 }
 
 void frmStatistics::cmdReport_Click() {
     FileDialogRequest request;
-    request.title = T::ReportTitle;
-    request.filter = T::ReportFilter;
+    request.title = ST::ReportTitle;
+    request.filter = ST::ReportFilter;
     const QFileInfo data(m_dataFileName);
     request.initialFolder = m_dataFileName.isEmpty() ? QString() : data.absolutePath();
     request.initialName = (m_dataFileName.isEmpty() ? QStringLiteral("batch") : data.completeBaseName()) +
@@ -252,12 +253,12 @@ void frmStatistics::cmdReport_Click() {
         return;
     QString error;
     if (!m_report->Write(path, &error)) {
-        m_op.msgBox(T::ReportNotWritten.arg(path) + QStringLiteral("\r") + error,
-                    MsgStyle::OkOnly | MsgStyle::Exclamation, T::ReportTitle);
+        m_op.msgBox(ST::ReportNotWritten.arg(path) + QStringLiteral("\r") + error,
+                    MsgStyle::OkOnly | MsgStyle::Exclamation, ST::ReportTitle);
         return;
     }
-    m_op.msgBox(T::ReportWritten.arg(QDir::toNativeSeparators(path)),
-                MsgStyle::OkOnly | MsgStyle::Information, T::ReportWrittenTitle);
+    m_op.msgBox(ST::ReportWritten.arg(QDir::toNativeSeparators(path)),
+                MsgStyle::OkOnly | MsgStyle::Information, ST::ReportWrittenTitle);
 }
 
 void frmStatistics::setCalibration(const QString& calibration) {
