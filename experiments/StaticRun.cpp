@@ -100,6 +100,7 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
                                                ResultAppender& results,
                                                const std::function<QDateTime()>& now) {
     m_control.reset();
+    m_fiberLoaded = false;
     if (m_params.PreloadType == 0 || !(plan.PreloadForce > 0)) {
         m_op.msgBox(StaticTexts::NoPreload, MsgStyle::Exclamation, StaticTexts::NoPreloadTitle);
         return std::nullopt;
@@ -154,6 +155,12 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
     m_run.BreakRunActive = 1;
     const int rc = m_motion.Hold(StaticTexts::HoldCaption, BreakRun::PullReportMask);
     m_run.BreakRunActive = 0;
+    // A fault on the line ended the hold: neither its time nor a break in the gap can be trusted,
+    // so nothing is recorded and nothing moves; the operator hears how the fiber stands.
+    if (m_link.FaultsDuringMove().fault) {
+        endWithoutRow(BreakTexts::StoppedByFault, BreakTexts::StoppedTitle);
+        return std::nullopt;
+    }
     const qint32 endPosition = m_motion.Position();
     const double held = holdSeconds();
     auto unload = [&] {
@@ -188,9 +195,22 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
         return record(plan, true, results, endPosition);
     }
     default:
-        m_op.msgBox(BreakTexts::UnexpectedRc(rc), MsgStyle::Exclamation, BreakTexts::NoBreakTitle);
+        // The end of the travel or the instrument's own stop: the capstans stand where they are.
+        endWithoutRow(BreakTexts::UnexpectedRc(rc), BreakTexts::NoBreakTitle);
         return std::nullopt;
     }
+}
+
+void StaticRun::endWithoutRow(const QString& before, const QString& title) {
+    const bool portGone = m_link.PortLost() || !m_link.isOpen();
+    const bool loaded = std::abs(m_run.CurrentLoad) > BreakRun::LoadedLimit;
+    m_fiberLoaded = loaded || portGone;
+    QString text = before;
+    if (portGone)
+        text += BreakTexts::FiberMayBeLoaded;
+    else if (loaded)
+        text += BreakTexts::FiberStillLoaded(fixedText(double(m_run.CurrentLoad), 2));
+    m_op.msgBox(text, MsgStyle::Exclamation, title);
 }
 
 BreakResult StaticRun::AnalyseHold(const std::vector<HoldSample>& samples, double holdStart, bool runout,

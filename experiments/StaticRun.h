@@ -62,6 +62,8 @@ public:
                                    double breakFactor, double micronsPerStep, Fiber& fiber,
                                    LoadTimeRecorder& rec);
 
+    // The last run ended with the fiber still (or possibly) under load: no tare is offered.
+    bool FiberLeftLoaded() const { return m_fiberLoaded; }
     const HoldRecorder& recorder() const { return m_recorder; }
     const std::optional<HoldControl>& control() const { return m_control; }
     double HoldStart() const { return m_holdStart; }
@@ -70,6 +72,8 @@ private:
     std::optional<LoadTimePlotData> record(const BreakRun::Plan& plan, bool runout, ResultAppender& results,
                                            qint32 endPosition);
     double holdSeconds() const;
+    // Tells the operator why the run ended without a row (before), and how the fiber stands.
+    void endWithoutRow(const QString& before, const QString& title);
 
     Parameters& m_params;
     Fiber& m_fiber;
@@ -84,6 +88,7 @@ private:
     HoldRecorder m_recorder;
     std::unique_ptr<LoadTimeRecorder> m_rec;
     std::optional<HoldControl> m_control;
+    bool m_fiberLoaded = false;
     double m_target = 0;    // glass load, N
     double m_holdStart = 0; // s, controller time the hold load was first reached
     QDateTime m_holdStartWall;
