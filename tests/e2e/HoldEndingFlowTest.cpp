@@ -1,20 +1,20 @@
 #include "instrument/Motion.h"
 #include "results/DataLine.h"
 #include "tests/e2e/DefaultFiberRig.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTest>
 
 namespace {
 
-enum class Ending { StopRecorded, StopDropped, PortBack, PortGoneForGood, EndOfTravel };
+enum class HoldEnding { StopRecorded, StopDropped, PortBack, PortGoneForGood, EndOfTravel };
 
-const QString Runout = QStringLiteral("RUN-OUT");
-const QString Timeout = QStringLiteral("COMMUNICATIONS TIMEOUT");
-const QString Stopped = QStringLiteral("TEST STOPPED");
-const QString Untitled; // the serial error, and the program's own questions
+const QString RunoutTitle = QStringLiteral("RUN-OUT");
+const QString HoldTimeout = QStringLiteral("COMMUNICATIONS TIMEOUT");
+const QString HoldStopped = QStringLiteral("TEST STOPPED");
+const QString NoTitle; // the serial error, and the program's own questions
 
 // A fiber that outlives every hold (no stress corrosion) on a 20 mm gauge with little slack, held at
 // 40 N (about 3.3 GPa).
@@ -27,12 +27,6 @@ SimConfig holdConfig() {
     c.fatigueN = 0;
     c.instant = true;
     return c;
-}
-
-void readFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 } // namespace
@@ -48,15 +42,14 @@ private slots:
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<bool>("recorded"); // a run-out row
         QTest::addColumn<bool>("unloaded"); // the fiber unloaded at the end
-        auto row = [](const char* name, Ending e, const QStringList& titles, bool recorded, bool unloaded) {
-            QTest::newRow(name) << int(e) << titles << recorded << unloaded;
-        };
-        row("stop, run-out recorded", Ending::StopRecorded, {Runout}, true, true);
-        row("stop, nothing recorded", Ending::StopDropped, {Runout}, false, true);
-        row("port lost and back", Ending::PortBack, {Untitled, Timeout, Stopped}, false, false);
-        row("port lost for good", Ending::PortGoneForGood,
-            {Untitled, Timeout, Untitled, QStringLiteral("CAPSTANS MAY STILL BE TURNING")}, false, false);
-        row("end of travel", Ending::EndOfTravel,
+        auto row = [](const char* name, HoldEnding e, const QStringList& titles, bool recorded,
+                      bool unloaded) { QTest::newRow(name) << int(e) << titles << recorded << unloaded; };
+        row("stop, run-out recorded", HoldEnding::StopRecorded, {RunoutTitle}, true, true);
+        row("stop, nothing recorded", HoldEnding::StopDropped, {RunoutTitle}, false, true);
+        row("port lost and back", HoldEnding::PortBack, {NoTitle, HoldTimeout, HoldStopped}, false, false);
+        row("port lost for good", HoldEnding::PortGoneForGood,
+            {NoTitle, HoldTimeout, NoTitle, QStringLiteral("CAPSTANS MAY STILL BE TURNING")}, false, false);
+        row("end of travel", HoldEnding::EndOfTravel,
             {QStringLiteral("HARD LIMIT"), QStringLiteral("NO BREAK DETECTED")}, false, false);
     }
 
@@ -65,7 +58,7 @@ private slots:
         QFETCH(QStringList, titles);
         QFETCH(bool, recorded);
         QFETCH(bool, unloaded);
-        const auto e = Ending(ending);
+        const auto e = HoldEnding(ending);
 
         DefaultFiberRig rig(holdConfig());
         QVERIFY(rig.start({{QStringLiteral("GaugeLength"), QStringLiteral("20")},
@@ -93,15 +86,15 @@ private slots:
                 return;
             struck = true;
             switch (e) {
-            case Ending::StopRecorded:
-            case Ending::StopDropped:
+            case HoldEnding::StopRecorded:
+            case HoldEnding::StopDropped:
                 motion.StopPressed();
                 break;
-            case Ending::PortBack:
-            case Ending::PortGoneForGood:
+            case HoldEnding::PortBack:
+            case HoldEnding::PortGoneForGood:
                 rig.sim.vanish();
                 break;
-            case Ending::EndOfTravel:
+            case HoldEnding::EndOfTravel:
                 // The open limit trips, and a load that seems to fall calls for a move towards it.
                 rig.sim.update([](SimInstrument& i) {
                     i.setLimitSwitches(false, true);
@@ -121,12 +114,13 @@ private slots:
 
         double loadAtQuestion = -1;
         auto answer = [&](const Prompt& p) -> QVariant {
-            if (p.title == Runout) {
+            if (p.title == RunoutTitle) {
                 loadAtQuestion = rig.sim.state().load;
-                return int(e == Ending::StopRecorded ? MsgResult::Yes : MsgResult::No);
+                return int(e == HoldEnding::StopRecorded ? MsgResult::Yes : MsgResult::No);
             }
-            if (p.title == Timeout) {
-                if (e == Ending::PortBack && rig.sim.startInThread(rig.dir.filePath(QStringLiteral("COM1"))))
+            if (p.title == HoldTimeout) {
+                if (e == HoldEnding::PortBack &&
+                    rig.sim.startInThread(rig.dir.filePath(QStringLiteral("COM1"))))
                     return 1; // Retry
                 return 2;     // Cancel
             }
@@ -151,22 +145,22 @@ private slots:
         for (qsizetype i = promptsBefore; i < rig.op->prompts.size(); ++i)
             seen << rig.op->prompts[i].title;
         QVERIFY2(seen == titles, qPrintable(seen.join(QStringLiteral(" | "))));
-        QCOMPARE(ended, e == Ending::PortGoneForGood);
+        QCOMPARE(ended, e == HoldEnding::PortGoneForGood);
         // What stopped the hold is said, and that the fiber is still loaded (no tare is suggested).
         const QString& last = rig.op->last().text;
-        if (e == Ending::PortBack)
+        if (e == HoldEnding::PortBack)
             QVERIFY2(last.startsWith(QStringLiteral("The test was stopped by a communication fault")),
                      qPrintable(last));
-        if (e == Ending::PortBack || e == Ending::EndOfTravel)
+        if (e == HoldEnding::PortBack || e == HoldEnding::EndOfTravel)
             QVERIFY2(last.contains(QStringLiteral("The fiber is still whole and under load (")),
                      qPrintable(last));
         for (qsizetype i = promptsBefore; i < rig.op->prompts.size(); ++i)
-            if (rig.op->prompts[i].title == Timeout)
-                QVERIFY2(
-                    rig.op->prompts[i].text.endsWith(e == Ending::PortBack || e == Ending::PortGoneForGood
-                                                         ? QStringLiteral("Stop them at the instrument now.")
-                                                         : QStringLiteral("The capstans have been stopped.")),
-                    qPrintable(rig.op->prompts[i].text));
+            if (rig.op->prompts[i].title == HoldTimeout)
+                QVERIFY2(rig.op->prompts[i].text.endsWith(
+                             e == HoldEnding::PortBack || e == HoldEnding::PortGoneForGood
+                                 ? QStringLiteral("Stop them at the instrument now.")
+                                 : QStringLiteral("The capstans have been stopped.")),
+                         qPrintable(rig.op->prompts[i].text));
 
         // The capstans stand still once the run is over.
         const qint64 at = rig.sim.state().physical;
