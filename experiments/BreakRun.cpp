@@ -178,6 +178,7 @@ void BreakRun::stavelyRunToBreak() {
             m_plots = std::move(*plots);
             m_hasResult = true;
         }
+        m_fiberLoaded = m_static->FiberLeftLoaded();
         return;
     }
     m_run.CommandedSpeed = plan.PullSpeed;

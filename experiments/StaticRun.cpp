@@ -18,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -36,6 +37,10 @@ double StaticRun::Stiffness(Fiber& fiber, const Parameters& params, double glass
     return steps > 0 && dLoad > 0 ? dLoad / steps : 1e-3;
 }
 
+double StaticRun::HoldPollPeriod(double heldSeconds) {
+    return std::clamp(heldSeconds * PollShare, FirstPollPeriod, RecordPeriod);
+}
+
 QString StaticRun::Duration(double seconds) {
     const auto s = qint64(std::floor(std::max(0.0, seconds)));
     return QStringLiteral("%1:%2:%3")
@@ -51,6 +56,7 @@ double StaticRun::holdSeconds() const {
 void StaticRun::LtSample() {
     m_recorder.Sample({double(m_run.ElapsedMs) / 1000, double(m_run.CurrentLoad), m_motion.Position(),
                        m_run.CommandedSpeed});
+    m_run.RecordPeriod = float(HoldPollPeriod(holdSeconds()));
 }
 
 void StaticRun::svoCheck() {
@@ -94,6 +100,7 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
                                                ResultAppender& results,
                                                const std::function<QDateTime()>& now) {
     m_control.reset();
+    m_fiberLoaded = false;
     if (m_params.PreloadType == 0 || !(plan.PreloadForce > 0)) {
         m_op.msgBox(StaticTexts::NoPreload, MsgStyle::Exclamation, StaticTexts::NoPreloadTitle);
         return std::nullopt;
@@ -109,7 +116,9 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
 
     const int channel = -1;
     m_run.CommandedSpeed = 0;
-    m_run.RecordPeriod = float(RecordPeriod);
+    // The preload is watched as closely as the hold's first second: a fiber held unwatched at the
+    // top of it would be ageing towards a break before its hold is timed.
+    m_run.RecordPeriod = float(FirstPollPeriod);
     m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, BreakRun::NoThreshold);
     const qint32 startPosition = m_motion.Position();
     m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, m_loadCell.LoadToSignal(plan.PreloadForce));
@@ -126,7 +135,9 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
     m_holdStart = double(final.finalTimeMs) / 1000;
     m_run.ElapsedMs = final.finalTimeMs;
     m_holdStartWall = now();
-    m_recorder.Start(RecordPeriod);
+    // Every poll of the first seconds is kept: the break of a short-lived fiber is timed by them.
+    m_recorder.Start(FirstPollPeriod);
+    m_run.RecordPeriod = float(HoldPollPeriod(0));
     m_control.emplace(m_target, Stiffness(m_fiber, m_params, m_target),
                       std::min(MaxCorrectionSpeed, plan.PreloadSpeed / m_params.MicronsPerStep));
 
@@ -144,6 +155,12 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
     m_run.BreakRunActive = 1;
     const int rc = m_motion.Hold(StaticTexts::HoldCaption, BreakRun::PullReportMask);
     m_run.BreakRunActive = 0;
+    // A fault on the line ended the hold: neither its time nor a break in the gap can be trusted,
+    // so nothing is recorded and nothing moves; the operator hears how the fiber stands.
+    if (m_link.FaultsDuringMove().fault) {
+        endWithoutRow(BreakTexts::StoppedByFault, BreakTexts::StoppedTitle);
+        return std::nullopt;
+    }
     const qint32 endPosition = m_motion.Position();
     const double held = holdSeconds();
     auto unload = [&] {
@@ -178,9 +195,22 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
         return record(plan, true, results, endPosition);
     }
     default:
-        m_op.msgBox(BreakTexts::UnexpectedRc(rc), MsgStyle::Exclamation, BreakTexts::NoBreakTitle);
+        // The end of the travel or the instrument's own stop: the capstans stand where they are.
+        endWithoutRow(BreakTexts::UnexpectedRc(rc), BreakTexts::NoBreakTitle);
         return std::nullopt;
     }
+}
+
+void StaticRun::endWithoutRow(const QString& before, const QString& title) {
+    const bool portGone = m_link.PortLost() || !m_link.isOpen();
+    const bool loaded = std::abs(m_run.CurrentLoad) > BreakRun::LoadedLimit;
+    m_fiberLoaded = loaded || portGone;
+    QString text = before;
+    if (portGone)
+        text += BreakTexts::FiberMayBeLoaded;
+    else if (loaded)
+        text += BreakTexts::FiberStillLoaded(fixedText(double(m_run.CurrentLoad), 2));
+    m_op.msgBox(text, MsgStyle::Exclamation, title);
 }
 
 BreakResult StaticRun::AnalyseHold(const std::vector<HoldSample>& samples, double holdStart, bool runout,

@@ -27,7 +27,9 @@ struct RunState;
 // failure, or a run-out row when the operator asks for one.
 class StaticRun : public BreakRunHooks {
 public:
-    static constexpr double RecordPeriod = 0.3;       // s: the full resolution of a hold's record
+    static constexpr double RecordPeriod = 0.3;       // s: the polls of a hold once it has lasted a while
+    static constexpr double FirstPollPeriod = 0.05;   // s: the polls of its first second
+    static constexpr double PollShare = 0.05;         // of the hold so far: the poll period in between
     static constexpr double MaxCorrectionSpeed = 500; // steps/s
 
     StaticRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadCell& loadCell, Motion& motion,
@@ -47,6 +49,9 @@ public:
 
     // The hold's load per capstan step near the target load, from the fiber's modulus law.
     static double Stiffness(Fiber& fiber, const Parameters& params, double glassLoad);
+    // The poll period after heldSeconds of hold: a time to failure is read to about a twentieth of
+    // itself, whether the fiber lasts a second or a day, and a long hold still polls at its ease.
+    static double HoldPollPeriod(double heldSeconds);
     // "h:mm:ss".
     static QString Duration(double seconds);
 
@@ -57,6 +62,8 @@ public:
                                    double breakFactor, double micronsPerStep, Fiber& fiber,
                                    LoadTimeRecorder& rec);
 
+    // The last run ended with the fiber still (or possibly) under load: no tare is offered.
+    bool FiberLeftLoaded() const { return m_fiberLoaded; }
     const HoldRecorder& recorder() const { return m_recorder; }
     const std::optional<HoldControl>& control() const { return m_control; }
     double HoldStart() const { return m_holdStart; }
@@ -65,6 +72,8 @@ private:
     std::optional<LoadTimePlotData> record(const BreakRun::Plan& plan, bool runout, ResultAppender& results,
                                            qint32 endPosition);
     double holdSeconds() const;
+    // Tells the operator why the run ended without a row (before), and how the fiber stands.
+    void endWithoutRow(const QString& before, const QString& title);
 
     Parameters& m_params;
     Fiber& m_fiber;
@@ -79,6 +88,7 @@ private:
     HoldRecorder m_recorder;
     std::unique_ptr<LoadTimeRecorder> m_rec;
     std::optional<HoldControl> m_control;
+    bool m_fiberLoaded = false;
     double m_target = 0;    // glass load, N
     double m_holdStart = 0; // s, controller time the hold load was first reached
     QDateTime m_holdStartWall;

@@ -17,7 +17,12 @@ void LiveCurveView::paintEvent(QPaintEvent*) {
                                                 -fm.height() - 6);
     p.setPen(QColor(120, 120, 120));
     p.drawRect(plot);
-    const QRectF b = m_curve.bounds();
+    QRectF b = m_curve.bounds();
+    // Room above the highest load for the peak's label: a held load would otherwise run along the
+    // frame or through the label.
+    const double head = fm.height() + 6;
+    if (plot.height() > 2 * head)
+        b.setBottom(b.bottom() + b.height() * head / (plot.height() - head));
     auto map = [&](const QPointF& v) {
         return QPointF(plot.left() + (v.x() - b.left()) / b.width() * plot.width(),
                        plot.bottom() - (v.y() - b.top()) / b.height() * plot.height());

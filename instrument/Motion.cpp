@@ -111,6 +111,7 @@ int Motion::Hold(const QString& caption, int reportMask) {
         ~Ending() {
             motion.m_moving = false;
             motion.m_holding = false;
+            motion.m_link.setMoveInProgress(false);
             if (motion.m_view != nullptr)
                 motion.m_view->endMove();
             motion.showPosition();
@@ -118,6 +119,8 @@ int Motion::Hold(const QString& caption, int reportMask) {
     };
     m_moving = true;
     m_holding = true;
+    // A fault on the line stops the capstans before its message waits on the operator, as in a move.
+    m_link.setMoveInProgress(true);
     const Ending ending{*this};
     if (m_view != nullptr)
         m_view->beginMove(caption);
@@ -131,7 +134,14 @@ int Motion::Hold(const QString& caption, int reportMask) {
     bool garbling = false;
     bool halved = false;
     for (;;) {
-        if (PollOnce(halved, m_position)) {
+        const bool answered = PollOnce(halved, m_position);
+        // A hold the line has failed has not been watched throughout: whatever the fiber did in
+        // the gap, it ends here, stopped.
+        if (m_link.FaultsDuringMove().fault) {
+            m_moveResult = MoveStatus::OperatorStop;
+            break;
+        }
+        if (answered) {
             garbling = false;
             if (m_moveResult == MoveStatus::Break)
                 break;

@@ -67,6 +67,25 @@ AxisScale ScaleAxis(const ChartData& chart, bool horizontal) {
     return scale;
 }
 
+QString AxisLabelFormat(const AxisScale& scale) {
+    const double step = scale.tickInterval;
+    const double largest = std::max(std::abs(scale.minimum), std::abs(scale.maximum));
+    int digits = 4;
+    // Very large or small numbers read in exponent form, as four digits give them.
+    if (step > 0 && std::isfinite(step) && std::isfinite(largest) && largest < 1e6 && largest >= 1e-3) {
+        int decimals = 0;
+        while (decimals < 9) {
+            const double scaled = step * std::pow(10.0, decimals);
+            if (std::abs(scaled - std::round(scaled)) <= 1e-6 * scaled)
+                break;
+            ++decimals;
+        }
+        const int whole = largest >= 1 ? int(std::floor(std::log10(largest))) + 1 : 1;
+        digits = std::clamp(whole + decimals, 4, 12);
+    }
+    return QStringLiteral("%.") + QString::number(digits) + QLatin1Char('g');
+}
+
 void InitXYChart(ChartData& chart, int curves) {
     chart.setType(ChartData::ChartType::XY);
     chart.setColumnCount(0);

@@ -22,6 +22,9 @@ struct AxisScale {
     double tickInterval = 0.2;
 };
 AxisScale ScaleAxis(const ChartData& chart, bool horizontal);
+// The printf format of an axis's tick labels: four significant digits, or as many more as it takes
+// for neighbouring ticks never to read alike (a held load spans hundredths of a newton near 50 N).
+QString AxisLabelFormat(const AxisScale& scale);
 // The most ticks an axis drawn with ScaleAxis can get.
 constexpr int MaxAxisTicks = 8;
 

@@ -44,6 +44,7 @@ void ChartControl::applyScale(QValueAxis* axis, const ChartAxis& settings, bool 
     axis->setTickInterval(scale.tickInterval);
     axis->setRange(scale.minimum, scale.maximum);
     axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setLabelFormat(AxisLabelFormat(scale));
 }
 
 void ChartControl::refresh() {
@@ -68,8 +69,6 @@ void ChartControl::refresh() {
         c->setMargins(m_data.plotFillsChart ? QMargins(4, 4, 8, 4) : QMargins(20, 20, 20, 20));
     applyScale(x, m_data.xAxis, true);
     applyScale(y, m_data.yAxis, false);
-    x->setLabelFormat(QStringLiteral("%.4g"));
-    y->setLabelFormat(QStringLiteral("%.4g"));
     QList<QXYSeries*> added;
     for (int curve = 0; curve < m_data.curveCount(); ++curve) {
         const CurveStyle style = m_data.styles.value(curve);

@@ -48,7 +48,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     lblStaticFatigue->setObjectName(QStringLiteral("lblStaticFatigue"));
     chtStatic = new ChartControl(this);
     chtStatic->setObjectName(QStringLiteral("chtStatic"));
-    chtStatic->setMinimumSize(300, 260);
+    chtStatic->setMinimumSize(300, 200);
 
     cboGroup = new QComboBox(this);
     cboGroup->setObjectName(QStringLiteral("cboGroup"));
@@ -161,9 +161,11 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     int height = 2 * grdStatistics->frameWidth() + grdStatistics->horizontalHeader()->sizeHint().height();
     for (int r = 0; r < grdStatistics->rowCount(); ++r)
         height += grdStatistics->rowHeight(r);
-    // On a small screen the table scrolls rather than pushing the plots and buttons off it.
+    // On a small screen the table scrolls rather than pushing the plots and buttons off it; the
+    // static levels' table and line need their room too.
+    const bool statics = !stats.statics().isEmpty();
     if (const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen())
-        height = qMin(height, screen->availableGeometry().height() * 2 / 5);
+        height = qMin(height, screen->availableGeometry().height() * (statics ? 1 : 2) / (statics ? 4 : 5));
     grdStatistics->setFixedHeight(height);
     lblFatigue->setText(stats.FatigueText());
 

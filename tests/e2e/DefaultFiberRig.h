@@ -40,8 +40,10 @@ struct DefaultFiberRig {
     std::function<void(frmLoadTimePlots&)> onPlots = [](frmLoadTimePlots& plots) { plots.cmdClose->click(); };
 
     // folder: where the rig makes its temporary folder (the system's by default).
-    explicit DefaultFiberRig(const QString& folder = QDir::tempPath())
-        : dir(QDir(folder).filePath(QStringLiteral("break-XXXXXX"))), sim(config()) {}
+    explicit DefaultFiberRig(const QString& folder = QDir::tempPath()) : DefaultFiberRig(config(), folder) {}
+    // Another fiber or instrument: simConfig instead of the default.
+    explicit DefaultFiberRig(const SimConfig& simConfig, const QString& folder = QDir::tempPath())
+        : dir(QDir(folder).filePath(QStringLiteral("break-XXXXXX"))), sim(simConfig) {}
 
     // The default fiber, load cell and motor; replies without the wire time, as in the other flows.
     static SimConfig config() {

@@ -3,6 +3,7 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QFile>
+#include <QPair>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -24,6 +25,28 @@ QList<QStringList> rows(int count) {
                     .arg(i % 60, 2, 10, QLatin1Char('0'));
         result.append(f);
     }
+    return result;
+}
+
+// Static rows: per level, breaks whose times follow t = 100 s (3800 MPa / stress)^20 (times 0.9, 1
+// and 1.1 of it), and the extra rows asked for.
+QList<QStringList> staticRows(const QList<double>& levels, const QList<QPair<double, QString>>& extra = {}) {
+    QList<QStringList> result;
+    auto add = [&result](double level, double time, const QString& comment) {
+        QStringList f(17);
+        f[0] = QString::number(result.size() + 1);
+        f[3] = QString::number(level, 'f', 1);
+        f[5] = QString::number(level) + QStringLiteral(" MPa");
+        f[12] = QString::number(time, 'f', 2);
+        f[15] = comment;
+        f[16] = QStringLiteral("125 20 0 72 3 %1MPa 26/12/07 11:59:00 20.0mm/1.00").arg(level);
+        result.append(f);
+    };
+    for (double level : levels)
+        for (double share : {0.9, 1.0, 1.1})
+            add(level, share * 100 * std::pow(3800 / level, 20), QString());
+    for (const auto& [level, time] : extra)
+        add(level, 1, time);
     return result;
 }
 
@@ -203,6 +226,68 @@ private slots:
                      qPrintable(m.captured(3) + QStringLiteral(": ") + QString::number(height)));
         }
         QVERIFY(words > 400);
+    }
+
+    // Static rows give the report its static section: a line per level with its breaks, run-outs and
+    // Kaplan-Meier median (a run-out shorter than every break leaves it alone; an ignored row counts
+    // nowhere), n_s from the medians, and the static fatigue plot; strength rows alone give none.
+    void staticLevelsAndTheirNAreReported_data() {
+        QTest::addColumn<QList<QStringList>>("batch");
+        QTest::addColumn<QStringList>("expected"); // on the first page, in this order
+        QTest::addColumn<bool>("plot");
+        const QList<QPair<double, QString>> extra{{3800, QStringLiteral("runout after 50 s")},
+                                                  {4100, QStringLiteral("ignore: slipped")}};
+        QList<QStringList> withRunout = staticRows({3800, 4100, 4400}, extra);
+        withRunout[9][12] = QStringLiteral("50.00");
+        QTest::newRow("three levels and a run-out")
+            << withRunout
+            << QStringList{QStringLiteral("STATIC FATIGUE"),
+                           QStringLiteral(
+                               "3800 MPa: 3800.0 MPa, 3 breaks, 1 run-outs, median time to failure "
+                               "100.00 s"),
+                           QStringLiteral(
+                               "4100 MPa: 4100.0 MPa, 3 breaks, 0 run-outs, median time to failure "
+                               "21.88 s"),
+                           QStringLiteral(
+                               "4400 MPa: 4400.0 MPa, 3 breaks, 0 run-outs, median time to failure "
+                               "5.33 s"),
+                           QStringLiteral("Static fatigue n = 20.0"),
+                           QStringLiteral("from 3 levels")}
+            << true;
+        QTest::newRow("one level")
+            << staticRows({4100})
+            << QStringList{QStringLiteral("STATIC FATIGUE"),
+                           QStringLiteral("4100 MPa: 4100.0 MPa, 3 breaks, 0 run-outs"),
+                           QStringLiteral(
+                               "Static fatigue needs median times to failure at two or more levels.")}
+            << true;
+        QTest::newRow("strength rows only") << rows(12) << QStringList{} << false;
+    }
+    void staticLevelsAndTheirNAreReported() {
+        QFETCH(QList<QStringList>, batch);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, plot);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        BatchReport report(QStringLiteral("/data/static.dat"), batch);
+        report.setPageSize(QPageSize(QPageSize::A4));
+        QString error;
+        QVERIFY2(report.Write(pdf, &error), qPrintable(error));
+        const QStringList text = pdfPages(pdf);
+        if (text.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QCOMPARE(text.size(), report.PageCount());
+        // Lines as drawn, their runs of spaces closed up.
+        const QString first = text[0].simplified();
+        qsizetype at = 0;
+        for (const QString& e : expected) {
+            const qsizetype found = first.indexOf(e, at);
+            QVERIFY2(found >= 0, qPrintable(e + QStringLiteral(" | ") + first));
+            at = found + e.size();
+        }
+        QCOMPARE(text.join(QString()).contains(QStringLiteral("STATIC FATIGUE")), plot);
+        if (plot)
+            QVERIFY(text.back().contains(QStringLiteral("ln(median time to failure / s)")));
     }
 
     void unwritablePathIsReported() {

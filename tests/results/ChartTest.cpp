@@ -115,6 +115,8 @@ private slots:
         };
         QTest::newRow("steps: 0 to 100000")
             << curve({{0, 0}, {40000, 40000}, {100000, 100000}}) << 0.0 << 100000.0;
+        QTest::newRow("a held load: hundredths near 50 N")
+            << curve({{50.318, 50.318}, {50.338, 50.338}, {50.33, 50.33}}) << 50.318 << 50.338;
         QTest::newRow("one point") << curve({{3, 3}}) << 3.0 << 3.0;
         QTest::newRow("equal values") << curve({{5, 5}, {5, 5}, {5, 5}}) << 5.0 << 5.0;
         QTest::newRow("huge") << curve({{-1.7e308, -1.7e308}, {1.7e308, 1.7e308}}) << nan << nan;
@@ -171,6 +173,18 @@ private slots:
             QCOMPARE(axis->min(), scale.minimum);
             QCOMPARE(axis->max(), scale.maximum);
             QCOMPARE(axis->tickInterval(), scale.tickInterval);
+            // Neighbouring ticks never read alike, wherever numbers are not shown as exponents.
+            const double largest = std::max(std::abs(scale.minimum), std::abs(scale.maximum));
+            if (largest >= 1e-3 && largest < 1e6 && scale.tickInterval > 1e-9 * largest) {
+                const QByteArray format = axis->labelFormat().toLatin1();
+                QString previous;
+                for (double t = std::ceil(scale.minimum / scale.tickInterval) * scale.tickInterval;
+                     t <= scale.maximum; t += scale.tickInterval) {
+                    const QString label = QString::asprintf(format.constData(), t);
+                    QVERIFY2(label != previous, qPrintable(label + QStringLiteral(" twice, ") + format));
+                    previous = label;
+                }
+            }
         }
         // Two axes of at most MaxAxisTicks ticks, each a tick, a grid line and a label, and the series.
         const int items = int(chart.scene()->items().size());

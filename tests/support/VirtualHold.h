@@ -14,8 +14,9 @@
 #include <optional>
 
 // A static hold as the program runs it, exchange by exchange against the simulated instrument on a
-// virtual clock: the preload move up to the threshold, then a status poll every 0.3 s with the hold's
-// control law deciding the corrections. Each exchange takes its 19200-baud wire time on that clock.
+// virtual clock: the preload move up to the threshold, then the hold's status polls, as often as the
+// program makes them, with the hold's control law deciding the corrections. Each exchange takes its
+// 19200-baud wire time on that clock.
 class VirtualHold {
 public:
     static constexpr double Gain = 51, Intercept = 100; // channel 0 of the simulator's load cell
@@ -66,7 +67,7 @@ public:
         control.emplace(target, StaticRun::Stiffness(fiber, params, target), 500);
         const double start = nowMs;
         while (nowMs - start < seconds * 1000) {
-            nowMs += PollMs;
+            nowMs += 1000 * StaticRun::HoldPollPeriod((nowMs - start) / 1000);
             const SimTest::LoadStatus s = status();
             Poll p;
             p.seconds = (nowMs - start) / 1000;
