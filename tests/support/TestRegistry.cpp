@@ -55,8 +55,13 @@ int TestRegistry::runAll(int argc, char** argv) {
         QDir().mkpath(logDir);
     int failed = 0, ran = 0;
     for (const auto& entry : entries()) {
-        // A class of parts runs whole by its own name.
-        if (!only.empty() && only != entry.name && only != entry.name.substr(0, entry.name.find('.')))
+        // A class of parts runs whole, once, by its own name: its functions, or those the command
+        // line names.
+        const std::string className = entry.name.substr(0, entry.name.find('.'));
+        const bool wholeClass = !only.empty() && only == className && className != entry.name;
+        if (!only.empty() && only != entry.name && !wholeClass)
+            continue;
+        if (wholeClass && ran > 0)
             continue;
         auto object = entry.factory();
         ++ran;
@@ -70,8 +75,9 @@ int TestRegistry::runAll(int argc, char** argv) {
             for (QByteArray* option : {&output, &logOption, &output, &screenOption})
                 classArgs.push_back(option->data());
         }
-        for (const char* function : entry.functions)
-            classArgs.push_back(const_cast<char*>(function));
+        if (!wholeClass)
+            for (const char* function : entry.functions)
+                classArgs.push_back(const_cast<char*>(function));
         if (QTest::qExec(object.get(), int(classArgs.size()), classArgs.data()) != 0)
             ++failed;
     }
