@@ -32,13 +32,18 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
     if (n < 1)
         return r;
 
-    // In time order; a stable sort keeps equal times in the order of their slots, as the exchange
-    // sort that moves the arrays together would, without its quadratic cost.
+    // In time order. Equal times go by position: the break reading the controller kept is recorded
+    // after the poll that saw the load gone and can carry the same millisecond, yet the capstans
+    // had come less far at the break; in slot order it would come after that poll, and the rate fit
+    // would end on a fiber already broken.
     std::vector<int> order(static_cast<size_t>(n));
     for (int k = 1; k <= n; ++k)
         order[size_t(k - 1)] = k;
-    std::stable_sort(order.begin(), order.end(),
-                     [&rec](int a, int b) { return rec.LtTime(a) < rec.LtTime(b); });
+    std::stable_sort(order.begin(), order.end(), [&rec](int a, int b) {
+        if (rec.LtTime(a) != rec.LtTime(b))
+            return rec.LtTime(a) < rec.LtTime(b);
+        return rec.LtPosition(a) < rec.LtPosition(b);
+    });
     rec.reorder(order);
     // The controller counts whole milliseconds; the difference of two large clock readings in
     // seconds is not exact, so it is put back on the millisecond (0.14, not 0.13999999999987267).

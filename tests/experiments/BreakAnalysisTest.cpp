@@ -97,6 +97,24 @@ private slots:
         QVERIFY(rig.op.prompts.isEmpty());
     }
 
+    // The poll that sees the load gone can carry the same millisecond as the break reading the
+    // controller kept, which is recorded after it: the break still comes first, and the rates are
+    // those of the pull (seen on the simulator: 270 ± 197 MPa/s for a 600 MPa/s pull).
+    void breakReadingTiedWithThePollAfterIt() {
+        AnalysisRig rig;
+        Recording r;
+        for (int k = 0; k <= 250; ++k)
+            r.add(0.032 * k, 0.23 * k, 100 * k, 3100);
+        r.add(8.032, 0.0, 25070, 3100);   // the load gone at the next poll
+        r.add(8.032, 57.72, 25068, 3100); // the break reading, kept by the controller
+        BreakResult res = rig.analysis.Analyse(r.rec);
+        QCOMPARE(res.BreakIndex, res.LtCount - 1);
+        QCOMPARE(double(r.rec.LtLoad(res.BreakIndex)), double(57.72f));
+        const double expected = rig.fiber.Load2Stress(0.23 / 0.032);
+        QVERIFY2(std::abs(res.StressRate / expected - 1) < 0.02,
+                 qPrintable(QStringLiteral("%1 against %2").arg(res.StressRate).arg(expected)));
+    }
+
     void tooFewAndTwoPointWindows() {
         {
             // Only the peak at or above 80 %: rates zero, with the warning.
