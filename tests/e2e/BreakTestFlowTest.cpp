@@ -8,6 +8,7 @@
 #include "results/Datasheet.h"
 #include "results/frmLoadTimePlots.h"
 #include "sim/SimServer.h"
+#include "tests/e2e/DefaultFiberRig.h"
 #include "tests/sim/SimTestSupport.h"
 #include "tests/support/FlowHelpers.h"
 #include "tests/support/ScriptedOperator.h"
@@ -27,64 +28,22 @@ namespace {
 
 // The whole program on a simulated instrument with a fiber threaded, its load cell calibrated to
 // the simulator's channel 0, a data file in a temporary folder and both load/time files switched on.
-struct BreakTestOnSim {
-    QTemporaryDir dir;
-    SimServer sim;
-    ScriptedOperator* op = nullptr;
-    std::unique_ptr<Program> program;
-
-    BreakTestOnSim() : sim(config()) {}
-    ~BreakTestOnSim() {
-        program.reset();
-        qunsetenv(qPrintable(PortMap::environmentName(1)));
-    }
-
+struct BreakTestOnSim : DefaultFiberRig {
+    BreakTestOnSim() : DefaultFiberRig(config()) {}
     static SimConfig config() {
         SimConfig c = SimTest::quietConfig(0.5); // breaks near 6 N
         c.noiseAu = 1;
         return c;
     }
 
-    QString dataFile() const { return dir.filePath(QStringLiteral("results.csv")); }
-
     bool start() {
-        const QString link = dir.filePath(QStringLiteral("COM1"));
-        if (!dir.isValid() || !sim.startInThread(link))
-            return false;
-        qputenv(qPrintable(PortMap::environmentName(1)), link.toLocal8Bit());
-        // A position the instrument kept from an earlier run, so no zero window is needed.
-        sim.update([](SimInstrument& instrument) { instrument.receive("s000007D0\r", instrument.now()); });
-
-        const QString file = dir.filePath(QStringLiteral("Corvane.ini"));
-        SettingsStore store(file);
-        const QString section = QStringLiteral("STAVELY");
-        auto set = [&](const char* key, const QString& value) {
-            store.saveText(section, QLatin1String(key), value);
-        };
-        set("COMnum", QStringLiteral("1"));
-        set("CalibrationData0", QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
-        set("DataFileName", dataFile());
-        set("ExptType", QStringLiteral("1"));
-        set("ExptStressRate", QStringLiteral("150"));
-        set("PreloadType", QStringLiteral("1"));
-        set("PreloadLoad", QStringLiteral("1"));
-        set("PreloadSpeedMode", QStringLiteral("2"));
-        set("PreloadUserSpeed", QStringLiteral("3000"));
-        set("MinBreakLoad", QStringLiteral("2"));
-        set("SaveLoadTimeData", QStringLiteral("True"));
-        set("SaveLoadTimePlots", QStringLiteral("True"));
-        store.sync();
-
-        auto scripted = std::make_unique<ScriptedOperator>();
-        op = scripted.get();
-        ProgramOptions options;
-        options.settingsFile = file;
-        options.instanceName =
-            QStringLiteral("stavely-test-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
-        program = std::make_unique<Program>(options, std::move(scripted));
-        program->setEndHook([](const ProgramEnded& how) { throw how; });
-        op->answer(MsgResult::Yes); // the position the instrument kept
-        return program->start() == Program::Started::Running;
+        return DefaultFiberRig::start({{QStringLiteral("ExptType"), QStringLiteral("1")},
+                                       {QStringLiteral("ExptStressRate"), QStringLiteral("150")},
+                                       {QStringLiteral("PreloadType"), QStringLiteral("1")},
+                                       {QStringLiteral("PreloadLoad"), QStringLiteral("1")},
+                                       {QStringLiteral("PreloadSpeedMode"), QStringLiteral("2")},
+                                       {QStringLiteral("PreloadUserSpeed"), QStringLiteral("3000")},
+                                       {QStringLiteral("MinBreakLoad"), QStringLiteral("2")}});
     }
 
     frmMain& window() const { return *program->mainWindow(); }

@@ -8,6 +8,7 @@
 #include "results/frmExport.h"
 #include "results/frmLoadTimePlots.h"
 #include "sim/SimServer.h"
+#include "tests/e2e/DefaultFiberRig.h"
 #include "tests/sim/SimTestSupport.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
@@ -26,16 +27,8 @@ namespace {
 
 // The whole program on a simulated instrument with a fiber threaded (breaking near 6 N), its load
 // cell calibrated to the simulator's channel 0, a stress-rate run of 150 MPa/s and a data file.
-struct FullDiscLab {
-    QTemporaryDir dir;
-    SimServer sim{SimTest::quietConfig(0.5)};
-    ScriptedOperator* op = nullptr;
-    std::unique_ptr<Program> program;
-
-    ~FullDiscLab() {
-        program.reset();
-        qunsetenv(qPrintable(PortMap::environmentName(1)));
-    }
+struct FullDiscLab : DefaultFiberRig {
+    FullDiscLab() : DefaultFiberRig(SimTest::quietConfig(0.5)) {}
     QString data() const { return dir.filePath(QStringLiteral("fibers.dat")); }
     QByteArray read(const QString& path) const {
         QFile file(path);
@@ -43,37 +36,14 @@ struct FullDiscLab {
     }
 
     bool start() {
-        const QString link = dir.filePath(QStringLiteral("COM1"));
-        if (!dir.isValid() || !sim.startInThread(link))
-            return false;
-        qputenv(qPrintable(PortMap::environmentName(1)), link.toLocal8Bit());
-        sim.update([](SimInstrument& instrument) { instrument.receive("s000007D0\r", instrument.now()); });
-        const QString file = dir.filePath(QStringLiteral("Corvane.ini"));
-        SettingsStore store(file);
-        auto set = [&](const char* key, const QString& value) {
-            store.saveText(QStringLiteral("STAVELY"), QLatin1String(key), value);
-        };
-        set("COMnum", QStringLiteral("1"));
-        set("CalibrationData0", QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
-        set("DataFileName", data());
-        set("ExptType", QStringLiteral("1"));
-        set("ExptStressRate", QStringLiteral("150"));
-        set("PreloadType", QStringLiteral("1"));
-        set("PreloadLoad", QStringLiteral("1"));
-        set("MinBreakLoad", QStringLiteral("2"));
-        set("SaveLoadTimeData", QStringLiteral("False"));
-        set("SaveLoadTimePlots", QStringLiteral("False"));
-        store.sync();
-        auto scripted = std::make_unique<ScriptedOperator>();
-        op = scripted.get();
-        ProgramOptions options;
-        options.settingsFile = file;
-        options.instanceName =
-            QStringLiteral("stavely-test-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
-        program = std::make_unique<Program>(options, std::move(scripted));
-        program->setEndHook([](const ProgramEnded& how) { throw how; });
-        op->answer(MsgResult::Yes); // the position the instrument kept
-        return program->start() == Program::Started::Running;
+        return DefaultFiberRig::start({{QStringLiteral("DataFileName"), data()},
+                                       {QStringLiteral("ExptType"), QStringLiteral("1")},
+                                       {QStringLiteral("ExptStressRate"), QStringLiteral("150")},
+                                       {QStringLiteral("PreloadType"), QStringLiteral("1")},
+                                       {QStringLiteral("PreloadLoad"), QStringLiteral("1")},
+                                       {QStringLiteral("MinBreakLoad"), QStringLiteral("2")},
+                                       {QStringLiteral("SaveLoadTimeData"), QStringLiteral("False")},
+                                       {QStringLiteral("SaveLoadTimePlots"), QStringLiteral("False")}});
     }
 };
 

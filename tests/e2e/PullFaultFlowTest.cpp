@@ -8,6 +8,7 @@
 #include "results/DataLine.h"
 #include "results/frmLoadTimePlots.h"
 #include "sim/SimServer.h"
+#include "tests/e2e/DefaultFiberRig.h"
 #include "tests/sim/SimTestSupport.h"
 #include "tests/support/FlowHelpers.h"
 #include "tests/support/ScriptedOperator.h"
@@ -54,57 +55,25 @@ const QString NoRow = QStringLiteral("-");
 
 // The whole program at a stress rate of 200 MPa/s on a simulated fiber that breaks near 1 GPa
 // (about five seconds into the pull), with its data file in a temporary folder.
-struct PullOnSim {
-    QTemporaryDir dir;
-    SimServer sim;
-    ScriptedOperator* op = nullptr;
-    std::unique_ptr<Program> program;
-
-    PullOnSim() : sim(config()) {}
-    ~PullOnSim() {
-        program.reset();
-        qunsetenv(qPrintable(PortMap::environmentName(1)));
-    }
+struct PullOnSim : DefaultFiberRig {
+    PullOnSim() : DefaultFiberRig(config()) {}
     static SimConfig config() {
         SimConfig c = SimTest::quietConfig(1.0);
         c.noiseAu = 1;
         return c;
     }
     QString link() const { return dir.filePath(QStringLiteral("COM1")); }
-    QString dataFile() const { return dir.filePath(QStringLiteral("results.csv")); }
 
     bool start() {
-        if (!dir.isValid() || !sim.startInThread(link()))
-            return false;
-        qputenv(qPrintable(PortMap::environmentName(1)), link().toLocal8Bit());
-        sim.update([](SimInstrument& i) { i.receive("s000007D0\r", i.now()); });
-        const QString file = dir.filePath(QStringLiteral("Corvane.ini"));
-        SettingsStore store(file);
-        auto set = [&](const char* key, const QString& value) {
-            store.saveText(QStringLiteral("STAVELY"), QLatin1String(key), value);
-        };
-        set("COMnum", QStringLiteral("1"));
-        set("CalibrationData0", QStringLiteral("\"SIM-2041\",0,51,0.1,100,0.5,------,------,------,"));
-        set("DataFileName", dataFile());
-        set("ExptType", QStringLiteral("1"));
-        set("ExptStressRate", QStringLiteral("200"));
-        set("MaxStepRate", QStringLiteral("6000"));
-        set("PreloadType", QStringLiteral("1"));
-        set("PreloadLoad", QStringLiteral("1"));
-        set("PreloadSpeedMode", QStringLiteral("2"));
-        set("PreloadUserSpeed", QStringLiteral("3000"));
-        set("MinBreakLoad", QStringLiteral("2"));
-        store.sync();
-        auto scripted = std::make_unique<ScriptedOperator>();
-        op = scripted.get();
-        ProgramOptions options;
-        options.settingsFile = file;
-        options.instanceName =
-            QStringLiteral("stavely-test-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
-        program = std::make_unique<Program>(options, std::move(scripted));
-        program->setEndHook([](const ProgramEnded& how) { throw how; });
-        op->answer(MsgResult::Yes); // the position the instrument kept
-        return program->start() == Program::Started::Running;
+        return DefaultFiberRig::start({{QStringLiteral("ExptType"), QStringLiteral("1")},
+                                       {QStringLiteral("ExptStressRate"), QStringLiteral("200")},
+                                       {QStringLiteral("MaxStepRate"), QStringLiteral("6000")},
+                                       {QStringLiteral("PreloadType"), QStringLiteral("1")},
+                                       {QStringLiteral("PreloadLoad"), QStringLiteral("1")},
+                                       {QStringLiteral("PreloadSpeedMode"), QStringLiteral("2")},
+                                       {QStringLiteral("PreloadUserSpeed"), QStringLiteral("3000")},
+                                       {QStringLiteral("MinBreakLoad"), QStringLiteral("2")},
+                                       {QStringLiteral("SaveLoadTimePlots"), QStringLiteral("False")}});
     }
 
     void faults(const std::function<void(SimFaults&)>& change) {
