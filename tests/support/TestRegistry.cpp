@@ -29,12 +29,20 @@ void TestRegistry::add(const char* name, Factory factory, const std::vector<Part
 
 // Usage: test_<folder> [ClassName[.part] [qtest options...]]
 //        test_<folder> --list-classes   (one registered class a line; the build reads it to name the tests)
+//        test_<folder> --list-parts     (Class.part<TAB>function[:data tag], a line each; the build checks
+//                                        that the parts of a class run all its functions and data rows)
 // With STAVELY_TEST_LOG_DIR set, each class also writes its plain-text log to
 // <dir>/test_<folder>.<Class>.txt, from which scripts/test counts the test functions.
 int TestRegistry::runAll(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--list-classes") == 0) {
         for (const auto& entry : entries())
             std::printf("%s\n", entry.name.c_str());
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--list-parts") == 0) {
+        for (const auto& entry : entries())
+            for (const char* function : entry.functions)
+                std::printf("%s\t%s\n", entry.name.c_str(), function);
         return 0;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
