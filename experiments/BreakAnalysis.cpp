@@ -89,8 +89,14 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
         m_op.msgBox(BreakTexts::RatesZero, MsgStyle::Exclamation, BreakTexts::RatesZeroTitle);
         return r;
     }
+    FitRates(rec, r.RateStartIndex, b, m_params.MicronsPerStep, r);
+    return r;
+}
+
+void BreakAnalysis::FitRates(const LoadTimeRecorder& rec, int first, int last, double micronsPerStep,
+                             BreakResult& r) {
     QList<double> time, stress, strain, position;
-    for (int k = r.RateStartIndex; k <= b; ++k) {
+    for (int k = first; k <= last; ++k) {
         time.append(rec.LtTime(k));
         stress.append(rec.LtStress(k));
         strain.append(rec.LtStrain(k));
@@ -102,14 +108,15 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
         rate = fit.m.value_or(0);
         err = fit.delm.value_or(0);
     };
-    slope(stress, r.StressRate, r.StressRateErr);
-    slope(strain, r.StrainRate, r.StrainRateErr);
-    slope(position, r.SpeedRate, r.SpeedRateErr);
+    if (time.size() >= 2) {
+        slope(stress, r.StressRate, r.StressRateErr);
+        slope(strain, r.StrainRate, r.StrainRateErr);
+        slope(position, r.SpeedRate, r.SpeedRateErr);
+    }
     r.StrainRate *= 60;
     r.StrainRateErr *= 60;
-    r.SpeedRate *= m_params.MicronsPerStep;
-    r.SpeedRateErr *= m_params.MicronsPerStep;
-    return r;
+    r.SpeedRate *= micronsPerStep;
+    r.SpeedRateErr *= micronsPerStep;
 }
 
 QDateTime BreakAnalysis::BreakMoment(const QDateTime& runStart, double breakSeconds) {

@@ -66,6 +66,10 @@ public:
     static QString DataString(const LoadTimeRecorder& rec, const BreakResult& r);
 
     // Run start plus the time of the break in whole seconds (halves to even).
+    // Columns 7 to 12: speed (µm/s), strain rate (%/min) and stress rate (MPa/s) with their standard
+    // errors, fitted to the samples first to last (left at 0 with fewer than two).
+    static void FitRates(const LoadTimeRecorder& rec, int first, int last, double micronsPerStep,
+                         BreakResult& r);
     static QDateTime BreakMoment(const QDateTime& runStart, double breakSeconds);
     // "yyyymmdd_hhmmss_nnn".
     static QString FileBaseName(const QDateTime& moment, qint32 specimen);

@@ -13,7 +13,6 @@
 #include "instrument/RunState.h"
 #include "params/NumberFormat.h"
 #include "params/Parameters.h"
-#include "results/LineFit.h"
 #include "results/ResultAppender.h"
 
 #include <QCoreApplication>
@@ -248,27 +247,7 @@ BreakResult StaticRun::AnalyseHold(const std::vector<HoldSample>& samples, doubl
         r.BreakLoad = sum / n;
     }
     r.RateStartIndex = 1;
-    QList<double> time, stress, strain, position;
-    for (int k = 1; k <= r.BreakIndex; ++k) {
-        time.append(rec.LtTime(k));
-        stress.append(rec.LtStress(k));
-        strain.append(rec.LtStrain(k));
-        position.append(double(rec.LtPosition(k)));
-    }
-    auto slope = [&time](const QList<double>& y, double& rate, double& err) {
-        const LineFitResult fit = LineFit(time, y);
-        rate = fit.m.value_or(0);
-        err = fit.delm.value_or(0);
-    };
-    if (time.size() >= 2) {
-        slope(stress, r.StressRate, r.StressRateErr);
-        slope(strain, r.StrainRate, r.StrainRateErr);
-        slope(position, r.SpeedRate, r.SpeedRateErr);
-    }
-    r.StrainRate *= 60;
-    r.StrainRateErr *= 60;
-    r.SpeedRate *= micronsPerStep;
-    r.SpeedRateErr *= micronsPerStep;
+    BreakAnalysis::FitRates(rec, 1, r.BreakIndex, micronsPerStep, r);
     return r;
 }
 

@@ -72,40 +72,27 @@ bool Motion::BreakDetected(float breakFactor, float peakLoad, float currentLoad,
 int Motion::MoveTo(qint32 target, double speed, int checkMask, int reportMask, const QString& caption,
                    int rateMode) {
     Q_UNUSED(rateMode) // every move of this product runs at a plain rate
+    return RunModal(caption, reportMask, false, [&] {
+        m_breakSimulated = false;
+        m_interrupted = false;
+        ControllerMove(target, speed, checkMask);
+    });
+}
+
+int Motion::Hold(const QString& caption, int reportMask) {
+    return RunModal(caption, reportMask, true, [this] {
+        m_stopSent = false;
+        m_moveStart = std::chrono::steady_clock::now();
+        m_run.PeakLoad = 0;
+        HoldLoop();
+    });
+}
+
+int Motion::RunModal(const QString& caption, int reportMask, bool holding, const std::function<void()>& run) {
     // The moving window is modal; nothing may start a second move while one runs.
     if (m_moving)
         return m_moveResult;
 
-    struct Ending {
-        Motion& motion;
-        ~Ending() {
-            motion.m_moving = false;
-            motion.m_link.setMoveInProgress(false);
-            if (motion.m_view != nullptr)
-                motion.m_view->endMove();
-            motion.showPosition();
-        }
-    };
-    m_moving = true;
-    m_link.setMoveInProgress(true);
-    const Ending ending{*this};
-    if (m_view != nullptr)
-        m_view->beginMove(caption);
-
-    m_moveResult = MoveStatus::Done;
-    m_breakSimulated = false;
-    m_keepMoving = true;
-    m_interrupted = false;
-    ControllerMove(target, speed, checkMask);
-
-    if (const auto report = ReportMoveResult(m_moveResult, reportMask & ~1))
-        m_op.msgBox(report->text, MsgStyle::Exclamation, report->title);
-    return m_moveResult;
-}
-
-int Motion::Hold(const QString& caption, int reportMask) {
-    if (m_moving)
-        return m_moveResult;
     struct Ending {
         Motion& motion;
         ~Ending() {
@@ -118,8 +105,8 @@ int Motion::Hold(const QString& caption, int reportMask) {
         }
     };
     m_moving = true;
-    m_holding = true;
-    // A fault on the line stops the capstans before its message waits on the operator, as in a move.
+    m_holding = holding;
+    // A fault on the line stops the capstans before its message waits on the operator.
     m_link.setMoveInProgress(true);
     const Ending ending{*this};
     if (m_view != nullptr)
@@ -127,9 +114,14 @@ int Motion::Hold(const QString& caption, int reportMask) {
 
     m_moveResult = MoveStatus::Done;
     m_keepMoving = true;
-    m_stopSent = false;
-    m_moveStart = std::chrono::steady_clock::now();
-    m_run.PeakLoad = 0;
+    run();
+
+    if (const auto report = ReportMoveResult(m_moveResult, reportMask & ~1))
+        m_op.msgBox(report->text, MsgStyle::Exclamation, report->title);
+    return m_moveResult;
+}
+
+void Motion::HoldLoop() {
     IntervalTimer garbled;
     bool garbling = false;
     bool halved = false;
@@ -139,26 +131,26 @@ int Motion::Hold(const QString& caption, int reportMask) {
         // the gap, it ends here, stopped.
         if (m_link.FaultsDuringMove().fault) {
             m_moveResult = MoveStatus::OperatorStop;
-            break;
+            return;
         }
         if (answered) {
             garbling = false;
             if (m_moveResult == MoveStatus::Break)
-                break;
+                return;
             if (m_stopSent) {
                 m_moveResult = MoveStatus::OperatorStop;
-                break;
+                return;
             }
             // The corrections end as moves do, and the status keeps the preload's threshold ending
             // until the first of them; anything else ends the hold.
             if (m_moveResult != MoveStatus::Done && m_moveResult != MoveStatus::Moving &&
                 m_moveResult != MoveStatus::Interrupted && m_moveResult != MoveStatus::Overload)
-                break;
+                return;
             if (m_hooks != nullptr && !m_hooks->HoldGoesOn()) {
                 if (m_moveResult == MoveStatus::Moving)
                     m_link.StopMove();
                 m_moveResult = MoveStatus::Done;
-                break;
+                return;
             }
             continue;
         }
@@ -168,12 +160,9 @@ int Motion::Hold(const QString& caption, int reportMask) {
         }
         if (m_stopSent || ApTimer::Expired(garbled)) {
             EndWithoutStatus();
-            break;
+            return;
         }
     }
-    if (const auto report = ReportMoveResult(m_moveResult, reportMask & ~1))
-        m_op.msgBox(report->text, MsgStyle::Exclamation, report->title);
-    return m_moveResult;
 }
 
 void Motion::ControllerMove(qint32 target, double speed, int checkMask) {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <functional>
 
 class BreakRunHooks;
 class ControllerLink;
@@ -89,6 +90,11 @@ signals:
     void positionChanged(qint32 position);
 
 private:
+    // The modal frame of a move or a hold: one at a time, the moving window, the link told, the
+    // ending reported; `run` does the moving.
+    int RunModal(const QString& caption, int reportMask, bool holding, const std::function<void()>& run);
+    // Polls a hold until the break, the operator, a fault or the hooks end it.
+    void HoldLoop();
     void ControllerMove(qint32 target, double speed, int checkMask);
     // One pass of the poll loop; false when the status reply was garbled.
     bool PollOnce(bool& halved, qint32 startPosition);

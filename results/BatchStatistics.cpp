@@ -1,5 +1,6 @@
 #include "results/BatchStatistics.h"
 
+#include "results/Figures.h"
 #include "results/StatisticsTexts.h"
 
 #include <QHash>
@@ -8,20 +9,6 @@
 #include <cmath>
 
 namespace {
-std::optional<double> number(QStringView text) {
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok); // C locale
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
-double median(QList<double> values) {
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 // "60 MPa/s" -> 60 and "MPa/s"; a text that does not start with a number has no value.
 struct NominalRate {
     std::optional<double> value;
@@ -35,7 +22,7 @@ NominalRate parseRate(const QString& text) {
         rate.unit = text;
         return rate;
     }
-    rate.value = number(text.left(blank));
+    rate.value = FieldNumber(text.left(blank));
     rate.unit = text.mid(blank + 1).trimmed();
     if (!rate.value)
         rate.unit = text;
@@ -51,7 +38,7 @@ bool BatchStatistics::IsIgnored(QStringView comment) {
 }
 
 std::optional<double> BatchStatistics::PositiveNumber(QStringView text) {
-    const std::optional<double> v = number(text);
+    const std::optional<double> v = FieldNumber(text);
     if (!v || !(*v > 0))
         return std::nullopt;
     return v;
@@ -132,7 +119,7 @@ void BatchStatistics::Describe(GroupStatistics& group) {
         sum += v;
     const double mean = sum / double(s.size());
     group.mean = mean;
-    group.median = median(s);
+    group.median = Median(s);
     group.minimum = *std::min_element(s.begin(), s.end());
     group.maximum = *std::max_element(s.begin(), s.end());
     if (s.size() >= 2) {
@@ -162,12 +149,12 @@ std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics&
         // modulus the rows were tested with (fourth and fifth item of the parameter column).
         QList<double> strains, eo, ea;
         for (int r : group.rows) {
-            if (const std::optional<double> e = number(field(r, StrainField)))
+            if (const std::optional<double> e = FieldNumber(field(r, StrainField)))
                 strains.append(*e);
             const QList<QStringView> items =
                 field(r, ParametersField).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            const std::optional<double> modulus = items.size() > 4 ? number(items[3]) : std::nullopt;
-            const std::optional<double> modulusA = items.size() > 4 ? number(items[4]) : std::nullopt;
+            const std::optional<double> modulus = items.size() > 4 ? FieldNumber(items[3]) : std::nullopt;
+            const std::optional<double> modulusA = items.size() > 4 ? FieldNumber(items[4]) : std::nullopt;
             if (modulus && modulusA && *modulus > 0) {
                 eo.append(*modulus);
                 ea.append(*modulusA);
@@ -175,7 +162,7 @@ std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics&
         }
         if (strains.isEmpty() || eo.isEmpty())
             return std::nullopt;
-        const double secant = median(eo) * 1000 * (1 + median(ea) * median(strains) / 100); // MPa
+        const double secant = Median(eo) * 1000 * (1 + Median(ea) * Median(strains) / 100); // MPa
         input.stressRate = secant * *rate.value / 100 / 60;
         if (!(input.stressRate > 0))
             return std::nullopt;
@@ -236,9 +223,7 @@ QList<StatisticFigure> BatchStatistics::Figures(const GroupStatistics& g) {
 }
 
 QString BatchStatistics::Number(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+    return ShortestText(value);
 }
 
 QString BatchStatistics::ShortNumber(double value) {

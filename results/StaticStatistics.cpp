@@ -1,5 +1,6 @@
 #include "results/StaticStatistics.h"
 
+#include "results/Figures.h"
 #include "results/LineFit.h"
 
 #include <QHash>
@@ -11,14 +12,6 @@
 #include <vector>
 
 namespace {
-std::optional<double> number(QStringView text) {
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok); // C locale
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 struct Level {
     std::optional<double> value;
     QString unit;
@@ -29,20 +22,9 @@ Level parseLevel(QStringView text) {
     const qsizetype blank = t.indexOf(QLatin1Char(' '));
     if (blank < 0)
         return {std::nullopt, t.toString()};
-    return {number(t.left(blank)), t.mid(blank + 1).trimmed().toString()};
+    return {FieldNumber(t.left(blank)), t.mid(blank + 1).trimmed().toString()};
 }
 
-QString shortest(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
-}
-
-double median(QList<double> values) {
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 } // namespace
 
 bool StaticStatistics::IsStaticLevel(QStringView text) {
@@ -147,10 +129,10 @@ StaticStatistics::StaticStatistics(int count, const FieldReader& field) {
             // A load or a strain level: the stress the rows recorded at it.
             QList<double> stresses;
             for (int row : level.rows)
-                if (const std::optional<double> s = number(field(row, StressField)); s && *s > 0)
+                if (const std::optional<double> s = FieldNumber(field(row, StressField)); s && *s > 0)
                     stresses.append(*s);
             if (!stresses.isEmpty())
-                level.stress = median(stresses);
+                level.stress = Median(stresses);
         }
         level.median = KaplanMeierMedian(level.times, level.broke);
         level.weibull = CensoredWeibull(level.times, level.broke);
@@ -190,7 +172,7 @@ void StaticStatistics::add(int row, const FieldReader& field) {
         ++it->ignored;
         return;
     }
-    const std::optional<double> time = number(field(row, TimeField));
+    const std::optional<double> time = FieldNumber(field(row, TimeField));
     if (!time || !(*time > 0)) {
         ++it->skipped;
         return;
@@ -205,20 +187,20 @@ void StaticStatistics::add(int row, const FieldReader& field) {
 QString StaticStatistics::KeyValueText() const {
     QString text;
     if (m_fatigue) {
-        text += QStringLiteral("static_n\t") + shortest(m_fatigue->n) + QLatin1Char('\n');
+        text += QStringLiteral("static_n\t") + ShortestText(m_fatigue->n) + QLatin1Char('\n');
         if (m_fatigue->nError)
-            text += QStringLiteral("static_n_se\t") + shortest(*m_fatigue->nError) + QLatin1Char('\n');
+            text += QStringLiteral("static_n_se\t") + ShortestText(*m_fatigue->nError) + QLatin1Char('\n');
     }
     for (const StaticLevel& l : m_levels) {
         QList<std::pair<QString, QString>> figures{{QStringLiteral("breaks"), QString::number(l.breaks)},
                                                    {QStringLiteral("runouts"), QString::number(l.runouts)}};
         if (l.stress)
-            figures.append({QStringLiteral("stress_MPa"), shortest(*l.stress)});
+            figures.append({QStringLiteral("stress_MPa"), ShortestText(*l.stress)});
         if (l.median)
-            figures.append({QStringLiteral("median_s"), shortest(*l.median)});
+            figures.append({QStringLiteral("median_s"), ShortestText(*l.median)});
         if (l.weibull) {
-            figures.append({QStringLiteral("weibull_m"), shortest(l.weibull->m)});
-            figures.append({QStringLiteral("weibull_t0_s"), shortest(l.weibull->sigma0)});
+            figures.append({QStringLiteral("weibull_m"), ShortestText(l.weibull->m)});
+            figures.append({QStringLiteral("weibull_t0_s"), ShortestText(l.weibull->sigma0)});
         }
         // Both spellings of the level: as the data file writes it, and without blanks for scripts.
         QStringList prefixes{l.level + QLatin1Char(':')};
@@ -236,19 +218,19 @@ QString StaticStatistics::KeyValueText() const {
 QString StaticStatistics::SummaryText() const {
     if (m_levels.isEmpty())
         return {};
-    auto optional = [](const std::optional<double>& v) { return v ? shortest(*v) : QString(); };
+    auto optional = [](const std::optional<double>& v) { return v ? ShortestText(*v) : QString(); };
     QString text = QStringLiteral("Static level\tStress (MPa)\tBreaks\tRun-outs\tMedian time to failure (s)\t"
                                   "Weibull m\tCharacteristic time (s)\r\n");
     for (const StaticLevel& l : m_levels)
         text += l.level + QLatin1Char('\t') + optional(l.stress) + QLatin1Char('\t') +
                 QString::number(l.breaks) + QLatin1Char('\t') + QString::number(l.runouts) +
                 QLatin1Char('\t') + optional(l.median) + QLatin1Char('\t') +
-                (l.weibull ? shortest(l.weibull->m) : QString()) + QLatin1Char('\t') +
-                (l.weibull ? shortest(l.weibull->sigma0) : QString()) + QStringLiteral("\r\n");
+                (l.weibull ? ShortestText(l.weibull->m) : QString()) + QLatin1Char('\t') +
+                (l.weibull ? ShortestText(l.weibull->sigma0) : QString()) + QStringLiteral("\r\n");
     if (m_fatigue) {
-        text += QStringLiteral("Static fatigue n\t") + shortest(m_fatigue->n) + QStringLiteral("\r\n");
+        text += QStringLiteral("Static fatigue n\t") + ShortestText(m_fatigue->n) + QStringLiteral("\r\n");
         text += QStringLiteral("Standard error of static n\t") +
-                (m_fatigue->nError ? shortest(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
+                (m_fatigue->nError ? ShortestText(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
     }
     return text;
 }

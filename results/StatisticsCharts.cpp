@@ -6,6 +6,7 @@
 #include "results/StatisticsTexts.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 void pointsStyle(CurveStyle& style) {
@@ -15,6 +16,31 @@ void pointsStyle(CurveStyle& style) {
 
 QList<QPointF> line(double slope, double intercept, double x0, double x1) {
     return {{x0, slope * x0 + intercept}, {x1, slope * x1 + intercept}};
+}
+
+struct Line {
+    double slope = 0;
+    double intercept = 0;
+};
+
+// Points (logarithms) and, when there is one, their fitted line across the span of the points.
+ChartData pointsAndFit(const QString& xTitle, const QString& yTitle, const QList<QPointF>& points,
+                       std::optional<Line> fit) {
+    ChartData chart;
+    InitXYChart(chart, 2);
+    chart.xAxis.title = xTitle;
+    SetYAxisTitle(chart, yTitle);
+    pointsStyle(chart.styles[0]);
+    chart.setCurve(0, points);
+    if (fit) {
+        double x0 = 0, x1 = 0;
+        for (qsizetype i = 0; i < points.size(); ++i) {
+            x0 = i == 0 ? points[i].x() : qMin(x0, points[i].x());
+            x1 = i == 0 ? points[i].x() : qMax(x1, points[i].x());
+        }
+        chart.setCurve(1, line(fit->slope, fit->intercept, x0, x1));
+    }
+    return chart;
 }
 } // namespace
 
@@ -39,42 +65,20 @@ ChartData StatisticsCharts::Weibull(const GroupStatistics& group) {
 }
 
 ChartData StatisticsCharts::Fatigue(const FatigueFit& fit) {
-    ChartData chart;
-    InitXYChart(chart, 2);
-    chart.xAxis.title = StatisticsTexts::FatigueX;
-    SetYAxisTitle(chart, StatisticsTexts::FatigueY);
-    pointsStyle(chart.styles[0]);
     QList<QPointF> points;
-    double x0 = 0, x1 = 0;
-    for (const FatigueGroup& g : fit.groups) {
-        const QPointF p(std::log(g.stressRate), std::log(g.medianStress));
-        x0 = points.isEmpty() ? p.x() : qMin(x0, p.x());
-        x1 = points.isEmpty() ? p.x() : qMax(x1, p.x());
-        points.append(p);
-    }
-    chart.setCurve(0, points);
-    chart.setCurve(1, line(fit.slope, fit.intercept, x0, x1));
-    return chart;
+    for (const FatigueGroup& g : fit.groups)
+        points.append(QPointF(std::log(g.stressRate), std::log(g.medianStress)));
+    return pointsAndFit(StatisticsTexts::FatigueX, StatisticsTexts::FatigueY, points,
+                        Line{fit.slope, fit.intercept});
 }
 
 ChartData StatisticsCharts::StaticFatigue(const StaticStatistics& statistics) {
-    ChartData chart;
-    InitXYChart(chart, 2);
-    chart.xAxis.title = StatisticsTexts::StaticX;
-    SetYAxisTitle(chart, StatisticsTexts::StaticY);
-    pointsStyle(chart.styles[0]);
     QList<QPointF> points;
-    double x0 = 0, x1 = 0;
-    for (const StaticLevel& level : statistics.levels()) {
-        if (!level.stress || !level.median || !(*level.stress > 0) || !(*level.median > 0))
-            continue;
-        const QPointF p(std::log(*level.stress), std::log(*level.median));
-        x0 = points.isEmpty() ? p.x() : qMin(x0, p.x());
-        x1 = points.isEmpty() ? p.x() : qMax(x1, p.x());
-        points.append(p);
-    }
-    chart.setCurve(0, points);
-    if (const auto& fit = statistics.fatigue())
-        chart.setCurve(1, line(fit->slope, fit->intercept, x0, x1));
-    return chart;
+    for (const StaticLevel& level : statistics.levels())
+        if (level.stress && level.median && *level.stress > 0 && *level.median > 0)
+            points.append(QPointF(std::log(*level.stress), std::log(*level.median)));
+    std::optional<Line> fit;
+    if (const auto& f = statistics.fatigue())
+        fit = Line{f->slope, f->intercept};
+    return pointsAndFit(StatisticsTexts::StaticX, StatisticsTexts::StaticY, points, fit);
 }

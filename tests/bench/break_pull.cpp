@@ -7,6 +7,7 @@
 #include "experiments/Fiber.h"
 #include "instrument/BreakSound.h"
 #include "results/ResultAppender.h"
+#include "tests/bench/ThreadCpu.h"
 #include "tests/e2e/MotionRig.h"
 
 #include <QApplication>
@@ -16,17 +17,6 @@
 #include <ctime>
 
 namespace {
-
-// CPU seconds of the calling thread.
-double threadCpuSeconds() {
-#ifdef Q_OS_UNIX
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-#else
-    return double(std::clock()) / CLOCKS_PER_SEC;
-#endif
-}
 
 class NoFile : public ResultAppender {
 public:

@@ -11,6 +11,7 @@
 #include "experiments/HoldControl.h"
 #include "instrument/BreakSound.h"
 #include "results/ResultAppender.h"
+#include "tests/bench/ThreadCpu.h"
 #include "tests/e2e/MotionRig.h"
 #include "tests/support/VirtualHold.h"
 
@@ -21,17 +22,6 @@
 #include <ctime>
 
 namespace {
-
-// CPU seconds of the calling thread alone (the simulator runs in a thread of its own).
-double threadCpuSeconds() {
-#ifdef CLOCK_THREAD_CPUTIME_ID
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-#else
-    return double(std::clock()) / CLOCKS_PER_SEC;
-#endif
-}
 
 struct Deviation {
     double sum = 0, squares = 0, worst = 0;
