@@ -56,11 +56,18 @@ endif()
 # The low-rate pulls that STAVELY_SLOW_FLOWS adds take up to a quarter of an hour each; CTest reads
 # this file when it runs, so the environment of that run decides.
 set(script "if(DEFINED ENV{STAVELY_SLOW_FLOWS})\n  set(stavely_timeout 1800)\nelse()\n  set(stavely_timeout ${TIMEOUT})\nendif()\n")
+# Classes that time a serial line to the fraction of a millisecond run with the cores to themselves.
+set(timing_classes SimServerTest)
 foreach(class ${classes})
   set(name "${FOLDER}.${class}")
+  set(alone "")
+  list(FIND timing_classes "${class}" timing)
+  if(NOT timing EQUAL -1)
+    set(alone "RUN_SERIAL TRUE ")
+  endif()
   string(APPEND script
     "add_test([=[${name}]=] [=[${EXE}]=] ${class})\n"
-    "set_tests_properties([=[${name}]=] PROPERTIES TIMEOUT \${stavely_timeout} LABELS ${FOLDER} ENVIRONMENT "
+    "set_tests_properties([=[${name}]=] PROPERTIES ${alone}TIMEOUT \${stavely_timeout} LABELS ${FOLDER} ENVIRONMENT "
     "[=[QT_QPA_PLATFORM=offscreen;QTEST_DISABLE_STACK_DUMP=1;STAVELY_BIN_DIR=${BIN_DIR}]=])\n")
 endforeach()
 # Rewritten only when the list changes, so that CTest's record of test times stays put.

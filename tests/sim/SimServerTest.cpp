@@ -83,7 +83,8 @@ private slots:
         serve(c);
         double shortest = 1e9, longest = 1e9;
         for (int i = 0; i < 4; ++i) {
-            QVERIFY(m_client.exchange("R", 2).startsWith("R00"));
+            const QByteArray rReply = m_client.exchange("R", 2);
+            QVERIFY2(rReply.startsWith("R00"), rReply.toHex().constData());
             m_client.readFor(5); // the line end
             shortest = std::min(shortest, m_client.elapsedMs);
             QCOMPARE(m_client.exchange("F", 59).left(60).size(), 60);
