@@ -43,6 +43,8 @@ bool isReplyPadding(QChar c) {
 constexpr float DrainSeconds = 0.25f;
 // One character of 11 bits at 19200 baud, in ms.
 constexpr double CharMs = 11.0 * 1000.0 / 19200.0;
+// Quiet on the line after a reply before it is taken (about nine characters).
+constexpr int ReplyQuietMs = 5;
 
 } // namespace
 
@@ -228,6 +230,7 @@ QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
     QByteArray collected;
     IntervalTimer silence;
     ApTimer::SetTimer(silence, SilenceSeconds);
+    ReplyScan scan;
     for (;;) {
         // Nothing can come from a closed or lost port: the exchange ends at once.
         if (!portUsable())
@@ -239,14 +242,20 @@ QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
             ApTimer::RestartTimer(silence);
             arrived = true;
         }
-        if (ReplyComplete(collected, echo, count) || ApTimer::Expired(silence))
+        scan = ScanReply(collected, echo, count);
+        if (scan.kind != ReplyScan::Incomplete && scan.settled) {
+            // A late reply to an earlier command can be followed at once by the one asked for: take
+            // a reply only once the line has stayed quiet for a moment after it.
+            if (!moreInputWithin(ReplyQuietMs))
+                break;
+            continue;
+        }
+        if (ApTimer::Expired(silence))
             break;
         // The rest of a reply under way needs its time on the line: sleep that long once rather
         // than wake for every character.
-        const qsizetype start = ReplyStart(collected, echo);
-        if (arrived && start >= 0) {
-            const double missing = double(start + echo.size() + count - collected.size());
-            const double ms = qMin(missing * CharMs, ApTimer::RemainingSeconds(silence) * 1000);
+        if (arrived && scan.missing > 0) {
+            const double ms = qMin(double(scan.missing) * CharMs, ApTimer::RemainingSeconds(silence) * 1000);
             if (ms >= 1) {
                 QThread::usleep(static_cast<unsigned long>(ms * 1000));
                 continue;
@@ -254,8 +263,29 @@ QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
         }
         WaitForInput(silence);
     }
-    const qsizetype start = ReplyStart(collected, echo);
-    return start < 0 ? QString() : QString::fromLatin1(collected.mid(start));
+    if (scan.kind != ReplyScan::Incomplete)
+        return QString::fromLatin1(collected.mid(scan.start, scan.length));
+    // Nothing that fits: what follows the first echo letter tells the operator what did come.
+    return scan.start < 0 ? QString() : QString::fromLatin1(collected.mid(scan.start));
+}
+
+bool ControllerLink::moreInputWithin(int ms) {
+    if (!portUsable())
+        return false;
+    if (m_port->bytesAvailable() > 0 || m_port->waitForReadyRead(ms))
+        return true;
+    if (m_port->error() == QSerialPort::TimeoutError)
+        m_port->clearError();
+    return false;
+}
+
+void ControllerLink::emptyInput() {
+    // Whatever waits in the input answers no command of ours: a reply that came after its time-out,
+    // or line noise. Left there it would be read as the answer to the next command.
+    if (!portUsable())
+        return;
+    m_port->clear(QSerialPort::Input);
+    m_port->readAll();
 }
 
 bool ControllerLink::PutGet(const QString& command, QString& reply, int count) {
@@ -271,8 +301,10 @@ void ControllerLink::putGet(const QString& command, QString& reply, int count) {
     const QString letter = command.left(1);
     const int h = command.isEmpty() ? 0 : 1;
     for (;;) {
-        if (!command.isEmpty())
+        if (!command.isEmpty()) {
+            emptyInput();
             Put(command);
+        }
         QString r = ReadReply(letter, count);
         if (r.isEmpty()) {
             CommTimeout(QStringLiteral("PutGet ") + command);
@@ -284,7 +316,8 @@ void ControllerLink::putGet(const QString& command, QString& reply, int count) {
             continue;
         }
         r = r.toUpper();
-        const bool bad = FirstBadHex(r, h, count) >= 0;
+        // Anything after the fields (trailing junk) makes the reply as garbled as a bad digit.
+        const bool bad = r.size() > h + count || FirstBadHex(r, h, count) >= 0;
         // One message for a run of garbled replies: a display that polls would otherwise ask the
         // operator again at every poll.
         if (bad && !m_badHexRun) {
@@ -394,17 +427,73 @@ qint32 ControllerLink::ParseHexField(const QString& field, int width) {
     return qint32(value); // 8-digit fields are two's complement
 }
 
-qsizetype ControllerLink::ReplyStart(const QByteArray& collected, const QByteArray& echoLetter) {
-    if (echoLetter.isEmpty())
-        return 0;
-    return collected.indexOf(echoLetter.at(0));
-}
+ControllerLink::ReplyScan ControllerLink::ScanReply(const QByteArray& collected, const QByteArray& echoLetter,
+                                                    int count) {
+    enum Shape { Partial, Short, FitsOpen, FitsClosed, LongOpen, LongClosed };
+    const qsizetype size = collected.size();
+    const qsizetype echo = echoLetter.isEmpty() ? 0 : 1;
+    count = std::max(0, count);
+    auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+    auto shapeAt = [&](qsizetype p) {
+        const qsizetype end = p + echo + count;
+        for (qsizetype i = p + echo; i < std::min(end, size); ++i)
+            if (isLineEnd(collected[i]))
+                return Short;
+        if (end > size)
+            return Partial;
+        if (end == size)
+            return FitsOpen;
+        if (isLineEnd(collected[end]) || collected[end] == ' ')
+            return FitsClosed;
+        for (qsizetype i = end + 1; i < size; ++i)
+            if (isLineEnd(collected[i]))
+                return LongClosed;
+        return LongOpen;
+    };
+    auto lineEnd = [&](qsizetype from) {
+        qsizetype i = from;
+        while (i < size && !isLineEnd(collected[i]))
+            ++i;
+        return i;
+    };
 
-bool ControllerLink::ReplyComplete(const QByteArray& collected, const QByteArray& echoLetter, int count) {
-    const qsizetype start = ReplyStart(collected, echoLetter);
-    if (start < 0)
-        return false;
-    return collected.size() - start - echoLetter.size() >= count;
+    QList<qsizetype> starts;
+    if (echo == 0)
+        starts.append(0);
+    else
+        for (qsizetype p = collected.indexOf(echoLetter.at(0)); p >= 0;
+             p = collected.indexOf(echoLetter.at(0), p + 1))
+            starts.append(p);
+
+    ReplyScan scan;
+    if (!starts.isEmpty())
+        scan.start = starts.first();
+    qsizetype fit = -1, garbled = -1;
+    QList<Shape> shapes;
+    for (const qsizetype p : starts) {
+        const Shape shape = shapeAt(p);
+        shapes.append(shape);
+        if (shape == FitsOpen || shape == FitsClosed)
+            fit = p;
+        else if (shape == LongClosed)
+            garbled = p;
+        else if (shape == Partial && scan.missing == 0)
+            scan.missing = p + echo + count - size;
+    }
+    const qsizetype taken = fit >= 0 ? fit : garbled;
+    if (taken < 0)
+        return scan;
+    // A reply still arriving after the one found may be the answer; a garbled line still arriving
+    // may yet hold one.
+    bool settled = true;
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        if (starts[i] > taken && (shapes[i] == Partial || (shapes[i] == LongOpen && fit < 0)))
+            settled = false;
+    scan.kind = fit >= 0 ? ReplyScan::Fits : ReplyScan::Garbled;
+    scan.start = taken;
+    scan.length = fit >= 0 ? echo + count : lineEnd(taken) - taken;
+    scan.settled = settled;
+    return scan;
 }
 
 int ControllerLink::FirstBadHex(const QString& reply, int first, int count) {

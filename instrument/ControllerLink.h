@@ -117,9 +117,20 @@ public:
     static float BitsSingle(qint32 bits);
     // Value of a width-digit hex field; 0 when the field is short or holds a non-hex character.
     static qint32 ParseHexField(const QString& field, int width);
-    // Index of the echo letter in the collected bytes, -1 when absent; an empty letter matches at 0.
-    static qsizetype ReplyStart(const QByteArray& collected, const QByteArray& echoLetter);
-    static bool ReplyComplete(const QByteArray& collected, const QByteArray& echoLetter, int count);
+    // Where the reply to a command lies in the bytes collected since the command was sent. A reply is
+    // its echo letter, exactly count characters and the line end (or the end of what has come so
+    // far). Of several that fit, the last is the answer: earlier ones are late replies to earlier
+    // commands. An echo letter followed by more than count characters and a line end is a garbled
+    // line, unless a reply that fits follows it.
+    struct ReplyScan {
+        enum Kind { Incomplete, Fits, Garbled };
+        Kind kind = Incomplete;
+        qsizetype start = -1;  // of the reply (Fits, Garbled), or of the first echo letter
+        qsizetype length = 0;  // from start, without the line end
+        bool settled = false;  // no echo letter after start still waits for the rest of its reply
+        qsizetype missing = 0; // characters the first unfinished reply still needs
+    };
+    static ReplyScan ScanReply(const QByteArray& collected, const QByteArray& echoLetter, int count);
     // Index of the first non-hex character among the count characters from first, -1 when none.
     static int FirstBadHex(const QString& reply, int first, int count);
     static QString StripReply(const QString& reply);
@@ -167,6 +178,9 @@ private:
     void recoverPort();
     void onPortError(QSerialPort::SerialPortError error);
     void waitOnPort(const IntervalTimer& timer, bool forWrite);
+    bool moreInputWithin(int ms);
+    void emptyInput();
+    bool reopenAndStop();
     qint64 transmitRoom() const;
 
     Operator& m_operator;

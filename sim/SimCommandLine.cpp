@@ -58,6 +58,8 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
         {"no-fiber", "Start with no fiber between the capstans."},
         {"manual-thread", "Do not thread a new fiber when the capstans return after a break."},
         {"stray", "Send stray bytes before every reply."},
+        {"stray-echo", "Send stray bytes and the reply's echo letter before every reply."},
+        {"stray-stale", "Send stray bytes and the previous reply again before every reply."},
         {"chunks", "Send replies in chunks of 3 characters every 300 ms."},
         {"silence-after", "Stop replying after N commands.", "N"},
         {"bad-hex", "Put a non-hexadecimal digit in the first reply."},
@@ -114,7 +116,11 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
     c.instant = parser.isSet("instant");
     c.fiberPresent = !parser.isSet("no-fiber");
     c.autoThread = !parser.isSet("manual-thread");
-    c.faults.stray = parser.isSet("stray");
+    c.faults.stray = parser.isSet("stray") || parser.isSet("stray-echo") || parser.isSet("stray-stale");
+    if (parser.isSet("stray-echo"))
+        c.faults.strayKind = SimFaults::Stray::EchoLetter;
+    if (parser.isSet("stray-stale"))
+        c.faults.strayKind = SimFaults::Stray::StaleReply;
     c.faults.chunks = parser.isSet("chunks");
     if (parser.isSet("bad-hex"))
         c.faults.badHex = SimFaults::BadHex::Next;

@@ -9,8 +9,16 @@
 struct SimFaults {
     enum class BadHex { Off, Next, Every };
 
+    // What the stray bytes before a reply carry besides strayBytes.
+    enum class Stray {
+        Noise,      // nothing more
+        EchoLetter, // the reply's own echo letter, as if the line had doubled it
+        StaleReply, // the instrument's previous reply again, whole, as a late one would come
+    };
+
     bool stray = false;                // a few stray bytes before every reply
     QByteArray strayBytes = "~#*";     // never contains an echo letter
+    Stray strayKind = Stray::Noise;    // what else comes before the reply
     bool chunks = false;               // replies dribble out in small chunks
     int chunkSize = 3;                 // characters per chunk
     int chunkIntervalMs = 300;         // gap between chunk starts

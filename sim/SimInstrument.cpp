@@ -469,13 +469,20 @@ QByteArray SimInstrument::reply(char letter, QByteArray fields) {
         if (faults.badHex == SimFaults::BadHex::Next)
             faults.badHex = SimFaults::BadHex::Off;
     }
+    QByteArray clean;
+    clean += letter;
+    clean += fields;
+    clean += "\r\n";
     QByteArray out;
-    if (faults.stray)
+    if (faults.stray) {
         out += faults.strayBytes;
-    out += letter;
-    out += fields;
-    out += "\r\n";
-    return out;
+        if (faults.strayKind == SimFaults::Stray::EchoLetter)
+            out += letter;
+        else if (faults.strayKind == SimFaults::Stray::StaleReply)
+            out += m_lastReply;
+    }
+    m_lastReply = clean;
+    return out + clean;
 }
 
 QByteArray SimInstrument::versionReply() {

@@ -172,6 +172,7 @@ private:
     QByteArray m_motorSettings = "0000";
     int m_fibersThreaded = 0;
 
+    QByteArray m_lastReply; // as it went out without stray bytes, for a stale copy before the next
     QByteArray m_line;
     bool m_lineOverflow = false;
     int m_commandCount = 0;

@@ -35,6 +35,8 @@ enum class Fault {
     BadHexOnce,
     BadHexEvery,
     Stray,
+    StrayEcho,
+    StaleReply,
     SlowChunks,
     OverloadInPull,
     OverloadInPreload,
@@ -128,6 +130,8 @@ private slots:
         row("bad hex once", Fault::BadHexOnce, {Timeout, Untitled, Stopped}, NoRow, true);
         row("bad hex on every reply", Fault::BadHexEvery, {Timeout, Untitled, Timeout, Stopped}, NoRow, true);
         row("stray bytes", Fault::Stray, {Report}, QString());
+        row("stray echo letter", Fault::StrayEcho, {Report}, QString());
+        row("stale reply before each", Fault::StaleReply, {Report}, QString());
         row("slow chunks", Fault::SlowChunks, {Report}, QString());
         row("overload in the pull", Fault::OverloadInPull, {NotSafe, NoBreak}, NoRow);
         row("overload in the preload", Fault::OverloadInPreload, {NotSafe}, NoRow);
@@ -188,7 +192,14 @@ private slots:
                 run.faults([](SimFaults& s) { s.badHex = SimFaults::BadHex::Every; });
                 break;
             case Fault::Stray:
-                run.faults([](SimFaults& s) { s.stray = true; });
+            case Fault::StrayEcho:
+            case Fault::StaleReply:
+                run.faults([f](SimFaults& s) {
+                    s.stray = true;
+                    s.strayKind = f == Fault::StrayEcho    ? SimFaults::Stray::EchoLetter
+                                  : f == Fault::StaleReply ? SimFaults::Stray::StaleReply
+                                                           : SimFaults::Stray::Noise;
+                });
                 break;
             case Fault::SlowChunks:
                 run.faults([](SimFaults& s) {
@@ -351,6 +362,7 @@ STAVELY_TEST_PARTS(
      {"stray",
       {"faultDuringAPull:stray bytes", "faultDuringAPull:operator stop",
        "faultDuringAPull:overload in the preload"}},
+     {"stale", {"faultDuringAPull:stray echo letter", "faultDuringAPull:stale reply before each"}},
      {"chunks",
       {"faultDuringAPull:slow chunks", "faultDuringAPull:overload in the pull",
        "faultDuringAPull:local control"}},

@@ -27,6 +27,19 @@ double seconds(const IntervalTimer& t) {
     return ApTimer::ElapsedSeconds(t);
 }
 
+// The fields of an "F" reply with its final time and position.
+QByteArray finalFields(qint32 finalTimeMs, qint32 position) {
+    return "0000400"
+           "3FC00000"
+           "0010"
+           "00002710"
+           "0000"
+           "0000"
+           "00000000" +
+           QByteArray::number(quint32(finalTimeMs), 16).toUpper().rightJustified(8, '0') +
+           QByteArray::number(quint32(position), 16).toUpper().rightJustified(8, '0');
+}
+
 IntervalTimer started() {
     IntervalTimer t;
     ApTimer::SetTimer(t, 0);
@@ -178,6 +191,74 @@ private slots:
             QCOMPARE(d.position, -200);
         }
         QCOMPARE(rig.peer.received(), QByteArray("F\rA\r"));
+    }
+
+    // Only a reply of exactly its documented length counts as the answer: a doubled echo letter, a
+    // late reply, or junk after the fields never shifts a value into another field.
+    void replyTakenOnlyWhereItFits_data() {
+        QTest::addColumn<QByteArray>("waiting"); // in the input before the command is sent
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("valid");
+        const QByteArray real = "F" + finalFields(0x4E20, -200) + "\r\n";
+        const QByteArray stale = "F" + finalFields(0x4E1F, 5000) + "\r\n";
+        QTest::newRow("clean") << QByteArray() << real << true;
+        QTest::newRow("stray echo letter") << QByteArray() << "F" + real << true;
+        QTest::newRow("noise with echo letter") << QByteArray() << "~F#*F" + real << true;
+        QTest::newRow("stale reply before it") << QByteArray() << stale + real << true;
+        QTest::newRow("stale status with F digits") << QByteArray() << "?00FFFFFFFE00\r\n" + real << true;
+        QTest::newRow("stale reply in the input") << stale << real << true;
+        QTest::newRow("stray echo in the input") << QByteArrayLiteral("F") << real << true;
+        QTest::newRow("trailing junk") << QByteArray() << real.chopped(2) + "ZZJUNK\r\n" << false;
+        QTest::newRow("one field too many") << QByteArray() << real.chopped(2) + "0000\r\n" << false;
+    }
+    void replyTakenOnlyWhereItFits() {
+        QFETCH(QByteArray, waiting);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, valid);
+        LinkRig rig;
+        QVERIFY(rig.start());
+        if (!waiting.isEmpty()) {
+            rig.peer.send(waiting);
+            QTest::qWait(100);
+        }
+        rig.peer.reply('F', reply);
+        if (!valid) {
+            rig.op.answer(1);
+            rig.op.answer(MsgResult::Ok);
+        }
+        const FinalData d = rig.link.GetFinalData();
+        QCOMPARE(d.valid, valid);
+        if (valid) {
+            QCOMPARE(d.loadCounts, 0x400);
+            QCOMPARE(d.finalTimeMs, 20000);
+            QCOMPARE(d.position, -200);
+            QVERIFY(rig.op.prompts.isEmpty());
+        } else {
+            QCOMPARE(d.finalTimeMs, 0); // never a made-up value
+            QCOMPARE(rig.op.prompts.size(), 2);
+            verifyTimeoutBox(rig.op.prompts.at(0), QStringLiteral("Bad hex"));
+        }
+    }
+
+    // A status reply that came after its time-out and Retry is still in the input when the next
+    // command is sent: it is no answer to that command.
+    void lateReplyAfterRetryIsNoAnswer() {
+        LinkRig rig;
+        QVERIFY(rig.start());
+        PeerRule late;
+        late.reply = QByteArrayLiteral("?00FFFFFFFE00\r\n");
+        late.delayMs = 2300;
+        late.times = 1;
+        rig.peer.on('?', late);
+        rig.peer.reply('?', QByteArrayLiteral("?000000000A00\r\n"));
+        rig.peer.reply('F', "F" + finalFields(0x4E20, -200) + "\r\n");
+        rig.op.answer(1);
+        QCOMPARE(rig.link.GetStatus().position, 10);
+        QTest::qWait(400); // the late reply arrives
+        const FinalData d = rig.link.GetFinalData();
+        QVERIFY(d.valid);
+        QCOMPARE(d.finalTimeMs, 20000);
+        QCOMPARE(rig.op.prompts.size(), 1); // the first time-out only
     }
 
     void loadSamplingUsesCurrentChannel() {

@@ -78,6 +78,11 @@ private slots:
         const SimCommandLine plain = parse({"--link", "COM1"});
         QVERIFY(plain.error.isEmpty());
         QVERIFY(plain.config.fiberPresent && !plain.config.instant);
+        QVERIFY(!plain.config.faults.stray);
+        const SimCommandLine echo = parse({"--link", "COM1", "--stray-echo"});
+        QVERIFY(echo.config.faults.stray && echo.config.faults.strayKind == SimFaults::Stray::EchoLetter);
+        const SimCommandLine stale = parse({"--link", "COM1", "--stray-stale"});
+        QVERIFY(stale.config.faults.stray && stale.config.faults.strayKind == SimFaults::Stray::StaleReply);
         QVERIFY(!plain.config.faults.interruptAt && plain.config.faults.silenceAfter < 0);
     }
 
