@@ -17,8 +17,11 @@ std::optional<LoadCalibration> parse(const QString& text) {
     for (int i = 1; i <= 8; ++i)
         if (!isNumeric(fields[i]))
             return std::nullopt;
+    // A tare that is there must be a number: read as 0 it would shift every load unnoticed.
+    if (fields.size() == 10 && !fields[9].trimmed().isEmpty() && !isNumeric(fields[9]))
+        return std::nullopt;
     const double channel = *toNumber(fields[1]);
-    if (*toNumber(fields[2]) < 0.00001 || channel < 0 || channel > 12)
+    if (*toNumber(fields[2]) < MinimumSlope || channel < 0 || channel > 12)
         return std::nullopt;
     LoadCalibration record;
     if (!TextToRecord(whole, record))

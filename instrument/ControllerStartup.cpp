@@ -4,6 +4,7 @@
 #include "base/ProgramEnd.h"
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
+#include "instrument/LoadCellTexts.h"
 #include "instrument/Motion.h"
 #include "instrument/MotionTexts.h"
 #include "params/Parameters.h"
@@ -17,6 +18,10 @@ void ControllerStartup::Run(bool controllerFound, const std::function<void()>& s
         m_link.SetLoadSampling(-1, StartupSamples, -1, StartupThreshold);
         m_loadCell.LoadCalibrations();
         m_loadCell.ClearCalibrationPoints();
+        // A stored record that cannot be right is kept as it is, but the operator learns why the
+        // channel is not in use.
+        for (const QString& note : m_loadCell.UnusableCalibrations())
+            m_op.msgBox(note, MsgStyle::Exclamation, LoadCellTexts::UnusableSlopeTitle);
     }
 
     m_motion.InitMotor();

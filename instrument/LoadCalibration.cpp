@@ -54,7 +54,11 @@ bool IsCalibrated(const LoadCalibration& r) {
                               &r.MeanLoad, &r.ZeroOffset})
         if (f->numeric && !std::isfinite(f->value))
             return false;
-    return r.Slope.numeric && r.SlopeError.numeric && r.SlopeError.value != 0;
+    return r.Slope.numeric && r.SlopeError.numeric && r.SlopeError.value != 0 && !HasUnusableSlope(r);
+}
+
+bool HasUnusableSlope(const LoadCalibration& r) {
+    return r.Slope.numeric && !(r.Slope.value >= MinimumSlope);
 }
 
 QString RecordToText(const LoadCalibration& r) {

@@ -27,7 +27,14 @@ struct LoadCalibration {
     bool operator==(const LoadCalibration& other) const;
 };
 
+// The smallest slope a calibration may have (au/N): below it every load would read as next to
+// nothing (or infinite), and no break could be seen.
+inline constexpr double MinimumSlope = 0.00001;
+// Calibrated: numeric slope of at least MinimumSlope, numeric slope error other than 0, no field
+// that is not finite.
 bool IsCalibrated(const LoadCalibration& record);
+// A record that has a fit whose slope cannot be right (0, negative, too small): not calibrated.
+bool HasUnusableSlope(const LoadCalibration& record);
 QString RecordToText(const LoadCalibration& record);
 // Replaces the record when the text is accepted (nine or ten fields, numeric channel and slope).
 bool TextToRecord(const QString& text, LoadCalibration& record);

@@ -3,6 +3,7 @@
 #include "base/ProductIdentity.h"
 #include "instrument/ApTimer.h"
 #include "instrument/ControllerLink.h"
+#include "instrument/LoadCellTexts.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
 
@@ -56,6 +57,14 @@ void LoadCell::LoadCalibrations() {
     }
     m_points.clear();
     m_loaded = true;
+}
+
+QStringList LoadCell::UnusableCalibrations() const {
+    QStringList notes;
+    for (int c = 0; c < 3; ++c)
+        if (HasUnusableSlope(m_records[size_t(c)]))
+            notes << LoadCellTexts::unusableSlope(c, m_records[size_t(c)].Slope.value);
+    return notes;
 }
 
 void LoadCell::SaveCalibrations() {

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <optional>
@@ -44,6 +45,9 @@ public:
     // Whether the stored calibrations have been read; until then the records are placeholders that
     // must never be written back over them.
     bool CalibrationsLoaded() const { return m_loaded; }
+    // The stored records just read whose slope cannot be right; each text tells the operator why the
+    // channel counts as not calibrated.
+    QStringList UnusableCalibrations() const;
     void ClearCalibrationPoints() { m_points.clear(); }
 
     LoadCalibration& record(int channel) { return m_records.at(size_t(channel)); }

@@ -169,6 +169,27 @@ private slots:
         QCOMPARE(rig.link.SamplesPerReading(), 128);
     }
 
+    // A stored calibration whose slope is 0 is kept but not used, and the operator is told why.
+    void unusableStoredCalibrationIsTold() {
+        StartupRig rig;
+        rig.store.saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData0"),
+                           QStringLiteral("\"LC-7\",0,0,0.012,100,0.25,1.5,0.3,9.81,0"));
+        QVERIFY(rig.connect());
+        keepPosition(rig.sim, 12345);
+        rig.op.answer(MsgResult::Ok);
+        rig.op.answer(MsgResult::Yes);
+        rig.run();
+        QCOMPARE(rig.op.prompts.size(), 2);
+        QCOMPARE(rig.op.prompts[0].title, QStringLiteral("LOAD CELL NOT CALIBRATED"));
+        QCOMPARE(
+            rig.op.prompts[0].text,
+            QStringLiteral("The stored calibration of channel 0 has a slope of 0 au/N, which cannot turn "
+                           "signals into loads. Channel 0 counts as not calibrated: calibrate it again "
+                           "or load its calibration file."));
+        QCOMPARE(rig.op.prompts[0].style, int(MsgStyle::Exclamation));
+        QVERIFY(!rig.loadCell.currentIsCalibrated());
+    }
+
     void keptPositionDeclinedOpensTheZeroWindow() {
         StartupRig rig;
         QVERIFY(rig.connect());

@@ -25,6 +25,10 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::newRow("9 fields") << Fields8 << true;
         QTest::newRow("10 fields") << Fields8 + QStringLiteral(",12.5") << true;
+        QTest::newRow("empty tare") << Fields8 + QStringLiteral(",") << true;
+        QTest::newRow("tare not a number") << Fields8 + QStringLiteral(",abc") << false;
+        QTest::newRow("tare too large") << Fields8 + QStringLiteral(",1e999") << false;
+        QTest::newRow("tare nan") << Fields8 + QStringLiteral(",nan") << false;
         QTest::newRow("11 fields") << Fields8 + QStringLiteral(",12.5,0") << false;
         QTest::newRow("8 fields") << Fields8.section(QLatin1Char(','), 0, 7) << false;
         QTest::newRow("text fit field")

@@ -68,6 +68,48 @@ private slots:
         QCOMPARE(CalibrationText(r), QStringLiteral("uncalibrated"));
     }
 
+    // A stored record whose slope cannot be right is no calibration: its channel is not used, its
+    // loads read 0, and the note for the operator names it. The record itself is kept as stored.
+    void storedSlopeMustBeUsable_data() {
+        QTest::addColumn<QString>("slope");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("zero") << "0" << false;
+        QTest::newRow("negative") << "-50.9" << false;
+        QTest::newRow("denormal") << "1e-320" << false;
+        QTest::newRow("0.000001") << "0.000001" << false;
+        QTest::newRow("smallest") << "0.00001" << true;
+        QTest::newRow("ordinary") << "50.9" << true;
+    }
+    void storedSlopeMustBeUsable() {
+        QFETCH(QString, slope);
+        QFETCH(bool, usable);
+        Parameters p;
+        p.ADchannel = 0;
+        auto store = freshStore();
+        const QString stored =
+            QStringLiteral("\"LC-7\",0,") + slope + QStringLiteral(",0.012,100,0.25,1.5,0.3,9.81,0");
+        store->saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData0"), stored);
+        store->saveText(QStringLiteral("STAVELY"), QStringLiteral("CalibrationData1"),
+                        RecordToText(calibrated(1, 200, 90)));
+        LoadCell cell(p, *store);
+        cell.LoadCalibrations();
+        QCOMPARE(IsCalibrated(cell.record(0)), usable);
+        QCOMPARE(int(p.ADchannel), usable ? 0 : 1);
+        QCOMPARE(cell.record(0).Slope.value, slope.toDouble()); // kept, to be written back as it was
+        const QStringList notes = cell.UnusableCalibrations();
+        if (usable) {
+            QVERIFY(notes.isEmpty());
+            return;
+        }
+        QCOMPARE(notes.size(), 1);
+        QVERIFY2(notes[0].startsWith(QStringLiteral("The stored calibration of channel 0 has a slope of ")),
+                 qPrintable(notes[0]));
+        QCOMPARE(CalibrationText(cell.record(0)), QStringLiteral("uncalibrated"));
+        p.ADchannel = 0;
+        cell.setLoadCountSource([] { return qint32(12800); });
+        QCOMPARE(cell.ReadLoad(), 0.0);
+    }
+
     void descriptionShowsInterceptWithTare() {
         LoadCalibration r = calibrated(0, 50.9684, 100);
         r.ZeroOffset = CalField::number(30);
