@@ -100,9 +100,12 @@ void ControllerLink::onPortError(QSerialPort::SerialPortError error) {
         m_portLost = true;
         // The port's notifiers would fail again on every pass of any event loop: close it as soon as
         // this signal is over. Inside an exchange the exchange itself closes it.
+        // Told from there too, once the port is closed and can be tried again.
         QTimer::singleShot(0, m_port.get(), [this] {
-            if (m_portLost && m_exchangeDepth == 0)
+            if (m_portLost && m_exchangeDepth == 0) {
                 closePort();
+                reportPortErrors(false);
+            }
         });
     }
     // A vanished device repeats its error on every wait; tell once per opening.
@@ -110,7 +113,7 @@ void ControllerLink::onPortError(QSerialPort::SerialPortError error) {
         return;
     m_lastForwardedError = error;
     // No message may run inside an exchange; the first error met there is told after it.
-    if (m_exchangeDepth > 0) {
+    if (m_exchangeDepth > 0 || m_portLost) {
         if (m_pendingError == QSerialPort::NoError)
             m_pendingError = error;
         return;
@@ -188,13 +191,38 @@ QString ControllerLink::StopForFault() {
     if (!m_moveInProgress)
         return QString();
     m_moveFaults.fault = true;
-    // A vanished port is closed only once its error signal is over: nothing is written to it here.
+    if (m_moveFaults.reopened && !m_portLost)
+        return ControllerTexts::CapstansStoppedAfterReopen;
     if (!m_portLost && StopIfPortAnswers()) {
         m_moveFaults.stopSent = true;
         return ControllerTexts::CapstansStopped;
     }
+    // A port that dropped may be back at once: tried once per move, while nothing waits on the
+    // operator yet.
+    if (m_portLost && !m_moveFaults.portGone && reopenAndStop()) {
+        m_moveFaults.stopSent = true;
+        m_moveFaults.reopened = true;
+        return ControllerTexts::CapstansStoppedAfterReopen;
+    }
     m_moveFaults.portGone = true;
     return ControllerTexts::CapstansMayTurn;
+}
+
+bool ControllerLink::reopenAndStop() {
+    if (m_path.isEmpty())
+        return false;
+    IntervalTimer window;
+    ApTimer::SetTimer(window, ReopenSeconds);
+    for (;;) {
+        closePort();
+        if (openPort(m_path, m_readBufferSize) && StopIfPortAnswers())
+            return true;
+        closePort();
+        m_portLost = true;
+        if (ApTimer::Expired(window))
+            return false;
+        QThread::msleep(ulong(std::min(ReopenIntervalMs, std::max(1, remainingMs(window)))));
+    }
 }
 
 qint64 ControllerLink::transmitRoom() const {

@@ -22,6 +22,10 @@ public:
     static constexpr float SilenceSeconds = 2.0f; // a reply times out after this much silence
     static constexpr int TransmitBufferSize = 512;
     static constexpr int ProbeReadBufferSize = 4096;
+    // A port that drops during a move (a USB adapter re-enumerating) is tried again this long, so
+    // the stop can go out before any message waits on the operator.
+    static constexpr float ReopenSeconds = 0.8f;
+    static constexpr int ReopenIntervalMs = 200;
 
     ControllerLink(Operator& op, ProgramEnd& end, Parameters& params);
     ~ControllerLink();
@@ -95,6 +99,7 @@ public:
         bool fault = false;    // a fault message was shown (time-out, garbled reply, port error)
         bool portGone = false; // the port vanished: the capstans ran unwatched for a while
         bool stopSent = false; // the capstans were stopped because of a fault
+        bool reopened = false; // the port dropped and came back at once: the stop went out on it
     };
     const MoveFaults& FaultsDuringMove() const { return m_moveFaults; }
     // Stops the capstans (a move running) and returns what the fault's message must add: that they

@@ -27,9 +27,12 @@ inline QString shortString(qsizetype received, int expected) {
 inline const QString BadHex = QStringLiteral("Bad hex");
 // Added to a fault's message while a move runs: whether the capstans could be stopped first.
 inline const QString CapstansStopped = QStringLiteral("\r\n\r\nThe capstans have been stopped.");
+inline const QString CapstansStoppedAfterReopen =
+    QStringLiteral("\r\n\r\nThe System Controller's port dropped and was opened again: the capstans have "
+                   "been stopped.");
 inline const QString CapstansMayTurn =
-    QStringLiteral("\r\n\r\nThe System Controller's port has gone: the capstans may still be turning. "
-                   "Stop them at the instrument now.");
+    QStringLiteral("\r\n\r\nThe System Controller's port has gone and could not be opened again: the "
+                   "capstans may still be turning. Stop them at the instrument now.");
 inline const QString CapstansMayTurnTitle = QStringLiteral("CAPSTANS MAY STILL BE TURNING");
 inline const QString CapstansMayTurnAtEnd =
     QStringLiteral("The program is ending while a move runs and the System Controller's port has gone: "

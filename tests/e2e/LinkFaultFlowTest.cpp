@@ -30,8 +30,8 @@ QString timeoutText(const QString& operation) {
 // During a move the dialog also says how the capstans stand.
 const QString CapstansStopped = QStringLiteral("\r\n\r\nThe capstans have been stopped.");
 const QString CapstansMayTurn =
-    QStringLiteral("\r\n\r\nThe System Controller's port has gone: the capstans may still be turning. "
-                   "Stop them at the instrument now.");
+    QStringLiteral("\r\n\r\nThe System Controller's port has gone and could not be opened again: the "
+                   "capstans may still be turning. Stop them at the instrument now.");
 
 void setBadHex(SimServer& sim, SimFaults::BadHex badHex) {
     SimFaults faults = sim.faults();

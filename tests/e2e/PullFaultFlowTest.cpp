@@ -30,6 +30,7 @@ enum class Fault {
     SilenceClearedEarly,
     SilenceClearedLate,
     VanishAndReturn,
+    PortGlitch,
     VanishUntilBreak,
     VanishForGood,
     BadHexOnce,
@@ -122,6 +123,8 @@ private slots:
         row("silence cleared early", Fault::SilenceClearedEarly, {Timeout, Stopped}, NoRow, true);
         row("silence cleared late", Fault::SilenceClearedLate, {Timeout, Timeout, Stopped}, NoRow, true);
         row("vanish and return", Fault::VanishAndReturn, {Untitled, Timeout, Stopped}, NoRow);
+        // Back at once (an adapter re-enumerating): the port is opened again and the stop sent.
+        row("port glitch", Fault::PortGlitch, {Untitled, Stopped}, NoRow, true);
         // The break is seen only once the port is back: too few points are left for its rates.
         row("vanish until the break", Fault::VanishUntilBreak,
             {Untitled, Timeout, Disturbed, Report, QStringLiteral("RATES SET TO ZERO")}, faultComment);
@@ -185,6 +188,10 @@ private slots:
             case Fault::VanishForGood:
                 run.sim.vanish();
                 break;
+            case Fault::PortGlitch:
+                run.sim.vanish();
+                run.sim.startInThread(run.link());
+                break;
             case Fault::BadHexOnce:
                 run.faults([](SimFaults& s) { s.badHex = SimFaults::BadHex::Next; });
                 break;
@@ -230,14 +237,17 @@ private slots:
         // waits on the operator.
         int timeouts = 0;
         qint64 movedInDialog = -1;
+        bool firstFault = true;
         auto answer = [&](const Prompt& p) -> QVariant {
+            // After a glitch the serial error is the only fault message.
+            if ((p.title == Timeout || (f == Fault::PortGlitch && p.title == Untitled)) && firstFault) {
+                firstFault = false;
+                const qint64 at = run.sim.state().physical;
+                readFor(1000);
+                movedInDialog = run.sim.state().physical - at;
+            }
             if (p.title == Timeout) {
                 ++timeouts;
-                if (timeouts == 1) {
-                    const qint64 at = run.sim.state().physical;
-                    readFor(1000);
-                    movedInDialog = run.sim.state().physical - at;
-                }
                 switch (f) {
                 case Fault::SilenceClearedLate:
                     if (timeouts == 1)
@@ -323,6 +333,12 @@ private slots:
                      qPrintable(p.text));
             break;
         }
+        if (f == Fault::PortGlitch) {
+            const QString& told = run.op->prompts[promptsBefore].text;
+            QVERIFY2(told.endsWith(QStringLiteral("port dropped and was opened again: the capstans have been "
+                                                  "stopped.")),
+                     qPrintable(told));
+        }
         if (canStop) {
             QVERIFY2(movedInDialog >= 0 && movedInDialog <= 200, qPrintable(QString::number(movedInDialog)));
             qInfo("%s: %lld steps from the fault to the stop, %lld while the dialog was up",
@@ -355,6 +371,7 @@ private slots:
 STAVELY_TEST_PARTS(
     PullFaultFlowTest,
     {{"silence", {"faultDuringAPull:silence cleared early", "faultDuringAPull:silence cleared late"}},
+     {"glitch", {"faultDuringAPull:port glitch"}},
      {"vanish",
       {"faultDuringAPull:vanish and return", "faultDuringAPull:vanish until the break",
        "faultDuringAPull:vanish for good"}},
