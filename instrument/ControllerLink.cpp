@@ -45,6 +45,8 @@ constexpr float DrainSeconds = 0.25f;
 constexpr double CharMs = 11.0 * 1000.0 / 19200.0;
 // Quiet on the line after a reply before it is taken (about nine characters).
 constexpr int ReplyQuietMs = 5;
+// The longest a reply that fits waits for the line to fall quiet.
+constexpr float ReplySettleSeconds = 0.1f;
 
 } // namespace
 
@@ -259,6 +261,8 @@ QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
     IntervalTimer silence;
     ApTimer::SetTimer(silence, SilenceSeconds);
     ReplyScan scan;
+    IntervalTimer settling; // noise that never stops must not hold back a reply already there
+    bool settlingStarted = false;
     for (;;) {
         // Nothing can come from a closed or lost port: the exchange ends at once.
         if (!portUsable())
@@ -274,7 +278,11 @@ QString ControllerLink::ReadReply(const QString& echoLetter, int count) {
         if (scan.kind != ReplyScan::Incomplete && scan.settled) {
             // A late reply to an earlier command can be followed at once by the one asked for: take
             // a reply only once the line has stayed quiet for a moment after it.
-            if (!moreInputWithin(ReplyQuietMs))
+            if (!settlingStarted) {
+                ApTimer::SetTimer(settling, ReplySettleSeconds);
+                settlingStarted = true;
+            }
+            if (ApTimer::Expired(settling) || !moreInputWithin(ReplyQuietMs))
                 break;
             continue;
         }
