@@ -69,6 +69,7 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
         {"local", "Drive in local control: status 10, moves refused."},
         {"interrupt-at", "Interrupt moves that reach POS (status 12).", "POS"},
         {"vanish-after-ms", "Remove the port once a move has run MS milliseconds.", "MS"},
+        {"return-after-ms", "Bring a removed port back after MS milliseconds (a glitch).", "MS"},
     });
     result.helpText = parser.helpText();
 
@@ -103,6 +104,7 @@ SimCommandLine SimCommandLine::parse(const QStringList& arguments) {
     number.read("coating-ea", c.coatingEA, 0, 1e6);
     number.read("silence-after", c.faults.silenceAfter, 0, 1e9);
     number.read("vanish-after-ms", c.faults.vanishAfterMs, 0, 1e9);
+    number.read("return-after-ms", c.faults.returnAfterMs, 0, 1e9);
     if (parser.isSet("interrupt-at")) {
         qint32 at = 0;
         number.read("interrupt-at", at, -2147483648.0, 2147483647.0);

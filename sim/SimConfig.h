@@ -29,6 +29,7 @@ struct SimFaults {
     bool localControl = false;         // drive in local control: status 10, moves refused
     std::optional<qint32> interruptAt; // a move that reaches this position waits in status 12
     int vanishAfterMs = -1;            // the port disappears once a move has run this long (-1: never)
+    int returnAfterMs = -1;            // stavely-sim brings a vanished port back this much later (-1: never)
 };
 
 // Everything that describes one simulated instrument. Positions are in motor steps.

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -55,9 +56,18 @@ int main(int argc, char** argv) {
 #ifdef Q_OS_UNIX
     quitOnSignals(app);
 #endif
-    QObject::connect(&server, &SimServer::vanished, &app, [] {
+    QObject::connect(&server, &SimServer::vanished, &app, [&server, &options] {
         std::fputs("stavely-sim: the port has vanished\n", stdout);
         std::fflush(stdout);
+        const int back = options.config.faults.returnAfterMs;
+        if (back < 0)
+            return;
+        QTimer::singleShot(back, &server, [&server, &options] {
+            const bool ok = server.start(options.link);
+            std::fputs(ok ? "stavely-sim: the port is back\n" : "stavely-sim: the port could not come back\n",
+                       stdout);
+            std::fflush(stdout);
+        });
     });
     std::printf("System Controller simulator serving %s at %s\n", qPrintable(server.devicePath()),
                 qPrintable(server.linkPath()));

@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUuid>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -31,6 +33,7 @@ enum class Fault {
     SilenceClearedLate,
     VanishAndReturn,
     PortGlitch,
+    PortBackSoon,
     VanishUntilBreak,
     VanishForGood,
     BadHexOnce,
@@ -125,6 +128,7 @@ private slots:
         row("vanish and return", Fault::VanishAndReturn, {Untitled, Timeout, Stopped}, NoRow);
         // Back at once (an adapter re-enumerating): the port is opened again and the stop sent.
         row("port glitch", Fault::PortGlitch, {Untitled, Stopped}, NoRow, true);
+        row("port back after a moment", Fault::PortBackSoon, {Untitled, Stopped}, NoRow, true);
         // The break is seen only once the port is back: too few points are left for its rates.
         row("vanish until the break", Fault::VanishUntilBreak,
             {Untitled, Timeout, Disturbed, Report, QStringLiteral("RATES SET TO ZERO")}, faultComment);
@@ -160,6 +164,7 @@ private slots:
 
         // Strike a second and a half into the pull.
         qint64 struckAt = 0;
+        std::thread comeBack;
         QTimer watch;
         QElapsedTimer sincePull;
         connect(&watch, &QTimer::timeout, [&] {
@@ -191,6 +196,14 @@ private slots:
             case Fault::PortGlitch:
                 run.sim.vanish();
                 run.sim.startInThread(run.link());
+                break;
+            case Fault::PortBackSoon:
+                // Back while the program waits on it, not on a window event.
+                run.sim.vanish();
+                comeBack = std::thread([&run] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                    run.sim.startInThread(run.link());
+                });
                 break;
             case Fault::BadHexOnce:
                 run.faults([](SimFaults& s) { s.badHex = SimFaults::BadHex::Next; });
@@ -240,7 +253,9 @@ private slots:
         bool firstFault = true;
         auto answer = [&](const Prompt& p) -> QVariant {
             // After a glitch the serial error is the only fault message.
-            if ((p.title == Timeout || (f == Fault::PortGlitch && p.title == Untitled)) && firstFault) {
+            if ((p.title == Timeout ||
+                 ((f == Fault::PortGlitch || f == Fault::PortBackSoon) && p.title == Untitled)) &&
+                firstFault) {
                 firstFault = false;
                 const qint64 at = run.sim.state().physical;
                 readFor(1000);
@@ -309,6 +324,8 @@ private slots:
         }
         watch.stop();
         closer.stop();
+        if (comeBack.joinable())
+            comeBack.join();
 
         QStringList seen;
         for (qsizetype i = promptsBefore; i < run.op->prompts.size(); ++i)
@@ -333,7 +350,7 @@ private slots:
                      qPrintable(p.text));
             break;
         }
-        if (f == Fault::PortGlitch) {
+        if (f == Fault::PortGlitch || f == Fault::PortBackSoon) {
             const QString& told = run.op->prompts[promptsBefore].text;
             QVERIFY2(told.endsWith(QStringLiteral("port dropped and was opened again: the capstans have been "
                                                   "stopped.")),
@@ -371,7 +388,7 @@ private slots:
 STAVELY_TEST_PARTS(
     PullFaultFlowTest,
     {{"silence", {"faultDuringAPull:silence cleared early", "faultDuringAPull:silence cleared late"}},
-     {"glitch", {"faultDuringAPull:port glitch"}},
+     {"glitch", {"faultDuringAPull:port glitch", "faultDuringAPull:port back after a moment"}},
      {"vanish",
       {"faultDuringAPull:vanish and return", "faultDuringAPull:vanish until the break",
        "faultDuringAPull:vanish for good"}},

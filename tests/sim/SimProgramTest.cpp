@@ -56,7 +56,9 @@ private slots:
                                         "--interrupt-at",
                                         "-300",
                                         "--vanish-after-ms",
-                                        "1500"});
+                                        "1500",
+                                        "--return-after-ms",
+                                        "50"});
         QVERIFY2(o.error.isEmpty(), qPrintable(o.error));
         QCOMPARE(o.link, QStringLiteral("/tmp/x/COM2"));
         const SimConfig& c = o.config;
@@ -73,6 +75,7 @@ private slots:
         QVERIFY(c.faults.badHex == SimFaults::BadHex::Next);
         QCOMPARE(c.faults.interruptAt, std::optional<qint32>(-300));
         QCOMPARE(c.faults.vanishAfterMs, 1500);
+        QCOMPARE(c.faults.returnAfterMs, 50);
 
         // Defaults without options: a plain instrument with a fiber.
         const SimCommandLine plain = parse({"--link", "COM1"});
