@@ -202,6 +202,8 @@ void BreakRun::stavelyRunToBreak() {
     const qint32 farEnd = m_motion.TravelLimit();
     if (plan.PreloadForce > 0) {
         m_link.SetLoadSampling(channel, PullSamples, -1, m_loadCell.LoadToSignal(plan.PreloadForce));
+        // The preload's samples carry its own speed: a fiber that breaks on the way is recorded with them.
+        m_run.CommandedSpeed = plan.PreloadSpeed / m_params.MicronsPerStep;
         const int rc = m_motion.PreloadTo(farEnd, plan.PreloadSpeed / m_params.MicronsPerStep,
                                           PreloadCheckMask, PreloadReportMask, BreakTexts::PreloadCaption);
         const Disturbance preload = disturbanceOfLastMove();
@@ -245,6 +247,7 @@ void BreakRun::stavelyRunToBreak() {
             return;
         }
         // The pull's record starts with the pull, as its rate window expects.
+        m_run.CommandedSpeed = plan.PullSpeed;
         m_recorder.LtStart(plan.RecordPeriod);
         m_lastPollSlot = 0;
     }

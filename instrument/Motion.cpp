@@ -279,7 +279,9 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
 
     // A reading at the top of the converter is no load: the capstans stop before the fiber is pulled
     // on to a break the cell cannot measure.
-    if (watched && m_moveResult != MoveStatus::Break && Saturated(double(status.loadCounts) / samples)) {
+    // (An uncalibrated cell gives no loads to trust either way.)
+    if (watched && m_moveResult != MoveStatus::Break && m_loadCell.currentIsCalibrated() &&
+        Saturated(double(status.loadCounts) / samples)) {
         m_saturated = true;
         m_link.StopMove();
         m_stopSent = true;
