@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class HoldEnding { StopRecorded, StopDropped, PortBack, PortGoneForGood, EndOfTravel };
+enum class HoldEnding { StopRecorded, StopDropped, PortBack, PortGoneForGood, EndOfTravel, NotFollowing };
 
 const QString RunoutTitle = QStringLiteral("RUN-OUT");
 const QString HoldTimeout = QStringLiteral("COMMUNICATIONS TIMEOUT");
@@ -51,6 +51,8 @@ private slots:
             {NoTitle, HoldTimeout, NoTitle, QStringLiteral("CAPSTANS MAY STILL BE TURNING")}, false, false);
         row("end of travel", HoldEnding::EndOfTravel,
             {QStringLiteral("HARD LIMIT"), QStringLiteral("NO BREAK DETECTED")}, false, false);
+        // The fiber slips: the load stays short of the level whatever the capstans do.
+        row("load does not follow", HoldEnding::NotFollowing, {QStringLiteral("HOLD ENDED")}, false, false);
     }
 
     void holdEndedWithoutABreak() {
@@ -93,6 +95,12 @@ private slots:
             case HoldEnding::PortBack:
             case HoldEnding::PortGoneForGood:
                 rig.sim.vanish();
+                break;
+            case HoldEnding::NotFollowing:
+                rig.sim.update([](SimInstrument& i) {
+                    i.removeFiber();
+                    i.setExtraLoad(32);
+                });
                 break;
             case HoldEnding::EndOfTravel:
                 // The open limit trips, and a load that seems to fall calls for a move towards it.
@@ -152,7 +160,10 @@ private slots:
         if (e == HoldEnding::PortBack)
             QVERIFY2(last.startsWith(QStringLiteral("The hold was stopped by a communication fault")),
                      qPrintable(last));
-        if (e == HoldEnding::PortBack || e == HoldEnding::EndOfTravel)
+        if (e == HoldEnding::NotFollowing)
+            QVERIFY2(last.startsWith(QStringLiteral("The load does not follow the hold's corrections")),
+                     qPrintable(last));
+        if (e == HoldEnding::PortBack || e == HoldEnding::EndOfTravel || e == HoldEnding::NotFollowing)
             QVERIFY2(last.contains(QStringLiteral("The fiber is still whole and under load (")),
                      qPrintable(last));
         for (qsizetype i = promptsBefore; i < rig.op->prompts.size(); ++i)
