@@ -396,8 +396,8 @@ std::optional<LoadTimePlotData> StaticRun::record(const BreakRun::Plan& plan, bo
     if (runout)
         fields[15] = runoutComment;
 
-    if (m_hooks.ShowPlots)
-        m_hooks.ShowPlots(plots);
+    // On the disc before the plots show, as after a pull: a hold of days is not lost to a crash
+    // while the operator looks at them.
     if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
         ++m_params.SpecimenCount;
     if (!results.AppendResult(fields) &&
@@ -405,5 +405,7 @@ std::optional<LoadTimePlotData> StaticRun::record(const BreakRun::Plan& plan, bo
                     BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
         m_hooks.ExportDatasheet)
         m_hooks.ExportDatasheet();
+    if (m_hooks.ShowPlots)
+        m_hooks.ShowPlots(plots);
     return plots;
 }
