@@ -32,18 +32,23 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
     if (n < 1)
         return r;
 
-    // In time order. Equal times go by position: the break reading the controller kept is recorded
-    // after the poll that saw the load gone and can carry the same millisecond, yet the capstans
-    // had come less far at the break; in slot order it would come after that poll, and the rate fit
-    // would end on a fiber already broken.
-    std::vector<int> order(static_cast<size_t>(n));
+    // In time order, equal times by position. The break reading the controller kept is recorded
+    // after the pull, with the clock and position of its peak, which can tie with (or, on a coarse
+    // clock, even fall after) the poll that saw the load gone: that poll goes last whatever it
+    // carries, or the rate fit would end on a fiber already broken.
+    const int broken = rec.BreakReadingSlot() > 0 ? rec.BrokenPollSlot() : 0;
+    std::vector<int> order;
+    order.reserve(static_cast<size_t>(n));
     for (int k = 1; k <= n; ++k)
-        order[size_t(k - 1)] = k;
+        if (k != broken)
+            order.push_back(k);
     std::stable_sort(order.begin(), order.end(), [&rec](int a, int b) {
         if (rec.LtTime(a) != rec.LtTime(b))
             return rec.LtTime(a) < rec.LtTime(b);
         return rec.LtPosition(a) < rec.LtPosition(b);
     });
+    if (broken >= 1 && broken <= n)
+        order.push_back(broken);
     rec.reorder(order);
     // The controller counts whole milliseconds; the difference of two large clock readings in
     // seconds is not exact, so it is put back on the millisecond (0.14, not 0.13999999999987267).
@@ -84,7 +89,9 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
             rec.LtSpeed(i) = rec.LtSpeed(i - 1);
 
     const int points = b - r.RateStartIndex + 1;
-    if (points == 1) {
+    // Samples that all share one clock reading give no slope either: the same warning, not rates
+    // of 0 passed off as measured.
+    if (points == 1 || rec.LtTime(r.RateStartIndex) == rec.LtTime(b)) {
         r.tooFewPoints = true;
         m_op.msgBox(BreakTexts::RatesZero, MsgStyle::Exclamation, BreakTexts::RatesZeroTitle);
         return r;

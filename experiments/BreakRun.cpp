@@ -61,8 +61,9 @@ BreakRun::~BreakRun() {
 }
 
 void BreakRun::LtSample() {
-    m_recorder.LtSample(m_run.CurrentLoad, m_motion.Position(), double(m_run.ElapsedMs) / 1000,
-                        m_run.CommandedSpeed);
+    const bool taken = m_recorder.LtSample(m_run.CurrentLoad, m_motion.Position(),
+                                           double(m_run.ElapsedMs) / 1000, m_run.CommandedSpeed);
+    m_lastPollSlot = taken ? m_recorder.LastSlot() : 0;
 }
 
 void BreakRun::svoCheck() {
@@ -173,6 +174,17 @@ void BreakRun::stavelyRunToBreak() {
         m_op.msgBox(plan.refusal, MsgStyle::Exclamation, plan.refusalTitle);
         return;
     }
+    // A preload (or a hold level) the load cell cannot read would never reach its threshold: the
+    // capstans would pull on through the break.
+    if (plan.PreloadForce > 0 && m_loadCell.currentIsCalibrated() &&
+        Motion::Saturated(m_loadCell.LoadToSignal(plan.PreloadForce))) {
+        const int ch = m_loadCell.channel();
+        m_op.msgBox(BreakTexts::PreloadOutOfRange(
+                        m_params.ExptType == 3, fixedText(plan.PreloadForce, 2), ch,
+                        fixedText(m_loadCell.SignalToLoad(Motion::SaturationSignal, ch), 2)),
+                    MsgStyle::Exclamation, BreakTexts::OutOfRangeTitle);
+        return;
+    }
     if (m_params.ExptType == 3) {
         if (std::optional<LoadTimePlotData> plots = m_static->Run(plan, *this, *m_results, m_now)) {
             m_plots = std::move(*plots);
@@ -184,14 +196,39 @@ void BreakRun::stavelyRunToBreak() {
     m_run.CommandedSpeed = plan.PullSpeed;
     m_run.RecordPeriod = plan.RecordPeriod;
     m_recorder.LtStart(plan.RecordPeriod);
+    m_lastPollSlot = 0;
     m_link.SetLoadSampling(channel, PullSamples, -1, NoThreshold);
 
     const qint32 farEnd = m_motion.TravelLimit();
     if (plan.PreloadForce > 0) {
         m_link.SetLoadSampling(channel, PullSamples, -1, m_loadCell.LoadToSignal(plan.PreloadForce));
-        const int rc = m_motion.MoveTo(farEnd, plan.PreloadSpeed / m_params.MicronsPerStep, PreloadCheckMask,
-                                       PreloadReportMask, BreakTexts::PreloadCaption);
+        // The preload's samples carry its own speed: a fiber that breaks on the way is recorded with them.
+        m_run.CommandedSpeed = plan.PreloadSpeed / m_params.MicronsPerStep;
+        const int rc = m_motion.PreloadTo(farEnd, plan.PreloadSpeed / m_params.MicronsPerStep,
+                                          PreloadCheckMask, PreloadReportMask, BreakTexts::PreloadCaption);
         const Disturbance preload = disturbanceOfLastMove();
+        if (m_motion.SaturatedDuringMove()) {
+            endSaturated();
+            return;
+        }
+        // The fiber gave way on its way up (or right at the threshold, its load gone by the time it
+        // was read): the weakest specimens are recorded, not dropped.
+        if (rc == MoveStatus::Break ||
+            (rc == MoveStatus::Overload && PreloadBroke(m_run.CurrentLoad, m_run.PeakLoad, m_params))) {
+            m_sound.StartBreakSound();
+            const int answer =
+                m_op.msgBox(BreakTexts::PreloadBreakQuestion(fixedText(double(m_run.PeakLoad), 2)),
+                            MsgStyle::YesNo + MsgStyle::Question, BreakTexts::ReportTitle);
+            m_sound.StopBreakSound();
+            if (answer != MsgResult::Yes)
+                return;
+            m_runStart = m_now();
+            reportBreak(plan, preload, true);
+            QCoreApplication::processEvents();
+            if (m_hooks.GotoLoadPosition)
+                m_hooks.GotoLoadPosition();
+            return;
+        }
         if (rc != MoveStatus::Overload) {
             // No pull: the operator hears why, unless it was his own stop, a fault or the move said it.
             if (!preload.fault && rc != MoveStatus::OperatorStop && !ReportMoveResult(rc, PreloadReportMask))
@@ -209,6 +246,10 @@ void BreakRun::stavelyRunToBreak() {
             m_op.msgBox(overload->text, MsgStyle::Exclamation, overload->title);
             return;
         }
+        // The pull's record starts with the pull, as its rate window expects.
+        m_run.CommandedSpeed = plan.PullSpeed;
+        m_recorder.LtStart(plan.RecordPeriod);
+        m_lastPollSlot = 0;
     }
     if (plan.T5 > SlowPullSeconds)
         m_link.SetLoadSampling(channel, SlowPullSamples, -1, NoThreshold);
@@ -233,6 +274,10 @@ void BreakRun::stavelyRunToBreak() {
                                    BreakTexts::BreakCaption);
     m_run.BreakRunActive = 0;
     const Disturbance disturbance = disturbanceOfLastMove();
+    if (m_motion.SaturatedDuringMove()) {
+        endSaturated();
+        return;
+    }
 
     switch (rc) {
     case MoveStatus::Break: {
@@ -302,6 +347,17 @@ void BreakRun::endWithoutBreak(const QString& before, const QString& title, bool
     m_op.msgBox(text, MsgStyle::Exclamation, boxTitle);
 }
 
+void BreakRun::endSaturated() {
+    const int ch = m_loadCell.channel();
+    endWithoutBreak(
+        BreakTexts::Saturated(ch, fixedText(m_loadCell.SignalToLoad(Motion::SaturationSignal, ch), 2)),
+        BreakTexts::SaturatedTitle, false);
+}
+
+bool BreakRun::PreloadBroke(float load, float peak, const Parameters& params) {
+    return Motion::BreakDetected(params.BreakFactor, peak, load, params.MinBreakLoad);
+}
+
 bool BreakRun::PreloadReached(double load, int signal, double preloadForce) {
     return signal < NoThreshold && load >= PreloadReachedShare * preloadForce;
 }
@@ -323,7 +379,10 @@ QStringList BreakRun::IgnoreReasons(const Disturbance& d, int exptType, double s
         reasons << BreakTexts::FaultDuringPull;
     if (d.interrupted)
         reasons << BreakTexts::InterruptedPull;
-    // Only the servoed runs hold a rate; rates the analysis could not fit say nothing about it.
+    // Rates set to zero were not measured: whatever the rate mode, the row's rates are no result.
+    if (result.tooFewPoints)
+        reasons << BreakTexts::RatesNotMeasured;
+    // Only the servoed runs hold a rate.
     if ((exptType == 1 || exptType == 2) && !result.tooFewPoints && setRate > 0) {
         const double achieved = exptType == 1 ? result.StressRate : result.StrainRate;
         if (!(std::abs(achieved - setRate) <= RateTolerance * setRate))
@@ -342,7 +401,7 @@ std::optional<RunProgress> BreakRun::Progress(double load) const {
     return progress;
 }
 
-void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance) {
+void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance, bool duringPreload) {
     // The last sample is the peak itself, at the time and position the controller kept for it.
     // Garbled replies here would make up the break load, its time and its position: ask again.
     const LoadStatus status =
@@ -353,8 +412,12 @@ void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance) {
     m_run.CurrentLoad =
         float(m_loadCell.SignalToLoad(double(status.maxLoadCounts) / samples, m_loadCell.channel()));
     m_recorder.setLtNextLoad(m_run.CurrentLoad - 1);
-    m_recorder.LtSample(m_run.CurrentLoad, final.position, double(final.finalTimeMs) / 1000,
-                        m_run.CommandedSpeed);
+    // The last poll of the pull saw the load gone (unless the debug key faked the break): the
+    // peak came before it, whatever their clock readings say.
+    const int brokenPoll = m_motion.BreakWasSimulated() ? 0 : m_lastPollSlot;
+    if (m_recorder.LtSample(m_run.CurrentLoad, final.position, double(final.finalTimeMs) / 1000,
+                            m_run.CommandedSpeed))
+        m_recorder.markBreak(m_recorder.LastSlot(), brokenPoll);
 
     m_result = m_analysis.Analyse(m_recorder);
     const qint32 specimen = m_params.SpecimenCount;
@@ -381,7 +444,11 @@ void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance) {
     const double setRate = m_params.ExptType == 1   ? double(m_params.ExptStressRate)
                            : m_params.ExptType == 2 ? double(m_params.ExptStrainRate)
                                                     : 0;
-    const QStringList reasons = IgnoreReasons(disturbance, m_params.ExptType, setRate, m_result);
+    QStringList reasons =
+        IgnoreReasons(disturbance, m_params.ExptType, duringPreload ? 0 : setRate, m_result);
+    // A break on the way to the preload is no break at the set rate: kept, but out of its figures.
+    if (duringPreload)
+        reasons.prepend(BreakTexts::BrokeDuringPreload(fixedText(double(m_run.CurrentLoad), 2)));
     if (!reasons.isEmpty() && fields.size() > CommentField)
         fields[CommentField] = BreakTexts::IgnorePrefix + reasons.join(BreakTexts::ReasonSeparator);
 

@@ -71,6 +71,9 @@ public:
     };
     // Whether the status-7 ending of a preload move is the preload (not an overload).
     static bool PreloadReached(double load, int signal, double preloadForce);
+    // Whether a preload move that ended on its threshold left the fiber broken: the load read after
+    // it fell to the break rule's share of the move's peak.
+    static bool PreloadBroke(float load, float peak, const Parameters& params);
     // The reasons to leave a result out of the statistics; empty when there are none.
     static QStringList IgnoreReasons(const Disturbance& d, int exptType, double setRate,
                                      const BreakResult& result);
@@ -110,7 +113,9 @@ public:
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
 private:
-    void reportBreak(const Plan& plan, const Disturbance& disturbance);
+    void reportBreak(const Plan& plan, const Disturbance& disturbance, bool duringPreload = false);
+    // The pull (or preload) stopped at a reading the load cell could not take: says so.
+    void endSaturated();
     // A pull or preload that ended without a break: says so when a fault ended it or the fiber is
     // left loaded, and remembers whether it is.
     void endWithoutBreak(const QString& before, const QString& title, bool byFault);
@@ -137,5 +142,6 @@ private:
     bool m_fiberLoaded = false;
     QDateTime m_runStart;
     double m_expectedSeconds = 0;
+    int m_lastPollSlot = 0; // where the last poll's sample went; 0 when it took none
     std::function<QDateTime()> m_now;
 };

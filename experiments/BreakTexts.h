@@ -52,6 +52,33 @@ inline QString PreloadNotReached(const QString& force, int rc) {
                                       QStringLiteral(".");
     return why + QStringLiteral("\r\r") + QStringLiteral("No break test was run.");
 }
+// A preload or hold load beyond the channel's range, refused before anything moves.
+inline const QString OutOfRangeTitle = QStringLiteral("PRELOAD OUT OF RANGE");
+inline QString PreloadOutOfRange(bool hold, const QString& force, int channel, const QString& fullScale) {
+    return (hold ? QStringLiteral("The hold load of ") : QStringLiteral("The preload of ")) + force +
+           QStringLiteral(" N is beyond what load cell channel ") + QString::number(channel) +
+           QStringLiteral(" can read (up to ") + fullScale + QStringLiteral(" N): nothing was moved.") +
+           QStringLiteral("\r\r") +
+           QStringLiteral("Choose a load cell channel with a larger range, or a lower load.");
+}
+// Readings at the top of the converter during a pull: stopped, nothing filed as a break.
+inline const QString SaturatedTitle = QStringLiteral("LOAD CELL SATURATED");
+inline QString Saturated(int channel, const QString& fullScale) {
+    return QStringLiteral("Load cell saturated on channel ") + QString::number(channel) +
+           QStringLiteral(" (it reads up to ") + fullScale +
+           QStringLiteral(" N): the capstans were stopped and nothing was recorded.") +
+           QStringLiteral("\r\r") + QStringLiteral("Choose a load cell channel with a larger range.");
+}
+// A fiber that gave way on its way to the preload.
+inline QString PreloadBreakQuestion(const QString& peak) {
+    return QStringLiteral("The fiber broke during the preload at ") + peak + QStringLiteral(" N.") +
+           QStringLiteral("\r") +
+           QStringLiteral("Report results? The row's comment will start with \"ignore\": it is no break at "
+                          "the set rate.");
+}
+inline QString BrokeDuringPreload(const QString& load) {
+    return QStringLiteral("broke during the preload at ") + load + QStringLiteral(" N");
+}
 // The comment of a row whose break was faked in debug mode (field index of column 16).
 inline const QString SimulatedBreakComment = QStringLiteral("simulated break");
 constexpr int CommentField = 15;
@@ -102,6 +129,7 @@ inline QString RateOff(const QString& achieved, const QString& set, const QStrin
     return QStringLiteral("achieved ") + achieved + QLatin1Char(' ') + unit + QStringLiteral(" against ") +
            set + QStringLiteral(" set");
 }
+inline const QString RatesNotMeasured = QStringLiteral("rates set to zero, too few data points");
 inline const QString IgnorePrefix = QStringLiteral("ignore: ");
 inline const QString ReasonSeparator = QStringLiteral("; ");
 

@@ -32,6 +32,7 @@ std::optional<HoldCorrection> HoldControl::Step(double load, qint32 position, bo
     const double reading = m_target - load;
     if (std::abs(reading) <= DeadBand * tolerance) {
         m_previousError.reset();
+        m_unanswered = 0;
         return std::nullopt;
     }
     // A single reading out of the dead band may be the cell's noise: two in a row on the same side
@@ -47,6 +48,7 @@ std::optional<HoldCorrection> HoldControl::Step(double load, qint32 position, bo
     if (steps == 0)
         steps = error > 0 ? 1 : -1;
     m_pending = true;
+    m_unanswered += double(std::llabs(steps));
     m_loadBefore = load;
     m_positionBefore = position;
     ++m_corrections;

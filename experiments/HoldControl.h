@@ -34,6 +34,12 @@ public:
     // One poll: the glass load now, the position, and whether a correction is still running.
     std::optional<HoldCorrection> Step(double load, qint32 position, bool moving);
 
+    // The corrections since the load was last near the target have moved the capstans by more than
+    // StallTolerances tolerances' worth of the fiber's stiffness, and it has not come back: the load
+    // does not follow them.
+    bool Stalled() const { return m_unanswered * m_initialStiffness > StallTolerances * Tolerance(m_target); }
+    static constexpr double StallTolerances = 20;
+
     double target() const { return m_target; }
     double stiffness() const { return m_stiffness; }
     int corrections() const { return m_corrections; }
@@ -44,7 +50,8 @@ private:
     double m_initialStiffness;
     double m_maxSpeed;
     int m_corrections = 0;
-    bool m_pending = false; // a correction was sent: the next resting reading measures it
+    double m_unanswered = 0; // steps of the corrections since the load was last in the dead band
+    bool m_pending = false;  // a correction was sent: the next resting reading measures it
     double m_loadBefore = 0;
     qint32 m_positionBefore = 0;
     std::optional<double> m_previousError; // of the last resting reading out of the dead band

@@ -14,6 +14,8 @@ void LoadTimeRecorder::LtStart(float recordPeriod) {
     m_loadStep = DefaultLoadStep;
     m_nextLoad = 0;
     m_period = recordPeriod;
+    m_breakSlot = 0;
+    m_brokenSlot = 0;
     m_deadline = m_clock() + double(recordPeriod);
 }
 
@@ -38,6 +40,8 @@ bool LoadTimeRecorder::LtSample(float currentLoad, qint32 position, double timeS
 }
 
 void LoadTimeRecorder::swapSlots(int a, int b) {
+    m_breakSlot = 0;
+    m_brokenSlot = 0;
     const auto i = size_t(a - 1);
     const auto j = size_t(b - 1);
     std::swap(m_load[i], m_load[j]);
@@ -49,6 +53,8 @@ void LoadTimeRecorder::swapSlots(int a, int b) {
 }
 
 void LoadTimeRecorder::reorder(const std::vector<int>& order) {
+    m_breakSlot = 0;
+    m_brokenSlot = 0;
     auto apply = [&order](auto& array) {
         auto copy = array;
         for (size_t i = 0; i < order.size(); ++i)

@@ -47,6 +47,18 @@ public:
     float RecordPeriod() const { return m_period; }
     // Samples held: the whole ring once it has wrapped.
     int SampleCount() const { return m_wrapped ? Capacity : m_index - 1; }
+    // The slot the last sample went to (0 before any).
+    int LastSlot() const { return m_index > 1 ? m_index - 1 : (m_wrapped ? Capacity : 0); }
+
+    // The break reading the controller kept (its peak, taken after the pull) and the poll that saw
+    // the fiber broken, by slot (0: none). Their clock readings may tie or even cross, but the order
+    // of the two is known: the peak came first. Cleared by LtStart and by the analysis' reordering.
+    void markBreak(int breakReadingSlot, int brokenPollSlot) {
+        m_breakSlot = breakReadingSlot;
+        m_brokenSlot = brokenPollSlot;
+    }
+    int BreakReadingSlot() const { return m_breakSlot; }
+    int BrokenPollSlot() const { return m_brokenSlot; }
 
     // Swaps two slots in every array.
     void swapSlots(int a, int b);
@@ -71,4 +83,6 @@ private:
     float m_nextLoad = 0;
     float m_period = 0;
     double m_deadline = 0;
+    int m_breakSlot = 0;
+    int m_brokenSlot = 0;
 };

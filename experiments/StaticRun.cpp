@@ -53,6 +53,9 @@ double StaticRun::holdSeconds() const {
 }
 
 void StaticRun::LtSample() {
+    // The move up to the level is no part of the hold's record.
+    if (!m_control)
+        return;
     m_recorder.Sample({double(m_run.ElapsedMs) / 1000, double(m_run.CurrentLoad), m_motion.Position(),
                        m_run.CommandedSpeed});
     m_run.RecordPeriod = float(HoldPollPeriod(holdSeconds()));
@@ -73,6 +76,16 @@ void StaticRun::svoCheck() {
             m_run.CommandedSpeed = 0;
         return;
     }
+    // The corrections keep to the travel a pull respects, and give up on a load that does not
+    // follow them (a fiber slipping on the capstans): the hold ends rather than creeping on.
+    if (qint64(std::abs(qint64(move->target))) > qint64(m_motion.TravelLimit())) {
+        m_holdEnd = HoldEnd::Travel;
+        return;
+    }
+    if (m_control->Stalled()) {
+        m_holdEnd = HoldEnd::NotFollowing;
+        return;
+    }
     m_run.CommandedSpeed = move->target >= m_motion.Position() ? move->speed : -move->speed;
     m_link.StartMove(move->target, move->speed, 0, 1);
 }
@@ -84,6 +97,8 @@ std::optional<double> StaticRun::TargetLoad() const {
 }
 
 bool StaticRun::HoldGoesOn() {
+    if (m_holdEnd != HoldEnd::None)
+        return false;
     return !(m_params.StaticMaxHold > 0 && holdSeconds() >= m_params.StaticMaxHold * 3600);
 }
 
@@ -112,6 +127,19 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
         return std::nullopt;
     }
     m_target = plan.PreloadForce;
+    m_holdEnd = HoldEnd::None;
+
+    struct Hooked {
+        Motion& motion;
+        BreakRunHooks& others;
+        RunState& run;
+        ~Hooked() {
+            run.BreakRunActive = 0;
+            run.CommandedSpeed = 0;
+            motion.setBreakRunHooks(&others);
+        }
+    } const hooked{m_motion, others, m_run};
+    m_motion.setBreakRunHooks(this);
 
     const int channel = -1;
     m_run.CommandedSpeed = 0;
@@ -121,11 +149,29 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
     m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, BreakRun::NoThreshold);
     const qint32 startPosition = m_motion.Position();
     m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, m_loadCell.LoadToSignal(plan.PreloadForce));
-    const int preload =
-        m_motion.MoveTo(m_motion.TravelLimit(), plan.PreloadSpeed / m_params.MicronsPerStep,
-                        BreakRun::PreloadCheckMask, BreakRun::PreloadReportMask, BreakTexts::PreloadCaption);
+    const int preload = m_motion.PreloadTo(
+        m_motion.TravelLimit(), plan.PreloadSpeed / m_params.MicronsPerStep, BreakRun::PreloadCheckMask,
+        BreakRun::PreloadReportMask, BreakTexts::PreloadCaption);
+    if (m_motion.SaturatedDuringMove()) {
+        endWithoutRow(saturatedText(), BreakTexts::SaturatedTitle);
+        return std::nullopt;
+    }
+    // The highest load on the way up; a fiber that gave way before the level (or right at it, its
+    // load gone by the time it was read) failed on loading.
+    const float rampPeak = m_run.PeakLoad;
+    if (preload == MoveStatus::Break ||
+        (preload == MoveStatus::Overload && BreakRun::PreloadBroke(m_run.CurrentLoad, rampPeak, m_params)))
+        return failureOnLoading(plan, rampPeak, results, now);
     if (preload != MoveStatus::Overload)
         return std::nullopt;
+    // Status 7 is also an overload: a load nowhere near the level is not held.
+    if (!BreakRun::PreloadReached(m_run.CurrentLoad, m_loadCell.LoadToSignal(m_run.CurrentLoad),
+                                  plan.PreloadForce)) {
+        const auto overload = ReportMoveResult(MoveStatus::Overload, 64);
+        m_fiberLoaded = true;
+        m_op.msgBox(overload->text, MsgStyle::Exclamation, overload->title);
+        return std::nullopt;
+    }
     m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, BreakRun::NoThreshold);
 
     // The hold starts when its load was first reached: the end of the preload move.
@@ -140,28 +186,38 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
     m_control.emplace(m_target, Stiffness(m_fiber, m_params, m_target),
                       std::min(MaxCorrectionSpeed, plan.PreloadSpeed / m_params.MicronsPerStep));
 
-    struct Hooked {
-        Motion& motion;
-        BreakRunHooks& others;
-        RunState& run;
-        ~Hooked() {
-            run.BreakRunActive = 0;
-            run.CommandedSpeed = 0;
-            motion.setBreakRunHooks(&others);
-        }
-    } const hooked{m_motion, others, m_run};
-    m_motion.setBreakRunHooks(this);
     m_run.BreakRunActive = 1;
-    const int rc = m_motion.Hold(StaticTexts::HoldCaption, BreakRun::PullReportMask);
+    const int rc = m_motion.Hold(StaticTexts::HoldCaption, BreakRun::PullReportMask, rampPeak);
     m_run.BreakRunActive = 0;
-    // A fault on the line ended the hold: neither its time nor a break in the gap can be trusted,
-    // so nothing is recorded and nothing moves; the operator hears how the fiber stands.
-    if (m_link.FaultsDuringMove().fault) {
-        endWithoutRow(BreakTexts::StoppedByFault, BreakTexts::StoppedTitle);
-        return std::nullopt;
-    }
     const qint32 endPosition = m_motion.Position();
     const double held = holdSeconds();
+    const QString level = BreakAnalysis::SetRateText(m_params);
+    // The load the hold ended at, as glass load: a run-out is only one when it held the level.
+    double strain = 0, stress = 0;
+    const bool atLevel = m_fiber.Load2StrainStress(m_run.CurrentLoad, strain, stress) >=
+                         BreakRun::PreloadReachedShare * m_target;
+    // A fault on the line ended the hold: neither its time nor a break in the gap can be trusted,
+    // and nothing moves; the time held so far may still be kept, out of the statistics.
+    if (m_link.FaultsDuringMove().fault) {
+        if (!atLevel || m_recorder.Samples().empty()) {
+            endWithoutRow(BreakTexts::StoppedByFault, BreakTexts::StoppedTitle);
+            return std::nullopt;
+        }
+        if (m_op.msgBox(StaticTexts::FaultRunoutQuestion(Duration(held), level) + fiberState(),
+                        MsgStyle::YesNo + MsgStyle::Exclamation, StaticTexts::RunoutTitle) != MsgResult::Yes)
+            return std::nullopt;
+        return record(plan, true, results, endPosition, StaticTexts::FaultRunoutComment);
+    }
+    if (m_motion.SaturatedDuringMove()) {
+        endWithoutRow(saturatedText(), BreakTexts::SaturatedTitle);
+        return std::nullopt;
+    }
+    if (m_holdEnd != HoldEnd::None) {
+        endWithoutRow(m_holdEnd == HoldEnd::Travel ? StaticTexts::HoldTravelEnd
+                                                   : StaticTexts::HoldNotFollowing,
+                      StaticTexts::HoldEndedTitle);
+        return std::nullopt;
+    }
     auto unload = [&] {
         m_link.SetLoadSampling(channel, BreakRun::PullSamples, -1, BreakRun::NoThreshold);
         m_motion.MoveTo(startPosition, plan.PreloadSpeed / m_params.MicronsPerStep, 0,
@@ -170,6 +226,12 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
 
     switch (rc) {
     case MoveStatus::Break: {
+        // Gone at the hold's first poll: it never held the level.
+        const std::vector<HoldSample> samples = m_recorder.Samples();
+        double s0 = 0, e0 = 0;
+        if (!samples.empty() &&
+            m_fiber.Load2StrainStress(samples.front().load, e0, s0) < double(m_params.BreakFactor) * m_target)
+            return failureOnLoading(plan, rampPeak, results, now);
         m_sound.StartBreakSound();
         const int answer = m_op.msgBox(BreakTexts::ReportQuestion(fixedText(double(m_run.PeakLoad), 2)),
                                        MsgStyle::YesNo + MsgStyle::Question, BreakTexts::ReportTitle);
@@ -184,10 +246,17 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
     }
     case MoveStatus::Done:
     case MoveStatus::OperatorStop: {
+        if (!atLevel) {
+            // Whatever ended it, the fiber no longer carries the level: no run-out to offer.
+            endWithoutRow(StaticTexts::NotAtLevel(
+                              fixedText(m_fiber.Load2StrainStress(m_run.CurrentLoad, strain, stress), 2),
+                              fixedText(m_target, 2)),
+                          StaticTexts::HoldEndedTitle);
+            return std::nullopt;
+        }
         // The fiber held: nothing broke, so it is unloaded before the question, and a run-out is
         // only recorded when the operator asks for it.
         unload();
-        const QString level = BreakAnalysis::SetRateText(m_params);
         if (m_op.msgBox(StaticTexts::RunoutQuestion(rc == MoveStatus::OperatorStop, Duration(held), level),
                         MsgStyle::YesNo + MsgStyle::Question, StaticTexts::RunoutTitle) != MsgResult::Yes)
             return std::nullopt;
@@ -200,16 +269,62 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
     }
 }
 
-void StaticRun::endWithoutRow(const QString& before, const QString& title) {
+std::optional<LoadTimePlotData> StaticRun::failureOnLoading(const BreakRun::Plan& plan, float peak,
+                                                            ResultAppender& results,
+                                                            const std::function<QDateTime()>& now) {
+    double strain = 0, stress = 0;
+    const double glass = m_fiber.Load2StrainStress(peak, strain, stress);
+    m_sound.StartBreakSound();
+    const int answer =
+        m_op.msgBox(StaticTexts::FailureOnLoadingQuestion(fixedText(double(peak), 2), fixedText(m_target, 2)),
+                    MsgStyle::YesNo + MsgStyle::Question, BreakTexts::ReportTitle);
+    m_sound.StopBreakSound();
+    if (answer != MsgResult::Yes)
+        return std::nullopt;
+    // A break of the level at once: its load is the highest the fiber carried, its time to failure 0.
+    BreakResult r;
+    r.BreakLoad = glass;
+    const QDateTime moment = now();
+    BreakConditions conditions;
+    conditions.RunStart = moment;
+    conditions.PreloadForce = plan.PreloadForce;
+    conditions.PreloadSpeed = plan.PreloadSpeed;
+    conditions.EndPosition = m_motion.Position();
+    m_rec->LtStart(0);
+    QStringList fields = m_analysis.ResultFields(*m_rec, r, conditions, m_params.SpecimenCount, moment);
+    fields[12] = fixedText(0, 2);
+    fields[15] = StaticTexts::FailureOnLoadingComment;
+    if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
+        ++m_params.SpecimenCount;
+    if (!results.AppendResult(fields) &&
+        m_op.msgBox(BreakTexts::WriteError, MsgStyle::YesNo + MsgStyle::Critical,
+                    BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
+        m_hooks.ExportDatasheet)
+        m_hooks.ExportDatasheet();
+    QCoreApplication::processEvents();
+    if (m_hooks.GotoLoadPosition)
+        m_hooks.GotoLoadPosition();
+    return std::nullopt;
+}
+
+QString StaticRun::saturatedText() const {
+    const int ch = m_loadCell.channel();
+    return BreakTexts::Saturated(ch, fixedText(m_loadCell.SignalToLoad(Motion::SaturationSignal, ch), 2));
+}
+
+QString StaticRun::fiberState() {
     const bool portGone = m_link.PortLost() || !m_link.isOpen();
     const bool loaded = std::abs(m_run.CurrentLoad) > BreakRun::LoadedLimit;
     m_fiberLoaded = loaded || portGone;
-    QString text = before;
     if (portGone)
-        text += BreakTexts::FiberMayBeLoaded;
-    else if (loaded)
-        text += BreakTexts::FiberStillLoaded(fixedText(double(m_run.CurrentLoad), 2));
-    m_op.msgBox(text, MsgStyle::Exclamation, title);
+        return BreakTexts::FiberMayBeLoaded;
+    if (loaded)
+        return BreakTexts::FiberStillLoaded(fixedText(double(m_run.CurrentLoad), 2));
+    return {};
+}
+
+void StaticRun::endWithoutRow(const QString& before, const QString& title) {
+    m_op.msgBox(before + fiberState(), MsgStyle::Exclamation, title);
 }
 
 BreakResult StaticRun::AnalyseHold(const std::vector<HoldSample>& samples, double holdStart, bool runout,
@@ -252,7 +367,8 @@ BreakResult StaticRun::AnalyseHold(const std::vector<HoldSample>& samples, doubl
 }
 
 std::optional<LoadTimePlotData> StaticRun::record(const BreakRun::Plan& plan, bool runout,
-                                                  ResultAppender& results, qint32 endPosition) {
+                                                  ResultAppender& results, qint32 endPosition,
+                                                  const QString& runoutComment) {
     const BreakResult r = AnalyseHold(m_recorder.Samples(), m_holdStart, runout, double(m_params.BreakFactor),
                                       m_params.MicronsPerStep, m_fiber, *m_rec);
     if (r.LtCount < 1)
@@ -278,10 +394,10 @@ std::optional<LoadTimePlotData> StaticRun::record(const BreakRun::Plan& plan, bo
     // The time to failure is the result of the test: kept to the hundredth of a second.
     fields[12] = fixedText(failure, 2);
     if (runout)
-        fields[15] = StaticTexts::RunoutComment;
+        fields[15] = runoutComment;
 
-    if (m_hooks.ShowPlots)
-        m_hooks.ShowPlots(plots);
+    // On the disc before the plots show, as after a pull: a hold of days is not lost to a crash
+    // while the operator looks at them.
     if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
         ++m_params.SpecimenCount;
     if (!results.AppendResult(fields) &&
@@ -289,5 +405,7 @@ std::optional<LoadTimePlotData> StaticRun::record(const BreakRun::Plan& plan, bo
                     BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
         m_hooks.ExportDatasheet)
         m_hooks.ExportDatasheet();
+    if (m_hooks.ShowPlots)
+        m_hooks.ShowPlots(plots);
     return plots;
 }

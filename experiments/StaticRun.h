@@ -4,6 +4,7 @@
 #include "experiments/BreakRun.h"
 #include "experiments/HoldControl.h"
 #include "experiments/HoldRecorder.h"
+#include "experiments/StaticTexts.h"
 #include "instrument/BreakRunHooks.h"
 
 #include <QDateTime>
@@ -70,10 +71,23 @@ public:
 
 private:
     std::optional<LoadTimePlotData> record(const BreakRun::Plan& plan, bool runout, ResultAppender& results,
-                                           qint32 endPosition);
+                                           qint32 endPosition,
+                                           const QString& runoutComment = StaticTexts::RunoutComment);
+    // The fiber gave way before it held the level (peak: the highest load it carried, N as
+    // measured): offered as a break of the level with a time to failure of 0.
+    std::optional<LoadTimePlotData> failureOnLoading(const BreakRun::Plan& plan, float peak,
+                                                     ResultAppender& results,
+                                                     const std::function<QDateTime()>& now);
     double holdSeconds() const;
     // Tells the operator why the run ended without a row (before), and how the fiber stands.
     void endWithoutRow(const QString& before, const QString& title);
+    // How the fiber stands after a run that left it, for the end of a message; remembers it.
+    QString fiberState();
+    QString saturatedText() const;
+
+    // Why the hold's corrections ended it.
+    enum class HoldEnd { None, Travel, NotFollowing };
+    HoldEnd m_holdEnd = HoldEnd::None;
 
     Parameters& m_params;
     Fiber& m_fiber;

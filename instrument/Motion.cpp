@@ -75,15 +75,29 @@ int Motion::MoveTo(qint32 target, double speed, int checkMask, int reportMask, c
     return RunModal(caption, reportMask, false, [&] {
         m_breakSimulated = false;
         m_interrupted = false;
+        m_saturated = false;
         ControllerMove(target, speed, checkMask);
     });
 }
 
-int Motion::Hold(const QString& caption, int reportMask) {
-    return RunModal(caption, reportMask, true, [this] {
+int Motion::PreloadTo(qint32 target, double speed, int checkMask, int reportMask, const QString& caption) {
+    if (m_moving)
+        return m_moveResult;
+    struct Preloading {
+        bool& flag;
+        ~Preloading() { flag = false; }
+    } const preloading{m_preloading};
+    m_preloading = true;
+    m_run.PeakLoad = 0;
+    return MoveTo(target, speed, checkMask, reportMask, caption);
+}
+
+int Motion::Hold(const QString& caption, int reportMask, float startPeak) {
+    return RunModal(caption, reportMask, true, [this, startPeak] {
         m_stopSent = false;
+        m_saturated = false;
         m_moveStart = std::chrono::steady_clock::now();
-        m_run.PeakLoad = 0;
+        m_run.PeakLoad = startPeak;
         HoldLoop();
     });
 }
@@ -229,13 +243,18 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
     const int channel = m_loadCell.channel();
     m_run.CurrentLoad = float(m_loadCell.SignalToLoad(double(status.loadCounts) / samples, channel));
     QString text = LoadText(m_run.CurrentLoad);
-    if (m_run.BreakRunActive > 0) {
+    const bool watched = m_run.BreakRunActive > 0 || m_preloading;
+    if (watched) {
         // The controller keeps the peak of a move; a hold is mostly at rest between small moves, so
         // its peak is the highest load it has seen.
         m_run.PeakLoad =
             m_holding ? std::max(m_run.PeakLoad, m_run.CurrentLoad)
                       : float(m_loadCell.SignalToLoad(double(status.maxLoadCounts) / samples, channel));
         text += PeakText(m_run.PeakLoad);
+    }
+    if (m_preloading && m_hooks != nullptr)
+        m_hooks->LtSample();
+    if (m_run.BreakRunActive > 0) {
         if (m_hooks != nullptr) {
             m_hooks->LtSample();
             m_hooks->svoCheck();
@@ -258,8 +277,17 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
     if (m_view != nullptr)
         m_view->showMoveLoad(text);
 
-    if (m_run.BreakRunActive > 0 &&
-        BreakDetected(m_params.BreakFactor, m_run.PeakLoad, m_run.CurrentLoad, m_params.MinBreakLoad)) {
+    // A reading at the top of the converter is no load: the capstans stop before the fiber is pulled
+    // on to a break the cell cannot measure.
+    // (An uncalibrated cell gives no loads to trust either way.)
+    if (watched && m_moveResult != MoveStatus::Break && m_loadCell.currentIsCalibrated() &&
+        Saturated(double(status.loadCounts) / samples)) {
+        m_saturated = true;
+        m_link.StopMove();
+        m_stopSent = true;
+        m_moveResult = MoveStatus::OperatorStop;
+    } else if (watched && BreakDetected(m_params.BreakFactor, m_run.PeakLoad, m_run.CurrentLoad,
+                                        m_params.MinBreakLoad)) {
         m_moveResult = MoveStatus::Break;
         m_link.BreakStop();
     }

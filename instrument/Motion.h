@@ -60,11 +60,17 @@ public:
     // Runs one move to its end with the moving window; returns MoveResult.
     int MoveTo(qint32 target, double speed, int checkMask, int reportMask, const QString& caption,
                int rateMode = 0);
+    // The move up to a preload or a static level: a move whose polls take the break run's samples
+    // and apply the break rule on the controller's peak, so a fiber that gives way on its way up
+    // ends it with Break ("!!") instead of a run to the end of travel.
+    int PreloadTo(qint32 target, double speed, int checkMask, int reportMask, const QString& caption);
+    bool preloading() const { return m_preloading; }
     // A static hold: the capstans stay under the break run's control, which corrects the load at
     // every poll (svoCheck) while the break rule applies as in a pull, the peak being the highest
-    // load of the hold. Ends at the break, the operator's stop, an abnormal status (reported under
-    // reportMask), a status that cannot be read, or with Done when the hooks end it.
-    int Hold(const QString& caption, int reportMask);
+    // load of the hold, from startPeak (the load the hold was reached with, so a load already gone
+    // at its first poll is the break). Ends at the break, the operator's stop, an abnormal status
+    // (reported under reportMask), a status that cannot be read, or with Done when the hooks end it.
+    int Hold(const QString& caption, int reportMask, float startPeak = 0);
     bool holding() const { return m_holding; }
     // Homing: to the closed hard limit, then back to a zero 500 steps from it.
     void RunToClosedLimit();
@@ -77,6 +83,13 @@ public:
     void SimulatedBreak();
     // Whether the last move's break was the debug mode's key, not the fiber's.
     bool BreakWasSimulated() const { return m_breakSimulated; }
+    // The last watched move (pull, preload or hold) was stopped because the load cell read at the top
+    // of its converter: a load beyond it cannot be measured, and no break could be seen.
+    bool SaturatedDuringMove() const { return m_saturated; }
+    // A reading (A/D signal per sample) at the top of the converter, less its noise. The same value
+    // tells the controller that a move has no load threshold.
+    static constexpr double SaturationSignal = 4090;
+    static bool Saturated(double signal) { return !(signal < SaturationSignal); }
     void setLockKeyboard(bool locked);
     bool LockKeyboard() const;
 
@@ -110,6 +123,8 @@ private:
     BreakRunHooks* m_hooks = nullptr;
     std::chrono::steady_clock::time_point m_moveStart; // time axis of the live curve
     bool m_breakSimulated = false;
+    bool m_preloading = false;
+    bool m_saturated = false;
 
     qint32 m_position = 0;
     qint32 m_travelLimit = DefaultTravelLimit;

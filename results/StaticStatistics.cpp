@@ -178,6 +178,19 @@ void StaticStatistics::add(int row, const FieldReader& field) {
         return;
     }
     const bool broke = !IsRunout(comment);
+    // A run-out survived its level only if it held it: one whose measured load, stress or strain is
+    // far below the level (a fiber already broken when its hold began) is no survivor there.
+    if (!broke) {
+        const Level level = parseLevel(levelText);
+        const int measuredField = level.unit == QLatin1String("N")     ? StressField - 1
+                                  : level.unit == QLatin1String("MPa") ? StressField
+                                                                       : StressField + 1;
+        const std::optional<double> measured = FieldNumber(field(row, measuredField));
+        if (!measured || !(*measured >= HeldShare * *level.value)) {
+            ++it->skipped;
+            return;
+        }
+    }
     it->times.append(*time);
     it->broke.append(broke);
     it->rows.append(row);

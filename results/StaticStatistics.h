@@ -67,6 +67,8 @@ public:
     QString FatigueText() const;
 
     static constexpr int StressField = 3, RateField = 5, TimeField = 12, CommentField = 15;
+    // Share of its level a run-out's measured value must reach to count as having held it.
+    static constexpr double HeldShare = 0.9;
 
 private:
     void add(int row, const FieldReader& field);

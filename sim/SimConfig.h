@@ -49,10 +49,14 @@ struct SimConfig {
     double takeUpSteps = 200; // the last turns settle: the load comes in softly over this travel
     double gaugeMm = 500;
     double micronsPerStep = 1;
-    double diameterUm = 125;  // glass
-    double modulusGpa = 72;   // at zero strain
-    double modulusA = 3;      // secant modulus E0 * (1 + a * strain)
-    double coatingEA = 0;     // N; share of the load carried by the coating
+    double diameterUm = 125; // glass
+    double modulusGpa = 72;  // at zero strain
+    double modulusA = 3;     // secant modulus E0 * (1 + a * strain)
+    double coatingEA = 0;    // N; share of the load carried by the coating
+    // Creep of the wound fiber under load: at rest its stretch gives way by this share, reached with
+    // this time constant, so a held load relaxes and a static hold must correct it. 0: none.
+    double creepShare = 0.005;
+    double creepSeconds = 30;
     double strengthGpa = 5;   // median of the Weibull strength distribution
     double weibullShape = 20; // 0: every fiber breaks exactly at the median
     // Stress corrosion: a slower pull breaks at a lower stress, by (rate / reference)^(1 / (n + 1)).

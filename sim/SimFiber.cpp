@@ -12,6 +12,7 @@ void SimFiber::thread(qint64 anchor, double strengthGpa, const SimConfig& config
     m_anchor = anchor;
     m_strengthGpa = strengthGpa;
     m_damage = 0;
+    m_creep = 0;
     auto positionAt = [&](double stressGpa) {
         const double stretch =
             strainAtStress(stressGpa, config) * config.gaugeMm * 1000.0 / config.micronsPerStep;
@@ -75,10 +76,19 @@ void SimFiber::remove() {
     m_limitPosition = Never;
 }
 
+void SimFiber::creep(qint64 position, double ms, const SimConfig& config) {
+    if (!intact() || config.creepShare <= 0 || config.creepSeconds <= 0 || !(ms > 0))
+        return;
+    const double stretch = stretchForTravel(double(position - m_anchor) - config.slackSteps, config);
+    const double settled = config.creepShare * std::max(0.0, stretch);
+    m_creep += (settled - m_creep) * -std::expm1(-ms / 1000 / config.creepSeconds);
+}
+
 double SimFiber::strain(qint64 position, const SimConfig& config) const {
     if (!intact())
         return 0;
-    const double stretch = stretchForTravel(double(position - m_anchor) - config.slackSteps, config);
+    const double stretch =
+        stretchForTravel(double(position - m_anchor) - config.slackSteps, config) - m_creep;
     if (stretch <= 0)
         return 0;
     return stretch * config.micronsPerStep / (config.gaugeMm * 1000.0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <cmath>
 #include <limits>
 
 struct SimConfig;
@@ -27,10 +28,13 @@ public:
     // Load on the capstans in N: glass plus coating; 0 when absent or broken.
     double load(qint64 position, const SimConfig& config) const;
     // First position at which the glass stress reaches the strength (Never when absent or broken).
-    qint64 breakPosition() const { return intact() ? m_breakPosition : Never; }
+    qint64 breakPosition() const { return intact() ? shifted(m_breakPosition) : Never; }
     // Where the fiber gives way at the latest: the strength without fatigue, or far beyond it (the
     // damage decides) with fatigue.
-    qint64 limitPosition() const { return intact() ? m_limitPosition : Never; }
+    qint64 limitPosition() const { return intact() ? shifted(m_limitPosition) : Never; }
+    // Lets the stretch at position creep for ms towards its share of it (or back, once unloaded).
+    void creep(qint64 position, double ms, const SimConfig& config);
+    double creepSteps() const { return m_creep; }
     // Adds the stress-corrosion damage of holding glass stress stressGpa for ms; true once it breaks.
     bool fatigue(double stressGpa, double ms, const SimConfig& config);
     double damage() const { return m_damage; }
@@ -51,7 +55,12 @@ public:
     static double stretchForTravel(double travelSteps, const SimConfig& config);
 
 private:
+    // A position further on by the creep: the stretch it stands for needs that much more travel.
+    qint64 shifted(qint64 position) const {
+        return position == Never ? Never : position + qint64(std::ceil(m_creep));
+    }
     bool m_present = false;
+    double m_creep = 0; // steps of stretch given way
     bool m_broken = false;
     qint64 m_anchor = 0;
     qint64 m_breakPosition = Never;

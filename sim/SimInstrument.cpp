@@ -177,6 +177,7 @@ void SimInstrument::advanceTo(double nowMs) {
         const double spanMs = next - m_now;
         m_now = next;
         stepBy(qint64(std::min(whole, double(Far))));
+        m_fiber.creep(m_physical, spanMs, m_config);
         if (m_fiber.intact() && m_fiber.fatigue(glassStressGpa(), spanMs, m_config)) {
             // The last reading before it gives way sees the full breaking load.
             notePeak(m_loadCell.readAverage(load(), m_config, m_noise));
@@ -188,6 +189,7 @@ void SimInstrument::advanceTo(double nowMs) {
     }
     // A fiber held under load at rest keeps corroding: it gives way when its damage is used up.
     if (m_now < nowMs && m_fiber.intact()) {
+        m_fiber.creep(m_physical, nowMs - m_now, m_config);
         const double stress = glassStressGpa();
         if (m_fiber.msToFailure(stress, m_config) <= nowMs - m_now)
             m_fiber.snap();

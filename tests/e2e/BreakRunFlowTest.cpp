@@ -165,9 +165,12 @@ private slots:
             << QStringLiteral("pull interrupted at the instrument; achieved 389 MPa/s against 100 set");
         QTest::newRow("strain rate too slow") << false << false << 2 << 5.0 << 4.4 << false
                                               << QStringLiteral("achieved 4.40 %/min against 5 set");
-        QTest::newRow("fault, rates set to zero") << true << false << 1 << 60.0 << 0.0 << true << fault;
-        QTest::newRow("rates not fitted say nothing")
-            << false << false << 1 << 60.0 << 0.0 << true << QString();
+        const QString zero = QStringLiteral("rates set to zero, too few data points");
+        QTest::newRow("fault, rates set to zero")
+            << true << false << 1 << 60.0 << 0.0 << true << fault + QStringLiteral("; ") + zero;
+        QTest::newRow("rates set to zero are no result")
+            << false << false << 1 << 60.0 << 0.0 << true << zero;
+        QTest::newRow("nor in a speed run") << false << false << 0 << 0.0 << 0.0 << true << zero;
         QTest::newRow("a speed run holds no rate") << false << false << 0 << 0.0 << 0.0 << false << QString();
         QTest::newRow("slow rate, three figures") << false << false << 1 << 0.6 << 0.7234 << false
                                                   << QStringLiteral("achieved 0.723 MPa/s against 0.6 set");

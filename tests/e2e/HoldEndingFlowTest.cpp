@@ -9,11 +9,10 @@
 
 namespace {
 
-enum class HoldEnding { StopRecorded, StopDropped, PortBack, PortGoneForGood, EndOfTravel };
+enum class HoldEnding { StopRecorded, StopDropped, PortBack, PortGoneForGood, EndOfTravel, NotFollowing };
 
 const QString RunoutTitle = QStringLiteral("RUN-OUT");
 const QString HoldTimeout = QStringLiteral("COMMUNICATIONS TIMEOUT");
-const QString HoldStopped = QStringLiteral("TEST STOPPED");
 const QString NoTitle; // the serial error, and the program's own questions
 
 // A fiber that outlives every hold (no stress corrosion) on a 20 mm gauge with little slack, held at
@@ -46,11 +45,14 @@ private slots:
                       bool unloaded) { QTest::newRow(name) << int(e) << titles << recorded << unloaded; };
         row("stop, run-out recorded", HoldEnding::StopRecorded, {RunoutTitle}, true, true);
         row("stop, nothing recorded", HoldEnding::StopDropped, {RunoutTitle}, false, true);
-        row("port lost and back", HoldEnding::PortBack, {NoTitle, HoldTimeout, HoldStopped}, false, false);
+        // The time held before the fault is kept, as a run-out the statistics leave out.
+        row("port lost and back", HoldEnding::PortBack, {NoTitle, HoldTimeout, RunoutTitle}, true, false);
         row("port lost for good", HoldEnding::PortGoneForGood,
             {NoTitle, HoldTimeout, NoTitle, QStringLiteral("CAPSTANS MAY STILL BE TURNING")}, false, false);
         row("end of travel", HoldEnding::EndOfTravel,
             {QStringLiteral("HARD LIMIT"), QStringLiteral("NO BREAK DETECTED")}, false, false);
+        // The fiber slips: the load stays short of the level whatever the capstans do.
+        row("load does not follow", HoldEnding::NotFollowing, {QStringLiteral("HOLD ENDED")}, false, false);
     }
 
     void holdEndedWithoutABreak() {
@@ -94,6 +96,12 @@ private slots:
             case HoldEnding::PortGoneForGood:
                 rig.sim.vanish();
                 break;
+            case HoldEnding::NotFollowing:
+                rig.sim.update([](SimInstrument& i) {
+                    i.removeFiber();
+                    i.setExtraLoad(32);
+                });
+                break;
             case HoldEnding::EndOfTravel:
                 // The open limit trips, and a load that seems to fall calls for a move towards it.
                 rig.sim.update([](SimInstrument& i) {
@@ -116,7 +124,8 @@ private slots:
         auto answer = [&](const Prompt& p) -> QVariant {
             if (p.title == RunoutTitle) {
                 loadAtQuestion = rig.sim.state().load;
-                return int(e == HoldEnding::StopRecorded ? MsgResult::Yes : MsgResult::No);
+                return int(e == HoldEnding::StopRecorded || e == HoldEnding::PortBack ? MsgResult::Yes
+                                                                                      : MsgResult::No);
             }
             if (p.title == HoldTimeout) {
                 if (e == HoldEnding::PortBack &&
@@ -149,9 +158,12 @@ private slots:
         // What stopped the hold is said, and that the fiber is still loaded (no tare is suggested).
         const QString& last = rig.op->last().text;
         if (e == HoldEnding::PortBack)
-            QVERIFY2(last.startsWith(QStringLiteral("The test was stopped by a communication fault")),
+            QVERIFY2(last.startsWith(QStringLiteral("The hold was stopped by a communication fault")),
                      qPrintable(last));
-        if (e == HoldEnding::PortBack || e == HoldEnding::EndOfTravel)
+        if (e == HoldEnding::NotFollowing)
+            QVERIFY2(last.startsWith(QStringLiteral("The load does not follow the hold's corrections")),
+                     qPrintable(last));
+        if (e == HoldEnding::PortBack || e == HoldEnding::EndOfTravel || e == HoldEnding::NotFollowing)
             QVERIFY2(last.contains(QStringLiteral("The fiber is still whole and under load (")),
                      qPrintable(last));
         for (qsizetype i = promptsBefore; i < rig.op->prompts.size(); ++i)
@@ -184,7 +196,9 @@ private slots:
         QCOMPARE(lines.size(), 1);
         DataLine::Fields f;
         QCOMPARE(DataLine::ParseDataLine(lines[0], f), 0);
-        QVERIFY2(f[16].startsWith(QStringLiteral("runout")), qPrintable(f[16]));
+        QCOMPARE(f[16], e == HoldEnding::PortBack
+                            ? QStringLiteral("ignore: communication fault during the hold")
+                            : QStringLiteral("runout"));
         QVERIFY2(std::abs(f[2].toDouble() / 40 - 1) < 0.005, qPrintable(f[2]));
         QVERIFY2(f[13].toDouble() >= 0.5 && f[13].toDouble() < 1.5, qPrintable(f[13]));
     }

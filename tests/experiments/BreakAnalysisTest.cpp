@@ -97,19 +97,51 @@ private slots:
         QVERIFY(rig.op.prompts.isEmpty());
     }
 
-    // The poll that sees the load gone can carry the same millisecond as the break reading the
-    // controller kept, which is recorded after it: the break still comes first, and the rates are
-    // those of the pull (seen on the simulator: 270 ± 197 MPa/s for a 600 MPa/s pull).
-    void breakReadingTiedWithThePollAfterIt() {
+    // The break reading the controller kept (its peak, taken after the pull) and the poll that saw
+    // the load gone can carry the same millisecond and position, or clock readings that cross: the
+    // peak still comes before the broken fiber, and the rates are those of the pull (seen on the
+    // simulator: 333 ± 159 MPa/s for a 600 MPa/s pull, filed "ignore").
+    void breakReadingBeforeTheBrokenFiber_data() {
+        QTest::addColumn<double>("lastWholeTime"); // a last whole poll after the ramp; < 0: none
+        QTest::addColumn<double>("brokenTime");
+        QTest::addColumn<int>("brokenPosition");
+        QTest::addColumn<double>("peakTime");
+        QTest::addColumn<int>("peakPosition");
+        QTest::addColumn<bool>("simulated"); // the debug key's break: the last poll saw a whole fiber
+        QTest::newRow("tied in time and position") << -1.0 << 8.032 << 25068 << 8.032 << 25068 << false;
+        QTest::newRow("tied in time, broken further") << -1.0 << 8.032 << 25070 << 8.032 << 25068 << false;
+        QTest::newRow("tied in time, broken behind") << -1.0 << 8.032 << 25060 << 8.032 << 25068 << false;
+        QTest::newRow("clocks crossing") << -1.0 << 8.030 << 25060 << 8.032 << 25068 << false;
+        QTest::newRow("peak before the last whole poll")
+            << 8.032 << 8.064 << 25300 << 8.020 << 25060 << false;
+        QTest::newRow("debug key") << 8.032 << -1.0 << 0 << 8.032 << 25100 << true;
+    }
+    void breakReadingBeforeTheBrokenFiber() {
+        QFETCH(double, lastWholeTime);
+        QFETCH(double, brokenTime);
+        QFETCH(int, brokenPosition);
+        QFETCH(double, peakTime);
+        QFETCH(int, peakPosition);
+        QFETCH(bool, simulated);
         AnalysisRig rig;
         Recording r;
-        for (int k = 0; k <= 250; ++k)
+        for (int k = 0; k < 250; ++k)
             r.add(0.032 * k, 0.23 * k, 100 * k, 3100);
-        r.add(8.032, 0.0, 25070, 3100);   // the load gone at the next poll
-        r.add(8.032, 57.72, 25068, 3100); // the break reading, kept by the controller
+        if (lastWholeTime >= 0)
+            r.add(lastWholeTime, 57.5, 25100, 3100);
+        int brokenSlot = 0;
+        if (!simulated) {
+            r.add(brokenTime, 0.0, brokenPosition, 3100);
+            brokenSlot = r.rec.LastSlot();
+        }
+        r.add(peakTime, 57.72, peakPosition, 3100);
+        r.rec.markBreak(r.rec.LastSlot(), brokenSlot);
         BreakResult res = rig.analysis.Analyse(r.rec);
-        QCOMPARE(res.BreakIndex, res.LtCount - 1);
         QCOMPARE(double(r.rec.LtLoad(res.BreakIndex)), double(57.72f));
+        if (!simulated)
+            QCOMPARE(r.rec.LtLoad(res.LtCount), 0.0);
+        for (int k = res.RateStartIndex; k <= res.BreakIndex; ++k)
+            QVERIFY2(r.rec.LtLoad(k) > 40, qPrintable(QString::number(k)));
         const double expected = rig.fiber.Load2Stress(0.23 / 0.032);
         QVERIFY2(std::abs(res.StressRate / expected - 1) < 0.02,
                  qPrintable(QStringLiteral("%1 against %2").arg(res.StressRate).arg(expected)));
@@ -133,6 +165,23 @@ private slots:
             QCOMPARE(rig.op.last().title, QStringLiteral("RATES SET TO ZERO"));
             QCOMPARE(rig.op.last().text, QStringLiteral("Too few data points past 80% for rate analysis"));
             QCOMPARE(rig.op.last().style, int(MsgStyle::Exclamation));
+        }
+        {
+            // A window whose samples share one clock reading has no slope: the same warning, not
+            // rates of 0 passed off as measured.
+            AnalysisRig rig;
+            rig.op.answer(MsgResult::Ok);
+            Recording r;
+            r.add(0, 1, 0, 5);
+            r.add(2, 9, 10, 5);
+            r.add(2, 9.5, 20, 5);
+            r.add(2, 10, 30, 5);
+            r.add(3, 1, 40, 5);
+            const BreakResult res = rig.analysis.Analyse(r.rec);
+            QVERIFY(res.tooFewPoints);
+            QCOMPARE(res.SpeedRate, 0.0);
+            QCOMPARE(rig.op.prompts.size(), 1);
+            QCOMPARE(rig.op.last().title, QStringLiteral("RATES SET TO ZERO"));
         }
         {
             // Two points: the slope through them, no spread.

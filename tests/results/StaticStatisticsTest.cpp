@@ -133,6 +133,10 @@ private slots:
         rows << staticRow(QStringLiteral("60 MPa/s"), QStringLiteral("64"), {}, QStringLiteral("4800"));
         // A load level takes its stress from the rows.
         rows << staticRow(QStringLiteral("40 N"), QStringLiteral("30"), {}, QStringLiteral("3259.5"));
+        // A "run-out" whose hold began on a fiber already broken (-0.176 MPa held at 3300 MPa) is no
+        // survivor of the level.
+        rows << staticRow(QStringLiteral("3300 MPa"), QStringLiteral("390"), QStringLiteral("runout"),
+                          QStringLiteral("-0.176"));
 
         const BatchStatistics batch(rows);
         QCOMPARE(batch.all().specimens(), 2);
@@ -148,6 +152,8 @@ private slots:
         QCOMPARE(low.ignored, 1);
         QVERIFY(std::abs(*low.median / median(2800) - 1) < 1e-6);
         QCOMPARE(s.levels()[1].skipped, 1);
+        QCOMPARE(s.levels()[2].runouts, 0);
+        QCOMPARE(s.levels()[2].skipped, 1);
         QVERIFY(low.weibull.has_value());
 
         QVERIFY(s.fatigue().has_value());

@@ -200,6 +200,26 @@ private slots:
         QVERIFY(std::abs(sim.load() - (741.6e6 * area + 2.0)) < 1e-6);
     }
 
+    // The wound fiber creeps: at rest its load relaxes by the creep share over a few time
+    // constants, and a fiber pulled further creeps from its new stretch.
+    void heldFiberRelaxes() {
+        SimConfig c = quietConfig(5.0);
+        c.creepShare = 0.005;
+        c.creepSeconds = 30;
+        SimInstrument sim(c);
+        send(sim, moveCommand(5300, 5000), 0);
+        QCOMPARE(poll(sim, 2000).position, 5300);
+        const double start = sim.load();
+        poll(sim, 32000); // one time constant
+        const double relaxed = sim.load();
+        QVERIFY2(relaxed < start * (1 - 0.5 * 0.005) && relaxed > start * (1 - 0.9 * 0.005),
+                 qPrintable(QStringLiteral("%1 -> %2").arg(start).arg(relaxed)));
+        poll(sim, 300000);
+        const double settled = sim.load();
+        QVERIFY2(std::abs(settled / start - 0.995) < 0.001,
+                 qPrintable(QStringLiteral("%1 -> %2").arg(start).arg(settled)));
+    }
+
     void pullBreaksTheFiberAndKeepsThePeak() {
         SimInstrument sim(quietConfig(1.0));
         send(sim, sampling(0, 64, 4090), 0);

@@ -59,6 +59,7 @@ inline SimConfig quietConfig(double strengthGpa = 1.0) {
     c.strengthGpa = strengthGpa;
     c.takeUpSteps = 0; // the load starts exactly at the end of the slack
     c.fatigueN = 0;    // and the fiber breaks exactly at its strength
+    c.creepShare = 0;  // and holds its load at rest
     c.instant = true;
     return c;
 }
