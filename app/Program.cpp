@@ -375,10 +375,11 @@ void Program::showRowPlots(int row) {
 
 bool Program::offerUnsavedResults() {
     const int rows = m_datasheet->rowsNotInFile();
-    if (rows == 0)
+    if (rows == 0 && !m_datasheet->editsNotInFile())
         return true;
     const int answer =
-        m_op->msgBox(DatasheetTexts::RowsNotInFile(rows, m_datasheet->dataFileName()),
+        m_op->msgBox(rows > 0 ? DatasheetTexts::RowsNotInFile(rows, m_datasheet->dataFileName())
+                              : DatasheetTexts::EditsNotInFile(m_datasheet->dataFileName()),
                      MsgStyle::YesNoCancel | MsgStyle::Exclamation, DatasheetTexts::RowsNotInFileTitle);
     if (answer == MsgResult::Cancel)
         return false;

@@ -79,6 +79,7 @@ void DatasheetCommands::DeleteRow(int row) {
         if (r.number() > n)
             r.setNumber(r.number() - 1);
     model.setRows(std::move(rows));
+    m_sheet.rowRemoved(n);
     m_sheet.RewriteDataFile();
 }
 

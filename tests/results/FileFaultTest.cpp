@@ -137,15 +137,26 @@ private slots:
              },
              [&](SheetRig&) { return two + "3,40.\r\n" + SheetRig::line(SheetRig::result(4)); },
              {}},
-            {"full disc during a rewrite: the data file stays whole, the .BAK holds it too",
+            {"full disc during a rewrite: the data file stays whole, the earlier .BAK stays as it was and "
+             "is not tied to the data file; the edit is written once there is room",
              [&](SheetRig& rig) {
+                 rig.write(QStringLiteral("run.BAK"), "earlier backup\r\n");
                  rig.op.answer(1);
-                 DiscFullAt full(200);
-                 rig.sheet.SetComment(0, QStringLiteral("slipped"), QString());
+                 {
+                     DiscFullAt full(200);
+                     rig.sheet.SetComment(0, QStringLiteral("slipped"), QString());
+                 }
+                 if (!rig.sheet.editsNotInFile() || rig.read(QStringLiteral("run.dat")) != two)
+                     return QString();
+                 // An append goes only to the data file, never to the backup.
+                 if (!rig.sheet.AppendResult(SheetRig::result(3)) || rig.sheet.differsFromFile() ||
+                     rig.read(QStringLiteral("run.BAK")) != two)
+                     return QString();
                  return rig.path(QStringLiteral("run.dat"));
              },
-             [&](SheetRig& rig) {
-                 return rig.read(QStringLiteral("run.BAK")) == two ? two : QByteArray("no .BAK");
+             [&](SheetRig&) {
+                 return SheetRig::header() + SheetRig::line(SheetRig::result(1, QStringLiteral("slipped"))) +
+                        SheetRig::line(SheetRig::result(2)) + SheetRig::line(SheetRig::result(3));
              },
              {QStringLiteral("ERROR WRITING DATASHEET")}},
             {"full disc when the plots close: the record keeps its old bytes and the window stays open until "
