@@ -159,8 +159,8 @@ private slots:
                         SheetRig::line(SheetRig::result(2)) + SheetRig::line(SheetRig::result(3));
              },
              {QStringLiteral("ERROR WRITING DATASHEET")}},
-            {"full disc when the plots close: the record keeps its old bytes and the window stays open until "
-             "there is room",
+            {"full disc when the plots close: the record is already on the disc, the picture keeps its old "
+             "bytes and the window stays open until there is room",
              [&](SheetRig& rig) {
                  const QString dat = rig.write(QStringLiteral("fiber7.dat"), "old record\r\n");
                  rig.write(QStringLiteral("fiber7.jpg"), "old picture");
@@ -168,7 +168,8 @@ private slots:
                  rig.params.SaveLoadTimePlots = true;
                  frmLoadTimePlots plots(rig.params, rig.op, rig.store);
                  LoadTimePlotData data;
-                 data.dataText = QStringLiteral("t,load\r\n0,0.5\r\n0.1,71.25");
+                 data.dataText =
+                     QStringLiteral("t\tload\r\n0\t0\t0.5\t1\t0\t400\r\n40\t0.1\t71.25\t1\t0\t400");
                  data.basePath = rig.path(QStringLiteral("fiber7"));
                  rig.op.answer(MsgResult::No); // keep the plots open
                  bool keptOld = false;
@@ -178,19 +179,21 @@ private slots:
                          plots.cmdClose->click();
                      }
                      keptOld = plots.isVisible() && rig.read(QStringLiteral("fiber7.jpg")) == "old picture" &&
-                               rig.read(QStringLiteral("fiber7.dat")) == "old record\r\n" &&
+                               rig.read(QStringLiteral("fiber7.dat")).startsWith("t\tload") &&
                                temporariesBeside(dat).isEmpty();
                      plots.cmdClose->click(); // room again
                  });
                  plots.Show(data);
                  const QString text = rig.op.prompts.value(0).text;
-                 if (!keptOld || plots.isVisible() || !text.contains(dat) ||
+                 if (!keptOld || plots.isVisible() || text.contains(dat) ||
                      !text.contains(rig.path(QStringLiteral("fiber7.jpg"))) ||
                      !rig.read(QStringLiteral("fiber7.jpg")).startsWith("\xFF\xD8"))
                      return QString();
                  return dat;
              },
-             [](SheetRig&) { return QByteArray("t,load\r\n0,0.5\r\n0.1,71.25\r\n"); },
+             [](SheetRig&) {
+                 return QByteArray("t\tload\r\n0\t0\t0.5\t1\t0\t400\r\n40\t0.1\t71.25\t1\t0\t400\r\n");
+             },
              {QStringLiteral("ERROR WRITING LOAD/TIME FILES")}},
             {"read-only target of an export of the whole datasheet",
              [&](SheetRig& rig) { return exportTo(rig, DatasheetCommands::Kind::Whole, protectedFile(rig)); },
