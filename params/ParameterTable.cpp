@@ -5,6 +5,7 @@
 #include "params/NumberFormat.h"
 #include "params/NumberTexts.h"
 #include "params/Parameters.h"
+#include "params/RegularFile.h"
 #include "params/SettingText.h"
 #include "params/SettingsStore.h"
 
@@ -499,6 +500,9 @@ void ParameterTable::LoadParameters() {
 }
 
 void ParameterTable::ReportLoadResets() {
+    // A settings file that could not be read as it was: said first, as the cause of what follows.
+    for (const QString& problem : m_store.takeProblems())
+        m_op.msgBox(problem, MsgStyle::Exclamation, LoadResetTitle);
     const QStringList keys = std::exchange(m_loadResets, {});
     if (!keys.isEmpty())
         m_op.msgBox(LoadResetText + keys.join(CrLf), MsgStyle::Exclamation, LoadResetTitle);
@@ -612,8 +616,10 @@ void ParameterTable::ReadConfigFile(const QString& fileName) {
         m_lastReadFolder = info.absolutePath();
     }
     QStringList lines;
-    if (!Cp1252::readLines(name, lines)) {
-        m_op.msgBox(CannotReadText + name, MsgStyle::Critical, OpenTitle);
+    QString why;
+    if (!Cp1252::readLines(name, lines, &why)) {
+        m_op.msgBox(CannotReadText + name + (why == RegularFile::NotRegularText ? CrLf + why : QString()),
+                    MsgStyle::Critical, OpenTitle);
         return;
     }
     m_counter = 0;
@@ -655,6 +661,12 @@ void ParameterTable::WriteConfigFile(bool changedOnly) {
     walkRows(changedOnly ? ParamAction::WriteChanged : ParamAction::WriteAll);
     const QByteArray bytes = std::exchange(m_fileBytes, {});
     const int count = m_counter;
+    // Opening a pipe for writing waits for a reader that never comes.
+    if (RegularFile::IsSpecial(name)) {
+        m_op.msgBox(CannotWriteText + name + CrLf + RegularFile::NotRegularText, MsgStyle::Critical,
+                    WrittenTitle);
+        return;
+    }
     QFile file(name);
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
                          file.write(bytes) == bytes.size() && file.flush();
