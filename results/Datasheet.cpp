@@ -314,11 +314,11 @@ void Datasheet::setSpecimenCount() {
 }
 
 void Datasheet::useDataFile(const QString& path) {
-    // The file was written whole from the grid: it holds every row.
+    // The file was written whole from the grid: it holds every row, and after them the lines that
+    // were never read.
     m_rowsNotInFile = 0;
     m_editsNotInFile = false;
-    m_unreadTail.clear();
-    m_rowsBeforeTail = 0;
+    m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
     m_fileName = path;
     m_dataFolder = QFileInfo(path).absolutePath();
     emit dataFileChanged();
@@ -352,9 +352,7 @@ QByteArray Datasheet::fileContents() const {
     bytes.reserve(qsizetype(m_model.rows()) * 160);
     bool tailWritten = m_unreadTail.isEmpty();
     auto writeTail = [&] {
-        bytes += m_unreadTail;
-        if (!m_unreadTail.endsWith('\n') && !m_unreadTail.endsWith('\r'))
-            bytes += "\r\n";
+        bytes += unreadTail();
         tailWritten = true;
     };
     for (int i : m_model.fileOrder()) {
@@ -451,6 +449,12 @@ bool Datasheet::RewriteDataFile() {
     m_editsNotInFile = true;
     emit fileStateChanged();
     return false;
+}
+
+QByteArray Datasheet::unreadTail() const {
+    if (m_unreadTail.isEmpty() || m_unreadTail.endsWith('\n') || m_unreadTail.endsWith('\r'))
+        return m_unreadTail;
+    return m_unreadTail + "\r\n";
 }
 
 void Datasheet::setInFile() {

@@ -62,6 +62,8 @@ public:
     bool differsFromFile() const { return m_rowsNotInFile > 0 || m_editsNotInFile; }
     // Lines at the end of the data file that reading did not reach; a rewrite keeps them as they are.
     bool readInPart() const { return !m_unreadTail.isEmpty(); }
+    // Those lines as a file holds them, line end included; empty when the file was read whole.
+    QByteArray unreadTail() const;
     // A row of that number has been taken out of the grid (the rows after it renumbered).
     void rowRemoved(int number);
 
@@ -76,7 +78,8 @@ public:
     bool hasDataFile() const { return !m_fileName.isEmpty(); }
     QString dataFileName() const { return m_fileName; }
     QString dataFolder() const { return m_dataFolder; }
-    // A file saved under a new name becomes the data file in use ("DataFileName" stays as it was).
+    // A file saved under a new name becomes the data file in use ("DataFileName" stays as it was);
+    // it holds every row, then the unread lines, if any.
     void useDataFile(const QString& path);
 
     // The header line (row < 0) or a result row as one text: its fields through grd2arr, joined.

@@ -251,7 +251,11 @@ void DatasheetCommands::ExportDatasheet(Kind kind, const QString& delimiter, boo
         m_op.msgBox(T::ExportOverDataFile, MsgStyle::OkOnly | MsgStyle::Exclamation, T::ExportErrorTitle);
         return;
     }
-    if (const auto fault = SafeReplace::WriteWhole(name, Cp1252::encode(text))) {
+    QByteArray bytes = Cp1252::encode(text);
+    // The lines of a data file read only in part go along, after every row, as they are.
+    if (saveAs)
+        bytes += m_sheet.unreadTail();
+    if (const auto fault = SafeReplace::WriteWhole(name, bytes)) {
         m_op.msgBox(QStringLiteral("Error ") + QString::number(fault->number) + QStringLiteral(": ") +
                         fault->description + T::Cr + T::ExportErrorTail,
                     MsgStyle::OkOnly | MsgStyle::Exclamation, T::ExportErrorTitle);

@@ -99,6 +99,15 @@ private slots:
         DataFileContents again;
         QVERIFY(!DataFile::Read(file, again));
         QCOMPARE(int(again.rows.size()) + again.unreadRows, oldHeader ? 77 : 76);
+
+        // Saved under a new name, the unread lines go along after every row.
+        rig.op.answer(rig.path(QStringLiteral("copy.dat")));
+        rig.op.answer(MsgResult::Ok);
+        rig.commands.SaveAs();
+        QCOMPARE(rig.sheet.dataFileName(), rig.path(QStringLiteral("copy.dat")));
+        QVERIFY(rig.read(QStringLiteral("copy.dat")).endsWith(rowsOf(shown, shown) + fullTail));
+        rig.sheet.SetComment(0, QStringLiteral("in the copy"), QString());
+        QCOMPARE(rig.read(QStringLiteral("copy.dat")), SheetRig::header() + rowsOf(1, shown) + fullTail);
     }
 
     // Files that are plainly something else are refused when opened, before a row of them is shown:
