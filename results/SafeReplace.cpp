@@ -213,17 +213,18 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
         outcome.fault = *fault;
         return outcome;
     }
-    if (const auto fault = deleteBackup(backup)) {
-        QFile::remove(tempName);
-        outcome.failed = Stage::DeleteBackup;
-        outcome.fault = *fault;
-        return outcome;
-    }
+    // Without a data file the older backup stays: it may be all that is left.
     if (!QFileInfo::exists(target)) {
         if (auto fault = moveOver(tempName, target)) {
             outcome.failed = Stage::Write;
             outcome.fault = *fault;
         }
+        return outcome;
+    }
+    if (const auto fault = deleteBackup(backup)) {
+        QFile::remove(tempName);
+        outcome.failed = Stage::DeleteBackup;
+        outcome.fault = *fault;
         return outcome;
     }
     // The old file becomes the backup and the new one takes its name in one call.
