@@ -146,7 +146,8 @@ private slots:
                      DiscFullAt full(200);
                      rig.sheet.SetComment(0, QStringLiteral("slipped"), QString());
                  }
-                 if (!rig.sheet.editsNotInFile() || rig.read(QStringLiteral("run.dat")) != two)
+                 if (!rig.sheet.editsNotInFile() || rig.read(QStringLiteral("run.dat")) != two ||
+                     rig.read(QStringLiteral("run.BAK")) != "earlier backup\r\n")
                      return QString();
                  // An append goes only to the data file, never to the backup.
                  if (!rig.sheet.AppendResult(SheetRig::result(3)) || rig.sheet.differsFromFile() ||
