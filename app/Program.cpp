@@ -41,6 +41,7 @@
 #include "params/Cp1252.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
+#include "params/RegularFile.h"
 #include "params/SettingsStore.h"
 #include "params/WindowPlacement.h"
 #include "params/frmOptions.h"
@@ -344,7 +345,8 @@ void Program::connectDatasheet() {
     QObject::connect(main, &frmMain::saveDataFileAsRequested, main,
                      [this] { m_datasheetCommands->SaveAs(); });
     // Every row whose load/time record lies beside the data file shows its plots again.
-    m_datasheetPanel->setPlotsAvailable([this](int row) { return QFileInfo::exists(rowDataFile(row)); });
+    // A pipe or a device of that name is no record.
+    m_datasheetPanel->setPlotsAvailable([this](int row) { return RegularFile::Is(rowDataFile(row)); });
     QObject::connect(m_datasheetPanel, &DatasheetPanel::plotsRequested, main,
                      [this](int row) { showRowPlots(row); });
 }
@@ -361,9 +363,10 @@ void Program::showRowPlots(int row) {
     const QString file = rowDataFile(row);
     const DataRow& data = m_datasheet->model().row(row);
     std::optional<LoadTimePlotData> plots;
-    QFile in(file);
-    if (!file.isEmpty() && in.open(QIODevice::ReadOnly))
-        plots = BreakAnalysis::PlotsFromDataText(Cp1252::decode(in.readAll()),
+    const std::optional<QByteArray> bytes =
+        file.isEmpty() ? std::nullopt : RegularFile::ReadAll(file, Cp1252::MaxLinesBytes);
+    if (bytes)
+        plots = BreakAnalysis::PlotsFromDataText(Cp1252::decode(*bytes),
                                                  BreakAnalysis::ExptTypeOfRate(data.fieldText(6)));
     if (!plots) {
         m_op->msgBox(MainTexts::PlotsNotRead + QDir::toNativeSeparators(file),
@@ -375,10 +378,11 @@ void Program::showRowPlots(int row) {
 
 bool Program::offerUnsavedResults() {
     const int rows = m_datasheet->rowsNotInFile();
-    if (rows == 0)
+    if (rows == 0 && !m_datasheet->editsNotInFile())
         return true;
     const int answer =
-        m_op->msgBox(DatasheetTexts::RowsNotInFile(rows, m_datasheet->dataFileName()),
+        m_op->msgBox(rows > 0 ? DatasheetTexts::RowsNotInFile(rows, m_datasheet->dataFileName())
+                              : DatasheetTexts::EditsNotInFile(m_datasheet->dataFileName()),
                      MsgStyle::YesNoCancel | MsgStyle::Exclamation, DatasheetTexts::RowsNotInFileTitle);
     if (answer == MsgResult::Cancel)
         return false;

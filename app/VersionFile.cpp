@@ -21,6 +21,21 @@ QString cleanField(const QString& field) {
     return out.trimmed();
 }
 
+// A download is offered only for a plain file name in the download folder: letters, digits, ".",
+// "-" and "_", not starting with "." (no path, no address, nothing a shell would act on).
+bool plainFileName(const QString& name) {
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+                        u == u'.' || u == u'-' || u == u'_';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
 VersionVerdict failure(const QString& error) {
     return {T::ErrorTitle,
             T::ErrorText + T::LineBreak + T::LineBreak + error + T::LineBreak + T::LineBreak + T::SupportLine,
@@ -50,7 +65,10 @@ VersionVerdict VersionFile::Decide(const QString& folder, const QByteArray& body
         if (fields[0].trimmed().compare(title, Qt::CaseInsensitive) != 0)
             continue;
         const QString latest = cleanField(fields[1]);
-        const QString file = cleanField(fields[2]);
+        const QString file = fields[2].trimmed();
+        // A line without a version or with anything but a plain file name is a bad line.
+        if (latest.isEmpty() || !plainFileName(file))
+            continue;
         const QString date = cleanField(fields[3]);
         const QString size = cleanField(fields[4]);
         const int order = QString::compare(latest, version, Qt::CaseSensitive);

@@ -12,7 +12,8 @@ struct VersionVerdict {
 };
 
 // The version file: lines of "title,version,file,date,size[,...]". It comes from the network and
-// is not trusted: any bytes, any line length; only the first matching line is used.
+// is not trusted: any bytes, any line length; only the first matching line is used. A line whose
+// version is empty or whose file is not a plain file name is skipped as bad.
 namespace VersionFile {
 constexpr qint64 MaxBytes = 65536;
 constexpr int MaxFieldLength = 256; // longer fields are cut for display

@@ -2,6 +2,7 @@
 
 #include "params/Cp1252.h"
 #include "params/NumberFormat.h"
+#include "params/RegularFile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -29,14 +30,12 @@ std::optional<LoadCalibration> parse(const QString& text) {
     return record;
 }
 
-std::optional<QString> read(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+std::optional<QString> read(const QString& fileName, QString* error) {
+    // One line of a few hundred characters; a pipe or a device is never waited on.
+    const std::optional<QByteArray> bytes = RegularFile::ReadAll(fileName, 1024 * 1024, error);
+    if (!bytes)
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return Cp1252::decode(bytes);
+    return Cp1252::decode(*bytes);
 }
 
 std::optional<WriteError> write(const QString& fileName, const LoadCalibration& record) {

@@ -12,8 +12,8 @@ namespace CalibrationFile {
 // 0 to 12. A tenth field is the tare; without it the tare is 0.
 std::optional<LoadCalibration> parse(const QString& text);
 
-// The whole file as text; nullopt when it cannot be read.
-std::optional<QString> read(const QString& fileName);
+// The whole file as text; nullopt (and *error set) when it cannot be read or is no ordinary file.
+std::optional<QString> read(const QString& fileName, QString* error = nullptr);
 
 struct WriteError {
     int number = 0;

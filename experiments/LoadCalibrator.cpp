@@ -8,6 +8,7 @@
 #include "instrument/ControllerLink.h"
 #include "instrument/LoadCell.h"
 #include "params/Parameters.h"
+#include "params/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -91,13 +92,16 @@ void LoadCalibrator::LoadFromDisc() {
         return;
     }
     m_folder = QFileInfo(name).absolutePath();
-    const std::optional<QString> text = CalibrationFile::read(name);
+    QString why;
+    const std::optional<QString> text = CalibrationFile::read(name, &why);
     std::optional<LoadCalibration> record;
     if (text)
         record = CalibrationFile::parse(*text);
     // A file that reads but would leave the channel uncalibrated changes nothing either.
     if (!record || !IsCalibrated(*record)) {
-        m_op.msgBox(T::Invalid, MsgStyle::OkOnly | MsgStyle::Exclamation);
+        // A pipe or device is named as such, as everywhere a file is read.
+        m_op.msgBox(why == RegularFile::NotRegularText ? T::Invalid + QStringLiteral("\r") + why : T::Invalid,
+                    MsgStyle::OkOnly | MsgStyle::Exclamation);
         return;
     }
     record->Channel = qint16(m_cell.channel());

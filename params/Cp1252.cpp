@@ -1,5 +1,7 @@
 #include "params/Cp1252.h"
 
+#include "params/RegularFile.h"
+
 #include <QFile>
 #include <array>
 
@@ -62,10 +64,10 @@ QStringList Cp1252::splitLines(const QString& text) {
     return lines;
 }
 
-bool Cp1252::readLines(const QString& fileName, QStringList& lines) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+bool Cp1252::readLines(const QString& fileName, QStringList& lines, QString* error) {
+    const std::optional<QByteArray> bytes = RegularFile::ReadAll(fileName, MaxLinesBytes, error);
+    if (!bytes)
         return false;
-    lines = splitLines(decode(file.readAll()));
+    lines = splitLines(decode(*bytes));
     return true;
 }

@@ -15,6 +15,8 @@ QString decode(const QByteArray& bytes);
 // an empty tail after the last line end does not.
 QStringList splitLines(const QString& text);
 
-// Reads a whole file as Windows-1252 lines; false when the file cannot be opened.
-bool readLines(const QString& fileName, QStringList& lines);
+// Reads a whole file as Windows-1252 lines; false (and *error set) when the file cannot be read, is
+// no ordinary file or is larger than any file of lines the program reads.
+constexpr qint64 MaxLinesBytes = qint64(64) * 1024 * 1024;
+bool readLines(const QString& fileName, QStringList& lines, QString* error = nullptr);
 } // namespace Cp1252

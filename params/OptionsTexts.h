@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Captions and tool tips of the options and preload speed windows, as the operator sees them.
 namespace OptionsTexts {
@@ -67,4 +68,26 @@ inline const QString PreloadDescription =
     QStringLiteral("failure stress. Typically the preload speed is also specified. That ") +
     QStringLiteral("speed is set here.");
 inline const QString OK = QStringLiteral("OK");
+
+// The settings file, when it can not be read as it is.
+inline QString SettingsFileSpecial(const QString& file) {
+    return QStringLiteral("The settings file\r\n") + file +
+           QStringLiteral(
+               "\r\nis a device or other special file, not a file. Every setting has been reset to "
+               "its default, and the settings of this run are not kept.");
+}
+inline QString SettingsFileUnreadable(const QString& file, const QString& aside) {
+    return QStringLiteral("The settings file\r\n") + file +
+           QStringLiteral(
+               "\r\nholds binary data or UTF-16 text, not settings. Every setting has been reset to "
+               "its default.") +
+           (aside.isEmpty() ? QStringLiteral(" The settings of this run are not kept.")
+                            : QStringLiteral(" The file has been kept as\r\n") + aside);
+}
+inline QString SettingsQuoteOpen(const QString& file, const QStringList& lines) {
+    return QStringLiteral("In the settings file\r\n") + file +
+           QStringLiteral("\r\na quotation mark is not closed on ") + lines.join(QStringLiteral(", ")) +
+           QStringLiteral(". Those settings have been reset to their defaults; the lines after them are read "
+                          "as they are.");
+}
 } // namespace OptionsTexts

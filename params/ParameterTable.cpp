@@ -5,6 +5,7 @@
 #include "params/NumberFormat.h"
 #include "params/NumberTexts.h"
 #include "params/Parameters.h"
+#include "params/RegularFile.h"
 #include "params/SettingText.h"
 #include "params/SettingsStore.h"
 
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <type_traits>
@@ -144,6 +146,28 @@ template <class T> T fromValue(const ParameterTable::Value& v) {
         return fromNumber<T>(boundNumber(v)).value_or(T{});
 }
 
+// Text bounds of one character each bound every character of the text (blank to tilde: printable
+// ASCII), and beyond them the printable characters the files' code page holds (a name such as
+// "Glocke €.wav" is kept as it is); longer bounds compare the texts as wholes.
+bool charactersWithin(const QString& value, const QString& minimum, const QString& maximum) {
+    if (value.isEmpty())
+        return false;
+    for (const QChar c : value) {
+        if (c >= minimum.front() && c <= maximum.front())
+            continue;
+        const bool codePage = c.unicode() > 0x7F && c.category() != QChar::Other_Control &&
+                              c.category() != QChar::Other_Format && Cp1252::encode(QString(c)) != "?";
+        if (!codePage)
+            return false;
+    }
+    return true;
+}
+bool characterBounds(const ParameterTable::Value& minimum, const ParameterTable::Value& maximum) {
+    const auto* low = std::get_if<QString>(&minimum);
+    const auto* high = std::get_if<QString>(&maximum);
+    return low && high && low->size() == 1 && high->size() == 1 && low->front() < high->front();
+}
+
 template <class T> bool lessThan(const T& value, const ParameterTable::Value& bound) {
     if constexpr (std::is_same_v<T, QString>)
         return QString::compare(value, boundText(bound)) < 0;
@@ -175,8 +199,10 @@ bool inRange(const T& value, const ParameterTable::Value& minimum, const Paramet
     if constexpr (std::is_same_v<T, bool>)
         return true;
     else if constexpr (std::is_same_v<T, QString>)
-        return !boundsOrdered(minimum, maximum, true) ||
-               (!lessThan(value, minimum) && !greaterThan(value, maximum));
+        return characterBounds(minimum, maximum)
+                   ? charactersWithin(value, std::get<QString>(minimum), std::get<QString>(maximum))
+                   : !boundsOrdered(minimum, maximum, true) ||
+                         (!lessThan(value, minimum) && !greaterThan(value, maximum));
     else
         return !lessThan(value, minimum) && !greaterThan(value, maximum);
 }
@@ -189,16 +215,38 @@ QString shortened(const QString& text) {
     return text;
 }
 
-// A text value as written to a configuration file: quoted when it holds a separator or a comment
-// mark, so that it reads back whole.
+// A text value as written to a configuration file: quoted when it holds a separator, a comment mark,
+// a double quote or blanks at its ends, its double quotes doubled, so that it reads back whole.
 QString configText(QString text) {
-    text = text.trimmed();
-    if (text.isEmpty())
+    if (text.trimmed().isEmpty())
         text = QStringLiteral(" ");
-    static const QRegularExpression needsQuotes(QStringLiteral("[ \t=;']"));
-    if (text.contains(needsQuotes) && !text.startsWith(QLatin1Char('"')))
+    static const QRegularExpression needsQuotes(QStringLiteral("[ \t=;'\"]"));
+    if (text.contains(needsQuotes)) {
+        text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
         text = QLatin1Char('"') + text + QLatin1Char('"');
+    }
     return text;
+}
+
+// The value of a configuration line that starts with a double quote: up to the quote that closes
+// it, a doubled quote standing for one.
+QString quotedValue(const QString& text) {
+    qsizetype i = text.indexOf(QLatin1Char('"')) + 1;
+    QString value;
+    while (i < text.size()) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                value += c;
+                i += 2;
+                continue;
+            }
+            break;
+        }
+        value += c;
+        ++i;
+    }
+    return value;
 }
 
 // Cuts a comment (";" or "'") off a line; the marks count only outside a quoted value.
@@ -448,7 +496,10 @@ void ParameterTable::applyLineToRow(T* variable, const QString& key, const Value
     if (m_action == ParamAction::ApplyLineNormalise)
         m_lineValue = textOf(*variable);
     if constexpr (!std::is_same_v<T, bool>) {
-        if (lessThan(*variable, minimum) || greaterThan(*variable, maximum)) {
+        bool outside = lessThan(*variable, minimum) || greaterThan(*variable, maximum);
+        if constexpr (std::is_same_v<T, QString>)
+            outside = !inRange(*variable, minimum, maximum);
+        if (outside) {
             m_matchStatus = 3;
             *variable = remembered;
             m_deferred.append(QStringLiteral("Parameter ") + m_lineName + RangeText + m_lineValue +
@@ -486,8 +537,14 @@ void ParameterTable::validateRow(T* variable, const QString& description, const 
             return refuse(description + NumberTexts::MustBeNumber);
         *variable = *flag;
     } else {
-        if (boundsOrdered(minimum, maximum, true) &&
-            (lessThan(m_input, minimum) || greaterThan(m_input, maximum)))
+        if (characterBounds(minimum, maximum)) {
+            // A printable character beyond the code page is named: the range would not make it plain.
+            for (const QChar c : m_input)
+                if (c.isPrint() &&
+                    !charactersWithin(QString(c), std::get<QString>(minimum), std::get<QString>(maximum)))
+                    return refuse(description + NumberTexts::CharacterNotKept(c));
+        }
+        if (boundsOrdered(minimum, maximum, true) && !inRange(m_input, minimum, maximum))
             return refuse(rangeText);
         *variable = m_input;
     }
@@ -499,6 +556,9 @@ void ParameterTable::LoadParameters() {
 }
 
 void ParameterTable::ReportLoadResets() {
+    // A settings file that could not be read as it was: said first, as the cause of what follows.
+    for (const QString& problem : m_store.takeProblems())
+        m_op.msgBox(problem, MsgStyle::Exclamation, LoadResetTitle);
     const QStringList keys = std::exchange(m_loadResets, {});
     if (!keys.isEmpty())
         m_op.msgBox(LoadResetText + keys.join(CrLf), MsgStyle::Exclamation, LoadResetTitle);
@@ -546,6 +606,8 @@ bool ParameterTable::profValidate(const QString& key, QString& boxText) {
     if (invalid) {
         boxText = m_input;
         m_op.msgBox(result, MsgStyle::Critical, NumberTexts::BadParameterTitle);
+    } else {
+        KeepWithinLimits();
     }
     return invalid;
 }
@@ -568,11 +630,12 @@ bool ParameterTable::applyLine(const QString& line, bool normalise, QString* set
     m_lineName = words.at(0);
     m_lineValue = words.at(1);
     if (m_lineValue.startsWith(QLatin1Char('"')))
-        m_lineValue = text.section(QLatin1Char('"'), 1, 1);
+        m_lineValue = quotedValue(text);
     m_matchStatus = 0;
     walkRows(normalise ? ParamAction::ApplyLineNormalise : ParamAction::ApplyLine);
     const int status = m_matchStatus;
     if (status == 1) {
+        KeepWithinLimits();
         ++m_counter;
         if (setText)
             *setText = m_lineName + QLatin1Char(' ') + m_lineValue + QLatin1Char(' ');
@@ -612,8 +675,10 @@ void ParameterTable::ReadConfigFile(const QString& fileName) {
         m_lastReadFolder = info.absolutePath();
     }
     QStringList lines;
-    if (!Cp1252::readLines(name, lines)) {
-        m_op.msgBox(CannotReadText + name, MsgStyle::Critical, OpenTitle);
+    QString why;
+    if (!Cp1252::readLines(name, lines, &why)) {
+        m_op.msgBox(CannotReadText + name + (why == RegularFile::NotRegularText ? CrLf + why : QString()),
+                    MsgStyle::Critical, OpenTitle);
         return;
     }
     m_counter = 0;
@@ -655,6 +720,12 @@ void ParameterTable::WriteConfigFile(bool changedOnly) {
     walkRows(changedOnly ? ParamAction::WriteChanged : ParamAction::WriteAll);
     const QByteArray bytes = std::exchange(m_fileBytes, {});
     const int count = m_counter;
+    // Opening a pipe for writing waits for a reader that never comes.
+    if (RegularFile::IsSpecial(name)) {
+        m_op.msgBox(CannotWriteText + name + CrLf + RegularFile::NotRegularText, MsgStyle::Critical,
+                    WrittenTitle);
+        return;
+    }
     QFile file(name);
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
                          file.write(bytes) == bytes.size() && file.flush();
@@ -665,6 +736,16 @@ void ParameterTable::WriteConfigFile(bool changedOnly) {
     }
     if (count > 0)
         m_op.msgBox(QString::number(count) + WrittenText, MsgStyle::Information, WrittenTitle);
+}
+
+void ParameterTable::KeepWithinLimits() {
+    // The speeds may not pass what the motor can do in micrometres; a lower step size or step rate
+    // brings them down with it, so that everything the table holds would be taken back.
+    const double speedLimit = double(m_p.MaxStepRate) * m_p.MicronsPerStep;
+    m_p.ExptSpeed = std::min(m_p.ExptSpeed, speedLimit);
+    m_p.PreloadUserSpeed = std::min(m_p.PreloadUserSpeed, speedLimit);
+    m_p.HiCurrRate = std::min(m_p.HiCurrRate, double(m_p.MaxStepRate));
+    m_p.PreloadStress = std::min(m_p.PreloadStress, m_p.Modulus * 300);
 }
 
 QString ParameterTable::valueText(const QString& key) const {

@@ -82,6 +82,10 @@ public:
     // The folder of the data file in use, a starting folder for the configuration-file dialogs.
     void setDataFolderProvider(std::function<QString()> provider);
 
+    // Brings the values whose limits follow other parameters (the speeds follow MaxStepRate and
+    // MicronsPerStep) back within those limits; done whenever a value is taken.
+    void KeepWithinLimits();
+
     // The text form of a parameter's current value (as saved); empty for an unknown key.
     QString valueText(const QString& key) const;
     // Performs one action on every row; the single-row actions take their target from the routines above.

@@ -197,8 +197,15 @@ void frmOptions::Activated() {
 }
 
 void frmOptions::waveListChosen(int index) {
-    if (!m_filling)
-        m_params.BreakSound = SoundList::BreakSoundFor(m_entries, index);
+    if (m_filling)
+        return;
+    // A name the settings could not give back is refused here, with the reason, and the list
+    // shows the sound in use again.
+    QString name = SoundList::BreakSoundFor(m_entries, index);
+    if (m_table.profValidate(QStringLiteral("BreakSound"), name)) {
+        const QSignalBlocker quiet(cmbWaveList);
+        cmbWaveList->setCurrentIndex(SoundList::SelectedIndex(m_entries, m_params.BreakSound));
+    }
 }
 
 void frmOptions::changeEvent(QEvent* event) {

@@ -50,6 +50,36 @@ QStringList DataFile::Refusals(const QString& path) {
     return reasons;
 }
 
+namespace {
+// Bytes that no text line of a data file holds: controls other than tab, CR and LF, and DEL.
+bool controlByte(unsigned char b) {
+    return (b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F;
+}
+
+// What makes the bytes plainly something other than a data file; empty when they may be one.
+QString notTextReason(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return T::Utf16Text;
+    if (bytes.contains('\0'))
+        return T::NulBytes;
+    // A stray control character in a comment is no reason to refuse a file; one byte in fifty is.
+    // The first megabyte tells, and a large file is not gone through twice.
+    const QByteArrayView head = QByteArrayView(bytes).first(qMin(bytes.size(), qsizetype(1024 * 1024)));
+    qsizetype controls = 0;
+    for (const char c : head)
+        controls += controlByte(static_cast<unsigned char>(c)) ? 1 : 0;
+    if (controls > 0 && controls * 50 > head.size())
+        return T::BinaryData;
+    return {};
+}
+
+// The first line of a specimen's load/time record: tab-separated titles starting with the position.
+bool isLoadTimeHeader(QStringView stripped) {
+    return stripped.contains(QLatin1Char('\t')) && !stripped.contains(QLatin1Char(',')) &&
+           stripped.startsWith(QLatin1String("position ("));
+}
+} // namespace
+
 std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& contents) {
     contents = DataFileContents();
     QFile file(path);
@@ -62,6 +92,10 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return FileFault::of(file);
+
+    contents.notDataFile = notTextReason(bytes);
+    if (!contents.notDataFile.isEmpty())
+        return std::nullopt;
 
     const char* data = bytes.constData();
     const qsizetype n = bytes.size();
@@ -81,19 +115,33 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
         if (DataLine::IsSkipped(stripped))
             continue;
         if (!contents.headerFound) {
+            if (isLoadTimeHeader(stripped)) {
+                contents.notDataFile = T::LoadTimeRecord;
+                return std::nullopt;
+            }
             contents.headerFound = true;
             DataLine::ParseDataLine(stripped, contents.header);
             continue;
         }
         DataRow row;
-        contents.badItems += DataLine::ParseDataLine(stripped, row);
+        bool extra = false;
+        contents.badItems += DataLine::ParseDataLine(stripped, row, &extra);
         row.squeeze();
         row.setNumber(++rowNumber);
+        if (extra)
+            contents.longRows.push_back(rowNumber);
         contents.rows.push_back(std::move(row));
         if (contents.badItems > DataLine::MaxBadItems) {
             contents.stoppedEarly = true;
             break;
         }
+    }
+    if (contents.stoppedEarly && pos < n) {
+        contents.unreadTail = bytes.mid(pos);
+        // The rows left unread, counted as reading would have counted them.
+        for (const QString& line : Cp1252::splitLines(Cp1252::decode(contents.unreadTail)))
+            if (!DataLine::IsSkipped(DataLine::StripLine(line)))
+                ++contents.unreadRows;
     }
     return std::nullopt;
 }

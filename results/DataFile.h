@@ -18,6 +18,14 @@ struct DataFileContents {
     std::vector<DataRow> rows;
     int badItems = 0;          // in the result lines
     bool stoppedEarly = false; // more than 100 suspicious items: the rest was not read
+    // What reading did not reach, byte for byte from the line after the last row read, and how
+    // many result lines it holds (blank and comment lines left out).
+    QByteArray unreadTail;
+    int unreadRows = 0;
+    // Numbers of the rows whose line held more than 17 fields.
+    std::vector<int> longRows;
+    // Why the file is no data file at all (binary, UTF-16, a load/time record); empty when it may be.
+    QString notDataFile;
 };
 
 // Reading and writing the data file on disc: Windows-1252 text, lines ending in CR LF.
@@ -30,7 +38,8 @@ constexpr qint64 MaxBytes = qint64(256) * 1024 * 1024;
 QStringList Refusals(const QString& path);
 
 // Reads the whole file. Blank lines and lines starting with ";" are skipped; the first other line is
-// the header; reading stops once more than 100 suspicious items were counted.
+// the header; reading stops once more than 100 suspicious items were counted. A file that is plainly
+// no data file is not read into rows: notDataFile says what it is.
 std::optional<FileFault> Read(const QString& path, DataFileContents& contents);
 
 // One line of text as the file holds it, line end included.

@@ -16,6 +16,10 @@ std::optional<std::vector<DataRow>> ReadDataFileRows(const QString& path, QStrin
         *error = fault->description;
         return std::nullopt;
     }
+    if (!contents.notDataFile.isEmpty()) {
+        *error = contents.notDataFile;
+        return std::nullopt;
+    }
     if (contents.stoppedEarly) {
         *error = QStringLiteral("more than %1 items that are not numbers; reading stopped")
                      .arg(DataLine::MaxBadItems);

@@ -7,19 +7,25 @@
 
 namespace {
 // Splits into trimmed views of the line; a field whose view still holds doubled double quotes is
-// handed over with unescape set. Returns the suspicious items that the splitting itself finds.
-template <class Sink> int split(QStringView text, Sink&& sink) {
+// handed over with unescape set. Returns the suspicious items that the splitting itself finds;
+// *extra tells whether text was left over after the last field.
+template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nullptr) {
     const QChar quote = QLatin1Char('"');
+    const QChar comma = QLatin1Char(',');
     qsizetype pos = 0;
     const qsizetype n = text.size();
     int i = 1;
-    while (pos < n && i < DataLine::Columns) {
+    // A comma always has a field after it, even an empty one at the end of the line: that is how a
+    // row whose last field is empty is written.
+    bool more = n > 0;
+    while (more && i < DataLine::Columns) {
         QStringView field;
-        if (text[pos] != quote) {
-            const qsizetype comma = text.indexOf(QLatin1Char(','), pos);
-            const qsizetype end = comma < 0 ? n : comma;
+        if (pos >= n || text[pos] != quote) {
+            const qsizetype next = pos < n ? text.indexOf(comma, pos) : -1;
+            const qsizetype end = next < 0 ? n : next;
             field = text.mid(pos, end - pos);
-            pos = comma < 0 ? n : comma + 1;
+            pos = next < 0 ? n : next + 1;
+            more = next >= 0;
         } else {
             // A quoted field ends at the first double quote that is not doubled.
             qsizetype close = pos + 1;
@@ -32,7 +38,8 @@ template <class Sink> int split(QStringView text, Sink&& sink) {
             const qsizetype end = close < 0 ? n : close;
             field = text.mid(pos + 1, end - pos - 1);
             pos = close < 0 ? n : close + 1;
-            if (pos < n && text[pos] == QLatin1Char(','))
+            more = pos < n;
+            if (pos < n && text[pos] == comma)
                 ++pos;
         }
         while (!field.isEmpty() && field.front() == QLatin1Char(' '))
@@ -47,7 +54,17 @@ template <class Sink> int split(QStringView text, Sink&& sink) {
         ++bad;
     if (pos < n)
         ++bad;
+    if (extra)
+        *extra = pos < n;
     return bad;
+}
+
+// Reading strips a line's leading blanks and skips it when it then starts with ";": a first field
+// of that form must be quoted, or its row would read back as a comment.
+bool looksLikeComment(QStringView field) {
+    while (!field.isEmpty() && field.front() == QLatin1Char(' '))
+        field = field.mid(1);
+    return !field.isEmpty() && field.front() == QLatin1Char(';');
 }
 
 QString unescaped(QStringView field) {
@@ -151,27 +168,30 @@ int DataLine::ParseDataLine(QStringView line, Fields& fields) {
     return bad;
 }
 
-int DataLine::ParseDataLine(QStringView line, DataRow& row) {
+int DataLine::ParseDataLine(QStringView line, DataRow& row, bool* extraFields) {
     row.clear();
     int bad = 0;
-    bad += split(line, [&](int i, QStringView field, bool unescape) {
-        if (unescape) {
-            const QString value = unescaped(field);
-            row.append(value);
+    bad += split(
+        line,
+        [&](int i, QStringView field, bool unescape) {
+            if (unescape) {
+                const QString value = unescaped(field);
+                row.append(value);
+                if (i <= 5)
+                    bad += suspiciousEntry(value);
+                return;
+            }
+            row.append(field);
             if (i <= 5)
-                bad += suspiciousEntry(value);
-            return;
-        }
-        row.append(field);
-        if (i <= 5)
-            bad += suspiciousEntry(field);
-    });
+                bad += suspiciousEntry(field);
+        },
+        extraFields);
     return bad;
 }
 
-QString DataLine::QuoteField(const QString& field) {
+QString DataLine::QuoteField(const QString& field, bool first) {
     const bool quote = field.contains(QLatin1Char('"'));
-    if (!quote && !field.contains(QLatin1Char(',')))
+    if (!quote && !field.contains(QLatin1Char(',')) && !(first && looksLikeComment(field)))
         return field;
     QString quoted = field;
     if (quote)
@@ -184,7 +204,7 @@ QString DataLine::FileLine(const QStringList& fields) {
     for (int c = 0; c < fields.size(); ++c) {
         if (c > 0)
             line += QLatin1Char(',');
-        line += QuoteField(fields.at(c));
+        line += QuoteField(fields.at(c), c == 0);
     }
     return line;
 }
@@ -196,8 +216,8 @@ QString DataLine::FileLine(const DataRow& row) {
         if (c > 1)
             line += QLatin1Char(',');
         const QStringView f = row.field(c);
-        if (f.contains(QLatin1Char('"')) || f.contains(QLatin1Char(',')))
-            line += QuoteField(f.toString());
+        if (f.contains(QLatin1Char('"')) || f.contains(QLatin1Char(',')) || (c == 1 && looksLikeComment(f)))
+            line += QuoteField(f.toString(), c == 1);
         else
             line += f;
     }

@@ -32,13 +32,16 @@ const std::array<QString, Columns>& TitleTips();
 QString HeaderLine();
 
 // Splits a line into entries 1 to 17 and returns the number of suspicious items: fewer than 17
-// fields, text left over after 17, and each of entries 1 to 5 that is neither empty, a number nor a date.
+// fields (a comma at the end of the line is followed by an empty field), text left over after 17, and each of
+// entries 1 to 5 that is neither empty, a number nor a date.
 int ParseDataLine(QStringView line, Fields& fields);
-// The same, straight into a row of the datasheet.
-int ParseDataLine(QStringView line, DataRow& row);
+// The same, straight into a row of the datasheet; *extraFields tells whether the line held more
+// than 17 fields.
+int ParseDataLine(QStringView line, DataRow& row, bool* extraFields = nullptr);
 
-// Doubles double quotes; encloses a field holding a comma or a double quote in double quotes.
-QString QuoteField(const QString& field);
+// Doubles double quotes; encloses a field holding a comma or a double quote in double quotes, and
+// the first field of a line when it would read back as the start of a comment line.
+QString QuoteField(const QString& field, bool first = false);
 // A row's fields quoted and joined by commas: one line of the data file (without its line end).
 QString FileLine(const QStringList& fields);
 QString FileLine(const DataRow& row);

@@ -188,6 +188,9 @@ bool Datasheet::file2grd(const QString& path) {
 bool Datasheet::load(const QString& path) {
     m_model.setRows({});
     m_rowsNotInFile = 0;
+    m_editsNotInFile = false;
+    m_unreadTail.clear();
+    m_rowsBeforeTail = 0;
     // What a rewrite killed half-way left beside the file is of no use to anyone.
     SafeReplace::RemoveStaleTemporaries(path);
     SafeReplace::RemoveStaleTemporaries(DataLine::BackupName(QFileInfo(path).absoluteFilePath()));
@@ -211,6 +214,14 @@ bool Datasheet::load(const QString& path) {
 
     DataFileContents contents;
     std::optional<FileFault> fault = DataFile::Read(path, contents);
+    if (!fault && !contents.notDataFile.isEmpty()) {
+        // Rows of garbage, or another specimen's raw curve, must not become the data file.
+        m_op.msgBox(T::NotAvailableBefore + QLatin1Char('"') + path + QLatin1Char('"') + T::Cr +
+                        T::NotAvailableAfter + T::Cr + contents.notDataFile,
+                    MsgStyle::OkOnly | MsgStyle::Exclamation, T::NotAvailableTitle);
+        finishLoad();
+        return false;
+    }
     if (!fault && !contents.headerFound) {
         // A new or empty file gets the header line as its only line.
         fault = SafeReplace::WriteWhole(path, DataFile::Encoded(RowToLine(-1, QStringLiteral(","))));
@@ -242,16 +253,36 @@ bool Datasheet::load(const QString& path) {
     }
     m_model.setRows(std::move(rows));
 
+    // What reading did not reach goes back into the file unchanged at every rewrite, after the rows
+    // read and before those added since.
+    m_unreadTail = contents.unreadTail;
+    m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
     if (contents.badItems > DataLine::CorruptedThreshold) {
-        const QString text = T::CorruptedBefore + QString::number(contents.badItems) + T::CorruptedAfter +
-                             T::Cr + T::CorruptedQuestion + T::Cr + T::CorruptedSelect;
+        QString text = T::CorruptedBefore + QString::number(contents.badItems) + T::CorruptedAfter + T::Cr;
+        if (contents.unreadRows > 0)
+            text += T::RowsNotRead(contents.unreadRows, m_model.rows()) + T::Cr;
+        text += T::CorruptedQuestion + T::Cr + T::CorruptedSelect;
         if (m_op.msgBox(text, MsgStyle::YesNo | MsgStyle::Question, T::CorruptedTitle) == MsgResult::Yes) {
             m_model.setRows({});
             m_fileName.clear();
+            m_unreadTail.clear();
+            m_rowsBeforeTail = 0;
             m_chooseAnother = true;
             finishLoad();
             return false;
         }
+    }
+    if (!contents.longRows.empty()) {
+        QStringList numbers;
+        for (const int n : contents.longRows) {
+            if (numbers.size() == 20) {
+                numbers << QStringLiteral("and %1 more").arg(contents.longRows.size() - 20);
+                break;
+            }
+            numbers << QString::number(n + offset);
+        }
+        m_op.msgBox(T::LongRows(numbers.join(QStringLiteral(", "))), MsgStyle::OkOnly | MsgStyle::Exclamation,
+                    T::LongRowsTitle);
     }
     setSpecimenCount();
     // Every cell is measured once now, so that fitting the columns after each result stays quick.
@@ -283,8 +314,11 @@ void Datasheet::setSpecimenCount() {
 }
 
 void Datasheet::useDataFile(const QString& path) {
-    // The file was written whole from the grid: it holds every row.
+    // The file was written whole from the grid: it holds every row, and after them the lines that
+    // were never read.
     m_rowsNotInFile = 0;
+    m_editsNotInFile = false;
+    m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
     m_fileName = path;
     m_dataFolder = QFileInfo(path).absolutePath();
     emit dataFileChanged();
@@ -303,7 +337,7 @@ std::optional<QStringList> Datasheet::grd2arr(int row, const QString& delimiter,
     fields.reserve(DataRow::Fields);
     for (int c = 1; c < Columns; ++c) {
         const QString text = prefix + (row < 0 ? DataLine::Titles()[size_t(c)] : m_model.cell(row, c));
-        fields.append(comma ? DataLine::QuoteField(text) : text);
+        fields.append(comma ? DataLine::QuoteField(text, c == 1) : text);
     }
     return fields;
 }
@@ -316,8 +350,18 @@ QString Datasheet::RowToLine(int row, const QString& delimiter) const {
 QByteArray Datasheet::fileContents() const {
     QByteArray bytes = DataFile::Encoded(DataLine::HeaderLine());
     bytes.reserve(qsizetype(m_model.rows()) * 160);
-    for (int i : m_model.fileOrder())
+    bool tailWritten = m_unreadTail.isEmpty();
+    auto writeTail = [&] {
+        bytes += unreadTail();
+        tailWritten = true;
+    };
+    for (int i : m_model.fileOrder()) {
+        if (!tailWritten && m_model.row(i).number() > m_rowsBeforeTail)
+            writeTail();
         bytes += DataFile::Encoded(DataLine::FileLine(m_model.row(i)));
+    }
+    if (!tailWritten)
+        writeTail();
     return bytes;
 }
 
@@ -332,13 +376,14 @@ bool Datasheet::AppendResult(const QStringList& fields) {
     if (m_fileName.isEmpty()) {
         m_appendFault = {53, QStringLiteral("No data file is selected")};
         ++m_rowsNotInFile;
+        emit fileStateChanged();
         return false;
     }
     std::optional<FileFault> fault;
     if (!QFileInfo::exists(m_fileName)) {
         // The file went while the program ran: the whole datasheet goes back, not the last row alone.
         fault = SafeReplace::WriteWhole(m_fileName, fileContents());
-    } else if (m_rowsNotInFile > 0) {
+    } else if (m_rowsNotInFile > 0 || m_editsNotInFile) {
         // An earlier append failed: the whole datasheet goes to the file, the rows it missed and
         // whatever that failure may have left at its end put right.
         const SafeReplace::Outcome outcome =
@@ -353,9 +398,10 @@ bool Datasheet::AppendResult(const QStringList& fields) {
     if (fault) {
         m_appendFault = *fault;
         ++m_rowsNotInFile;
+        emit fileStateChanged();
         return false;
     }
-    m_rowsNotInFile = 0;
+    setInFile();
     return true;
 }
 
@@ -383,7 +429,7 @@ bool Datasheet::RewriteDataFile() {
     const SafeReplace::Outcome outcome = SafeReplace::Rewrite(m_fileName, backup, fileContents());
     switch (outcome.failed) {
     case SafeReplace::Stage::None:
-        m_rowsNotInFile = 0;
+        setInFile();
         return true;
     case SafeReplace::Stage::DeleteBackup:
         tellRewriteFailure(T::DeleteBakTitle, faultText(outcome.fault, QStringLiteral(": ")) +
@@ -398,7 +444,30 @@ bool Datasheet::RewriteDataFile() {
                                               T::WriteTail + T::Cr + T::Cr + backup);
         break;
     }
+    // The grid now differs from the file: the next result or edit writes it whole, and until then
+    // the datasheet says so and the end of the program reminds the operator.
+    m_editsNotInFile = true;
+    emit fileStateChanged();
     return false;
+}
+
+QByteArray Datasheet::unreadTail() const {
+    if (m_unreadTail.isEmpty() || m_unreadTail.endsWith('\n') || m_unreadTail.endsWith('\r'))
+        return m_unreadTail;
+    return m_unreadTail + "\r\n";
+}
+
+void Datasheet::setInFile() {
+    const bool changed = m_rowsNotInFile > 0 || m_editsNotInFile;
+    m_rowsNotInFile = 0;
+    m_editsNotInFile = false;
+    if (changed)
+        emit fileStateChanged();
+}
+
+void Datasheet::rowRemoved(int number) {
+    if (number <= m_rowsBeforeTail)
+        --m_rowsBeforeTail;
 }
 
 void Datasheet::SetComment(int row, const QString& text, const QString& before) {

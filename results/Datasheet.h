@@ -56,6 +56,16 @@ public:
     // Rows of the grid that the data file does not hold, because their append failed. The next
     // result then writes the whole file, so these rows get back in.
     int rowsNotInFile() const { return m_rowsNotInFile; }
+    // An edit (a comment, a deletion) the data file does not hold, because rewriting it failed.
+    // The next result or edit writes the whole file, which puts it right.
+    bool editsNotInFile() const { return m_editsNotInFile; }
+    bool differsFromFile() const { return m_rowsNotInFile > 0 || m_editsNotInFile; }
+    // Lines at the end of the data file that reading did not reach; a rewrite keeps them as they are.
+    bool readInPart() const { return !m_unreadTail.isEmpty(); }
+    // Those lines as a file holds them, line end included; empty when the file was read whole.
+    QByteArray unreadTail() const;
+    // A row of that number has been taken out of the grid (the rows after it renumbered).
+    void rowRemoved(int number);
 
     // "Open data file": choose a data file and load it; never leaves without one while nobody is loaded.
     void DataFileCommand();
@@ -68,7 +78,8 @@ public:
     bool hasDataFile() const { return !m_fileName.isEmpty(); }
     QString dataFileName() const { return m_fileName; }
     QString dataFolder() const { return m_dataFolder; }
-    // A file saved under a new name becomes the data file in use ("DataFileName" stays as it was).
+    // A file saved under a new name becomes the data file in use ("DataFileName" stays as it was);
+    // it holds every row, then the unread lines, if any.
     void useDataFile(const QString& path);
 
     // The header line (row < 0) or a result row as one text: its fields through grd2arr, joined.
@@ -102,6 +113,8 @@ signals:
     void widthsChanged();
     void scrollToLastRow();
     void specimenCountChanged();
+    // Whether the datasheet differs from its data file changed (differsFromFile()).
+    void fileStateChanged();
 
 private:
     // Loads without bringing the previous data file back on failure.
@@ -119,6 +132,7 @@ private:
     void storeDataFileName();
     QByteArray fileContents() const;
     void tellRewriteFailure(const QString& title, const QString& text);
+    void setInFile();
 
     Operator& m_op;
     Parameters& m_params;
@@ -133,6 +147,9 @@ private:
     FileFault m_appendFault;
     bool m_appendTailLeft = false;
     int m_rowsNotInFile = 0;
+    bool m_editsNotInFile = false;
+    QByteArray m_unreadTail;
+    int m_rowsBeforeTail = 0; // the unread tail follows the row of this number
     bool m_chooseAnother = false;
     std::function<bool()> m_exitProgram;
 };

@@ -79,6 +79,7 @@ void DatasheetCommands::DeleteRow(int row) {
         if (r.number() > n)
             r.setNumber(r.number() - 1);
     model.setRows(std::move(rows));
+    m_sheet.rowRemoved(n);
     m_sheet.RewriteDataFile();
 }
 
@@ -250,7 +251,11 @@ void DatasheetCommands::ExportDatasheet(Kind kind, const QString& delimiter, boo
         m_op.msgBox(T::ExportOverDataFile, MsgStyle::OkOnly | MsgStyle::Exclamation, T::ExportErrorTitle);
         return;
     }
-    if (const auto fault = SafeReplace::WriteWhole(name, Cp1252::encode(text))) {
+    QByteArray bytes = Cp1252::encode(text);
+    // The lines of a data file read only in part go along, after every row, as they are.
+    if (saveAs)
+        bytes += m_sheet.unreadTail();
+    if (const auto fault = SafeReplace::WriteWhole(name, bytes)) {
         m_op.msgBox(QStringLiteral("Error ") + QString::number(fault->number) + QStringLiteral(": ") +
                         fault->description + T::Cr + T::ExportErrorTail,
                     MsgStyle::OkOnly | MsgStyle::Exclamation, T::ExportErrorTitle);

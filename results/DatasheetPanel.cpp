@@ -56,6 +56,7 @@ DatasheetPanel::DatasheetPanel(Datasheet& sheet, DatasheetCommands& commands, Op
         emit focusOnRequested();
     });
     connect(&sheet, &Datasheet::dataFileChanged, this, &DatasheetPanel::DisplayDataFileName);
+    connect(&sheet, &Datasheet::fileStateChanged, this, &DatasheetPanel::DisplayDataFileName);
     connect(m_grid, &grdResults::rightClicked, this,
             [this](int row, int column, const QPoint& at) { RightClick(row, column, at); });
     connect(m_grid, &grdResults::headerDoubleClicked, this, &DatasheetPanel::Sort);
@@ -217,8 +218,15 @@ void DatasheetPanel::ShowCopySpecial() {
 
 void DatasheetPanel::DisplayDataFileName() {
     const QString name = m_sheet.dataFileName();
-    lblDataFile->setToolTip(name);
-    lblDataFile->setText(lblDataFile->fontMetrics().elidedText(name, Qt::ElideMiddle, lblDataFile->width()));
+    // A datasheet that holds more than its file says so in front of the name, in red.
+    const bool differs = m_sheet.differsFromFile() && !name.isEmpty();
+    const QString mark = differs ? T::DiffersMark : QString();
+    lblDataFile->setToolTip(differs ? T::DiffersTip + T::Cr + name : name);
+    lblDataFile->setStyleSheet(differs ? QStringLiteral("color: #c00000;") : QString());
+    lblDataFile->setText(
+        mark + lblDataFile->fontMetrics().elidedText(name, Qt::ElideMiddle,
+                                                     lblDataFile->width() -
+                                                         lblDataFile->fontMetrics().horizontalAdvance(mark)));
 }
 
 void DatasheetPanel::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/ProductIdentity.h"
+
 #include <QString>
 
 // What the datasheet and its data file say to the operator, exactly as shown.
@@ -27,6 +29,30 @@ inline const QString OtherAttribute =
 // Ours: a device, a pipe or a socket, and a file the program may not read or write.
 inline const QString NotRegularFile = QStringLiteral("It is a device or other special file, not a file");
 inline const QString NoAccess = QStringLiteral("It can not be read or written by this user");
+// Ours: files that are plainly something else.
+inline const QString NotDataFile =
+    QStringLiteral("It is not a ") + ProductIdentity::AppTitle + QStringLiteral(" data file: ");
+inline const QString Utf16Text = NotDataFile + QStringLiteral("it is UTF-16 text");
+inline const QString NulBytes = NotDataFile + QStringLiteral("it holds NUL bytes");
+inline const QString BinaryData = NotDataFile + QStringLiteral("it holds binary data");
+inline const QString LoadTimeRecord =
+    QStringLiteral("It is the load/time record of one specimen (tab-separated samples), not a ") +
+    ProductIdentity::AppTitle + QStringLiteral(" data file of results");
+// Ours: a file read in part. Its unread lines stay in the file as they are.
+inline QString RowsNotRead(int unread, int lastRead) {
+    return QString::number(unread) + (unread == 1 ? QStringLiteral(" row") : QStringLiteral(" rows")) +
+           QStringLiteral(" after row ") + QString::number(lastRead) +
+           (unread == 1 ? QStringLiteral(" was") : QStringLiteral(" were")) +
+           QStringLiteral(" not read. They stay in the file as they are, after the rows shown.");
+}
+// Ours: rows whose extra fields a rewrite would drop.
+inline const QString LongRowsTitle = QStringLiteral("ROWS WITH MORE THAN 17 FIELDS");
+inline QString LongRows(const QString& rows) {
+    return QStringLiteral("These rows of the data file hold more than 17 fields: ") + rows +
+           QStringLiteral(".\rThe datasheet shows their first 17 fields only. The fields after them are lost "
+                          "when the file is next rewritten (a comment edited or a row deleted); keep a "
+                          "copy of the file if they matter.");
+}
 
 inline const QString MismatchTitle = QStringLiteral("DATA HEADER MISMATCH");
 inline const QString CorruptedTitle = QStringLiteral("CORRUPTED DATA?");
@@ -126,6 +152,19 @@ inline QString RowsNotInFile(int rows, const QString& file) {
            QStringLiteral(" not in the data file\r") + file +
            QStringLiteral("\rbecause writing to it failed. They will be lost when the program ends "
                           "unless you export the datasheet to another data file.\r\r"
+                          "Do you want to export the datasheet now?");
+}
+// Ours: the datasheet holds changes its data file lacks.
+inline const QString DiffersMark = QStringLiteral("NOT SAVED: ");
+inline const QString DiffersTip =
+    QStringLiteral("The datasheet holds changes that the data file lacks, because writing to it failed. "
+                   "The next result or edit writes the whole file.");
+inline QString EditsNotInFile(const QString& file) {
+    return QStringLiteral("Changes made to the datasheet (an edited comment or a deleted row) are not in the "
+                          "data file\r") +
+           file +
+           QStringLiteral("\rbecause rewriting it failed. They will be lost when the program ends unless you "
+                          "export the datasheet to another data file.\r\r"
                           "Do you want to export the datasheet now?");
 }
 inline const QString BadDelimiter = QStringLiteral("BUG! Delim in DataHandling.grd2arr not tab or comma");

@@ -24,4 +24,17 @@ inline QString RecordNotWritten(const QString& failures) {
            QStringLiteral("\r\rThe result row is not affected. Close the plots anyway? ") +
            QStringLiteral("(No keeps them open: you can copy the data, make room and close again.)");
 }
+// A sample of the load/time record that is not a number: the record is written up to it.
+inline const QString SoftwareErrorTitle = QStringLiteral("SOFTWARE ERROR");
+inline QString DataStringError(int number, const QString& description) {
+    return QStringLiteral("Error constructing output data string. The Load/Time/Position data file ") +
+           QStringLiteral("might be empty, incomplete or corrupt. Please send a copy of this message ") +
+           QStringLiteral("to Corvane") + QStringLiteral("\r\n") + QStringLiteral("\r\n") +
+           QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" (") + description +
+           QStringLiteral(" ) in frmLoadTimePlots.LT_Data_String()");
+}
+inline QString NotANumber(int line) {
+    return QStringLiteral("Type mismatch: line %1 of the samples is not six numbers").arg(line);
+}
+inline const QString NoSamples = QStringLiteral("Subscript out of range: no samples");
 } // namespace PlotTexts

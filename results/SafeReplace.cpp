@@ -162,19 +162,16 @@ QString freeNameBeside(const QString& file) {
     return name;
 }
 
-// The old contents become the backup in one step: they get a temporary second name first, which
-// then takes the backup's name over the older backup, so that a backup exists at every moment.
-std::optional<FileFault> rotateBackup(const QString& target, const QString& backup,
-                                      SafeReplace::Stage& stage) {
-    QString held;
+// A second name for the old contents beside the backup: a hard link, or a copy on the disc where the
+// folder cannot hold links. It takes the backup's name only once the new contents are in place.
+std::optional<FileFault> holdOldContents(const QString& target, const QString& backup, QString& held) {
     for (int attempt = 0; attempt < 20; ++attempt) {
         held = freeNameBeside(backup);
         if (::link(QFile::encodeName(target).constData(), QFile::encodeName(held).constData()) == 0)
-            break;
+            return std::nullopt;
         const int code = errno;
         if (code == EEXIST)
             continue;
-        // Folders that cannot hold hard links get a copy, on the disc before it is named.
         QFile copy(target);
         bool copied = copy.copy(held);
         if (copied) {
@@ -183,19 +180,13 @@ std::optional<FileFault> rotateBackup(const QString& target, const QString& back
         }
         if (!copied) {
             QFile::remove(held);
-            stage = SafeReplace::Stage::SaveBackup;
+            held.clear();
             return errnoFault(code);
         }
-        break;
+        return std::nullopt;
     }
-    if (::rename(QFile::encodeName(held).constData(), QFile::encodeName(backup).constData()) != 0) {
-        // The older backup is in the way and cannot be replaced (a folder, say).
-        const FileFault fault{75, QString::fromLocal8Bit(std::strerror(errno))};
-        QFile::remove(held);
-        stage = SafeReplace::Stage::DeleteBackup;
-        return fault;
-    }
-    return std::nullopt;
+    held.clear();
+    return errnoFault(EEXIST);
 }
 #endif
 } // namespace
@@ -216,21 +207,24 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
     Outcome outcome;
     QString tempName;
 #ifdef Q_OS_WIN
-    if (const auto fault = deleteBackup(backup)) {
-        outcome.failed = Stage::DeleteBackup;
-        outcome.fault = *fault;
-        return outcome;
-    }
+    // The new contents first: a full disc leaves the older backup alone.
     if (const auto fault = writeTemporary(target, contents, tempName)) {
         outcome.failed = Stage::Write;
         outcome.fault = *fault;
         return outcome;
     }
+    // Without a data file the older backup stays: it may be all that is left.
     if (!QFileInfo::exists(target)) {
         if (auto fault = moveOver(tempName, target)) {
             outcome.failed = Stage::Write;
             outcome.fault = *fault;
         }
+        return outcome;
+    }
+    if (const auto fault = deleteBackup(backup)) {
+        QFile::remove(tempName);
+        outcome.failed = Stage::DeleteBackup;
+        outcome.fault = *fault;
         return outcome;
     }
     // The old file becomes the backup and the new one takes its name in one call.
@@ -243,23 +237,43 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
     }
     return outcome;
 #else
-    // The old contents get the backup's name as well; the data file's name keeps pointing at them.
-    // Without a data file the older backup stays: it may be all that is left.
-    if (QFileInfo::exists(target)) {
-        if (auto fault = rotateBackup(target, backup, outcome.failed)) {
-            outcome.fault = *fault;
-            return outcome;
-        }
+    // The older backup is kept until the new contents have the data file's name: a rewrite that
+    // fails at any step leaves both files as they were.
+    const QFileInfo backupInfo(backup);
+    if (backupInfo.isDir()) {
+        outcome.failed = Stage::DeleteBackup;
+        outcome.fault = FileFault{75, QString::fromLocal8Bit(std::strerror(EISDIR))};
+        return outcome;
     }
     if (auto fault = writeTemporary(target, contents, tempName)) {
         outcome.failed = Stage::Write;
         outcome.fault = *fault;
         return outcome;
     }
+    // Without a data file the older backup stays: it may be all that is left.
+    QString held;
+    if (QFileInfo::exists(target)) {
+        if (auto fault = holdOldContents(target, backup, held)) {
+            QFile::remove(tempName);
+            outcome.failed = Stage::SaveBackup;
+            outcome.fault = *fault;
+            return outcome;
+        }
+    }
     if (auto fault = moveOver(tempName, target)) {
+        if (!held.isEmpty())
+            QFile::remove(held);
         outcome.failed = Stage::Write;
         outcome.fault = *fault;
+        return outcome;
     }
+    // The old contents become the backup in one step; should that fail, the older backup stays and
+    // the data file is already whole.
+    if (!held.isEmpty() &&
+        ::rename(QFile::encodeName(held).constData(), QFile::encodeName(backup).constData()) != 0)
+        QFile::remove(held);
+    else if (!held.isEmpty())
+        syncFolder(backup);
     return outcome;
 #endif
 }

@@ -18,7 +18,8 @@ struct Outcome {
     bool ok() const { return failed == Stage::None; }
 };
 
-// Replaces the file's contents; its old contents become `backup` (an older backup is deleted first).
+// Replaces the file's contents; its old contents become `backup`, which keeps the older backup until
+// the new contents are in place.
 // At every instant `path` holds either the whole old or the whole new contents.
 Outcome Rewrite(const QString& path, const QString& backup, const QByteArray& contents);
 

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <cmath>
 
 frmLoadTimePlots::frmLoadTimePlots(Parameters& params, Operator& op, SettingsStore& store, QWidget* parent)
     : QDialog(parent), m_params(params), m_op(op), m_store(store) {
@@ -65,6 +66,11 @@ frmLoadTimePlots::~frmLoadTimePlots() {
 void frmLoadTimePlots::Show(const LoadTimePlotData& data) {
     m_data = data;
     m_hasData = true;
+    // The record goes to the disc with the row, not when the window closes: whatever happens while
+    // the operator looks at the plots, the curve is kept. The picture follows on closing.
+    m_dataFileWritten = false;
+    if (!m_data.basePath.isEmpty() && m_params.SaveLoadTimeData)
+        m_dataFileWritten = !writeDataFile();
     for (size_t i = 0; i < MSChart.size(); ++i) {
         MSChart[i]->setData(data.charts[i]);
         lblCaption[i]->setText(data.captions[i]);
@@ -111,6 +117,10 @@ void frmLoadTimePlots::resizeEvent(QResizeEvent* event) {
 void frmLoadTimePlots::closeEvent(QCloseEvent* event) {
     // The title bar's close does what the close button does: save, then hide.
     event->ignore();
+    cmdClose_Click();
+}
+
+void frmLoadTimePlots::reject() {
     cmdClose_Click();
 }
 
@@ -177,9 +187,10 @@ bool frmLoadTimePlots::writeRecordFiles() {
         if (fault)
             failures << path + QStringLiteral(": ") + fault->description;
     };
-    if (m_params.SaveLoadTimeData) {
-        const QString path = m_data.basePath + QStringLiteral(".dat");
-        note(path, SafeReplace::WriteWhole(path, Cp1252::encode(LT_Data_String() + QStringLiteral("\r\n"))));
+    if (m_params.SaveLoadTimeData && !m_dataFileWritten) {
+        const std::optional<FileFault> fault = writeDataFile();
+        m_dataFileWritten = !fault;
+        note(m_data.basePath + QStringLiteral(".dat"), fault);
     }
     if (m_params.SaveLoadTimePlots) {
         const QString path = m_data.basePath + QStringLiteral(".jpg");
@@ -191,6 +202,47 @@ bool frmLoadTimePlots::writeRecordFiles() {
     return m_op.msgBox(PlotTexts::RecordNotWritten(failures.join(QLatin1Char('\r'))),
                        MsgStyle::YesNo + MsgStyle::Exclamation,
                        PlotTexts::RecordNotWrittenTitle) == MsgResult::Yes;
+}
+
+std::optional<FileFault> frmLoadTimePlots::writeDataFile() {
+    const QString path = m_data.basePath + QStringLiteral(".dat");
+    return SafeReplace::WriteWhole(path, Cp1252::encode(LT_Data_String() + QStringLiteral("\r\n")));
+}
+
+QString frmLoadTimePlots::LT_Data_String() const {
+    const QString& text = m_data.dataText;
+    // The titles, then per sample six numbers separated by tabs; blank lines set off the rate fit.
+    qsizetype start = text.indexOf(QLatin1Char('\n'));
+    QString fault;
+    if (text.trimmed().isEmpty() || start < 0)
+        fault = PlotTexts::DataStringError(9, PlotTexts::NoSamples);
+    int line = 0;
+    while (fault.isEmpty() && start >= 0 && start + 1 < text.size()) {
+        const qsizetype from = start + 1;
+        qsizetype end = text.indexOf(QLatin1Char('\n'), from);
+        const QStringView sample =
+            QStringView(text).mid(from, (end < 0 ? text.size() : end) - from).trimmed();
+        ++line;
+        if (!sample.isEmpty()) {
+            const auto fields = sample.split(QLatin1Char('\t'));
+            bool numbers = fields.size() == 6;
+            for (qsizetype i = 0; numbers && i < fields.size(); ++i) {
+                bool ok = false;
+                const double value = fields[i].toDouble(&ok);
+                numbers = ok && std::isfinite(value);
+            }
+            if (!numbers) {
+                fault = PlotTexts::DataStringError(13, PlotTexts::NotANumber(line));
+                // What was built up to that sample is written.
+                m_op.msgBox(fault, MsgStyle::Critical, PlotTexts::SoftwareErrorTitle);
+                return text.left(from);
+            }
+        }
+        start = end;
+    }
+    if (!fault.isEmpty())
+        m_op.msgBox(fault, MsgStyle::Critical, PlotTexts::SoftwareErrorTitle);
+    return text;
 }
 
 void frmLoadTimePlots::showBig(int index) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "results/FileFault.h"
 #include "results/LoadTimePlotData.h"
 
 #include <QDialog>
 #include <array>
+#include <optional>
 
 class ChartControl;
 class Operator;
@@ -35,7 +37,9 @@ public:
     bool hasData() const { return m_hasData; }
     const LoadTimePlotData& data() const { return m_data; }
 
-    QString LT_Data_String() const { return m_data.dataText; }
+    // The text of the load/time record. Should a sample not be six numbers, the operator is told
+    // ("SOFTWARE ERROR") and the text stops before it.
+    QString LT_Data_String() const;
     // The charts and their captions without the buttons.
     QImage ChartsPicture();
     bool dotsMode() const { return m_dots; }
@@ -55,12 +59,16 @@ protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Escape closes the window as "Close" does.
+    void reject() override;
 
 private:
     void applyDots();
     // Writes the load/time record files asked for; false when one failed and the operator chose to
     // keep the window open.
     bool writeRecordFiles();
+    // Writes the load/time data file; its fault, if any.
+    std::optional<FileFault> writeDataFile();
     void layOut();
     void cmdDots_Click();
     void cmdCopy_Click();
@@ -73,5 +81,6 @@ private:
     frmBigPlot* m_big = nullptr;
     LoadTimePlotData m_data;
     bool m_hasData = false;
+    bool m_dataFileWritten = false; // the record of the break shown is on the disc
     bool m_dots = true;
 };

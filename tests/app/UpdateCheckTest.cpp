@@ -134,6 +134,20 @@ private slots:
                                  << "NEWER VERSION AVAILABLE"
                                  << "No information on the latest version was found."
                                  << "";
+        // Only a plain file name is offered for download; a line with anything else, or without a
+        // version, is skipped as bad.
+        const QString noInformation = QStringLiteral("No information on the latest version was found.");
+        for (const char* file :
+             {"../../../etc/passwd", "https://evil.example/x.exe", "a b c;rm -rf ~", "/usr/bin/stavely.deb",
+              "", ".hidden", "C:\\x.exe", "x.deb\"", "stavely\u00e9.deb"})
+            QTest::newRow(QByteArray("file name ") + file)
+                << QByteArray("STAVELY,1.10,") + file + ",2026-11-02,5123456\n"
+                << "NEWER VERSION AVAILABLE" << noInformation << "";
+        QTest::newRow("empty version") << QByteArray("STAVELY, ,stavely.deb,2026-11-02,5123456\n")
+                                       << "NEWER VERSION AVAILABLE" << noInformation << "";
+        QTest::newRow("bad line, then a good one")
+            << ("STAVELY,1.10,../x.deb,2026-11-02,5123456\n" + line("1.10")) << "NEWER VERSION AVAILABLE"
+            << newer.arg("1.10") << "stavely_1.10.deb";
         QTest::newRow("empty") << QByteArray() << "EMPTY VERSION FILE"
                                << "The version information file was empty.\r\n\r\n" + Support << "";
         QTest::newRow("binary") << QByteArray("\x7f"

@@ -39,7 +39,7 @@ private slots:
         f.table.WriteConfigFile(true);
         QCOMPARE(f.readFile("diff.cfg"), QByteArray("' configuration parameters\r\n"
                                                     "Noisy False\r\n"
-                                                    "BreakSound \"\xB5 bell.wav\"\r\n"
+                                                    "BreakSound \" \xB5 bell.wav \"\r\n"
                                                     "GaugeLength 250\r\n"));
         QCOMPARE(f.op.last().title, QStringLiteral("WRITE CONFIGURATION FILE"));
         QCOMPARE(f.op.last().text, QStringLiteral("3 parameters written to configuration file"));

@@ -65,6 +65,16 @@ private slots:
         QCOMPARE(r.p.BreakSound, QStringLiteral("bell.WAV"));
         w->cmbWaveList->setCurrentIndex(0);
         QCOMPARE(r.p.BreakSound, QStringLiteral("Beep"));
+
+        // A file whose name no settings file can hold is refused when chosen; the list goes back.
+        r.addSound(QStringLiteral("ring\ntwice.wav"));
+        w = r.options();
+        w->cmbWaveList->setCurrentIndex(1);
+        r.op.answer(MsgResult::Ok);
+        w->cmbWaveList->setCurrentIndex(3);
+        QCOMPARE(r.p.BreakSound, QStringLiteral("bell.WAV"));
+        QCOMPARE(w->cmbWaveList->currentIndex(), 1);
+        QCOMPARE(r.op.last().title, QStringLiteral("BAD VALUE"));
     }
 
     void controlsAreBoundToTheirParameters() {

@@ -80,8 +80,15 @@ private slots:
             << " 1 ,\t2 ,3" + tail << QStringList{"1", "\t2", "3"} << 0;
         QTest::newRow("16 fields") << "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16" << QStringList{"1", "2", "3"}
                                    << 1;
+        // A trailing comma is an empty last field, as the writer writes one.
         QTest::newRow("last field empty")
-            << "1,2,3" + tail.left(tail.lastIndexOf(',') + 1) << QStringList{"1", "2", "3"} << 1;
+            << "1,2,3" + tail.left(tail.lastIndexOf(',') + 1) << QStringList{"1", "2", "3"} << 0;
+        QTest::newRow("15 fields and a trailing comma")
+            << "1,2,3" + tail.left(tail.lastIndexOf(',', tail.lastIndexOf(',') - 1) + 1)
+            << QStringList{"1", "2", "3"} << 1;
+        QTest::newRow("last field empty after a quoted one")
+            << "1,2,3" + tail.left(tail.lastIndexOf(',', tail.lastIndexOf(',') - 1) + 1) + "\"a,b\","
+            << QStringList{"1", "2", "3"} << 0;
         QTest::newRow("18 fields") << "1,2,3" + tail + ",18" << QStringList{"1", "2", "3"} << 1;
         QTest::newRow("letters in column 2") << "1,abc,3" + tail << QStringList{"1", "abc", "3"} << 1;
         QTest::newRow("dates and numbers pass")

@@ -137,19 +137,31 @@ private slots:
              },
              [&](SheetRig&) { return two + "3,40.\r\n" + SheetRig::line(SheetRig::result(4)); },
              {}},
-            {"full disc during a rewrite: the data file stays whole, the .BAK holds it too",
+            {"full disc during a rewrite: the data file stays whole, the earlier .BAK stays as it was and "
+             "is not tied to the data file; the edit is written once there is room",
              [&](SheetRig& rig) {
+                 rig.write(QStringLiteral("run.BAK"), "earlier backup\r\n");
                  rig.op.answer(1);
-                 DiscFullAt full(200);
-                 rig.sheet.SetComment(0, QStringLiteral("slipped"), QString());
+                 {
+                     DiscFullAt full(200);
+                     rig.sheet.SetComment(0, QStringLiteral("slipped"), QString());
+                 }
+                 if (!rig.sheet.editsNotInFile() || rig.read(QStringLiteral("run.dat")) != two ||
+                     rig.read(QStringLiteral("run.BAK")) != "earlier backup\r\n")
+                     return QString();
+                 // An append goes only to the data file, never to the backup.
+                 if (!rig.sheet.AppendResult(SheetRig::result(3)) || rig.sheet.differsFromFile() ||
+                     rig.read(QStringLiteral("run.BAK")) != two)
+                     return QString();
                  return rig.path(QStringLiteral("run.dat"));
              },
-             [&](SheetRig& rig) {
-                 return rig.read(QStringLiteral("run.BAK")) == two ? two : QByteArray("no .BAK");
+             [&](SheetRig&) {
+                 return SheetRig::header() + SheetRig::line(SheetRig::result(1, QStringLiteral("slipped"))) +
+                        SheetRig::line(SheetRig::result(2)) + SheetRig::line(SheetRig::result(3));
              },
              {QStringLiteral("ERROR WRITING DATASHEET")}},
-            {"full disc when the plots close: the record keeps its old bytes and the window stays open until "
-             "there is room",
+            {"full disc when the plots close: the record is already on the disc, the picture keeps its old "
+             "bytes and the window stays open until there is room",
              [&](SheetRig& rig) {
                  const QString dat = rig.write(QStringLiteral("fiber7.dat"), "old record\r\n");
                  rig.write(QStringLiteral("fiber7.jpg"), "old picture");
@@ -157,7 +169,8 @@ private slots:
                  rig.params.SaveLoadTimePlots = true;
                  frmLoadTimePlots plots(rig.params, rig.op, rig.store);
                  LoadTimePlotData data;
-                 data.dataText = QStringLiteral("t,load\r\n0,0.5\r\n0.1,71.25");
+                 data.dataText =
+                     QStringLiteral("t\tload\r\n0\t0\t0.5\t1\t0\t400\r\n40\t0.1\t71.25\t1\t0\t400");
                  data.basePath = rig.path(QStringLiteral("fiber7"));
                  rig.op.answer(MsgResult::No); // keep the plots open
                  bool keptOld = false;
@@ -167,19 +180,21 @@ private slots:
                          plots.cmdClose->click();
                      }
                      keptOld = plots.isVisible() && rig.read(QStringLiteral("fiber7.jpg")) == "old picture" &&
-                               rig.read(QStringLiteral("fiber7.dat")) == "old record\r\n" &&
+                               rig.read(QStringLiteral("fiber7.dat")).startsWith("t\tload") &&
                                temporariesBeside(dat).isEmpty();
                      plots.cmdClose->click(); // room again
                  });
                  plots.Show(data);
                  const QString text = rig.op.prompts.value(0).text;
-                 if (!keptOld || plots.isVisible() || !text.contains(dat) ||
+                 if (!keptOld || plots.isVisible() || text.contains(dat) ||
                      !text.contains(rig.path(QStringLiteral("fiber7.jpg"))) ||
                      !rig.read(QStringLiteral("fiber7.jpg")).startsWith("\xFF\xD8"))
                      return QString();
                  return dat;
              },
-             [](SheetRig&) { return QByteArray("t,load\r\n0,0.5\r\n0.1,71.25\r\n"); },
+             [](SheetRig&) {
+                 return QByteArray("t\tload\r\n0\t0\t0.5\t1\t0\t400\r\n40\t0.1\t71.25\t1\t0\t400\r\n");
+             },
              {QStringLiteral("ERROR WRITING LOAD/TIME FILES")}},
             {"read-only target of an export of the whole datasheet",
              [&](SheetRig& rig) { return exportTo(rig, DatasheetCommands::Kind::Whole, protectedFile(rig)); },

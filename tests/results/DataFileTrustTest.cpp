@@ -1,0 +1,260 @@
+#include "results/DataFileRows.h"
+#include "results/DatasheetPanel.h"
+#include "tests/results/SheetRig.h"
+#include "tests/support/TestRegistry.h"
+
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+const QString NotAvailableTitle = QStringLiteral("FILE NOT AVAILABLE FOR READ/WRITE");
+const QString CorruptedTitle = QStringLiteral("CORRUPTED DATA?");
+
+// Row n with letters in columns 2 to 5: four suspicious items.
+QStringList damagedRow(int n) {
+    QStringList fields = SheetRig::result(n);
+    for (int c = 1; c <= 4; ++c)
+        fields[c] = QStringLiteral("x%1").arg(c);
+    return fields;
+}
+
+QByteArray rowLines(int from, int to, const std::function<QStringList(int)>& row) {
+    QByteArray bytes;
+    for (int n = from; n <= to; ++n)
+        bytes += SheetRig::line(row(n));
+    return bytes;
+}
+} // namespace
+
+// Files the datasheet must not trust blindly: a file read only in part, files that are no data
+// files at all, rows of more than 17 fields, and the rows the program writes itself.
+class DataFileTrustTest : public QObject {
+    Q_OBJECT
+private slots:
+    // 38 good rows, then rows of four bad items each: reading stops in row 64 and 12 rows stay
+    // unread. Whatever is done to the datasheet, every rewrite keeps those 12 rows byte for byte,
+    // after the rows read and before those added since; the .BAK never loses them either.
+    void aFileReadInPartIsNeverRewrittenShort_data() {
+        QTest::addColumn<bool>("oldHeader");
+        QTest::newRow("current header") << false;
+        QTest::newRow("old header kept as the first row") << true;
+    }
+    void aFileReadInPartIsNeverRewrittenShort() {
+        QFETCH(bool, oldHeader);
+        SheetRig rig;
+        const QByteArray header =
+            oldHeader ? QByteArray("a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q\r\n") : SheetRig::header();
+        // The tail as a laboratory may have it: a comment, a blank line, no line end at the very end.
+        QByteArray tail =
+            rowLines(65, 70, damagedRow) + "; checked by hand\r\n\r\n" + rowLines(71, 76, damagedRow);
+        tail.chop(2);
+        const QByteArray original = header + rowLines(1, 38, [](int n) { return SheetRig::result(n); }) +
+                                    rowLines(39, 64, damagedRow) + tail;
+        const QString file = rig.write(QStringLiteral("run.dat"), original);
+        if (oldHeader)
+            rig.op.answer(MsgResult::Yes);
+        rig.op.answer(MsgResult::No);
+        QVERIFY(rig.sheet.file2grd(file));
+        const int shown = oldHeader ? 65 : 64;
+        QCOMPARE(rig.sheet.resultRows(), shown);
+        QCOMPARE(rig.op.last().title, CorruptedTitle);
+        QVERIFY2(
+            rig.op.last().text.contains(QStringLiteral("\r12 rows after row %1 were not read.").arg(shown)),
+            qPrintable(rig.op.last().text));
+        QVERIFY(rig.sheet.readInPart());
+
+        // What the grid holds, written as the program writes it.
+        auto rowsOf = [&](int from, int to) {
+            QByteArray bytes;
+            for (int i : rig.sheet.model().fileOrder()) {
+                const int n = rig.sheet.model().row(i).number();
+                if (n >= from && n <= to)
+                    bytes += DataFile::Encoded(DataLine::FileLine(rig.sheet.model().row(i)));
+            }
+            return bytes;
+        };
+        const QByteArray fullTail = tail + "\r\n";
+
+        rig.sheet.SetComment(0, QStringLiteral("edited once"), QString());
+        QCOMPARE(rig.read(QStringLiteral("run.dat")), SheetRig::header() + rowsOf(1, shown) + fullTail);
+        QCOMPARE(rig.read(QStringLiteral("run.BAK")), original);
+        rig.sheet.SetComment(1, QStringLiteral("edited twice"), QString());
+        QCOMPARE(rig.read(QStringLiteral("run.BAK")),
+                 SheetRig::header() + rowsOf(1, shown).replace("edited twice", "") + fullTail);
+
+        // A new result goes to the end of the file; a deletion then rewrites around the tail.
+        QVERIFY(rig.sheet.AppendResult(SheetRig::result(77)));
+        QCOMPARE(rig.read(QStringLiteral("run.dat")),
+                 SheetRig::header() + rowsOf(1, shown) + fullTail + SheetRig::line(SheetRig::result(77)));
+        rig.op.answer(1);
+        rig.op.answer(2);
+        rig.commands.DeleteRow(2);
+        QCOMPARE(rig.sheet.resultRows(), shown);
+        QCOMPARE(rig.read(QStringLiteral("run.dat")),
+                 SheetRig::header() + rowsOf(1, shown - 1) + fullTail + rowsOf(shown, shown));
+        QVERIFY(rig.read(QStringLiteral("run.dat")).endsWith(SheetRig::line(SheetRig::result(77))));
+
+        // Reading the file again finds every row: the 12 unread ones are all there.
+        DataFileContents again;
+        QVERIFY(!DataFile::Read(file, again));
+        QCOMPARE(int(again.rows.size()) + again.unreadRows, oldHeader ? 77 : 76);
+
+        // Saved under a new name, the unread lines go along after every row.
+        rig.op.answer(rig.path(QStringLiteral("copy.dat")));
+        rig.op.answer(MsgResult::Ok);
+        rig.commands.SaveAs();
+        QCOMPARE(rig.sheet.dataFileName(), rig.path(QStringLiteral("copy.dat")));
+        QVERIFY(rig.read(QStringLiteral("copy.dat")).endsWith(rowsOf(shown, shown) + fullTail));
+        rig.sheet.SetComment(0, QStringLiteral("in the copy"), QString());
+        QCOMPARE(rig.read(QStringLiteral("copy.dat")), SheetRig::header() + rowsOf(1, shown) + fullTail);
+    }
+
+    // Files that are plainly something else are refused when opened, before a row of them is shown:
+    // the previous data file stays, the file is untouched, the statistics refuse it too.
+    void filesThatAreNoDataFilesAreRefused_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray text = SheetRig::file(3);
+        QByteArray utf16("\xFF\xFE");
+        for (const char c : text)
+            utf16 += QByteArray(1, c) + QByteArray(1, '\0');
+        QByteArray binary;
+        QRandomGenerator random(7);
+        for (int i = 0; i < 4000; ++i)
+            binary += char(1 + random.bounded(255)); // no NUL byte at all
+        QByteArray record(
+            "position (\xB5m)\ttime (s)\tload (N)\tstress (MPa)\tstrain (%)\tspeed (\xB5m/s)\r\n");
+        for (int k = 0; k < 50; ++k)
+            record += QByteArray::number(k * 40) + "\t" + QByteArray::number(k * 0.1) + "\t" +
+                      QByteArray::number(k * 0.12) + "\t1\t0.1\t400\r\n";
+
+        QTest::newRow("UTF-16 with its mark") << utf16 << "It is not a STAVELY data file: it is UTF-16 text";
+        QTest::newRow("UTF-16 without a mark")
+            << utf16.mid(2) << "It is not a STAVELY data file: it holds NUL bytes";
+        QTest::newRow("a NUL byte in a row")
+            << text + QByteArray("4,\0,5\r\n", 7) << "It is not a STAVELY data file: it holds NUL bytes";
+        QTest::newRow("random binary") << binary << "It is not a STAVELY data file: it holds binary data";
+        QTest::newRow("a specimen's load/time record")
+            << record
+            << "It is the load/time record of one specimen (tab-separated samples), not a STAVELY data "
+               "file of results";
+    }
+    void filesThatAreNoDataFilesAreRefused() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        SheetRig rig;
+        const QString good = rig.write(QStringLiteral("good.dat"), SheetRig::file(2));
+        QVERIFY(rig.sheet.file2grd(good));
+        const QString other = rig.write(QStringLiteral("other.dat"), bytes);
+        rig.op.answer(MsgResult::Ok);
+        QVERIFY(!rig.sheet.file2grd(other));
+        QCOMPARE(rig.op.prompts.size(), 1);
+        QCOMPARE(rig.op.last().title, NotAvailableTitle);
+        QCOMPARE(rig.op.last().text, QStringLiteral("Data file \"") + other +
+                                         QStringLiteral("\"\rcan not be opened for saving results:\r") +
+                                         reason);
+        QCOMPARE(rig.sheet.dataFileName(), good);
+        QCOMPARE(rig.sheet.resultRows(), 2);
+        // The next result goes where it belongs.
+        QVERIFY(rig.sheet.AppendResult(SheetRig::result(3)));
+        QCOMPARE(rig.read(QStringLiteral("other.dat")), bytes);
+        QCOMPARE(rig.read(QStringLiteral("good.dat")), SheetRig::file(3));
+        QString error;
+        QVERIFY(!ReadDataFileRows(other, &error));
+        QCOMPARE(error, reason);
+    }
+
+    // Whatever the program writes reads back as the same rows, without a suspicious item: an empty
+    // last field, a first field that looks like a comment, quotes and commas. 120 such rows are
+    // written one by one, read back, rewritten and read again.
+    void theProgramReadsBackWhatItWrites() {
+        SheetRig rig;
+        const QString file = rig.path(QStringLiteral("rows.dat"));
+        QVERIFY(rig.sheet.file2grd(file));
+        const QList<std::function<void(QStringList&)>> shapes{
+            [](QStringList& f) { f[16].clear(); },
+            [](QStringList& f) {
+                f[15] = QStringLiteral("\"quoted\", with comma");
+                f[16].clear();
+            },
+            [](QStringList& f) { f[16] = QStringLiteral("a,b"); },
+            [](QStringList& f) {
+                for (QString& s : f)
+                    s.clear();
+            },
+        };
+        QList<QStringList> written;
+        for (int n = 1; n <= 120; ++n) {
+            QStringList fields = SheetRig::result(n);
+            shapes[(n - 1) % shapes.size()](fields);
+            // A first field that reads like the start of a comment line (one suspicious item each).
+            if (n == 7 || n == 50)
+                fields[0] = n == 7 ? QStringLiteral(";2") : QStringLiteral(" ;");
+            written << fields;
+            QVERIFY(rig.sheet.AppendResult(fields));
+        }
+        written[49][0] = QStringLiteral(";"); // blanks around a field are never kept
+        auto rowsRead = [&] {
+            DataFileContents contents;
+            if (DataFile::Read(file, contents) || contents.badItems != 2)
+                return QList<QStringList>();
+            QList<QStringList> rows;
+            for (const DataRow& r : contents.rows)
+                rows << r.fields();
+            return rows;
+        };
+        QCOMPARE(rowsRead(), written);
+        QVERIFY(rig.sheet.file2grd(file));
+        QVERIFY(rig.op.prompts.isEmpty());
+        QCOMPARE(rig.sheet.resultRows(), 120);
+        QVERIFY(rig.sheet.RewriteDataFile());
+        QCOMPARE(rowsRead(), written);
+        QVERIFY(rig.read(QStringLiteral("rows.dat")).contains("\r\n\";2\","));
+    }
+
+    // A row of more than 17 fields is named when the file is opened: a rewrite would drop the rest.
+    void rowsOfMoreThan17FieldsAreNamed() {
+        SheetRig rig;
+        QByteArray bytes = SheetRig::file(5);
+        bytes.replace(SheetRig::line(SheetRig::result(2)),
+                      SheetRig::line(SheetRig::result(2) + QStringList{QStringLiteral("extra")}));
+        bytes += DataFile::Encoded(DataLine::FileLine(SheetRig::result(6)) + QStringLiteral(",x,y"));
+        rig.op.answer(MsgResult::Ok);
+        QVERIFY(rig.sheet.file2grd(rig.write(QStringLiteral("long.dat"), bytes)));
+        QCOMPARE(rig.sheet.resultRows(), 6);
+        QCOMPARE(rig.op.prompts.size(), 1);
+        QCOMPARE(rig.op.last().title, QStringLiteral("ROWS WITH MORE THAN 17 FIELDS"));
+        QVERIFY(rig.op.last().text.startsWith(
+            QStringLiteral("These rows of the data file hold more than 17 fields: 2, 6.\r")));
+    }
+
+    // A failed rewrite leaves the datasheet visibly different from its file until a rewrite succeeds.
+    void aFailedRewriteShowsUntilTheFileIsWhole() {
+        SheetRig rig;
+        QVERIFY(rig.sheet.file2grd(rig.write(QStringLiteral("run.dat"), SheetRig::file(2))));
+        DatasheetPanel panel(rig.sheet, rig.commands, rig.op, rig.params);
+        panel.resize(900, 40);
+        panel.DisplayDataFileName();
+        const QLabel* label = panel.findChild<QLabel*>(QStringLiteral("lblDataFile"));
+        QVERIFY(!label->text().startsWith(QStringLiteral("NOT SAVED")));
+        // A folder in the way of the .BAK stops the rewrite.
+        QVERIFY(QDir(rig.dir.path()).mkdir(QStringLiteral("run.BAK")));
+        rig.op.answer(1);
+        rig.sheet.SetComment(0, QStringLiteral("slipped"), QString());
+        QCOMPARE(rig.op.last().title, QStringLiteral("ERROR DELETING OLD .BAK FILE"));
+        QVERIFY(rig.sheet.editsNotInFile());
+        QVERIFY(label->text().startsWith(QStringLiteral("NOT SAVED: ")));
+        QCOMPARE(rig.read(QStringLiteral("run.dat")), SheetRig::file(2));
+        QVERIFY(QDir(rig.dir.path()).rmdir(QStringLiteral("run.BAK")));
+        rig.sheet.SetComment(1, QStringLiteral("fine"), QString());
+        QVERIFY(!rig.sheet.differsFromFile());
+        QVERIFY(!label->text().startsWith(QStringLiteral("NOT SAVED")));
+        QCOMPARE(rig.read(QStringLiteral("run.dat")),
+                 SheetRig::header() + SheetRig::line(SheetRig::result(1, QStringLiteral("slipped"))) +
+                     SheetRig::line(SheetRig::result(2, QStringLiteral("fine"))));
+    }
+};
+
+STAVELY_TEST(DataFileTrustTest)
+#include "DataFileTrustTest.moc"
