@@ -297,9 +297,11 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     double y = 0;
     auto line = [&](const QString& text, const QFont& f, double gap = 4) {
         painter.setFont(f);
-        const QRectF box(0, y, page.width(), QFontMetricsF(f).height());
-        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
-        y += box.height() + gap;
+        // A line longer than the page goes on under itself rather than off the edge.
+        const QRectF box = painter.boundingRect(QRectF(0, y, page.width(), QFontMetricsF(f).height()),
+                                                Qt::AlignLeft | Qt::TextWordWrap, text);
+        painter.drawText(box, Qt::AlignLeft | Qt::TextWordWrap, text);
+        y += qMax(box.height(), QFontMetricsF(f).height()) + gap;
     };
     line(QStringLiteral("Batch strength report"), font(16, true), 10);
     line(QStringLiteral("Data file: ") + m_dataFileName, font(10));

@@ -297,6 +297,65 @@ private slots:
             QVERIFY(text.back().contains(QStringLiteral("ln(median time to failure / s)")));
     }
 
+    // The report reads as written for people: counts in the right number, no unit after "not
+    // enough data", n's caution, the rows left out with their reasons, no Weibull plot from one
+    // break, and the signatures at the end.
+    void reportReadsAsWrittenForPeople() {
+        QList<QStringList> batch = rows(6); // 60 and 0.6 MPa/s, row 3 marked "ignore"
+        QStringList one = batch[0];
+        one[0] = QStringLiteral("7");
+        one[5] = QStringLiteral("600 MPa/s");
+        one[15].clear();
+        one[16] = QStringLiteral("125 500 0 72 3 0N/0 26/12/07 12:00:00 31.2mm/1.00");
+        batch << one;
+        QList<QStringList> holds = staticRows({}, {{1500, QString()},
+                                                   {1500, QStringLiteral("runout after 2 h")},
+                                                   {1500, QStringLiteral("ignore: slipped")},
+                                                   {1800, QStringLiteral("runout after 1 h")}});
+        holds[0][12] = QStringLiteral("24.73");
+        holds[1][12] = QStringLiteral("7200");
+        holds << holds[0];
+        holds.back()[12] = QStringLiteral("--");
+        for (qsizetype i = 0; i < holds.size(); ++i)
+            holds[i][0] = QString::number(8 + i);
+        batch << holds;
+
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        BatchReport report(QStringLiteral("/data/mixed.dat"), batch);
+        report.setPageSize(QPageSize(QPageSize::A4));
+        QString error;
+        QVERIFY2(report.Write(pdf, &error), qPrintable(error));
+        const QStringList text = pdfPages(pdf);
+        if (text.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QCOMPARE(text.size(), report.PageCount());
+        const QString all = text.join(QString()).simplified();
+        for (const QString& expected : {
+                 QStringLiteral("no preload (1 row)"),
+                 QStringLiteral("1500 MPa: 1500.0 MPa, 1 break, 1 run-out, median time to failure 24.73 s, "
+                                "Weibull m"),
+                 QStringLiteral("; 1 skipped (time not a positive number), 1 marked \"ignore\""),
+                 QStringLiteral(
+                     "1800 MPa: 1800.0 MPa, 0 breaks, 1 run-out, median time to failure not enough "
+                     "data, Weibull m not enough data, characteristic time not enough data"),
+                 QStringLiteral("uncertain: 2 of the groups have fewer than 3 specimens"),
+                 QStringLiteral("Rows left out of the statistics (3)"),
+                 QStringLiteral("Specimen 3 (60 MPa/s): comment \"ignore: slipped\""),
+                 QStringLiteral("Specimen 10 (1500 MPa): comment \"ignore: slipped\""),
+                 QStringLiteral("Specimen 12 (1500 MPa): time to failure not a positive number"),
+             })
+            QVERIFY2(all.contains(expected), qPrintable(expected));
+        for (const QString& absent :
+             {QStringLiteral("not enough data s"), QStringLiteral("1 rows"), QStringLiteral("1 run-outs"),
+              QStringLiteral("WEIBULL PLOT: 600 MPa/s"), QStringLiteral("1 breaks")})
+            QVERIFY2(!all.contains(absent), qPrintable(absent));
+        QVERIFY(all.contains(QStringLiteral("WEIBULL PLOT: 60 MPa/s")));
+        QVERIFY(text.back().contains(QStringLiteral("Tested by:")));
+        QVERIFY(text.back().contains(QStringLiteral("Checked by:")));
+        QVERIFY(text.back().contains(QStringLiteral("Date:")));
+    }
+
     void unwritablePathIsReported() {
         QTemporaryDir dir;
         QString error;
