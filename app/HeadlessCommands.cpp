@@ -44,7 +44,8 @@ int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
     for (const DataRow& row : *rows)
         fields.append(row.fields());
     report.setCurves(BatchCurves(
-        fields, [&dataFile](const QStringList& f) { return BreakAnalysis::RowDataFile(dataFile, f); }));
+        fields, [&dataFile](const QStringList& f) { return BreakAnalysis::RowDataFile(dataFile, f); },
+        BatchCurves::GroupOrder(report.statistics())));
     QString error;
     if (!report.Write(options.reportFile, &error)) {
         std::fprintf(err, "Cannot write report \"%s\": %s\n", options.reportFile.toUtf8().constData(),

@@ -7,10 +7,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
-BatchCurves::BatchCurves(const QList<QStringList>& rows, const Locator& locate) {
+BatchCurves::BatchCurves(const QList<QStringList>& rows, const Locator& locate,
+                         const QStringList& groupOrder) {
     for (qsizetype r = 0; r < rows.size(); ++r) {
         const QStringList& fields = rows[r];
         const QString path = locate ? locate(fields) : QString();
@@ -30,6 +32,20 @@ BatchCurves::BatchCurves(const QList<QStringList>& rows, const Locator& locate) 
             m_groups.append(curve.group);
         m_curves.append(curve);
     }
+    // The colours in the order the statistics list the groups, whatever the rows' order.
+    std::stable_sort(m_groups.begin(), m_groups.end(), [&groupOrder](const QString& a, const QString& b) {
+        const qsizetype ia = groupOrder.indexOf(a), ib = groupOrder.indexOf(b);
+        return (ia < 0 ? groupOrder.size() : ia) < (ib < 0 ? groupOrder.size() : ib);
+    });
+}
+
+QStringList BatchCurves::GroupOrder(const BatchStatistics& statistics) {
+    QStringList order;
+    for (const GroupStatistics& g : statistics.groups())
+        order << g.rate;
+    for (const StaticLevel& l : statistics.statics().levels())
+        order << l.level;
+    return order;
 }
 
 std::optional<QString> BatchCurves::ReadRecord(const QString& path) {
@@ -47,10 +63,17 @@ bool BatchCurves::ParseRecord(const QString& text, QList<QPointF>& stressTime, Q
     stressTime.clear();
     stressStrain.clear();
     const QStringList lines = text.split(QLatin1Char('\n'));
+    // A blank line opens the stretch of the rate fit and another closes it at the break: the
+    // samples after that are the fall to nothing, which would draw every curve down to zero.
+    int blanks = 0;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QStringView line = QStringView(lines[i]).trimmed();
-        if (line.isEmpty())
+        if (line.isEmpty()) {
+            ++blanks;
             continue;
+        }
+        if (blanks >= 2)
+            break;
         const QList<QStringView> f = line.split(QLatin1Char('\t'));
         if (f.size() != 6)
             return false;

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <functional>
 
+class BatchStatistics;
+
 // One row's load/time record as the overlay draws it.
 struct BatchCurve {
     int row = 0;                 // index in the rows given
@@ -34,10 +36,15 @@ public:
     static constexpr qint64 MaxRecordBytes = 64 * 1024 * 1024;
 
     BatchCurves() = default;
-    BatchCurves(const QList<QStringList>& rows, const Locator& locate);
+    // groupOrder: the order of the groups' colours (the statistics' order); groups it lacks follow
+    // in the order the rows bring them.
+    BatchCurves(const QList<QStringList>& rows, const Locator& locate, const QStringList& groupOrder = {});
+    // The statistics' order of the groups: rate groups, then static levels.
+    static QStringList GroupOrder(const BatchStatistics& statistics);
 
-    // The samples of a record's text (header, then position, time, load, stress, strain and speed
-    // per line, blank lines between parts); false when a line is not six numbers or none is there.
+    // The samples of a record's text up to the break (header, then position, time, load, stress,
+    // strain and speed per line, a blank line before the rate fit's stretch and another after the
+    // break); false when a line is not six numbers or none is there.
     static bool ParseRecord(const QString& text, QList<QPointF>& stressTime, QList<QPointF>& stressStrain);
     // The record file's text, or nothing when it is not a regular file of a sane size.
     static std::optional<QString> ReadRecord(const QString& path);

@@ -216,6 +216,7 @@ void DatasheetPanel::ShowSortIndicator() {
         header->setSortIndicator(-1, Qt::AscendingOrder);
     }
     m_showingSort = false;
+    m_sheet.model().setSortMark(column >= 1 ? column - 1 : -1, m_commands.sortedDescending());
 }
 
 void DatasheetPanel::CopySelection() {

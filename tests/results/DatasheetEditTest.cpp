@@ -76,6 +76,17 @@ private slots:
                 QVERIFY2(header->sortIndicatorSection() == step.section, qPrintable(at));
                 QVERIFY2(header->sortIndicatorOrder() == step.order, qPrintable(at));
             }
+            // The arrow's sense differs between styles: the column's tip says it in words.
+            int said = -1;
+            for (int c = 0; c < 17; ++c)
+                if (rig.sheet.model()
+                        .headerData(c, Qt::Horizontal, Qt::ToolTipRole)
+                        .toString()
+                        .contains(step.order == Qt::AscendingOrder
+                                      ? QStringLiteral("sorted by this column, smallest first")
+                                      : QStringLiteral("sorted by this column, largest first")))
+                    said = c;
+            QVERIFY2(said == step.section, qPrintable(at));
         }
         panel.Sort(5);
         header->setSortIndicator(9, Qt::DescendingOrder); // what a click on a header would do

@@ -123,8 +123,8 @@ private slots:
         QVERIFY(op.unexpected.isEmpty());
     }
 
-    // The batch's curves: every row whose record reads, one colour per rate group, ignored rows
-    // dashed; a missing record, a damaged one and a FIFO (which would block a read for ever) are
+    // The batch's curves: every row whose record reads, up to its break, one colour per rate group,
+    // ignored rows dashed; a missing record, a damaged one and a FIFO (which would block a read for ever) are
     // counted as without a record. The report carries them on a page of their own.
     void batchCurvesOverlayTheRowsWithRecords() {
         QTemporaryDir dir;
@@ -173,9 +173,13 @@ private slots:
                             .toLatin1();
                 if (k == 30)
                     text += "\r\n";
+                if (k == 10 && kind == "bad")
+                    text += "12\tnot a number\t1\t2\t3\t4\r\n";
             }
-            if (kind == "bad")
-                text += "12\tnot a number\t1\t2\t3\t4\r\n";
+            // The break closes the fit's stretch; the sample after it is the fall to nothing.
+            text += "\r\n" + QByteArray::number(510) + "\t" +
+                    QByteArray::number(table[i].stress / rate + 0.1) + "\t0.01\t0.8\t0.001\t0\r\n\r\n";
+
             file.write(text);
         }
         frmStatistics window(op, store);
@@ -187,6 +191,8 @@ private slots:
         const BatchCurves& curves = window.curves();
         QCOMPARE(curves.curves().size(), 4);
         QCOMPARE(curves.missing(), 3);
+        // Colours in the statistics' order of the groups, not the rows'.
+        QCOMPARE(curves.groups(), (QStringList{QStringLiteral("6 MPa/s"), QStringLiteral("60 MPa/s")}));
         const ChartData& chart = window.chtOverlay->data();
         QCOMPARE(chart.curveCount(), 4);
         QCOMPARE(chart.curvePoints(0).size(), 51);
