@@ -3,6 +3,8 @@
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
 #include "base/ProductIdentity.h"
+#include "experiments/BreakAnalysis.h"
+#include "results/BatchCurves.h"
 #include "results/BatchReport.h"
 #include "results/BatchStatistics.h"
 #include "results/DataFileRows.h"
@@ -35,7 +37,15 @@ int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
     const std::optional<std::vector<DataRow>> rows = readRows(options.reportDataFile, err);
     if (!rows)
         return 2;
-    const BatchReport report(QFileInfo(options.reportDataFile).absoluteFilePath(), *rows);
+    const QString dataFile = QFileInfo(options.reportDataFile).absoluteFilePath();
+    BatchReport report(dataFile, *rows);
+    QList<QStringList> fields;
+    fields.reserve(qsizetype(rows->size()));
+    for (const DataRow& row : *rows)
+        fields.append(row.fields());
+    report.setCurves(BatchCurves(
+        fields, [&dataFile](const QStringList& f) { return BreakAnalysis::RowDataFile(dataFile, f); },
+        BatchCurves::GroupOrder(report.statistics())));
     QString error;
     if (!report.Write(options.reportFile, &error)) {
         std::fprintf(err, "Cannot write report \"%s\": %s\n", options.reportFile.toUtf8().constData(),

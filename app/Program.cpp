@@ -51,6 +51,7 @@
 #include "results/DatasheetCommands.h"
 #include "results/DatasheetPanel.h"
 #include "results/DatasheetTexts.h"
+#include "results/RowTitle.h"
 #include "results/StatisticsRows.h"
 #include "results/frmLoadTimePlots.h"
 #include "results/frmStatistics.h"
@@ -155,8 +156,15 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
         return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     };
     run.ShowPlots = [this](const LoadTimePlotData& data) {
-        if (m_plots)
-            m_plots->Show(data);
+        if (!m_plots)
+            return;
+        // The row is in the datasheet by now: its record file's name finds it whatever the sort.
+        LoadTimePlotData titled = data;
+        const QString record = data.basePath + QStringLiteral(".dat");
+        for (int row = m_datasheet->resultRows() - 1; row >= 0 && titled.title.isEmpty(); --row)
+            if (!data.basePath.isEmpty() && QFileInfo(rowDataFile(row)) == QFileInfo(record))
+                titled.title = RowTitle::Text(m_datasheet->model().row(row).fields());
+        m_plots->Show(titled);
     };
     run.TypicalBreakStress = [this](const QString& rate) -> std::optional<double> {
         const BatchStatistics statistics(m_datasheet->model().allRows());
@@ -373,6 +381,7 @@ void Program::showRowPlots(int row) {
                      MsgStyle::OkOnly | MsgStyle::Exclamation, MainTexts::PlotsNotReadTitle);
         return;
     }
+    plots->title = RowTitle::Text(data.fields());
     m_plots->ShowPast(*plots);
 }
 
@@ -499,6 +508,9 @@ void Program::showStatistics() {
         selection = m_datasheetPanel->grid()->selectionModel()->selection();
     frmStatistics window(*m_op, *m_settings, m_main.get());
     window.setCalibration(CalibrationText(m_loadCell->current()));
+    window.setRecordLocator([file = m_datasheet->dataFileName()](const QStringList& fields) {
+        return BreakAnalysis::RowDataFile(file, fields);
+    });
     window.setRows(StatisticsRows(m_datasheet->model(), selection), m_datasheet->dataFileName());
     window.exec();
 }

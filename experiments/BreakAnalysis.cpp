@@ -174,8 +174,17 @@ QString BreakAnalysis::SetRateText(const Parameters& params) {
 QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const BreakResult& r,
                                         const BreakConditions& c, qint32 specimen,
                                         const QDateTime& breakMoment) {
-    auto cut = [](double v) { return CutDecimals(v, 5, 6); };
-    auto alike = [](double err, double value) { return FormatAlike(err, value, -5, 5); };
+    // A rate that rounds to nothing (a static hold) is written without a sign: "-0.000" reads as a
+    // fault to anyone who sees it.
+    auto unsigned0 = [](QString text) {
+        if (text.startsWith(QLatin1Char('-')) && std::all_of(text.cbegin() + 1, text.cend(), [](QChar ch) {
+                return ch == QLatin1Char('0') || ch == QLatin1Char('.');
+            }))
+            text.remove(0, 1);
+        return text;
+    };
+    auto cut = [&unsigned0](double v) { return unsigned0(CutDecimals(v, 5, 6)); };
+    auto alike = [&unsigned0](double err, double value) { return unsigned0(FormatAlike(err, value, -5, 5)); };
     const double stress = m_fiber.Load2Stress(r.BreakLoad);
     const QString stressText = cut(stress);
     const double strain = m_fiber.Stress2Strain(toNumber(stressText).value_or(stress));

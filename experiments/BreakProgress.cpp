@@ -33,3 +33,12 @@ std::optional<double> BreakProgress::ExpectedSeconds(int exptType, double rate, 
         return std::nullopt;
     return seconds;
 }
+
+std::optional<double> BreakProgress::ExpectedSpeedSeconds(double speed, double gaugeLength,
+                                                          double breakStress, double startStress,
+                                                          const Fiber& fiber) {
+    if (!(gaugeLength > 0) || !std::isfinite(gaugeLength))
+        return std::nullopt;
+    // µm/s over mm of fiber, as %/min.
+    return ExpectedSeconds(2, speed / (gaugeLength * 1000) * 100 * 60, breakStress, startStress, fiber);
+}

@@ -14,4 +14,8 @@ constexpr double NominalStrength = 5000;
 // speed run, a rate that is not positive or a break that is already behind the start.
 std::optional<double> ExpectedSeconds(int exptType, double rate, double breakStress, double startStress,
                                       const Fiber& fiber);
+// The same for a constant-speed run: the capstans stretch the gauge length (mm) at speed µm/s, so
+// the strain rises by speed / gauge length.
+std::optional<double> ExpectedSpeedSeconds(double speed, double gaugeLength, double breakStress,
+                                           double startStress, const Fiber& fiber);
 } // namespace BreakProgress

@@ -256,16 +256,21 @@ void BreakRun::stavelyRunToBreak() {
 
     m_runStart = m_now();
     m_expectedSeconds = 0;
-    if (m_params.ExptType == 1 || m_params.ExptType == 2) {
+    if (m_params.ExptType >= 0 && m_params.ExptType <= 2) {
         std::optional<double> typical;
         if (m_hooks.TypicalBreakStress)
             typical = m_hooks.TypicalBreakStress(BreakAnalysis::SetRateText(m_params));
+        const double breakStress = typical.value_or(BreakProgress::NominalStrength);
+        const double startStress = m_fiber.Load2Stress(plan.PreloadForce);
         const double rate =
             m_params.ExptType == 1 ? double(m_params.ExptStressRate) : double(m_params.ExptStrainRate);
-        m_expectedSeconds = BreakProgress::ExpectedSeconds(m_params.ExptType, rate,
-                                                           typical.value_or(BreakProgress::NominalStrength),
-                                                           m_fiber.Load2Stress(plan.PreloadForce), m_fiber)
-                                .value_or(0);
+        m_expectedSeconds =
+            (m_params.ExptType == 0
+                 ? BreakProgress::ExpectedSpeedSeconds(double(m_params.ExptSpeed),
+                                                       double(m_params.GaugeLength), breakStress, startStress,
+                                                       m_fiber)
+                 : BreakProgress::ExpectedSeconds(m_params.ExptType, rate, breakStress, startStress, m_fiber))
+                .value_or(0);
     }
     m_servo.svoInit();
     m_run.PeakLoad = 0;

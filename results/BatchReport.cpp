@@ -6,6 +6,9 @@
 #include "results/StatisticsCharts.h"
 #include "results/StatisticsTexts.h"
 
+#include "results/Figures.h"
+
+#include <QDate>
 #include <QFile>
 #include <QGraphicsScene>
 #include <QPainter>
@@ -44,15 +47,40 @@ QFont font(double points, bool bold = false) {
     return f;
 }
 
-void drawChart(QPainter& painter, const ChartData& data, const QString& caption, const QRectF& box) {
+// A legend entry: the colour's square and its text; the x after it.
+double drawLegendEntry(QPainter& painter, double x, double y, const QColor& colour, const QString& text,
+                       bool dashed = false) {
+    const QFontMetricsF metrics(painter.font());
+    const double h = metrics.height();
+    painter.save();
+    QPen pen(colour, 2);
+    if (dashed)
+        pen.setStyle(Qt::DashLine);
+    painter.setPen(pen);
+    painter.drawLine(QPointF(x, y + h / 2), QPointF(x + 20, y + h / 2));
+    painter.restore();
+    painter.drawText(QPointF(x + 24, y + metrics.ascent()), text);
+    return x + 24 + metrics.horizontalAdvance(text) + 14;
+}
+
+void drawChart(QPainter& painter, const ChartData& data, const QString& caption, const QRectF& box,
+               const QString& legend = QString()) {
     painter.setFont(font(10, true));
     const QRectF captionBox(box.left(), box.top(), box.width(), 20);
-    painter.drawText(captionBox, Qt::AlignLeft | Qt::AlignVCenter, caption);
-    if (data.curveCount() == 3) {
+    painter.drawText(captionBox, Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetricsF(painter.font()).elidedText(caption, Qt::ElideRight, box.width()));
+    double top = 24;
+    // The legend under the caption, never on the same line: a long caption would run into it.
+    const QString note = !legend.isEmpty()        ? legend
+                         : data.curveCount() == 3 ? StatisticsTexts::WeibullLegend
+                                                  : QString();
+    if (!note.isEmpty()) {
         painter.setFont(font(8));
-        painter.drawText(captionBox, Qt::AlignRight | Qt::AlignVCenter, StatisticsTexts::WeibullLegend);
+        painter.drawText(QRectF(box.left(), box.top() + top, box.width(), 16),
+                         Qt::AlignLeft | Qt::AlignVCenter, note);
+        top += 18;
     }
-    const QRectF plot = box.adjusted(0, 24, 0, 0);
+    const QRectF plot = box.adjusted(0, top, 0, 0);
     ChartControl chart;
     // Thousands of markers in one plot draw as one blot and take minutes to write.
     chart.setData(PointDecimation::Decimate(data));
@@ -69,6 +97,7 @@ BatchReport::BatchReport(const QString& dataFileName, const QList<QStringList>& 
       m_date(QDateTime::currentDateTime()), m_pageSize(PageSizeFor(QLocale::system())) {
     for (const QStringList& row : rows)
         addParameters(row.value(BatchStatistics::ParametersField));
+    listLeftOut([&rows](int r, int f) { return rows[r].value(f).trimmed(); });
 }
 
 BatchReport::BatchReport(const QString& dataFileName, const std::vector<DataRow>& rows)
@@ -79,6 +108,53 @@ BatchReport::BatchReport(const QString& dataFileName, const std::vector<DataRow>
             m_rows.append(rows[i].fields());
         addParameters(rows[i].field(BatchStatistics::ParametersField + 1));
     }
+    listLeftOut([&rows](int r, int f) { return rows[std::size_t(r)].field(f + 1).trimmed().toString(); });
+}
+
+void BatchReport::listLeftOut(const std::function<QString(int row, int field)>& field) {
+    for (const LeftOutRow& r : m_stats.LeftOut())
+        m_leftOutLines.append(QStringLiteral("Specimen %1 (%2): %3")
+                                  .arg(field(r.row, 0), field(r.row, BatchStatistics::RateField), r.reason));
+}
+
+QString BatchReport::SetupText(const QString& items) {
+    const QStringList f = items.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const qsizetype slash = f.value(5).indexOf(QStringLiteral("N/"));
+    if (f.size() < 6 || slash < 0)
+        return items;
+    const QString force = f[5].left(slash), speed = f[5].mid(slash + 2);
+    const bool noPreload = FieldNumber(force).value_or(-1) == 0;
+    return QStringLiteral("diameter %1 \u00b5m, gauge length %2 mm, coating EA %3 N, modulus %4 GPa, "
+                          "modulus a %5, ")
+               .arg(f[0], f[1], f[2], f[3], f[4]) +
+           (noPreload ? QStringLiteral("no preload")
+                      : QStringLiteral("preload %1 N at %2 \u00b5m/s").arg(force, speed));
+}
+
+QString BatchReport::IsoDate(const QString& date) {
+    const QDate d = QDate::fromString(date.trimmed(), QStringLiteral("yy/MM/dd"));
+    if (!d.isValid())
+        return date;
+    // Two-digit years are this century's, as the record files' names read them.
+    return (d.year() < 2000 ? d.addYears(100) : d).toString(Qt::ISODate);
+}
+
+QStringList BatchReport::TableRow(const QStringList& fields) {
+    QStringList row = fields;
+    if (row.size() > 13)
+        row[13] = IsoDate(row[13]);
+    if (row.size() > BatchStatistics::ParametersField) {
+        QStringList items = row[BatchStatistics::ParametersField].split(QLatin1Char(' '));
+        // The run's start date is the seventh item of the conditions text.
+        qsizetype seen = 0;
+        for (QString& item : items)
+            if (!item.isEmpty() && ++seen == 7) {
+                item = IsoDate(item);
+                break;
+            }
+        row[BatchStatistics::ParametersField] = items.join(QLatin1Char(' '));
+    }
+    return row;
 }
 
 void BatchReport::addParameters(QStringView parameters) {
@@ -129,16 +205,29 @@ QPageSize BatchReport::PageSizeFor(const QLocale& locale) {
 
 int BatchReport::chartCount() const {
     int charts = 0;
-    if (m_stats.all().specimens() > 0)
+    if (m_stats.all().specimens() >= MinWeibullPoints)
         ++charts;
     for (const GroupStatistics& g : m_stats.groups())
-        charts += g.specimens() > 0 ? 1 : 0;
+        charts += g.specimens() >= MinWeibullPoints ? 1 : 0;
     return charts + (m_stats.fatigue() ? 1 : 0) + (m_stats.statics().isEmpty() ? 0 : 1);
+}
+
+int BatchReport::leftOutPages() const {
+    return int((m_leftOutLines.size() + LeftOutPerPage - 1) / LeftOutPerPage);
+}
+
+bool BatchReport::signaturePage() const {
+    // Chart and overlay pages keep room for it at their foot; a full last table page does not.
+    if (chartCount() > 0 || overlayPage())
+        return false;
+    const qsizetype last = m_rows.size() % RowsPerPage;
+    return m_rows.size() > 0 && (last == 0 || last > RowsPerPage - 6);
 }
 
 int BatchReport::PageCount() const {
     const int tablePages = qMax(1, int((m_rows.size() + RowsPerPage - 1) / RowsPerPage));
-    return 1 + tablePages + (chartCount() + ChartsPerPage - 1) / ChartsPerPage;
+    return 1 + leftOutPages() + tablePages + (overlayPage() ? 1 : 0) +
+           (chartCount() + ChartsPerPage - 1) / ChartsPerPage + (signaturePage() ? 1 : 0);
 }
 
 namespace {
@@ -208,9 +297,11 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     double y = 0;
     auto line = [&](const QString& text, const QFont& f, double gap = 4) {
         painter.setFont(f);
-        const QRectF box(0, y, page.width(), QFontMetricsF(f).height());
-        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
-        y += box.height() + gap;
+        // A line longer than the page goes on under itself rather than off the edge.
+        const QRectF box = painter.boundingRect(QRectF(0, y, page.width(), QFontMetricsF(f).height()),
+                                                Qt::AlignLeft | Qt::TextWordWrap, text);
+        painter.drawText(box, Qt::AlignLeft | Qt::TextWordWrap, text);
+        y += qMax(box.height(), QFontMetricsF(f).height()) + gap;
     };
     line(QStringLiteral("Batch strength report"), font(16, true), 10);
     line(QStringLiteral("Data file: ") + m_dataFileName, font(10));
@@ -229,11 +320,11 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
          font(10), LeftOutText().isEmpty() ? 10 : 4);
     if (!LeftOutText().isEmpty())
         line(LeftOutText(), font(10), 10);
-    line(QStringLiteral("Test parameters (df GL EA Eo Ea Preload):"), font(10, true));
+    line(QStringLiteral("Test parameters:"), font(10, true));
     const QList<QPair<QString, int>> parameters = TestParameters();
     for (qsizetype i = 0; i < parameters.size() && i < 6; ++i)
-        line(QStringLiteral("    ") + parameters[i].first +
-                 QStringLiteral("   (%1 rows)").arg(parameters[i].second),
+        line(QStringLiteral("    ") + SetupText(parameters[i].first) + QStringLiteral("   (") +
+                 StatisticsTexts::Rows(parameters[i].second) + QLatin1Char(')'),
              font(9), 2);
     if (parameters.size() > 6)
         line(QStringLiteral("    and %1 more").arg(parameters.size() - 6), font(9), 2);
@@ -285,16 +376,28 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         auto figure = [](const std::optional<double>& v, int decimals) {
             return v ? QString::number(*v, 'f', decimals) : StatisticsTexts::NotEnoughData;
         };
+        auto seconds = [](const std::optional<double>& v, int decimals) {
+            return StatisticsTexts::Seconds(v ? QString::number(*v, 'f', decimals) : QString(),
+                                            v.has_value());
+        };
         for (const StaticLevel& l : statics.levels())
-            line(StatisticsTexts::StaticLevelLine.arg(l.level, figure(l.stress, 1))
-                     .arg(l.breaks)
-                     .arg(l.runouts)
-                     .arg(figure(l.median, 2),
-                          l.weibull ? QString::number(l.weibull->m, 'f', 2) : StatisticsTexts::NotEnoughData,
-                          l.weibull ? QString::number(l.weibull->sigma0, 'f', 1)
-                                    : StatisticsTexts::NotEnoughData),
+            line(StatisticsTexts::StaticLevelLine(
+                     l.level, figure(l.stress, 1), l.breaks, l.runouts, seconds(l.median, 2),
+                     l.weibull ? QString::number(l.weibull->m, 'f', 2) : StatisticsTexts::NotEnoughData,
+                     seconds(l.weibull ? std::optional<double>(l.weibull->sigma0) : std::nullopt, 1),
+                     l.skipped, l.ignored),
                  font(9), 1);
         line(statics.FatigueText(), font(10), 4);
+    }
+
+    // The rows the figures leave out, each with its reason.
+    for (int p = 0; p < leftOutPages(); ++p) {
+        newPage();
+        y = 0;
+        line(StatisticsTexts::LeftOutTitle.arg(m_leftOutLines.size()), font(10, true), 6);
+        for (qsizetype i = qsizetype(p) * LeftOutPerPage;
+             i < qMin<qsizetype>(m_leftOutLines.size(), qsizetype(p + 1) * LeftOutPerPage); ++i)
+            line(QStringLiteral("    ") + m_leftOutLines[i], font(9), 1);
     }
 
     // The datasheet table: each column as wide as its widest text; where the page is too narrow for
@@ -304,9 +407,13 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     const double cellHeight = (page.height() - 40) / (RowsPerPage + 1);
     constexpr double CellPadding = 6;
     std::array<double, 17> natural{};
+    QList<QStringList> tableRows;
+    tableRows.reserve(m_rows.size());
+    for (const QStringList& row : m_rows)
+        tableRows.append(TableRow(row));
     for (int c = 0; c < 17; ++c) {
         natural[size_t(c)] = QFontMetricsF(headerFont, &writer).horizontalAdvance(ColumnTitles.value(c));
-        for (const QStringList& row : m_rows)
+        for (const QStringList& row : tableRows)
             natural[size_t(c)] =
                 qMax(natural[size_t(c)], QFontMetricsF(cellFont, &writer).horizontalAdvance(row.value(c)));
     }
@@ -354,7 +461,7 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         drawRow(ColumnTitles, 0, true);
         painter.drawLine(QPointF(0, cellHeight), QPointF(page.width(), cellHeight));
         for (qsizetype r = p * RowsPerPage; r < qMin<qsizetype>(m_rows.size(), (p + 1) * RowsPerPage); ++r)
-            drawRow(m_rows[r], double(r - p * RowsPerPage + 1) * cellHeight + 2, false);
+            drawRow(tableRows[r], double(r - p * RowsPerPage + 1) * cellHeight + 2, false);
         if (p + 1 == tablePages && RowsLeftOut() > 0) {
             painter.setFont(font(8));
             painter.drawText(QRectF(0, page.height() - 36, page.width(), 16),
@@ -362,20 +469,60 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         }
     }
 
+    // The signatures, empty for a pen, at the foot of the last page.
+    auto signatures = [&] {
+        painter.setFont(font(10));
+        const double top = page.height() - SignatureHeight + 10;
+        const double third = page.width() / 3;
+        const QStringList labels{StatisticsTexts::TestedBy, StatisticsTexts::CheckedBy,
+                                 StatisticsTexts::SignedOn};
+        for (int i = 0; i < 3; ++i) {
+            const double x = i * third;
+            painter.drawText(QPointF(x, top + 14), labels[i]);
+            painter.drawLine(QPointF(x, top + 50), QPointF(x + third - 30, top + 50));
+        }
+    };
+
+    // The batch's curves, stress against time and against strain, one colour per rate group.
+    const double usable = page.height() - 20 - SignatureHeight;
+    if (overlayPage()) {
+        newPage();
+        QString legend;
+        painter.setFont(font(10, true));
+        painter.drawText(QRectF(0, 0, page.width(), 20), Qt::AlignLeft | Qt::AlignVCenter,
+                         StatisticsTexts::OverlayTitle + QStringLiteral(": ") +
+                             StatisticsTexts::OverlayCount(m_curves.curves().size(), m_curves.missing()));
+        painter.setFont(font(8));
+        double x = 0;
+        for (qsizetype g = 0; g < m_curves.groups().size(); ++g)
+            x = drawLegendEntry(painter, x, 24, BatchCurves::GroupColor(g), m_curves.groups()[g]);
+        drawLegendEntry(painter, x, 24, Qt::gray, StatisticsTexts::IgnoredDashed, true);
+        const double w = page.width() / 2;
+        const QRectF left(0, 46, w - 8, usable - 46), right(w + 8, 46, w - 8, usable - 46);
+        drawChart(painter, m_curves.Chart(BatchCurves::Axis::Time),
+                  StatisticsTexts::OverlayStress + QLatin1Char(' ') + StatisticsTexts::OverlayAgainst +
+                      QLatin1Char(' ') + StatisticsTexts::OverlayTime,
+                  left, legend);
+        drawChart(painter, m_curves.Chart(BatchCurves::Axis::Strain),
+                  StatisticsTexts::OverlayStress + QLatin1Char(' ') + StatisticsTexts::OverlayAgainst +
+                      QLatin1Char(' ') + StatisticsTexts::OverlayStrain,
+                  right, legend);
+    }
+
     // The plots, four a page.
     QList<QPair<QString, ChartData>> charts;
-    if (m_stats.all().specimens() > 0)
+    if (m_stats.all().specimens() >= MinWeibullPoints)
         charts.append({StatisticsTexts::WeibullTitle + QStringLiteral(": ") + StatisticsTexts::AllRows,
                        StatisticsCharts::Weibull(m_stats.all())});
     for (const GroupStatistics& g : m_stats.groups())
-        if (g.specimens() > 0)
+        if (g.specimens() >= MinWeibullPoints)
             charts.append({StatisticsTexts::WeibullTitle + QStringLiteral(": ") + g.rate,
                            StatisticsCharts::Weibull(g)});
     if (m_stats.fatigue())
         charts.append({StatisticsTexts::FatigueTitle, StatisticsCharts::Fatigue(*m_stats.fatigue())});
     if (!statics.isEmpty())
         charts.append({StatisticsTexts::StaticTitle, StatisticsCharts::StaticFatigue(statics)});
-    const double cellW = page.width() / 2, cellH = (page.height() - 20) / 2;
+    const double cellW = page.width() / 2, cellH = usable / 2;
     for (qsizetype i = 0; i < charts.size(); ++i) {
         if (i % ChartsPerPage == 0)
             newPage();
@@ -383,6 +530,9 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         const QRectF box((slot % 2) * cellW + 6, (slot / 2) * cellH + 4, cellW - 12, cellH - 12);
         drawChart(painter, charts[i].second, charts[i].first, box);
     }
+    if (signaturePage())
+        newPage();
+    signatures();
     painter.end();
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "results/BatchCurves.h"
 #include "results/BatchStatistics.h"
 #include "results/DataRow.h"
 
@@ -10,6 +11,7 @@
 #include <QPageSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 // The batch report as a PDF: the data file's name, the date, the test parameters of the rows, the
@@ -21,6 +23,9 @@ public:
     static constexpr int RowsPerPage = 40;
     static constexpr int ChartsPerPage = 4;
     static constexpr int MaxTableRows = 1000; // 25 pages
+    // Fewer breaks than this draw no Weibull plot.
+    static constexpr int MinWeibullPoints = 2;
+    static constexpr int SignatureHeight = 90; // page pixels kept for the signatures at the end
 
     BatchReport(const QString& dataFileName, const QList<QStringList>& rows);
     // From the compact rows of a data file, without a copy of every field of every row.
@@ -35,6 +40,19 @@ public:
     QString Operators() const;
     QString Samples() const;
     void setPageSize(const QPageSize& size) { m_pageSize = size; }
+    // The rows' load/time curves for the overlay page; without them the report has none.
+    void setCurves(const BatchCurves& curves) { m_curves = curves; }
+
+    // "diameter 125 µm, gauge length 500 mm, …" from the first six items of a conditions text; the
+    // items as they are when they do not read as that.
+    static QString SetupText(const QString& items);
+    // A data file's "yy/MM/dd" as "yyyy-MM-dd"; anything else unchanged.
+    static QString IsoDate(const QString& date);
+    // A table row as the report prints it: the dates in ISO form.
+    static QStringList TableRow(const QStringList& fields);
+    // The lines of the left-out list: "specimen 3 (60 MPa/s): marked "ignore": slipped".
+    const QStringList& LeftOutLines() const { return m_leftOutLines; }
+    static constexpr int LeftOutPerPage = 40;
     const BatchStatistics& statistics() const { return m_stats; }
 
     // A4, or Letter where the locale's paper is Letter.
@@ -55,6 +73,9 @@ public:
 
 private:
     int chartCount() const;
+    int leftOutPages() const;
+    bool overlayPage() const { return !m_curves.isEmpty(); }
+    bool signaturePage() const;
     void addParameters(QStringView parameters);
 
     QString m_dataFileName;
@@ -66,4 +87,7 @@ private:
     QDateTime m_date;
     QPageSize m_pageSize;
     QString m_calibration;
+    QStringList m_leftOutLines;
+    void listLeftOut(const std::function<QString(int row, int field)>& field);
+    BatchCurves m_curves;
 };

@@ -75,12 +75,14 @@ void BatchStatistics::Compute(int count, const FieldReader& field) {
         if (IsIgnored(field(r, CommentField))) {
             ++group.ignored;
             ++m_all.ignored;
+            m_leftOut.append({r, StatisticsTexts::MarkedIgnore(field(r, CommentField).toString())});
             continue;
         }
         const std::optional<double> stress = PositiveNumber(field(r, StressField));
         if (!stress) {
             ++group.skipped;
             ++m_all.skipped;
+            m_leftOut.append({r, StatisticsTexts::StressNotPositive});
             continue;
         }
         group.stresses.append(*stress);
@@ -182,6 +184,13 @@ std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics&
         input.logMedianError = 1.2533141373155003 * sd / std::sqrt(double(group.stresses.size()));
     }
     return input;
+}
+
+QList<LeftOutRow> BatchStatistics::LeftOut() const {
+    QList<LeftOutRow> rows = m_leftOut + m_static.leftOut();
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const LeftOutRow& a, const LeftOutRow& b) { return a.row < b.row; });
+    return rows;
 }
 
 QList<StatisticFigure> BatchStatistics::Figures(const GroupStatistics& g) {
@@ -287,6 +296,8 @@ QString BatchStatistics::KeyValueText() const {
                 QLatin1Char('\n');
         text += QStringLiteral("fatigue_small_groups\t") + QString::number(FatigueSmallGroups()) +
                 QLatin1Char('\n');
+        text += QStringLiteral("fatigue_determined\t") + QString::number(FatigueDetermined() ? 1 : 0) +
+                QLatin1Char('\n');
     }
     for (const GroupStatistics& g : m_groups)
         add(GroupKey(g.rate) + QLatin1Char(':'), g);
@@ -326,6 +337,30 @@ QString BatchStatistics::FatigueText() const {
         m_fatigue->nError
             ? StatisticsTexts::FatigueLine.arg(n, QString::number(*m_fatigue->nError, 'f', 1), groups)
             : StatisticsTexts::FatigueLineNoError.arg(n, groups);
+    QString text = line + FatigueCaution();
     const int small = FatigueSmallGroups();
-    return small == 0 ? line : line + StatisticsTexts::FatigueSmallGroups.arg(small).arg(MinFatigueSpecimens);
+    if (small > 0)
+        text += StatisticsTexts::FatigueSmallGroups(small, MinFatigueSpecimens);
+    return text;
+}
+
+double BatchStatistics::FatigueRateSpan() const {
+    if (!m_fatigue || m_fatigue->groups.isEmpty())
+        return 1;
+    double low = m_fatigue->groups.front().stressRate, high = low;
+    for (const FatigueGroup& g : m_fatigue->groups) {
+        low = std::min(low, g.stressRate);
+        high = std::max(high, g.stressRate);
+    }
+    return low > 0 ? high / low : 1;
+}
+
+bool BatchStatistics::FatigueDetermined() const {
+    return m_fatigue && m_fatigue->groups.size() > 2 && FatigueRateSpan() >= 10;
+}
+
+QString BatchStatistics::FatigueCaution() const {
+    if (!m_fatigue || FatigueDetermined())
+        return {};
+    return FatigueRateSpan() < 10 ? StatisticsTexts::FatigueNarrowRates : StatisticsTexts::FatigueTwoGroups;
 }

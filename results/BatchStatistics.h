@@ -56,6 +56,8 @@ public:
     // The rows of static tests, which the strength figures leave out: their stress is the level
     // they held, not a strength.
     const StaticStatistics& statics() const { return m_static; }
+    // Every row left out of the strength and the static figures with its reason, in row order.
+    QList<LeftOutRow> LeftOut() const;
 
     static QList<StatisticFigure> Figures(const GroupStatistics& group);
 
@@ -76,6 +78,13 @@ public:
     // Fatigue groups with fewer than MinFatigueSpecimens specimens: their medians make n uncertain.
     int FatigueSmallGroups() const;
     static constexpr int MinFatigueSpecimens = 3;
+    // The highest stress rate of the fatigue groups over the lowest (1 without a fit).
+    double FatigueRateSpan() const;
+    // Three or more groups whose rates span a decade or more: with fewer, or closer rates, the slope
+    // is left to the scatter of the medians and n means nothing.
+    bool FatigueDetermined() const;
+    // The warning that goes after n when it is not determined; empty when it is.
+    QString FatigueCaution() const;
     // As the window shows it: counts whole, stresses to 0.1 MPa, moduli to 0.01.
     static QString DisplayText(const StatisticFigure& figure);
     // The dynamic fatigue line under the table.
@@ -94,6 +103,7 @@ private:
     static void Describe(GroupStatistics& group);
     static std::optional<FatigueGroup> FatigueInput(const GroupStatistics& group, const FieldReader& field);
 
+    QList<LeftOutRow> m_leftOut;
     GroupStatistics m_all;
     QList<GroupStatistics> m_groups;
     std::optional<FatigueFit> m_fatigue;

@@ -88,7 +88,10 @@ void ChartControl::refresh() {
         };
         if (style.showLine || !style.showMarkers) {
             auto* line = new QLineSeries;
-            line->setPen(QPen(style.color, style.lineWidth));
+            QPen pen(style.color, style.lineWidth);
+            if (style.dashed)
+                pen.setStyle(Qt::DashLine);
+            line->setPen(pen);
             attach(line);
         }
         if (style.showMarkers) {

@@ -24,6 +24,7 @@ struct CurveStyle {
     bool showMarkers = false;
     Marker marker = Marker::Circle;
     double markerSize = 7;
+    bool dashed = false; // the line drawn dashed
 
     bool operator==(const CurveStyle&) const = default;
 };

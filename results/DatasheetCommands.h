@@ -32,6 +32,12 @@ public:
     // nothing was sorted.
     bool SortDatasheet(int column);
     int sortedColumn() const { return m_sortColumn; }
+    // The rows are no longer in a sort's order (a row added at the end, another file read): the
+    // next sort of any column starts ascending.
+    void ClearSort() {
+        m_sortColumn = -1;
+        m_descending = false;
+    }
     bool sortedDescending() const { return m_descending; }
 
     void HideColumn(int column);

@@ -1,6 +1,7 @@
 #include "results/DatasheetModel.h"
 
 #include "results/DataLine.h"
+#include "results/DatasheetTexts.h"
 #include "results/TextWidth.h"
 
 #include <algorithm>
@@ -46,7 +47,10 @@ QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, in
         if (role == Qt::DisplayRole && section >= 0 && section < DataRow::Fields)
             return DataLine::Titles()[size_t(section + 1)];
         if (role == Qt::ToolTipRole && section >= 0 && section < DataRow::Fields)
-            return DataLine::TitleTips()[size_t(section + 1)];
+            return section == m_sortSection ? DataLine::TitleTips()[size_t(section + 1)] +
+                                                  (m_sortDescending ? DatasheetTexts::SortedDescending
+                                                                    : DatasheetTexts::SortedAscending)
+                                            : DataLine::TitleTips()[size_t(section + 1)];
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignCenter);
         return {};
@@ -58,6 +62,12 @@ QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, in
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignVCenter | Qt::AlignRight);
     return {};
+}
+
+void DatasheetModel::setSortMark(int section, bool descending) {
+    m_sortSection = section;
+    m_sortDescending = descending;
+    emit headerDataChanged(Qt::Horizontal, 0, DataRow::Fields - 1);
 }
 
 void DatasheetModel::setRows(std::vector<DataRow> rows) {

@@ -43,11 +43,17 @@ public:
     // Widest text of grid column c (header included), in pixels of the given font.
     int widestText(int column, const QFont& font);
 
+    // The column (0 to 16) the rows are sorted by, or -1: its header's tip says so in words, since
+    // the styles draw the arrow either way round.
+    void setSortMark(int section, bool descending);
+
 private:
     void invalidateWidths() { m_widestValid = false; }
     void measureAll(const QFont& font);
 
     std::vector<DataRow> m_rows;
+    int m_sortSection = -1;
+    bool m_sortDescending = false;
     std::array<int, 18> m_widest{};
     bool m_widestValid = false;
     QFont m_widestFont;

@@ -1,5 +1,7 @@
 #include "results/DatasheetPanel.h"
 
+#include <QHeaderView>
+
 #include "base/Operator.h"
 #include "results/DataLine.h"
 #include "results/Datasheet.h"
@@ -60,6 +62,19 @@ DatasheetPanel::DatasheetPanel(Datasheet& sheet, DatasheetCommands& commands, Op
     connect(m_grid, &grdResults::rightClicked, this,
             [this](int row, int column, const QPoint& at) { RightClick(row, column, at); });
     connect(m_grid, &grdResults::headerDoubleClicked, this, &DatasheetPanel::Sort);
+    // A row appended after a sort stands at the end, out of the sort's order; another file comes
+    // in its own order: the sort is cleared where the operator sees it.
+    auto unsorted = [this] {
+        m_commands.ClearSort();
+        ShowSortIndicator();
+    };
+    connect(&sheet.model(), &QAbstractItemModel::rowsInserted, this, unsorted);
+    connect(&sheet.model(), &QAbstractItemModel::modelReset, this, unsorted);
+    // A click on a header would move the indicator without sorting anything.
+    connect(m_grid->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, [this] {
+        if (!m_showingSort)
+            ShowSortIndicator();
+    });
     connect(m_grid, &grdResults::rowNumberDoubleClicked, this, &DatasheetPanel::RowNumberDoubleClick);
     connect(m_grid, &grdResults::copyRequested, this, &DatasheetPanel::CopySelection);
 }
@@ -182,8 +197,27 @@ void DatasheetPanel::RowNumberDoubleClick(int row) {
 
 void DatasheetPanel::Sort(int column) {
     m_grid->CommitEdit();
-    if (m_commands.SortDatasheet(column))
+    if (m_commands.SortDatasheet(column)) {
+        ShowSortIndicator();
         m_grid->selectCell(0, qMax(1, column));
+    }
+}
+
+void DatasheetPanel::ShowSortIndicator() {
+    QHeaderView* header = m_grid->horizontalHeader();
+    const int column = m_commands.sortedColumn();
+    m_showingSort = true;
+    // Column 0 is the row number, the vertical header: no column title to mark.
+    if (column >= 1) {
+        header->setSortIndicator(column - 1,
+                                 m_commands.sortedDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+        header->setSortIndicatorShown(true);
+    } else {
+        header->setSortIndicatorShown(false);
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+    }
+    m_showingSort = false;
+    m_sheet.model().setSortMark(column >= 1 ? column - 1 : -1, m_commands.sortedDescending());
 }
 
 void DatasheetPanel::CopySelection() {

@@ -48,6 +48,9 @@ public:
     // Copies the selection to the clipboard as Ctrl+C does (with its two beeps).
     void CopySelection();
     void Sort(int column);
+    // The grid's header shows the column the rows are sorted by and the direction; nothing when
+    // they are in the data file's order.
+    void ShowSortIndicator();
 
     // Whether a result row (model index) has a load/time record to show; none by default.
     void setPlotsAvailable(std::function<bool(int row)> available) {
@@ -95,4 +98,5 @@ private:
     int m_rightRow = -1;
     int m_rightColumn = 1;
     int m_copyRows = 0; // the copy-special row choice, kept while the program runs
+    bool m_showingSort = false;
 };

@@ -174,4 +174,9 @@ inline const QString NoColumnsTitle = QStringLiteral("NO DATA COPIED TO CLIPBOAR
 inline const QString NoColumns = QStringLiteral("No columns were selected for copying.");
 inline const QString CopiedTitle = QStringLiteral("COPY SPECIAL FINISHED");
 inline const QString Copied = QStringLiteral("Data successfully copied to clipboard");
+// Added to the tip of the column the rows are sorted by.
+inline const QString SortedAscending =
+    QStringLiteral("\nThe rows are sorted by this column, smallest first.");
+inline const QString SortedDescending =
+    QStringLiteral("\nThe rows are sorted by this column, largest first.");
 } // namespace DatasheetTexts

@@ -13,4 +13,7 @@ struct LoadTimePlotData {
     QString dataText;
     // Folder and base name of the files written on closing, without the suffix; empty: none.
     QString basePath;
+    // What the row is (specimen, sample, operator, rate, stress, date): above the charts and in the
+    // saved picture.
+    QString title;
 };

@@ -1,7 +1,9 @@
 #include "results/StaticStatistics.h"
 
+#include "results/BatchStatistics.h"
 #include "results/Figures.h"
 #include "results/LineFit.h"
+#include "results/StatisticsTexts.h"
 
 #include <QHash>
 #include <algorithm>
@@ -170,11 +172,13 @@ void StaticStatistics::add(int row, const FieldReader& field) {
     const QString comment = field(row, CommentField).trimmed();
     if (comment.startsWith(QLatin1String("ignore"), Qt::CaseInsensitive)) {
         ++it->ignored;
+        m_leftOut.append({row, StatisticsTexts::MarkedIgnore(comment)});
         return;
     }
     const std::optional<double> time = FieldNumber(field(row, TimeField));
     if (!time || !(*time > 0)) {
         ++it->skipped;
+        m_leftOut.append({row, StatisticsTexts::TimeNotPositive});
         return;
     }
     const bool broke = !IsRunout(comment);
@@ -197,33 +201,38 @@ void StaticStatistics::add(int row, const FieldReader& field) {
     ++(broke ? it->breaks : it->runouts);
 }
 
+double StaticStatistics::Milliseconds(double seconds) {
+    // The hold times are measured in milliseconds: finer digits are arithmetic, not measurement.
+    return std::round(seconds * 1000) / 1000;
+}
+
 QString StaticStatistics::KeyValueText() const {
     QString text;
     if (m_fatigue) {
-        text += QStringLiteral("static_n\t") + ShortestText(m_fatigue->n) + QLatin1Char('\n');
+        text += QStringLiteral("static_n\t") + BatchStatistics::ShortNumber(m_fatigue->n) + QLatin1Char('\n');
         if (m_fatigue->nError)
-            text += QStringLiteral("static_n_se\t") + ShortestText(*m_fatigue->nError) + QLatin1Char('\n');
+            text += QStringLiteral("static_n_se\t") + BatchStatistics::ShortNumber(*m_fatigue->nError) +
+                    QLatin1Char('\n');
     }
     for (const StaticLevel& l : m_levels) {
         QList<std::pair<QString, QString>> figures{{QStringLiteral("breaks"), QString::number(l.breaks)},
-                                                   {QStringLiteral("runouts"), QString::number(l.runouts)}};
+                                                   {QStringLiteral("runouts"), QString::number(l.runouts)},
+                                                   {QStringLiteral("skipped"), QString::number(l.skipped)},
+                                                   {QStringLiteral("ignored"), QString::number(l.ignored)}};
         if (l.stress)
-            figures.append({QStringLiteral("stress_MPa"), ShortestText(*l.stress)});
+            figures.append({QStringLiteral("stress_MPa"), BatchStatistics::ShortNumber(*l.stress)});
         if (l.median)
-            figures.append({QStringLiteral("median_s"), ShortestText(*l.median)});
+            figures.append(
+                {QStringLiteral("median_s"), BatchStatistics::ShortNumber(Milliseconds(*l.median))});
         if (l.weibull) {
-            figures.append({QStringLiteral("weibull_m"), ShortestText(l.weibull->m)});
-            figures.append({QStringLiteral("weibull_t0_s"), ShortestText(l.weibull->sigma0)});
+            figures.append({QStringLiteral("weibull_m"), BatchStatistics::ShortNumber(l.weibull->m)});
+            figures.append({QStringLiteral("weibull_t0_s"),
+                            BatchStatistics::ShortNumber(Milliseconds(l.weibull->sigma0))});
         }
-        // Both spellings of the level: as the data file writes it, and without blanks for scripts.
-        QStringList prefixes{l.level + QLatin1Char(':')};
-        QString compact = l.level;
-        compact.replace(QLatin1Char(' '), QLatin1Char('_'));
-        if (compact != l.level)
-            prefixes.append(compact + QLatin1Char(':'));
-        for (const QString& prefix : prefixes)
-            for (const auto& [key, value] : figures)
-                text += prefix + key + QLatin1Char('\t') + value + QLatin1Char('\n');
+        // One word for scripts, as the strength groups' keys: blanks as underscores.
+        const QString prefix = BatchStatistics::GroupKey(l.level) + QLatin1Char(':');
+        for (const auto& [key, value] : figures)
+            text += prefix + key + QLatin1Char('\t') + value + QLatin1Char('\n');
     }
     return text;
 }
@@ -233,13 +242,15 @@ QString StaticStatistics::SummaryText() const {
         return {};
     auto optional = [](const std::optional<double>& v) { return v ? ShortestText(*v) : QString(); };
     QString text = QStringLiteral("Static level\tStress (MPa)\tBreaks\tRun-outs\tMedian time to failure (s)\t"
-                                  "Weibull m\tCharacteristic time (s)\r\n");
+                                  "Weibull m\tCharacteristic time (s)\tSkipped\tMarked \"ignore\"\r\n");
     for (const StaticLevel& l : m_levels)
         text += l.level + QLatin1Char('\t') + optional(l.stress) + QLatin1Char('\t') +
                 QString::number(l.breaks) + QLatin1Char('\t') + QString::number(l.runouts) +
-                QLatin1Char('\t') + optional(l.median) + QLatin1Char('\t') +
-                (l.weibull ? ShortestText(l.weibull->m) : QString()) + QLatin1Char('\t') +
-                (l.weibull ? ShortestText(l.weibull->sigma0) : QString()) + QStringLiteral("\r\n");
+                QLatin1Char('\t') + (l.median ? ShortestText(Milliseconds(*l.median)) : QString()) +
+                QLatin1Char('\t') + (l.weibull ? ShortestText(l.weibull->m) : QString()) + QLatin1Char('\t') +
+                (l.weibull ? ShortestText(Milliseconds(l.weibull->sigma0)) : QString()) + QLatin1Char('\t') +
+                QString::number(l.skipped) + QLatin1Char('\t') + QString::number(l.ignored) +
+                QStringLiteral("\r\n");
     if (m_fatigue) {
         text += QStringLiteral("Static fatigue n\t") + ShortestText(m_fatigue->n) + QStringLiteral("\r\n");
         text += QStringLiteral("Standard error of static n\t") +

@@ -8,6 +8,12 @@
 #include <functional>
 #include <optional>
 
+// A row the statistics leave out, and why.
+struct LeftOutRow {
+    int row = 0; // index in the rows given
+    QString reason;
+};
+
 // The rows of one static level (one hold load, stress or strain, as column 6 gives it).
 struct StaticLevel {
     QString level;                          // column 6, e.g. "1500 MPa"
@@ -57,14 +63,20 @@ public:
     const QList<StaticLevel>& levels() const { return m_levels; }
     const std::optional<StaticFatigueFit>& fatigue() const { return m_fatigue; }
     bool isEmpty() const { return m_levels.isEmpty(); }
+    // The static rows left out (skipped or marked "ignore") with their reasons, in row order.
+    const QList<LeftOutRow>& leftOut() const { return m_leftOut; }
 
-    // "static_n", "static_n_se", then per level "<level>:breaks", ":runouts", ":median_s",
-    // ":weibull_m", ":weibull_t0_s", each level key also with underscores for blanks.
+    // "static_n", "static_n_se", then per level "<level>:breaks", ":runouts", ":skipped", ":ignored",
+    // ":stress_MPa", ":median_s", ":weibull_m", ":weibull_t0_s", the level with underscores for blanks
+    // ("3900_MPa:median_s"); numbers to 15 significant digits, times to the millisecond.
     QString KeyValueText() const;
     // The table as tab-separated lines, then n_s.
     QString SummaryText() const;
     // The line under the table.
     QString FatigueText() const;
+
+    // A time in seconds rounded to the millisecond it was measured in.
+    static double Milliseconds(double seconds);
 
     static constexpr int StressField = 3, RateField = 5, TimeField = 12, CommentField = 15;
     // Share of its level a run-out's measured value must reach to count as having held it.
@@ -73,5 +85,6 @@ public:
 private:
     void add(int row, const FieldReader& field);
     QList<StaticLevel> m_levels;
+    QList<LeftOutRow> m_leftOut;
     std::optional<StaticFatigueFit> m_fatigue;
 };

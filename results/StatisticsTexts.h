@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Texts of the batch statistics, its window and its report, kept together so tests compare them.
 namespace StatisticsTexts {
@@ -27,19 +28,86 @@ inline const QString StaticY = QStringLiteral("ln(median time to failure / s)");
 inline const QString StaticColumns[] = {
     QStringLiteral("Stress (MPa)"), QStringLiteral("Breaks"),
     QStringLiteral("Run-outs"),     QStringLiteral("Median time (s)"),
-    QStringLiteral("Weibull m"),    QStringLiteral("Characteristic time (s)")};
+    QStringLiteral("Weibull m"),    QStringLiteral("Characteristic time (s)"),
+    QStringLiteral("Skipped"),      QStringLiteral("Marked \"ignore\"")};
 
-inline const QString StaticLevelLine =
-    QStringLiteral("%1: %2 MPa, %3 breaks, %4 run-outs, median time to failure %5 s, Weibull m %6, "
-                   "characteristic time %7 s");
+// "1 break", "2 breaks": the count with the word in the number it needs.
+inline QString Count(qsizetype n, const QString& one, const QString& many) {
+    return QString::number(n) + QLatin1Char(' ') + (n == 1 ? one : many);
+}
+inline QString Breaks(qsizetype n) {
+    return Count(n, QStringLiteral("break"), QStringLiteral("breaks"));
+}
+inline QString Runouts(qsizetype n) {
+    return Count(n, QStringLiteral("run-out"), QStringLiteral("run-outs"));
+}
+inline QString Rows(qsizetype n) {
+    return Count(n, QStringLiteral("row"), QStringLiteral("rows"));
+}
+// A figure in seconds, or "not enough data" without a unit.
+inline QString Seconds(const QString& figure, bool known) {
+    return known ? figure + QStringLiteral(" s") : NotEnoughData;
+}
+// The rows of a level that count nowhere, or nothing when there are none.
+inline QString LeftOutOfLevel(int skipped, int ignored) {
+    QStringList parts;
+    if (skipped > 0)
+        parts << QString::number(skipped) + QStringLiteral(" skipped (time not a positive number)");
+    if (ignored > 0)
+        parts << QString::number(ignored) + QStringLiteral(" marked \"ignore\"");
+    return parts.isEmpty() ? QString() : QStringLiteral("; ") + parts.join(QStringLiteral(", "));
+}
+inline QString StaticLevelLine(const QString& level, const QString& stress, int breaks, int runouts,
+                               const QString& median, const QString& m, const QString& time, int skipped,
+                               int ignored) {
+    return level + QStringLiteral(": ") + stress + QStringLiteral(" MPa, ") + Breaks(breaks) +
+           QStringLiteral(", ") + Runouts(runouts) + QStringLiteral(", median time to failure ") + median +
+           QStringLiteral(", Weibull m ") + m + QStringLiteral(", characteristic time ") + time +
+           LeftOutOfLevel(skipped, ignored);
+}
 
 inline const QString FatigueNone =
     QStringLiteral("Dynamic fatigue needs two or more groups of stress rate or strain rate.");
 inline const QString FatigueLine = QStringLiteral("Dynamic fatigue n = %1 \u00b1 %2 from %3 rate groups");
 inline const QString FatigueLineNoError = QStringLiteral("Dynamic fatigue n = %1 from %2 rate groups");
-inline const QString FatigueSmallGroups =
-    QStringLiteral(" \u2014 uncertain: %1 of the groups have fewer than %2 specimens");
-inline const QString RowsUsed = QStringLiteral("%1 rows of %2");
+inline QString FatigueSmallGroups(int small, int minimum) {
+    return QStringLiteral(" \u2014 uncertain: %1 of the groups %2 fewer than %3 specimens")
+        .arg(small)
+        .arg(small == 1 ? QStringLiteral("has") : QStringLiteral("have"))
+        .arg(minimum);
+}
+// Rates less than a decade apart, or only two of them, leave the slope to the scatter.
+inline const QString FatigueNarrowRates =
+    QStringLiteral(" \u2014 n is not determined: the rates are less than a decade apart");
+inline const QString FatigueTwoGroups = QStringLiteral(" \u2014 n is not determined: only two rate groups");
+
+inline const QString StressNotPositive = QStringLiteral("break stress not a positive number");
+inline const QString TimeNotPositive = QStringLiteral("time to failure not a positive number");
+inline QString MarkedIgnore(const QString& comment) {
+    return QStringLiteral("comment \"%1\"").arg(comment.trimmed());
+}
+
+inline const QString FiguresTab = QStringLiteral("&Weibull and fatigue");
+inline const QString OverlayTab = QStringLiteral("&Batch curves");
+inline const QString OverlayTitle = QStringLiteral("THE BATCH'S CURVES");
+inline const QString OverlayTime = QStringLiteral("time (s)");
+inline const QString OverlayStrain = QStringLiteral("strain (%)");
+inline const QString OverlayStress = QStringLiteral("stress (MPa)");
+inline const QString OverlayAgainst = QStringLiteral("against");
+inline const QString OverlayDashed = QStringLiteral(" &nbsp; dashed: marked \"ignore\"");
+inline QString OverlayCount(qsizetype shown, int missing) {
+    QString text =
+        QString::number(shown) + (shown == 1 ? QStringLiteral(" curve") : QStringLiteral(" curves"));
+    if (missing > 0)
+        text += QStringLiteral("; %1 without a load/time record").arg(Rows(missing));
+    return text;
+}
+
+inline const QString LeftOutTitle = QStringLiteral("Rows left out of the statistics (%1)");
+inline const QString IgnoredDashed = QStringLiteral("dashed: marked \"ignore\"");
+inline const QString TestedBy = QStringLiteral("Tested by:");
+inline const QString CheckedBy = QStringLiteral("Checked by:");
+inline const QString SignedOn = QStringLiteral("Date:");
 
 inline const QString ReportTitle = QStringLiteral("SAVE REPORT");
 inline const QString ReportFilter = QStringLiteral("PDF files (*.pdf)|*.pdf|All files (*.*)|*.*");

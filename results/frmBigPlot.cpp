@@ -41,6 +41,11 @@ frmBigPlot::frmBigPlot(Operator& op, SettingsStore& store, QWidget* parent)
     lblPoint = new QLabel(this);
     lblPoint->setObjectName(QStringLiteral("lblPoint"));
     lblPoint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // However long the point's text, it wraps or is cut in its own room: it never widens the window
+    // and pushes the buttons out of it.
+    lblPoint->setWordWrap(true);
+    lblPoint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblPoint->setMinimumWidth(0);
     buttons->addWidget(lblPoint, 1);
     buttons->addWidget(cmdCopy);
     buttons->addWidget(cmdExit);

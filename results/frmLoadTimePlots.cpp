@@ -27,6 +27,15 @@ frmLoadTimePlots::frmLoadTimePlots(Parameters& params, Operator& op, SettingsSto
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setMinimumSize(twipsToPixels(MinWidthTwips), twipsToPixels(MinHeightTwips));
 
+    lblTitle = new QLabel(this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setAlignment(Qt::AlignCenter);
+    {
+        QFont bold = lblTitle->font();
+        bold.setBold(true);
+        bold.setPointSizeF(bold.pointSizeF() * 1.15);
+        lblTitle->setFont(bold);
+    }
     for (size_t i = 0; i < MSChart.size(); ++i) {
         lblCaption[i] = new QLabel(this);
         lblCaption[i]->setObjectName(QStringLiteral("lblCaption%1").arg(i));
@@ -75,6 +84,7 @@ void frmLoadTimePlots::Show(const LoadTimePlotData& data) {
         MSChart[i]->setData(data.charts[i]);
         lblCaption[i]->setText(data.captions[i]);
     }
+    showTitle(data.title);
     Review();
 }
 
@@ -86,11 +96,19 @@ void frmLoadTimePlots::ShowPast(const LoadTimePlotData& data) {
     Show(past);
     m_data = last;
     m_hasData = hadData;
-    if (hadData)
+    if (hadData) {
         for (size_t i = 0; i < MSChart.size(); ++i) {
             MSChart[i]->setData(m_data.charts[i]);
             lblCaption[i]->setText(m_data.captions[i]);
         }
+        showTitle(m_data.title);
+    }
+}
+
+void frmLoadTimePlots::showTitle(const QString& title) {
+    lblTitle->setText(title);
+    setWindowTitle(title.isEmpty() ? PlotTexts::LoadTimeCaption
+                                   : PlotTexts::LoadTimeCaption + QStringLiteral(" \u2014 ") + title);
 }
 
 void frmLoadTimePlots::Review() {
@@ -129,12 +147,16 @@ void frmLoadTimePlots::layOut() {
     const int h = qMax(height(), twipsToPixels(MinHeightTwips));
     const int gap = twipsToPixels(90);
     const int chartWidth = (w - twipsToPixels(360)) / 3;
-    const int chartHeight = h - twipsToPixels(1860);
     const int captionHeight = twipsToPixels(300);
-    const int top = gap + captionHeight;
+    // The row's title above the captions, inside the picture; the charts give up its height.
+    const int titleHeight = lblTitle->sizeHint().height();
+    lblTitle->setGeometry(gap, gap, w - 2 * gap, titleHeight);
+    const int chartHeight = h - twipsToPixels(1860) - titleHeight;
+    const int captionTop = gap + titleHeight;
+    const int top = captionTop + captionHeight;
     for (size_t i = 0; i < MSChart.size(); ++i) {
         const int x = gap + int(i) * (chartWidth + gap);
-        lblCaption[i]->setGeometry(x, gap, chartWidth, captionHeight);
+        lblCaption[i]->setGeometry(x, captionTop, chartWidth, captionHeight);
         MSChart[i]->setGeometry(x, top, chartWidth, chartHeight);
     }
     const int hintTop = top + chartHeight + gap;
@@ -247,6 +269,9 @@ QString frmLoadTimePlots::LT_Data_String() const {
 
 void frmLoadTimePlots::showBig(int index) {
     cmdClose->setFocus();
-    m_big->Show(*MSChart[size_t(index)], lblCaption[size_t(index)]->text());
+    const QString caption = lblCaption[size_t(index)]->text();
+    m_big->Show(*MSChart[size_t(index)], lblTitle->text().isEmpty()
+                                             ? caption
+                                             : caption + QStringLiteral(" \u2014 ") + lblTitle->text());
     cmdClose->setFocus();
 }

@@ -44,6 +44,8 @@ public:
     QImage ChartsPicture();
     bool dotsMode() const { return m_dots; }
 
+    // The row the charts belong to; part of the picture.
+    QLabel* lblTitle = nullptr;
     std::array<ChartControl*, 3> MSChart{};
     std::array<QLabel*, 3> lblCaption{};
     QLabel* Label6 = nullptr;
@@ -74,6 +76,7 @@ private:
     void cmdCopy_Click();
     void cmdClose_Click();
     void showBig(int index);
+    void showTitle(const QString& title);
 
     Parameters& m_params;
     Operator& m_op;

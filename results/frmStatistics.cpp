@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -110,7 +111,40 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     charts->addLayout(weibull, 1);
     charts->addLayout(fatigue, 1);
     charts->addWidget(m_staticChart, 1);
-    layout->addLayout(charts, 1);
+    // The figures' plots on one page, the batch's curves on the next at the window's full width.
+    tabCharts = new QTabWidget(this);
+    tabCharts->setObjectName(QStringLiteral("tabCharts"));
+    auto* figuresPage = new QWidget(tabCharts);
+    figuresPage->setLayout(charts);
+    tabCharts->addTab(figuresPage, ST::FiguresTab);
+    auto* overlayPage = new QWidget(tabCharts);
+    auto* overlay = new QVBoxLayout(overlayPage);
+    auto* overlayTop = new QHBoxLayout;
+    overlayTop->addWidget(
+        new QLabel(ST::OverlayTitle + QStringLiteral(": ") + ST::OverlayStress, overlayPage));
+    overlayTop->addWidget(new QLabel(ST::OverlayAgainst, overlayPage));
+    cboOverlayAxis = new QComboBox(overlayPage);
+    cboOverlayAxis->setObjectName(QStringLiteral("cboOverlayAxis"));
+    cboOverlayAxis->addItems({ST::OverlayTime, ST::OverlayStrain});
+    overlayTop->addWidget(cboOverlayAxis);
+    overlayTop->addStretch();
+    overlay->addLayout(overlayTop);
+    chtOverlay = new ChartControl(overlayPage);
+    chtOverlay->setObjectName(QStringLiteral("chtOverlay"));
+    chtOverlay->setMinimumSize(320, 200);
+    overlay->addWidget(chtOverlay, 1);
+    lblOverlayLegend = new QLabel(overlayPage);
+    lblOverlayLegend->setObjectName(QStringLiteral("lblOverlayLegend"));
+    lblOverlayLegend->setWordWrap(true);
+    lblOverlayLegend->setTextFormat(Qt::RichText);
+    overlay->addWidget(lblOverlayLegend);
+    tabCharts->addTab(overlayPage, ST::OverlayTab);
+    connect(cboOverlayAxis, &QComboBox::currentIndexChanged, this, &frmStatistics::showOverlay);
+    connect(chtOverlay, &ChartControl::doubleClicked, this, [this] {
+        enlarge(chtOverlay, ST::OverlayTitle + QStringLiteral(": ") + ST::OverlayStress + QLatin1Char(' ') +
+                                ST::OverlayAgainst + QLatin1Char(' ') + cboOverlayAxis->currentText());
+    });
+    layout->addWidget(tabCharts, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(QStringLiteral("double click a graph to see a larger version"), this));
     bottom->addStretch();
@@ -131,6 +165,8 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     m_dataFileName = dataFileName;
     m_report = std::make_unique<BatchReport>(dataFileName, rows);
     m_report->setCalibration(m_calibration);
+    m_curves = BatchCurves(rows, m_locate, BatchCurves::GroupOrder(m_report->statistics()));
+    m_report->setCurves(m_curves);
     const BatchStatistics& stats = m_report->statistics();
 
     QList<const GroupStatistics*> columns{&stats.all()};
@@ -182,6 +218,16 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
         chtFatigue->setData(ChartData());
     chtFatigue->setEnabled(stats.fatigue().has_value());
     showStatic();
+    showOverlay();
+}
+
+void frmStatistics::showOverlay() {
+    const auto axis =
+        cboOverlayAxis->currentIndex() == 1 ? BatchCurves::Axis::Strain : BatchCurves::Axis::Time;
+    chtOverlay->setData(m_curves.Chart(axis));
+    chtOverlay->setEnabled(!m_curves.isEmpty());
+    lblOverlayLegend->setText(ST::OverlayCount(m_curves.curves().size(), m_curves.missing()).toHtmlEscaped() +
+                              QStringLiteral(" &nbsp; ") + m_curves.LegendHtml());
 }
 
 void frmStatistics::showStatic() {
@@ -211,7 +257,9 @@ void frmStatistics::showStatic() {
                                 QString::number(l.runouts),
                                 l.median ? text(l.median, 2) : ST::NotEnoughData,
                                 l.weibull ? QString::number(l.weibull->m, 'f', 2) : ST::NotEnoughData,
-                                l.weibull ? QString::number(l.weibull->sigma0, 'f', 1) : ST::NotEnoughData};
+                                l.weibull ? QString::number(l.weibull->sigma0, 'f', 1) : ST::NotEnoughData,
+                                QString::number(l.skipped),
+                                QString::number(l.ignored)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -230,10 +278,15 @@ void frmStatistics::showStatic() {
 
 void frmStatistics::showGroup(int index) {
     const BatchStatistics& stats = m_report->statistics();
-    if (index <= 0)
-        chtWeibull->setData(StatisticsCharts::Weibull(stats.all()));
-    else if (index - 1 < stats.groups().size())
-        chtWeibull->setData(StatisticsCharts::Weibull(stats.groups()[index - 1]));
+    const GroupStatistics* group = index <= 0                          ? &stats.all()
+                                   : index - 1 < stats.groups().size() ? &stats.groups()[index - 1]
+                                                                       : nullptr;
+    if (group == nullptr)
+        return;
+    // One break is no distribution: a single point on a Weibull plot would read as one.
+    const bool enough = group->specimens() >= BatchReport::MinWeibullPoints;
+    chtWeibull->setData(enough ? StatisticsCharts::Weibull(*group) : ChartData());
+    chtWeibull->setEnabled(enough);
 }
 
 void frmStatistics::cmdCopy_Click() {

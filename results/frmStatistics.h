@@ -1,5 +1,7 @@
 #pragma once
 
+#include "results/BatchCurves.h"
+
 #include <QDialog>
 #include <QList>
 #include <QStringList>
@@ -12,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
+class QTabWidget;
 class SettingsStore;
 class frmBigPlot;
 
@@ -28,6 +31,9 @@ public:
     const BatchReport& report() const { return *m_report; }
     // The load-cell calibration in use, for the report.
     void setCalibration(const QString& calibration);
+    // Where a row's load/time record lies, for the batch's curves; set before setRows.
+    void setRecordLocator(const BatchCurves::Locator& locate) { m_locate = locate; }
+    const BatchCurves& curves() const { return m_curves; }
 
     QTableWidget* grdStatistics = nullptr;
     QComboBox* cboGroup = nullptr;
@@ -38,6 +44,11 @@ public:
     QTableWidget* grdStatic = nullptr;
     QLabel* lblStaticFatigue = nullptr;
     ChartControl* chtStatic = nullptr;
+    // The batch's curves on a page of their own.
+    QTabWidget* tabCharts = nullptr;
+    ChartControl* chtOverlay = nullptr;
+    QComboBox* cboOverlayAxis = nullptr;
+    QLabel* lblOverlayLegend = nullptr;
     QPushButton* cmdCopy = nullptr;
     QPushButton* cmdReport = nullptr;
     QPushButton* cmdClose = nullptr;
@@ -45,6 +56,7 @@ public:
 private:
     void showGroup(int index);
     void showStatic();
+    void showOverlay();
     void cmdCopy_Click();
     void cmdReport_Click();
     void enlarge(ChartControl* chart, const QString& caption);
@@ -56,4 +68,6 @@ private:
     QString m_dataFileName;
     frmBigPlot* m_bigPlot = nullptr;
     QWidget* m_staticChart = nullptr;
+    BatchCurves::Locator m_locate;
+    BatchCurves m_curves;
 };

@@ -57,6 +57,13 @@ private slots:
                          qPrintable(QString::number(*seconds) + QStringLiteral(" for ") +
                                     QString::number(c.rate)));
         }
+        // A speed run stretches the gauge length at the capstans' speed: 5000 µm/s over 500 mm is
+        // 60 %/min, the strain-rate case's time at that rate; no length, no estimate.
+        const std::optional<double> speed = BreakProgress::ExpectedSpeedSeconds(5000, 500, 5000, 0, fiber);
+        QVERIFY(speed.has_value());
+        QVERIFY(std::abs(*speed - strainAt5000 / 1.0) < 1e-3 * *speed);
+        QVERIFY(!BreakProgress::ExpectedSpeedSeconds(5000, 0, 5000, 0, fiber));
+        QVERIFY(!BreakProgress::ExpectedSpeedSeconds(0, 500, 5000, 0, fiber));
         QVERIFY(op.prompts.isEmpty()); // an estimate never warns the operator
     }
 

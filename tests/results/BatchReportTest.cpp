@@ -78,16 +78,17 @@ private slots:
                  QPageSize::A4);
     }
 
-    // One page of summary, one per 40 rows of the table (at least one), then four plots a page.
+    // One page of summary, one for the rows left out (row 3 is marked "ignore"), one per 40 rows of
+    // the table (at least one), then four plots a page.
     void pagesFollowTheRowsAndThePdfHoldsTheText_data() {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("pages");
         QTest::newRow("empty") << 0 << 2;
-        QTest::newRow("40 rows") << 40 << 1 + 1 + 1; // all, two groups, fatigue: 4 plots
-        QTest::newRow("41 rows") << 41 << 1 + 2 + 1;
-        QTest::newRow("121 rows") << 121 << 1 + 4 + 1;
+        QTest::newRow("40 rows") << 40 << 1 + 1 + 1 + 1; // all, two groups, fatigue: 4 plots
+        QTest::newRow("41 rows") << 41 << 1 + 1 + 2 + 1;
+        QTest::newRow("121 rows") << 121 << 1 + 1 + 4 + 1;
         // The table stops at 1000 rows and says what it left out; the statistics take them all.
-        QTest::newRow("1201 rows") << 1201 << 1 + 25 + 1;
+        QTest::newRow("1201 rows") << 1201 << 1 + 1 + 25 + 1;
     }
     void pagesFollowTheRowsAndThePdfHoldsTheText() {
         QFETCH(int, count);
@@ -116,19 +117,24 @@ private slots:
             QVERIFY(text[1].contains(QStringLiteral("s (MPa)")));
             return;
         }
-        QVERIFY(text[0].contains(QStringLiteral("125 500 0 72 3 0.5N/100")));
+        QVERIFY(
+            text[0].contains(QStringLiteral("diameter 125 \u00b5m, gauge length 500 mm, coating EA 0 N, "
+                                            "modulus 72 GPa, modulus a 3, preload 0.5 N at 100 \u00b5m/s")));
+        QVERIFY(text[1].contains(QStringLiteral("Specimen 3 (60 MPa/s): comment \"ignore: slipped\"")));
         QVERIFY(text[0].contains(QStringLiteral("Weibull m (max. likelihood)")));
         QVERIFY(text[0].contains(QStringLiteral("60 MPa/s")));
         QVERIFY(text[0].contains(QStringLiteral("Dynamic fatigue n =")));
-        // Row 40 closes the first table page, row 41 opens the second.
-        QVERIFY(text[1].contains(QStringLiteral("nom rate")));
-        QVERIFY(text[1].contains(QStringLiteral("ignore: slipped")));
-        QVERIFY(text[1].contains(rows(count)[count >= 40 ? 39 : count - 1][3]));
+        // Row 40 closes the first table page, row 41 opens the second; dates read ISO.
+        QVERIFY(text[2].contains(QStringLiteral("nom rate")));
+        QVERIFY(text[2].contains(QStringLiteral("ignore: slipped")));
+        QVERIFY(text[2].contains(QStringLiteral("2026-12-07 11:59:")));
+        QVERIFY(!text[2].contains(QStringLiteral("26/12/07")));
+        QVERIFY(text[2].contains(rows(count)[count >= 40 ? 39 : count - 1][3]));
         if (count > 40) {
-            QVERIFY(text[2].contains(QStringLiteral("nom rate")));
+            QVERIFY(text[3].contains(QStringLiteral("nom rate")));
             const QRegularExpression row41(QStringLiteral("(^|\n) *41 "));
-            QVERIFY(text[2].contains(row41));
-            QVERIFY(!text[1].contains(row41));
+            QVERIFY(text[3].contains(row41));
+            QVERIFY(!text[2].contains(row41));
         }
         if (count > BatchReport::MaxTableRows) {
             const QString leftOut =
@@ -136,13 +142,15 @@ private slots:
                                "left out. The full data are in the data file /data/run7.dat.");
             QVERIFY(text[0].contains(QStringLiteral("Rows: 1201;")));
             QVERIFY(text[0].contains(leftOut));
-            QVERIFY(text[25].contains(leftOut));
-            QVERIFY(text[25].contains(QRegularExpression(QStringLiteral("(^|\n) *1000 "))));
+            QVERIFY(text[26].contains(leftOut));
+            QVERIFY(text[26].contains(QRegularExpression(QStringLiteral("(^|\n) *1000 "))));
             QVERIFY(!text.join(QString()).contains(QRegularExpression(QStringLiteral("(^|\n) *1001 "))));
             QCOMPARE(report.statistics().all().specimens() + report.statistics().all().ignored, 1201);
         }
         QVERIFY(text.back().contains(QStringLiteral("WEIBULL PLOT: All")));
         QVERIFY(text.back().contains(QStringLiteral("DYNAMIC FATIGUE")));
+        QVERIFY(text.back().contains(QStringLiteral("Tested by:")));
+        QVERIFY(text.back().contains(QStringLiteral("Checked by:")));
     }
 
     // A plot of many thousand points keeps, per column of its x range, its lowest and highest point:
@@ -205,15 +213,15 @@ private slots:
         QVERIFY(text[0].contains(QStringLiteral("Program: STAVELY 1.05")));
         QVERIFY(text[0].contains(QStringLiteral("Load cell calibration: Serial # SIM-2041")));
         // The last column's last item is on the page whole, row after row.
-        QCOMPARE(text[1].count(QStringLiteral("sample:B-1")), 40);
-        QCOMPARE(text[1].count(QStringLiteral("\u2026")), 0);
+        QCOMPARE(text[2].count(QStringLiteral("sample:B-1")), 40);
+        QCOMPARE(text[2].count(QStringLiteral("\u2026")), 0);
 
         // Every word of the summary and the table stands at least 8 points high (a word's box is a
         // little taller than its type).
         QProcess p;
         p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")),
                 {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                 QStringLiteral("2"), pdf, QStringLiteral("-")});
+                 QStringLiteral("3"), pdf, QStringLiteral("-")});
         QVERIFY(p.waitForFinished(60000));
         const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
         const QRegularExpression word(
@@ -242,9 +250,8 @@ private slots:
         QTest::newRow("three levels and a run-out")
             << withRunout
             << QStringList{QStringLiteral("STATIC FATIGUE"),
-                           QStringLiteral(
-                               "3800 MPa: 3800.0 MPa, 3 breaks, 1 run-outs, median time to failure "
-                               "100.00 s"),
+                           QStringLiteral("3800 MPa: 3800.0 MPa, 3 breaks, 1 run-out, median time to failure "
+                                          "100.00 s"),
                            QStringLiteral(
                                "4100 MPa: 4100.0 MPa, 3 breaks, 0 run-outs, median time to failure "
                                "21.88 s"),
@@ -288,6 +295,65 @@ private slots:
         QCOMPARE(text.join(QString()).contains(QStringLiteral("STATIC FATIGUE")), plot);
         if (plot)
             QVERIFY(text.back().contains(QStringLiteral("ln(median time to failure / s)")));
+    }
+
+    // The report reads as written for people: counts in the right number, no unit after "not
+    // enough data", n's caution, the rows left out with their reasons, no Weibull plot from one
+    // break, and the signatures at the end.
+    void reportReadsAsWrittenForPeople() {
+        QList<QStringList> batch = rows(6); // 60 and 0.6 MPa/s, row 3 marked "ignore"
+        QStringList one = batch[0];
+        one[0] = QStringLiteral("7");
+        one[5] = QStringLiteral("600 MPa/s");
+        one[15].clear();
+        one[16] = QStringLiteral("125 500 0 72 3 0N/0 26/12/07 12:00:00 31.2mm/1.00");
+        batch << one;
+        QList<QStringList> holds = staticRows({}, {{1500, QString()},
+                                                   {1500, QStringLiteral("runout after 2 h")},
+                                                   {1500, QStringLiteral("ignore: slipped")},
+                                                   {1800, QStringLiteral("runout after 1 h")}});
+        holds[0][12] = QStringLiteral("24.73");
+        holds[1][12] = QStringLiteral("7200");
+        holds << holds[0];
+        holds.back()[12] = QStringLiteral("--");
+        for (qsizetype i = 0; i < holds.size(); ++i)
+            holds[i][0] = QString::number(8 + i);
+        batch << holds;
+
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        BatchReport report(QStringLiteral("/data/mixed.dat"), batch);
+        report.setPageSize(QPageSize(QPageSize::A4));
+        QString error;
+        QVERIFY2(report.Write(pdf, &error), qPrintable(error));
+        const QStringList text = pdfPages(pdf);
+        if (text.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QCOMPARE(text.size(), report.PageCount());
+        const QString all = text.join(QString()).simplified();
+        for (const QString& expected : {
+                 QStringLiteral("no preload (1 row)"),
+                 QStringLiteral("1500 MPa: 1500.0 MPa, 1 break, 1 run-out, median time to failure 24.73 s, "
+                                "Weibull m"),
+                 QStringLiteral("; 1 skipped (time not a positive number), 1 marked \"ignore\""),
+                 QStringLiteral(
+                     "1800 MPa: 1800.0 MPa, 0 breaks, 1 run-out, median time to failure not enough "
+                     "data, Weibull m not enough data, characteristic time not enough data"),
+                 QStringLiteral("uncertain: 2 of the groups have fewer than 3 specimens"),
+                 QStringLiteral("Rows left out of the statistics (3)"),
+                 QStringLiteral("Specimen 3 (60 MPa/s): comment \"ignore: slipped\""),
+                 QStringLiteral("Specimen 10 (1500 MPa): comment \"ignore: slipped\""),
+                 QStringLiteral("Specimen 12 (1500 MPa): time to failure not a positive number"),
+             })
+            QVERIFY2(all.contains(expected), qPrintable(expected));
+        for (const QString& absent :
+             {QStringLiteral("not enough data s"), QStringLiteral("1 rows"), QStringLiteral("1 run-outs"),
+              QStringLiteral("WEIBULL PLOT: 600 MPa/s"), QStringLiteral("1 breaks")})
+            QVERIFY2(!all.contains(absent), qPrintable(absent));
+        QVERIFY(all.contains(QStringLiteral("WEIBULL PLOT: 60 MPa/s")));
+        QVERIFY(text.back().contains(QStringLiteral("Tested by:")));
+        QVERIFY(text.back().contains(QStringLiteral("Checked by:")));
+        QVERIFY(text.back().contains(QStringLiteral("Date:")));
     }
 
     void unwritablePathIsReported() {

@@ -1,8 +1,11 @@
 #include "results/Chart.h"
+#include "params/Parameters.h"
 #include "params/SettingsStore.h"
 #include "results/ChartControl.h"
 #include "results/ChartData.h"
+#include "results/RowTitle.h"
 #include "results/frmBigPlot.h"
+#include "results/frmLoadTimePlots.h"
 #include "tests/app/ModalDriver.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
@@ -235,6 +238,107 @@ private slots:
         frmBigPlot again(op, store);
         QCOMPARE(again.geometry().size(), placed.size());
         QCOMPARE(again.pos(), big.pos());
+    }
+
+    // A point's text with long axis titles on a window at its smallest stays in its own room: the
+    // window keeps its width and the Exit button stays inside it.
+    void bigPlotPointTextLeavesTheButtonsInside() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
+        ScriptedOperator op;
+        ChartControl source;
+        ChartData data = twoCurves();
+        data.xAxis.title = QStringLiteral("time since the start of the pull at the set stress rate (s)");
+        data.yAxis.title = QStringLiteral("stress of the glass without the coating's share (MPa)");
+        source.setData(data);
+        frmBigPlot big(op, store);
+        big.resize(420, 320);
+        bool inside = false;
+        QString why;
+        whenModal<frmBigPlot>([&](frmBigPlot* w) {
+            const int width = w->width();
+            emit w->MSChart1->pointSelected(0, 2);
+            QApplication::processEvents();
+            auto* exit = w->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+            const QRect button(exit->mapTo(w, QPoint(0, 0)), exit->size());
+            inside = w->width() == width && w->rect().contains(button) && !w->lblPoint->text().isEmpty();
+            why = QStringLiteral("window %1 -> %2, exit at %3+%4")
+                      .arg(width)
+                      .arg(w->width())
+                      .arg(button.x())
+                      .arg(button.width());
+            w->hide();
+        });
+        big.Show(source, QStringLiteral("STRESS"));
+        QVERIFY2(inside, qPrintable(why));
+    }
+
+    // What a row is, in one line for its plots and their picture: dates in ISO form, the notes'
+    // underscores as blanks, a static hold's time instead of a break stress; and the plot window
+    // shows it inside the picture it saves and in its caption.
+    void plotsCarryTheRowTitle() {
+        auto fields = [](const char* rate, const char* stress, const char* time, const char* comment,
+                         const char* notes) {
+            QStringList f(17);
+            f[0] = QStringLiteral("12");
+            f[3] = QString::fromUtf8(stress);
+            f[5] = QString::fromUtf8(rate);
+            f[12] = QString::fromUtf8(time);
+            f[13] = QStringLiteral("26/12/08");
+            f[14] = QStringLiteral("14:03:05");
+            f[15] = QString::fromUtf8(comment);
+            f[16] = QStringLiteral("125 500 0 72 3 0.5N/100 26/12/08 14:02:11 31.2mm/1.00") +
+                    QString::fromUtf8(notes);
+            return f;
+        };
+        const QList<QPair<QStringList, QString>> cases{
+            {fields("60 MPa/s", "4725.1", "78.5", "", " operator:Jane_Doe sample:B-17"),
+             QStringLiteral("Specimen 12 \u00b7 sample B-17 \u00b7 operator Jane Doe \u00b7 60 MPa/s \u00b7 "
+                            "break stress 4725.1 MPa \u00b7 2026-12-08 14:03:05")},
+            {fields("5000 \u00b5m/s", "4801.3", "9.2", "", ""),
+             QStringLiteral("Specimen 12 \u00b7 5000 \u00b5m/s \u00b7 break stress 4801.3 MPa \u00b7 "
+                            "2026-12-08 14:03:05")},
+            {fields("1500 MPa", "1500.0", "24.73", "", " operator:Al"),
+             QStringLiteral("Specimen 12 \u00b7 operator Al \u00b7 1500 MPa \u00b7 time to failure 24.73 s "
+                            "\u00b7 2026-12-08 14:03:05")},
+            {fields("1500 MPa", "1500.0", "600.00", "runout after 10 min", ""),
+             QStringLiteral(
+                 "Specimen 12 \u00b7 1500 MPa \u00b7 run-out after 600.00 s \u00b7 2026-12-08 14:03:05")},
+        };
+        for (const auto& [row, title] : cases)
+            QCOMPARE(RowTitle::Text(row), title);
+        QCOMPARE(RowTitle::Text(QStringList(17)), QString());
+
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
+        ScriptedOperator op;
+        Parameters params;
+        params.SaveLoadTimeData = false;
+        params.SaveLoadTimePlots = false;
+        frmLoadTimePlots plots(params, op, store);
+        LoadTimePlotData data;
+        for (ChartData& c : data.charts)
+            c = twoCurves();
+        data.title = cases[0].second;
+        bool titled = false;
+        whenModal<frmLoadTimePlots>([&](frmLoadTimePlots* w) {
+            const QRect label = w->lblTitle->geometry();
+            titled = w->windowTitle() == QStringLiteral("LOAD TIME PROFILES \u2014 ") + data.title &&
+                     w->lblTitle->text() == data.title && label.bottom() < w->lblCaption[0]->y() &&
+                     w->lblCaption[0]->geometry().bottom() <= w->MSChart[0]->y() &&
+                     label.bottom() < w->Label6->y() && w->ChartsPicture().height() == w->Label6->y();
+            w->cmdClose->click();
+        });
+        plots.Show(data);
+        QVERIFY(titled);
+        // A row read back without a title shows the plain caption.
+        data.title.clear();
+        whenModal<frmLoadTimePlots>([&](frmLoadTimePlots* w) {
+            titled = w->windowTitle() == QStringLiteral("LOAD TIME PROFILES");
+            w->cmdClose->click();
+        });
+        plots.ShowPast(data);
+        QVERIFY(titled);
     }
 };
 

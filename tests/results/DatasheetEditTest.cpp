@@ -1,8 +1,11 @@
+#include "results/DatasheetPanel.h"
+#include "results/grdResults.h"
 #include "tests/results/SheetRig.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QTest>
 
 namespace {
@@ -42,6 +45,54 @@ private slots:
         // A sort changes nothing on disc; a rewrite still writes the order in which rows were added.
         QVERIFY(rig.sheet.RewriteDataFile());
         QCOMPARE(rig.read(QStringLiteral("five.dat")), rig.read(QStringLiteral("five.BAK")));
+    }
+
+    // The grid's header shows the sorted column and its direction; a row added after the sort
+    // stands at the end, so the sort is cleared where the operator sees it (and the next sort of
+    // the same column starts ascending again); a click on a header moves nothing.
+    void theGridShowsItsSortAndClearsItForANewRow() {
+        SheetRig rig;
+        loadFive(rig);
+        DatasheetPanel panel(rig.sheet, rig.commands, rig.op, rig.params);
+        QHeaderView* header = panel.grid()->horizontalHeader();
+        QVERIFY(!header->isSortIndicatorShown());
+        struct Step {
+            int column; // grid column to sort by; -1 appends a row
+            bool shown;
+            int section;
+            Qt::SortOrder order;
+        };
+        const QList<Step> steps{{2, true, 1, Qt::AscendingOrder},   {2, true, 1, Qt::DescendingOrder},
+                                {14, true, 13, Qt::AscendingOrder}, {-1, false, -1, Qt::AscendingOrder},
+                                {14, true, 13, Qt::AscendingOrder}, {0, false, -1, Qt::AscendingOrder}};
+        for (const Step& step : steps) {
+            if (step.column < 0)
+                QVERIFY(rig.sheet.AppendResult(SheetRig::result(6)));
+            else
+                panel.Sort(step.column);
+            const QString at = QStringLiteral("after column %1").arg(step.column);
+            QVERIFY2(header->isSortIndicatorShown() == step.shown, qPrintable(at));
+            if (step.shown) {
+                QVERIFY2(header->sortIndicatorSection() == step.section, qPrintable(at));
+                QVERIFY2(header->sortIndicatorOrder() == step.order, qPrintable(at));
+            }
+            // The arrow's sense differs between styles: the column's tip says it in words.
+            int said = -1;
+            for (int c = 0; c < 17; ++c)
+                if (rig.sheet.model()
+                        .headerData(c, Qt::Horizontal, Qt::ToolTipRole)
+                        .toString()
+                        .contains(step.order == Qt::AscendingOrder
+                                      ? QStringLiteral("sorted by this column, smallest first")
+                                      : QStringLiteral("sorted by this column, largest first")))
+                    said = c;
+            QVERIFY2(said == step.section, qPrintable(at));
+        }
+        panel.Sort(5);
+        header->setSortIndicator(9, Qt::DescendingOrder); // what a click on a header would do
+        QCOMPARE(header->sortIndicatorSection(), 4);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QVERIFY(rig.op.unexpected.isEmpty());
     }
 
     void deletingARowAsksTwiceRenumbersAndRewrites() {

@@ -168,13 +168,14 @@ private slots:
                  QStringLiteral("Static fatigue n = 20.0 \u00b1 0.0 from 3 levels"));
 
         const QMap<QString, QString> keys = keyValues(batch.KeyValueText());
-        QCOMPARE(keys.value(QStringLiteral("2800 MPa:breaks")), QStringLiteral("6"));
-        QCOMPARE(keys.value(QStringLiteral("2800 MPa:runouts")), QStringLiteral("1"));
+        QCOMPARE(keys.value(QStringLiteral("2800_MPa:breaks")), QStringLiteral("6"));
         QCOMPARE(keys.value(QStringLiteral("2800_MPa:runouts")), QStringLiteral("1"));
-        QVERIFY(keys.contains(QStringLiteral("2800 MPa:median_s")));
+        QCOMPARE(keys.value(QStringLiteral("2800_MPa:ignored")), QStringLiteral("1"));
+        QCOMPARE(keys.value(QStringLiteral("3000_MPa:skipped")), QStringLiteral("1"));
+        QVERIFY(keys.contains(QStringLiteral("2800_MPa:median_s")));
         QVERIFY(keys.contains(QStringLiteral("static_n")));
         QVERIFY(keys.contains(QStringLiteral("static_n_se")));
-        QVERIFY(!keys.contains(QStringLiteral("2800 MPa:specimens")));
+        QVERIFY(!keys.contains(QStringLiteral("2800_MPa:specimens")));
         QCOMPARE(keys.value(QStringLiteral("specimens")), QStringLiteral("2"));
         QVERIFY(batch.SummaryText().contains(QStringLiteral("Static fatigue n\t")));
 
@@ -183,6 +184,43 @@ private slots:
         QVERIFY(!one.fatigue());
         QCOMPARE(one.FatigueText(),
                  QStringLiteral("Static fatigue needs median times to failure at two or more levels."));
+    }
+
+    // The static keys read as the strength keys do: one spelling ("_" for the blank), numbers to 15
+    // significant digits, times to the millisecond they were measured in; the rows a level leaves
+    // out are counted under keys of their own.
+    void scriptKeysAreOneWordFifteenDigitsAndMilliseconds() {
+        QList<QStringList> rows;
+        // Four breaks whose median falls halfway between two times: 24.731 + 0.1 ulp arithmetic.
+        for (const char* t : {"20.5", "24.7309999", "24.7310001", "30.25"})
+            rows << staticRow(QStringLiteral("1500 MPa"), QLatin1String(t));
+        rows << staticRow(QStringLiteral("1500 MPa"), QStringLiteral("--"))
+             << staticRow(QStringLiteral("1500 MPa"), QStringLiteral("3"), QStringLiteral("ignore: slipped"));
+        for (const char* t : {"5.1", "6.3", "7.7"})
+            rows << staticRow(QStringLiteral("1900 MPa"), QLatin1String(t));
+        const QString text = StaticStatistics(rows).KeyValueText();
+        const QMap<QString, QString> keys = keyValues(text);
+        QVERIFY2(!text.contains(QStringLiteral(" MPa:")), qPrintable(text));
+        QCOMPARE(keys.value(QStringLiteral("1500_MPa:median_s")), QStringLiteral("24.731"));
+        QCOMPARE(keys.value(QStringLiteral("1500_MPa:skipped")), QStringLiteral("1"));
+        QCOMPARE(keys.value(QStringLiteral("1500_MPa:ignored")), QStringLiteral("1"));
+        QCOMPARE(keys.value(QStringLiteral("1900_MPa:ignored")), QStringLiteral("0"));
+        // Each key once.
+        QCOMPARE(text.count(QStringLiteral(":breaks\t")), 2);
+        for (const auto& [key, value] : keys.asKeyValueRange()) {
+            if (!key.contains(QLatin1Char(':')) && !key.startsWith(QLatin1String("static_n")))
+                continue;
+            QVERIFY2(value == BatchStatistics::ShortNumber(value.toDouble()),
+                     qPrintable(key + QLatin1Char(' ') + value));
+            if (key.endsWith(QLatin1String("_s")))
+                QVERIFY2(value.section(QLatin1Char('.'), 1).size() <= 3,
+                         qPrintable(key + QLatin1Char(' ') + value));
+        }
+        QVERIFY(keys.contains(QStringLiteral("static_n")));
+        QVERIFY2(
+            keys.value(QStringLiteral("static_n")).remove(QLatin1Char('-')).remove(QLatin1Char('.')).size() <=
+                15,
+            qPrintable(keys.value(QStringLiteral("static_n"))));
     }
 };
 

@@ -300,6 +300,45 @@ private slots:
         QCOMPARE(BatchStatistics(QList<QStringList>{}).LargestGroup(), -1);
     }
 
+    // n means something only from three or more groups whose rates span a decade: otherwise the
+    // line says it is not determined (and the script key says 0); small groups read in the singular.
+    void fatigueNIsNotDeterminedFromCloseRatesOrTwoGroups_data() {
+        QTest::addColumn<QStringList>("rates");
+        QTest::addColumn<QString>("caution"); // "" when n is determined
+        QTest::newRow("two groups two decades apart")
+            << QStringList{QStringLiteral("0.6 MPa/s"), QStringLiteral("60 MPa/s")}
+            << QStringLiteral(" \u2014 n is not determined: only two rate groups");
+        QTest::newRow("three groups within a decade")
+            << QStringList{QStringLiteral("20 MPa/s"), QStringLiteral("40 MPa/s"), QStringLiteral("60 MPa/s")}
+            << QStringLiteral(" \u2014 n is not determined: the rates are less than a decade apart");
+        QTest::newRow("two close groups")
+            << QStringList{QStringLiteral("50 MPa/s"), QStringLiteral("60 MPa/s")}
+            << QStringLiteral(" \u2014 n is not determined: the rates are less than a decade apart");
+        QTest::newRow("three groups over two decades")
+            << QStringList{QStringLiteral("0.6 MPa/s"), QStringLiteral("6 MPa/s"), QStringLiteral("60 MPa/s")}
+            << QString();
+    }
+    void fatigueNIsNotDeterminedFromCloseRatesOrTwoGroups() {
+        QFETCH(QStringList, rates);
+        QFETCH(QString, caution);
+        QList<QStringList> rows;
+        for (qsizetype g = 0; g < rates.size(); ++g)
+            for (int k = 0; k < 3; ++k)
+                rows << row(QString::number(4500 + 200 * g + 37 * k), rates[g]);
+        const BatchStatistics stats(rows);
+        QVERIFY(stats.fatigue());
+        QCOMPARE(stats.FatigueCaution(), caution);
+        QVERIFY(stats.FatigueText().contains(caution));
+        QVERIFY(stats.KeyValueText().contains(
+            QStringLiteral("\nfatigue_determined\t%1\n").arg(caution.isEmpty() ? 1 : 0)));
+        // One small group is "has", not "have".
+        rows.removeLast();
+        rows.removeLast();
+        QVERIFY2(BatchStatistics(rows).FatigueText().endsWith(
+                     QStringLiteral("uncertain: 1 of the groups has fewer than 3 specimens")),
+                 qPrintable(BatchStatistics(rows).FatigueText()));
+    }
+
     void numbersAreShortestRoundTripInTheCLocale() {
         QCOMPARE(number(5000), QStringLiteral("5000"));
         QCOMPARE(number(123456.5), QStringLiteral("123456.5"));

@@ -19,6 +19,9 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 QStringList resultRow(double stress, const QString& rate, const QString& comment = {}) {
@@ -65,7 +68,7 @@ private slots:
         QVERIFY(grid->item(mRow, 2)->text().toDouble() > 10);
         QVERIFY(window.lblFatigue->text().startsWith(QStringLiteral("Dynamic fatigue n = ")));
 
-        // Each group's Weibull plot: its points and two lines; a single point has no lines. The
+        // Each group's Weibull plot: its points and two lines. The
         // largest group (60 MPa/s) shows first, not all rates pooled.
         QCOMPARE(window.cboGroup->currentIndex(), 2);
         QCOMPARE(window.chtWeibull->data().curvePoints(0).size(), 3);
@@ -74,9 +77,10 @@ private slots:
         window.cboGroup->setCurrentIndex(2);
         QCOMPARE(window.chtWeibull->data().curvePoints(0).size(), 3);
         QCOMPARE(window.chtWeibull->data().curvePoints(1).size(), 2);
+        // One break is no distribution: no plot.
         window.cboGroup->setCurrentIndex(3);
-        QCOMPARE(window.chtWeibull->data().curvePoints(0).size(), 1);
-        QVERIFY(window.chtWeibull->data().curvePoints(1).isEmpty());
+        QVERIFY(window.chtWeibull->data().curvePoints(0).isEmpty());
+        QVERIFY(!window.chtWeibull->isEnabled());
         QCOMPARE(window.chtFatigue->data().curvePoints(0).size(), 2);
 
         op.answer(MsgResult::Ok);
@@ -108,13 +112,114 @@ private slots:
 
         // A double click enlarges the Weibull plot with its caption.
         bool enlarged = false;
+        window.cboGroup->setCurrentIndex(2);
         whenModal<frmBigPlot>([&](frmBigPlot* big) {
-            enlarged = big->windowTitle() == QStringLiteral("WEIBULL PLOT: 600 \u00b5m/s") &&
+            enlarged = big->windowTitle() == QStringLiteral("WEIBULL PLOT: 60 MPa/s") &&
                        big->MSChart1->data() == window.chtWeibull->data();
             big->hide();
         });
         QTest::mouseDClick(window.chtWeibull->viewport(), Qt::LeftButton);
         QVERIFY(enlarged);
+        QVERIFY(op.unexpected.isEmpty());
+    }
+
+    // The batch's curves: every row whose record reads, up to its break, one colour per rate group,
+    // ignored rows dashed; a missing record, a damaged one and a FIFO (which would block a read for ever) are
+    // counted as without a record. The report carries them on a page of their own.
+    void batchCurvesOverlayTheRowsWithRecords() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
+        ScriptedOperator op;
+        struct Row {
+            double stress;
+            const char* rate;
+            const char* comment;
+            const char* record; // "pull", "none", "bad", "fifo"
+        };
+        const QList<Row> table{
+            {5100, "60 MPa/s", "", "pull"},      {5300, "60 MPa/s", "ignore: slipped", "pull"},
+            {4700, "6 MPa/s", "", "pull"},       {4750, "6 MPa/s", "", "pull"},
+            {5200, "60 MPa/s", "", "none"},      {4800, "6 MPa/s", "", "bad"},
+            {5000, "5000 \u00b5m/s", "", "fifo"}};
+        QList<QStringList> rows;
+        for (qsizetype i = 0; i < table.size(); ++i) {
+            QStringList f = resultRow(table[i].stress, QString::fromUtf8(table[i].rate),
+                                      QString::fromUtf8(table[i].comment));
+            f[0] = QString::number(i + 1);
+            rows << f;
+            const QString path = dir.filePath(f[0] + QStringLiteral(".dat"));
+            const QByteArray kind = table[i].record;
+            if (kind == "fifo") {
+#ifdef Q_OS_UNIX
+                QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
+                continue;
+            }
+            if (kind == "none")
+                continue;
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QByteArray text =
+                "position (\xb5m)\ttime (s)\tload (N)\tstress (MPa)\tstrain (%)\tspeed (\xb5m/s)\r\n";
+            const double rate = QString::fromUtf8(table[i].rate).section(QLatin1Char(' '), 0, 0).toDouble();
+            for (int k = 0; k <= 50; ++k) {
+                const double t = table[i].stress / rate * k / 50;
+                text += QStringLiteral("%1\t%2\t%3\t%4\t%5\t100\r\n")
+                            .arg(k * 10)
+                            .arg(t)
+                            .arg(t * rate / 200)
+                            .arg(t * rate)
+                            .arg(t * rate / 720)
+                            .toLatin1();
+                if (k == 30)
+                    text += "\r\n";
+                if (k == 10 && kind == "bad")
+                    text += "12\tnot a number\t1\t2\t3\t4\r\n";
+            }
+            // The break closes the fit's stretch; the sample after it is the fall to nothing.
+            text += "\r\n" + QByteArray::number(510) + "\t" +
+                    QByteArray::number(table[i].stress / rate + 0.1) + "\t0.01\t0.8\t0.001\t0\r\n\r\n";
+
+            file.write(text);
+        }
+        frmStatistics window(op, store);
+        window.setRecordLocator(
+            [&dir](const QStringList& f) { return dir.filePath(f.value(0) + QStringLiteral(".dat")); });
+        window.setRows(rows, dir.filePath(QStringLiteral("run7.dat")));
+        window.show();
+
+        const BatchCurves& curves = window.curves();
+        QCOMPARE(curves.curves().size(), 4);
+        QCOMPARE(curves.missing(), 3);
+        // Colours in the statistics' order of the groups, not the rows'.
+        QCOMPARE(curves.groups(), (QStringList{QStringLiteral("6 MPa/s"), QStringLiteral("60 MPa/s")}));
+        const ChartData& chart = window.chtOverlay->data();
+        QCOMPARE(chart.curveCount(), 4);
+        QCOMPARE(chart.curvePoints(0).size(), 51);
+        auto near = [](const QPointF& a, const QPointF& b) { return (a - b).manhattanLength() < 0.01; };
+        QVERIFY(near(chart.curvePoints(2).back().value, QPointF(4700.0 / 6, 4700)));
+        QCOMPARE(chart.xAxis.title, QStringLiteral("time (s)"));
+        QCOMPARE(chart.styles[0].color, chart.styles[1].color); // one group
+        QCOMPARE(chart.styles[2].color, chart.styles[3].color);
+        QVERIFY(chart.styles[0].color != chart.styles[2].color);
+        QCOMPARE(chart.styles[1].dashed, true); // marked "ignore"
+        QCOMPARE(chart.styles[0].dashed || chart.styles[2].dashed || chart.styles[3].dashed, false);
+        window.cboOverlayAxis->setCurrentIndex(1);
+        QCOMPARE(window.chtOverlay->data().xAxis.title, QStringLiteral("strain (%)"));
+        QVERIFY(near(window.chtOverlay->data().curvePoints(0).back().value, QPointF(5100.0 / 720, 5100)));
+        const QString legend = window.lblOverlayLegend->text();
+        QVERIFY2(legend.contains(QStringLiteral("60 MPa/s")) && legend.contains(QStringLiteral("6 MPa/s")) &&
+                     legend.contains(QStringLiteral("4 curves; 3 rows without a load/time record")),
+                 qPrintable(legend));
+
+        // The report's page of curves comes after the table.
+        const int withCurves = window.report().PageCount();
+        BatchReport plain(QString(), rows);
+        QCOMPARE(withCurves, plain.PageCount() + 1);
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        QString error;
+        QVERIFY2(window.report().Write(pdf, &error), qPrintable(error));
+        QVERIFY(QFileInfo(pdf).size() > 1000);
         QVERIFY(op.unexpected.isEmpty());
     }
 
