@@ -294,6 +294,15 @@ std::optional<LoadTimePlotData> StaticRun::failureOnLoading(const BreakRun::Plan
     QStringList fields = m_analysis.ResultFields(*m_rec, r, conditions, m_params.SpecimenCount, moment);
     fields[12] = fixedText(0, 2);
     fields[15] = StaticTexts::FailureOnLoadingComment;
+    fileRow(fields, results);
+    QCoreApplication::processEvents();
+    if (m_hooks.GotoLoadPosition)
+        m_hooks.GotoLoadPosition();
+    return std::nullopt;
+}
+
+// Counts the specimen and appends its row; a row that cannot be written is offered for export.
+void StaticRun::fileRow(const QStringList& fields, ResultAppender& results) {
     if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
         ++m_params.SpecimenCount;
     if (!results.AppendResult(fields) &&
@@ -301,10 +310,6 @@ std::optional<LoadTimePlotData> StaticRun::failureOnLoading(const BreakRun::Plan
                     BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
         m_hooks.ExportDatasheet)
         m_hooks.ExportDatasheet();
-    QCoreApplication::processEvents();
-    if (m_hooks.GotoLoadPosition)
-        m_hooks.GotoLoadPosition();
-    return std::nullopt;
 }
 
 QString StaticRun::saturatedText() const {
@@ -398,13 +403,7 @@ std::optional<LoadTimePlotData> StaticRun::record(const BreakRun::Plan& plan, bo
 
     // On the disc before the plots show, as after a pull: a hold of days is not lost to a crash
     // while the operator looks at them.
-    if (m_params.SpecimenCount < std::numeric_limits<qint32>::max())
-        ++m_params.SpecimenCount;
-    if (!results.AppendResult(fields) &&
-        m_op.msgBox(BreakTexts::WriteError, MsgStyle::YesNo + MsgStyle::Critical,
-                    BreakTexts::WriteErrorTitle) == MsgResult::Yes &&
-        m_hooks.ExportDatasheet)
-        m_hooks.ExportDatasheet();
+    fileRow(fields, results);
     if (m_hooks.ShowPlots)
         m_hooks.ShowPlots(plots);
     return plots;

@@ -83,6 +83,7 @@ private:
     void endWithoutRow(const QString& before, const QString& title);
     // How the fiber stands after a run that left it, for the end of a message; remembers it.
     QString fiberState();
+    void fileRow(const QStringList& fields, ResultAppender& results);
     QString saturatedText() const;
 
     // Why the hold's corrections ended it.
