@@ -98,13 +98,18 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_programFolder(ProgramFolder::path()),
       m_versionMajor(ProductIdentity::VersionMajor), m_versionMinor(ProductIdentity::VersionMinor) {
-    m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
-        // At once: no further window events may run.
-        settings->sync();
-        instance->release();
-        std::fflush(nullptr);
-        std::_Exit(OrderlyEnd::exitCode(how));
-    });
+    m_end->setEndHook(
+        [this, settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
+            // At once: no further window events may run.
+            if (m_simulator) {
+                m_simulator->keepPosition(*settings);
+                m_simulator->removeLink();
+            }
+            settings->sync();
+            instance->release();
+            std::fflush(nullptr);
+            std::_Exit(OrderlyEnd::exitCode(how));
+        });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
     m_end->setClosePort([this] {
@@ -175,7 +180,19 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     // The way out when no data file is chosen, and the last word on results the data file lacks.
     m_datasheet->setExitProgram([this] { return m_shutdown->run(); });
     m_shutdown->setBeforeExit([this] { return offerUnsavedResults(); });
-    hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
+    m_shutdown->setLoadedFiber([this]() -> std::optional<double> {
+        if (!m_link->ControllerFound() || !m_loadCell->currentIsCalibrated() || m_motion->moving())
+            return std::nullopt;
+        const std::optional<double> load = m_loadCell->SampleLoad();
+        if (!load || !(std::abs(*load) > BreakRun::LoadedLimit))
+            return std::nullopt;
+        return load;
+    });
+    hooks.BreakRun = [this] {
+        // What the row will say is on disc before the pull, whatever happens to the program during it.
+        m_table->SaveParameters();
+        m_breakRun->stavelyRunToBreak();
+    };
     hooks.FiberLoaded = [this] { return m_breakRun->FiberLeftLoaded(); };
     hooks.Review = [this] {
         if (!m_plots)
@@ -277,6 +294,8 @@ Program::Started Program::start() {
     m_moving = std::make_unique<frmMoving>(*m_motion);
     m_moving->setMainWindow(m_main.get());
     m_moving->setMainPositionLabel(m_main->positionLabel());
+    // A choice clicked during a move would be lost: the controls say so by looking disabled.
+    m_moving->setMainControls({m_main->centralWidget(), m_main->menuWidget()});
     m_motion->setView(m_moving.get());
     const bool found = m_connectController();
     m_controllerStartup->Run(found, [this] { showZeroWindow(); });
@@ -330,6 +349,7 @@ void Program::connectDatasheet() {
     m_datasheetPanel = new DatasheetPanel(*m_datasheet, *m_datasheetCommands, *m_op, *m_parameters, main);
     main->dataArea()->layout()->addWidget(m_datasheetPanel);
     main->setGrid(m_datasheetPanel->grid());
+    main->setCommentCommit([grid = m_datasheetPanel->grid()] { grid->CommitEdit(); });
     for (QPushButton* button : m_datasheetPanel->buttons())
         main->watchCommandKeys(button);
     m_datasheetPanel->fillMenus(main->findChild<QMenu*>(QStringLiteral("mnuDataSheet")),
@@ -415,6 +435,9 @@ void Program::showInstrumentPanel() {
     m_panel->move(x, y);
     FitOnScreen(*m_panel);
     m_panel->show();
+    // The instrument's limit switches and stop key work while the capstans move.
+    if (m_moving)
+        m_moving->keepLive(m_panel);
 }
 
 void Program::showZeroWindow() {
@@ -464,11 +487,13 @@ void Program::showOptions() {
     frmOptions options(*m_parameters, *m_table, m_breakSound->soundsFolder(), std::move(hooks), m_main.get());
     options.exec();
     m_main->setNoisyChecked(m_parameters->Noisy);
+    m_table->SaveParameters();
 }
 
 void Program::showPreloadSpeed() {
     frmPreloadSpeed window(*m_parameters, *m_table, m_main.get());
     window.exec();
+    m_table->SaveParameters();
 }
 
 void Program::showHardware() {
