@@ -163,6 +163,15 @@ private slots:
         auto* breakLine = panel.findChild<QCheckBox*>(QStringLiteral("chkBreak"));
         QVERIFY(none->isEnabled());
 
+        // The panel hears when a modal window blocks it.
+        struct BlockWatch : QObject {
+            bool blocked = false;
+            bool eventFilter(QObject*, QEvent* event) override {
+                blocked = blocked || event->type() == QEvent::WindowBlocked;
+                return false;
+            }
+        } blocks;
+        panel.installEventFilter(&blocks);
         bool sawMove = false, choicesEnabled = true, panelClicked = false;
         QTimer during;
         connect(&during, &QTimer::timeout, this, [&] {
@@ -180,6 +189,7 @@ private slots:
         QVERIFY(sawMove);
         QVERIFY(!choicesEnabled);
         QVERIFY(panelClicked);
+        QVERIFY(!blocks.blocked);
         QCOMPARE(rig.program->parameters().PreloadType, 2); // the click was visibly not taken
         QCOMPARE(rig.sim.state().position, 0);
         QVERIFY(none->isEnabled());
