@@ -318,6 +318,9 @@ Program::Started Program::start() {
         !m_datasheet->hasDataFile())
         m_parameters->DataFileName.clear();
 
+    // Widths nobody set yet follow the column titles, also while no data file is attached.
+    m_datasheet->FitUntouchedColumns();
+
     // 18. Show the main window.
     m_main->show();
     if (!calibrationNote.isEmpty())
@@ -473,6 +476,15 @@ void Program::openHelp(const QString& topic) {
     if (!m_help) {
         m_help = new frmHelp(m_identity.helpFile, owner);
         m_help->setAttribute(Qt::WA_DeleteOnClose);
+        // Without a window manager nothing hands the keyboard back when the manual closes: the
+        // window it was opened over takes it.
+        QWidget* back = owner != nullptr ? owner : m_main.get();
+        QObject::connect(m_help, &QObject::destroyed, back, [back] {
+            if (back->isVisible()) {
+                back->raise();
+                back->activateWindow();
+            }
+        });
     }
     if (!m_help->showTopic(topic))
         m_op->msgBox(StartupTexts::HelpNotOpened + m_identity.helpFile,

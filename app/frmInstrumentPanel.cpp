@@ -116,6 +116,8 @@ frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     layout->addWidget(lblInputs);
     lblFatigue = new QLabel(this);
     lblFatigue->setObjectName(QStringLiteral("lblFatigue"));
+    // The time left varies in length; the panel keeps its width.
+    lblFatigue->setWordWrap(true);
     layout->addWidget(lblFatigue);
 
     m_timer = new QTimer(this);

@@ -19,6 +19,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -74,7 +75,7 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     bar->setObjectName(QStringLiteral("StatusBar1"));
     m_panel1 = new QLabel(bar);
     m_panel1->setObjectName(QStringLiteral("StatusBar1Panel1"));
-    m_panel1->setMinimumWidth(260);
+    m_panel1->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Load: -000.00 N   ")));
     m_panel2 = new QLabel(bar);
     m_panel2->setObjectName(QStringLiteral("StatusBar1Panel2"));
     m_panel2->hide(); // its characters are drawn as the bar below
@@ -686,13 +687,19 @@ void frmMain::setStatusPanel(int panel, const QString& text) {
 }
 
 void frmMain::showNote(const QString& text) {
-    m_note->setText(text);
+    m_noteText = text;
+    // A folder path would push the note off the bar: the bar names the file, the tip the whole path.
+    QStringList words = text.split(QLatin1Char(' '));
+    for (QString& word : words)
+        if (word.size() > 1 && (word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('\\'))))
+            word = QFileInfo(word).fileName();
+    m_note->setText(words.join(QLatin1Char(' ')));
     m_note->setToolTip(text);
     m_note->setVisible(!text.isEmpty());
 }
 
 QString frmMain::note() const {
-    return m_note->text();
+    return m_noteText;
 }
 
 QString frmMain::statusPanel(int panel) const {

@@ -168,6 +168,7 @@ private:
     QProgressBar* m_loadBar = nullptr;
     QLabel* m_loadScale = nullptr;
     QLabel* m_note = nullptr;
+    QString m_noteText;                 // as given; the bar shows it shortened
     std::array<QString, 2> m_panelText; // as the program wrote them
     QTimer tmrMain;
 
