@@ -423,7 +423,17 @@ void Program::showInstrumentPanel() {
     m_panel = new frmInstrumentPanel(m_simulator->server(), m_main.get());
     // Beside the main window, or over its right edge when the screen ends first.
     m_panel->adjustSize();
-    const QRect main = m_main->frameGeometry();
+    QRect main = m_main->frameGeometry();
+    if (const QScreen* screen = m_main->screen()) {
+        // When the screen holds both, the pair is centred and the main window placed by the program:
+        // a window manager that centred the main window alone would leave the panel over its buttons.
+        const QRect free = screen->availableGeometry();
+        const int both = main.width() + 8 + m_panel->frameGeometry().width();
+        if (both <= free.width()) {
+            m_main->move(free.left() + (free.width() - both) / 2, qMax(free.top(), main.top()));
+            main = m_main->frameGeometry();
+        }
+    }
     int x = main.right() + 8;
     int y = main.top();
     if (const QScreen* screen = m_main->screen()) {
