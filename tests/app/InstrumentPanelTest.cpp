@@ -51,7 +51,8 @@ private slots:
     void fatigueTimeLeft() {
         QFETCH(double, ms);
         QFETCH(QString, left);
-        QCOMPARE(InstrumentPanelTexts::fatigueText(0.61, ms), QStringLiteral("Fatigue damage: 61.0 %, ") + left);
+        QCOMPARE(InstrumentPanelTexts::fatigueText(0.61, ms),
+                 QStringLiteral("Fatigue damage: 61.0 %, ") + left);
     }
 };
 

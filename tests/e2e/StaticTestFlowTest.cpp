@@ -97,8 +97,9 @@ private slots:
         // The longest hold was reached: a run-out is what Enter records.
         QCOMPARE(question.style & 0x300, 0);
         QCOMPARE(run.op->last().title, QStringLiteral("REPLACE THE FIBER"));
-        QCOMPARE(run.op->last().text, QStringLiteral("The fiber was held at 4100 MPa for 0:00:00 and is damaged "
-                                                     "by it.\rReplace it before the next test."));
+        QCOMPARE(run.op->last().text,
+                 QStringLiteral("The fiber was held at 4100 MPa for 0:00:00 and is damaged "
+                                "by it.\rReplace it before the next test."));
         QVERIFY(!run.sim.state().fiberBroken);
         QVERIFY(run.sim.state().load < 0.5); // unloaded before the question
 
