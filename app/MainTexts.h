@@ -49,6 +49,8 @@ inline const QString SerialErrorAfter = QStringLiteral(" encountered");
 
 // Status bar
 inline const QString LoadPrefix = QStringLiteral("Load: ");
+inline const QString LoadUnit = QStringLiteral(" N");
+inline const QString LoadBarTip = QStringLiteral("Load on the load cell; the bar's full scale is ");
 inline const QString LoadNotCalibrated = QStringLiteral(" load cell is not calibrated");
 constexpr char16_t BarPositive = 127;
 constexpr char16_t BarNegative = u'<';

@@ -27,6 +27,24 @@ int BarLength(double load) {
     return int(RoundHalfEven(std::abs(load) * 10));
 }
 
+QString LiveLoadShown(const QString& panel1) {
+    if (!panel1.startsWith(MainTexts::LoadPrefix))
+        return panel1;
+    bool number = false;
+    panel1.mid(MainTexts::LoadPrefix.size()).trimmed().toDouble(&number);
+    return number ? panel1 + MainTexts::LoadUnit : panel1;
+}
+
+double LoadBarFullScale(double load) {
+    const double size = std::abs(load);
+    double decade = 1;
+    for (int i = 0; i < 12; ++i, decade *= 10)
+        for (double step : {1.0, 2.0, 5.0})
+            if (size <= step * decade)
+                return step * decade;
+    return decade;
+}
+
 LiveLoad LiveLoadTexts(bool calibrated, std::optional<double> load) {
     if (!calibrated)
         return {MainTexts::LoadPrefix + MainTexts::LoadNotCalibrated, QString()};

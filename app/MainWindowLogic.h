@@ -22,6 +22,10 @@ struct LiveLoad {
 LiveLoad LiveLoadTexts(bool calibrated, std::optional<double> load);
 // One bar character per 0.1 N.
 int BarLength(double load);
+// Panel 1 as shown: a reading gets its unit.
+QString LiveLoadShown(const QString& panel1);
+// The load bar's full scale in N: the smallest of 1, 2, 5, 10, 20, 50 … that holds the load.
+double LoadBarFullScale(double load);
 
 // Rate modes: 0 speed, 1 stress rate, 2 strain rate, 3 static (refused).
 constexpr int StaticRateMode = 3;

@@ -100,13 +100,18 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_programFolder(ProgramFolder::path()),
       m_versionMajor(ProductIdentity::VersionMajor), m_versionMinor(ProductIdentity::VersionMinor) {
-    m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
-        // At once: no further window events may run.
-        settings->sync();
-        instance->release();
-        std::fflush(nullptr);
-        std::_Exit(OrderlyEnd::exitCode(how));
-    });
+    m_end->setEndHook(
+        [this, settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
+            // At once: no further window events may run.
+            if (m_simulator) {
+                m_simulator->keepPosition(*settings);
+                m_simulator->removeLink();
+            }
+            settings->sync();
+            instance->release();
+            std::fflush(nullptr);
+            std::_Exit(OrderlyEnd::exitCode(how));
+        });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
     m_end->setClosePort([this] {
@@ -184,7 +189,19 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     // The way out when no data file is chosen, and the last word on results the data file lacks.
     m_datasheet->setExitProgram([this] { return m_shutdown->run(); });
     m_shutdown->setBeforeExit([this] { return offerUnsavedResults(); });
-    hooks.BreakRun = [this] { m_breakRun->stavelyRunToBreak(); };
+    m_shutdown->setLoadedFiber([this]() -> std::optional<double> {
+        if (!m_link->ControllerFound() || !m_loadCell->currentIsCalibrated() || m_motion->moving())
+            return std::nullopt;
+        const std::optional<double> load = m_loadCell->SampleLoad();
+        if (!load || !(std::abs(*load) > BreakRun::LoadedLimit))
+            return std::nullopt;
+        return load;
+    });
+    hooks.BreakRun = [this] {
+        // What the row will say is on disc before the pull, whatever happens to the program during it.
+        m_table->SaveParameters();
+        m_breakRun->stavelyRunToBreak();
+    };
     hooks.FiberLoaded = [this] { return m_breakRun->FiberLeftLoaded(); };
     hooks.Review = [this] {
         if (!m_plots)
@@ -286,6 +303,8 @@ Program::Started Program::start() {
     m_moving = std::make_unique<frmMoving>(*m_motion);
     m_moving->setMainWindow(m_main.get());
     m_moving->setMainPositionLabel(m_main->positionLabel());
+    // A choice clicked during a move would be lost: the controls say so by looking disabled.
+    m_moving->setMainControls({m_main->centralWidget(), m_main->menuWidget()});
     m_motion->setView(m_moving.get());
     const bool found = m_connectController();
     m_controllerStartup->Run(found, [this] { showZeroWindow(); });
@@ -307,6 +326,9 @@ Program::Started Program::start() {
     if (!m_parameters->DataFileName.isEmpty() && !m_datasheet->file2grd(m_parameters->DataFileName) &&
         !m_datasheet->hasDataFile())
         m_parameters->DataFileName.clear();
+
+    // Widths nobody set yet follow the column titles, also while no data file is attached.
+    m_datasheet->FitUntouchedColumns();
 
     // 18. Show the main window.
     m_main->show();
@@ -339,6 +361,7 @@ void Program::connectDatasheet() {
     m_datasheetPanel = new DatasheetPanel(*m_datasheet, *m_datasheetCommands, *m_op, *m_parameters, main);
     main->dataArea()->layout()->addWidget(m_datasheetPanel);
     main->setGrid(m_datasheetPanel->grid());
+    main->setCommentCommit([grid = m_datasheetPanel->grid()] { grid->CommitEdit(); });
     for (QPushButton* button : m_datasheetPanel->buttons())
         main->watchCommandKeys(button);
     m_datasheetPanel->fillMenus(main->findChild<QMenu*>(QStringLiteral("mnuDataSheet")),
@@ -413,7 +436,17 @@ void Program::showInstrumentPanel() {
     m_panel = new frmInstrumentPanel(m_simulator->server(), m_main.get());
     // Beside the main window, or over its right edge when the screen ends first.
     m_panel->adjustSize();
-    const QRect main = m_main->frameGeometry();
+    QRect main = m_main->frameGeometry();
+    if (const QScreen* screen = m_main->screen()) {
+        // When the screen holds both, the pair is centred and the main window placed by the program:
+        // a window manager that centred the main window alone would leave the panel over its buttons.
+        const QRect free = screen->availableGeometry();
+        const int both = main.width() + 8 + m_panel->frameGeometry().width();
+        if (both <= free.width()) {
+            m_main->move(free.left() + (free.width() - both) / 2, qMax(free.top(), main.top()));
+            main = m_main->frameGeometry();
+        }
+    }
     int x = main.right() + 8;
     int y = main.top();
     if (const QScreen* screen = m_main->screen()) {
@@ -428,6 +461,9 @@ void Program::showInstrumentPanel() {
     m_panel->move(x, y);
     FitOnScreen(*m_panel);
     m_panel->show();
+    // The instrument's limit switches and stop key work while the capstans move.
+    if (m_moving)
+        m_moving->keepLive(m_panel);
 }
 
 void Program::showZeroWindow() {
@@ -463,6 +499,15 @@ void Program::openHelp(const QString& topic) {
     if (!m_help) {
         m_help = new frmHelp(m_identity.helpFile, owner);
         m_help->setAttribute(Qt::WA_DeleteOnClose);
+        // Without a window manager nothing hands the keyboard back when the manual closes: the
+        // window it was opened over takes it.
+        QWidget* back = owner != nullptr ? owner : m_main.get();
+        QObject::connect(m_help, &QObject::destroyed, back, [back] {
+            if (back->isVisible()) {
+                back->raise();
+                back->activateWindow();
+            }
+        });
     }
     if (!m_help->showTopic(topic))
         m_op->msgBox(StartupTexts::HelpNotOpened + m_identity.helpFile,
@@ -477,11 +522,13 @@ void Program::showOptions() {
     frmOptions options(*m_parameters, *m_table, m_breakSound->soundsFolder(), std::move(hooks), m_main.get());
     options.exec();
     m_main->setNoisyChecked(m_parameters->Noisy);
+    m_table->SaveParameters();
 }
 
 void Program::showPreloadSpeed() {
     frmPreloadSpeed window(*m_parameters, *m_table, m_main.get());
     window.exec();
+    m_table->SaveParameters();
 }
 
 void Program::showHardware() {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Operator;
 class OrderlyEnd;
@@ -17,6 +18,9 @@ public:
     // The datasheet's live column widths as "w1,w2,..."; empty (or unset) while there is no datasheet.
     void setGridColumnWidths(std::function<QString()> widths) { m_gridColumnWidths = std::move(widths); }
 
+    // The load on the fiber when it is under load (the exit question then says how to unload it).
+    void setLoadedFiber(std::function<std::optional<double>()> load) { m_loadedFiber = std::move(load); }
+
     // Asked once the operator has confirmed the exit, before anything is saved: false keeps the program.
     void setBeforeExit(std::function<bool()> check) { m_beforeExit = std::move(check); }
 
@@ -31,4 +35,5 @@ private:
     std::function<void()> m_saveParameters;
     std::function<QString()> m_gridColumnWidths;
     std::function<bool()> m_beforeExit;
+    std::function<std::optional<double>()> m_loadedFiber;
 };

@@ -3,11 +3,18 @@
 #include "base/ProductIdentity.h"
 #include "instrument/PortMap.h"
 #include "params/SettingsStore.h"
+#include "sim/SimInstrument.h"
 #include "sim/SimServer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+
+namespace {
+const QString KeptSection = QStringLiteral("Simulator");
+const QString KeptPhysical = QStringLiteral("CapstanSteps");
+const QString KeptCounter = QStringLiteral("PositionCounter");
+} // namespace
 
 SimulatedInstrument::SimulatedInstrument() = default;
 
@@ -42,7 +49,26 @@ bool SimulatedInstrument::start(SettingsStore& store, QString* error) {
         return false;
     }
     qputenv(qPrintable(PortMap::environmentName(m_com)), QFile::encodeName(m_linkPath));
+
+    bool physicalOk = false, counterOk = false;
+    const qint64 physical = store.getText(KeptSection, KeptPhysical, QString()).toLongLong(&physicalOk);
+    const int counter = store.getText(KeptSection, KeptCounter, QString()).toInt(&counterOk);
+    if (physicalOk && counterOk)
+        m_server->update([&](SimInstrument& i) { i.restorePositions(physical, counter); });
     return true;
+}
+
+void SimulatedInstrument::keepPosition(SettingsStore& store) const {
+    if (!m_server)
+        return;
+    const SimState state = m_server->state();
+    store.saveText(KeptSection, KeptPhysical, QString::number(state.physical));
+    store.saveText(KeptSection, KeptCounter, QString::number(state.position));
+}
+
+void SimulatedInstrument::removeLink() {
+    if (m_folder)
+        m_folder->remove();
 }
 
 void SimulatedInstrument::stop() {

@@ -18,8 +18,13 @@ public:
     SimulatedInstrument& operator=(const SimulatedInstrument&) = delete;
 
     // Starts the simulator on the stored COM number (1 when none is stored, which is then stored).
+    // The capstans and the position counter are where the last run left them (kept in the store).
     bool start(SettingsStore& store, QString* error);
     void stop();
+    // Keeps where the capstans and the counter stand for the next run, as a powered instrument does.
+    void keepPosition(SettingsStore& store) const;
+    // Removes the link to the simulated port (the process may end without destructors).
+    void removeLink();
 
     int comNumber() const { return m_com; }
     // The serial number of the simulated load cell; its calibration file is distributed as

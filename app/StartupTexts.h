@@ -22,6 +22,12 @@ inline const QString VersionsDiffer =
 
 inline const QString ExitQuestion = QStringLiteral("Are you sure you want to exit the program?");
 inline const QString ExitTitle = QStringLiteral("EXIT PROGRAM");
+// Before the exit question when the load cell reads a loaded fiber; load in N with two decimals.
+inline QString ExitWithLoadedFiber(const QString& load) {
+    return QStringLiteral("The fiber is still loaded (") + load +
+           QStringLiteral(" N). To unload it first, answer No and press \"Load fiber\": the capstans "
+                          "come together and the fiber goes slack.\r\n");
+}
 
 inline const QString SysInfoUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
 inline const QString HelpNotOpened = QStringLiteral("The help file could not be opened:\r\n");

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -35,8 +36,12 @@ QString InstrumentPanelTexts::inputsText(quint8 inputs) {
 
 QString InstrumentPanelTexts::fatigueText(double damage, double msToFailure) {
     QString left = QStringLiteral("unloaded");
-    if (std::isfinite(msToFailure)) {
-        const auto seconds = qint64(msToFailure / 1000);
+    // Beyond a century the count means nothing and, far beyond it, no longer fits a whole number.
+    constexpr double LongestShownMs = 100.0 * 365.25 * 24 * 3600 * 1000;
+    if (std::isfinite(msToFailure) && msToFailure > LongestShownMs) {
+        left = QStringLiteral("more than 100 years left at this load");
+    } else if (std::isfinite(msToFailure)) {
+        const auto seconds = qint64(std::max(0.0, msToFailure) / 1000);
         left = QStringLiteral("%1:%2:%3 left at this load")
                    .arg(seconds / 3600)
                    .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
@@ -111,6 +116,8 @@ frmInstrumentPanel::frmInstrumentPanel(SimServer& sim, QWidget* parent)
     layout->addWidget(lblInputs);
     lblFatigue = new QLabel(this);
     lblFatigue->setObjectName(QStringLiteral("lblFatigue"));
+    // The time left varies in length; the panel keeps its width.
+    lblFatigue->setWordWrap(true);
     layout->addWidget(lblFatigue);
 
     m_timer = new QTimer(this);

@@ -19,6 +19,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -31,6 +32,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
@@ -73,11 +75,23 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     bar->setObjectName(QStringLiteral("StatusBar1"));
     m_panel1 = new QLabel(bar);
     m_panel1->setObjectName(QStringLiteral("StatusBar1Panel1"));
-    m_panel1->setMinimumWidth(260);
+    m_panel1->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Load: -000.00 N   ")));
     m_panel2 = new QLabel(bar);
     m_panel2->setObjectName(QStringLiteral("StatusBar1Panel2"));
+    m_panel2->hide(); // its characters are drawn as the bar below
+    m_loadBar = new QProgressBar(bar);
+    m_loadBar->setObjectName(QStringLiteral("StatusBar1LoadBar"));
+    m_loadBar->setTextVisible(false);
+    m_loadBar->setFixedWidth(180);
+    m_loadBar->setMaximumHeight(fontMetrics().height());
+    m_loadBar->hide();
+    m_loadScale = new QLabel(bar);
+    m_loadScale->setObjectName(QStringLiteral("StatusBar1LoadScale"));
+    m_loadScale->hide();
     bar->addWidget(m_panel1);
-    bar->addWidget(m_panel2, 1);
+    bar->addWidget(m_panel2);
+    bar->addWidget(m_loadBar);
+    bar->addWidget(m_loadScale, 1);
     m_note = new QLabel(bar);
     m_note->setObjectName(QStringLiteral("StatusBar1Note"));
     m_note->hide();
@@ -487,8 +501,10 @@ void frmMain::RateOptionClick(int index) {
     for (int box = 0; box < 3; ++box)
         setBoxEnabled(txtRate[size_t(box)], RateBoxEnabled(index, box));
     m_params.ExptType = index;
-    if (!m_stuffing)
+    if (!m_stuffing) {
+        saveParameters();
         SetNextFocus();
+    }
 }
 
 void frmMain::PreloadOptionClick(int index) {
@@ -499,8 +515,10 @@ void frmMain::PreloadOptionClick(int index) {
     for (int box = 0; box < 3; ++box)
         setBoxEnabled(txtPreload[size_t(box)], PreloadBoxEnabled(index, box));
     m_params.PreloadType = index;
-    if (!m_stuffing)
+    if (!m_stuffing) {
+        saveParameters();
         SetNextFocus();
+    }
 }
 
 void frmMain::setBoxEnabled(QLineEdit* box, bool enabled) {
@@ -528,8 +546,10 @@ void frmMain::stepSpecimenCount(int delta) {
 bool frmMain::validateBox(QLineEdit* box) {
     box->setModified(false);
     QString text = box->text();
-    if (!m_table.profValidate(m_boxKeys.value(box), text))
+    if (!m_table.profValidate(m_boxKeys.value(box), text)) {
+        saveParameters();
         return true;
+    }
     box->setText(text);
     // The focus goes back to the box once the change of focus under way has finished.
     m_refusedBox = box;
@@ -545,10 +565,19 @@ bool frmMain::validateBox(QLineEdit* box) {
 
 // ---- Actions and keys -----------------------------------------------------------------------
 
+void frmMain::saveParameters() {
+    // A crash or a kill later must not cost the operator what was chosen: the settings file is
+    // replaced whole at every change.
+    m_table.SaveParameters();
+}
+
 bool frmMain::CommitEdit() {
     // A refused value keeps the focus; whatever tried to take it does nothing.
     if (m_refusedBox)
         return false;
+    // A comment being typed in the datasheet goes in before any command, as leaving it would.
+    if (m_commitComment)
+        m_commitComment();
     auto* box = qobject_cast<QLineEdit*>(focusWidget());
     if (box == nullptr || !m_boxKeys.contains(box) || !box->isModified() || m_stuffing)
         return true;
@@ -634,20 +663,43 @@ void frmMain::setNoisyChecked(bool checked) {
 
 void frmMain::setStatusPanel(int panel, const QString& text) {
     m_panelText[panel == 1 ? 0 : 1] = text;
-    // The bar's character 127 has no glyph in many fonts; it is drawn as a solid block.
-    QString shown = text;
-    shown.replace(QChar(MainTexts::BarPositive), QChar(0x2588));
-    (panel == 1 ? m_panel1 : m_panel2)->setText(shown);
+    if (panel == 1) {
+        m_panel1->setText(LiveLoadShown(text));
+        return;
+    }
+    m_panel2->setText(text);
+    // One character per 0.1 N would run off the bar with a loaded fiber: the characters are drawn as
+    // a bar of fixed width whose full scale grows with the load.
+    const bool shown = !text.isEmpty();
+    m_loadBar->setVisible(shown);
+    m_loadScale->setVisible(shown);
+    if (!shown)
+        return;
+    const double load = text.size() / 10.0;
+    const double scale = LoadBarFullScale(load);
+    m_loadBar->setRange(0, int(scale * 10));
+    m_loadBar->setValue(int(text.size()));
+    // A negative load fills from the right.
+    m_loadBar->setInvertedAppearance(text.at(0) != QChar(MainTexts::BarPositive));
+    const QString scaleText = numberText(scale) + MainTexts::LoadUnit;
+    m_loadScale->setText(QStringLiteral(" ") + scaleText);
+    m_loadBar->setToolTip(MainTexts::LoadBarTip + scaleText);
 }
 
 void frmMain::showNote(const QString& text) {
-    m_note->setText(text);
+    m_noteText = text;
+    // A folder path would push the note off the bar: the bar names the file, the tip the whole path.
+    QStringList words = text.split(QLatin1Char(' '));
+    for (QString& word : words)
+        if (word.size() > 1 && (word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('\\'))))
+            word = QFileInfo(word).fileName();
+    m_note->setText(words.join(QLatin1Char(' ')));
     m_note->setToolTip(text);
     m_note->setVisible(!text.isEmpty());
 }
 
 QString frmMain::note() const {
-    return m_note->text();
+    return m_noteText;
 }
 
 QString frmMain::statusPanel(int panel) const {

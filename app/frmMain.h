@@ -20,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QMenu;
 class QPushButton;
 class QRadioButton;
@@ -92,6 +93,8 @@ public:
     // (the operator has been told and the box keeps the focus). Every command runs this first:
     // buttons through their click, shortcuts and menu entries through the window's command gate.
     bool CommitEdit();
+    // Commits the datasheet's comment being typed, if any; run by CommitEdit.
+    void setCommentCommit(std::function<void()> commit) { m_commitComment = std::move(commit); }
 
     QTimer& liveLoadTimer() { return tmrMain; }
     // Disabled by the moving window while the motor moves.
@@ -137,6 +140,7 @@ private:
     void liveLoadTick();
     void applyGridRule();
     void focusWindowChanged();
+    void saveParameters();
 
     Parameters& m_params;
     ParameterTable& m_table;
@@ -147,6 +151,7 @@ private:
     RunState& m_run;
 
     std::function<bool()> m_unload;
+    std::function<void()> m_commitComment;
     CommandGate* m_gate = nullptr;
     QHash<QLineEdit*, QString> m_boxKeys; // each parameter box and its parameter key
     QPointer<QLineEdit> m_refusedBox;     // a box whose value was refused takes the focus back
@@ -160,7 +165,10 @@ private:
     QAction* mnuOptionsNoisy = nullptr;
     QLabel* m_panel1 = nullptr;
     QLabel* m_panel2 = nullptr;
+    QProgressBar* m_loadBar = nullptr;
+    QLabel* m_loadScale = nullptr;
     QLabel* m_note = nullptr;
+    QString m_noteText;                 // as given; the bar shows it shortened
     std::array<QString, 2> m_panelText; // as the program wrote them
     QTimer tmrMain;
 

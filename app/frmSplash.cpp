@@ -8,7 +8,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QSysInfo>
 #include <QVBoxLayout>
+
+namespace {
+// The system the program runs on, as the system names itself ("Windows 10 Version 22H2", "Debian
+// GNU/Linux 12 (bookworm)").
+QString splashSystemName() {
+    const QString pretty = QSysInfo::prettyProductName();
+    if (!pretty.isEmpty() && pretty != QStringLiteral("unknown"))
+        return pretty;
+    return QSysInfo::kernelType();
+}
+} // namespace
 
 frmSplash::frmSplash(const AppIdentity& identity, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
@@ -23,7 +35,8 @@ frmSplash::frmSplash(const AppIdentity& identity, QWidget* parent)
     imgLogo = makeLabel("imgLogo", QString());
     imgLogo->setPixmap(QPixmap(identity.iconFile));
     lblProductName = makeLabel("lblProductName", identity.title);
-    lblProductName2 = makeLabel("lblProductName2", identity.title + QStringLiteral(" for Windows"));
+    lblProductName2 =
+        makeLabel("lblProductName2", identity.title + QStringLiteral(" for ") + splashSystemName());
     lblVersion = makeLabel("lblVersion", QStringLiteral("Version ") + identity.version);
     lblTagline = makeLabel("lblTagline", StartupTexts::SplashLine);
 

@@ -19,6 +19,7 @@ enum : int {
     Question = 32,
     Exclamation = 48,
     Information = 64,
+    DefaultButton2 = 256, // the second button answers Enter
 };
 }
 

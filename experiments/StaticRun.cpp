@@ -257,8 +257,18 @@ std::optional<LoadTimePlotData> StaticRun::Run(const BreakRun::Plan& plan, Break
         // The fiber held: nothing broke, so it is unloaded before the question, and a run-out is
         // only recorded when the operator asks for it.
         unload();
-        if (m_op.msgBox(StaticTexts::RunoutQuestion(rc == MoveStatus::OperatorStop, Duration(held), level),
-                        MsgStyle::YesNo + MsgStyle::Question, StaticTexts::RunoutTitle) != MsgResult::Yes)
+        // A hold stopped short of the longest one is no run-out unless the operator says so: a
+        // stray Enter must not file a short censored time.
+        const bool stoppedShort = rc == MoveStatus::OperatorStop &&
+                                  !(m_params.StaticMaxHold > 0 && held >= m_params.StaticMaxHold * 3600);
+        const int answer =
+            m_op.msgBox(StaticTexts::RunoutQuestion(rc == MoveStatus::OperatorStop, Duration(held), level),
+                        MsgStyle::YesNo + MsgStyle::Question + (stoppedShort ? MsgStyle::DefaultButton2 : 0),
+                        StaticTexts::RunoutTitle);
+        // The held fiber is weakened by the load it carried, whatever is recorded.
+        m_op.msgBox(StaticTexts::ReplaceFiber(level, Duration(held)), MsgStyle::Exclamation,
+                    StaticTexts::ReplaceFiberTitle);
+        if (answer != MsgResult::Yes)
             return std::nullopt;
         return record(plan, true, results, endPosition);
     }

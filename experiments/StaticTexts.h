@@ -22,6 +22,12 @@ inline QString RunoutQuestion(bool stopped, const QString& held, const QString& 
            QStringLiteral(" at ") + level + QStringLiteral(".") + QStringLiteral("\r") +
            QStringLiteral("Record a run-out?");
 }
+inline const QString ReplaceFiberTitle = QStringLiteral("REPLACE THE FIBER");
+inline QString ReplaceFiber(const QString& level, const QString& held) {
+    return QStringLiteral("The fiber was held at ") + level + QStringLiteral(" for ") + held +
+           QStringLiteral(" and is damaged by it.") + QStringLiteral("\r") +
+           QStringLiteral("Replace it before the next test.");
+}
 // The comment of a run-out row; the statistics recognise it by its start.
 inline const QString RunoutComment = QStringLiteral("runout");
 // A hold a communication fault ended: kept, but out of the statistics.

@@ -250,7 +250,9 @@ bool Motion::PollOnce(bool& halved, qint32 startPosition) {
         m_run.PeakLoad =
             m_holding ? std::max(m_run.PeakLoad, m_run.CurrentLoad)
                       : float(m_loadCell.SignalToLoad(double(status.maxLoadCounts) / samples, channel));
-        text += PeakText(m_run.PeakLoad);
+        // The controller's peak and the reading come from different sums of samples; the window
+        // never shows a maximum below the load it shows beside it.
+        text += PeakText(std::max(m_run.PeakLoad, m_run.CurrentLoad));
     }
     if (m_preloading && m_hooks != nullptr)
         m_hooks->LtSample();

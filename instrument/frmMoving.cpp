@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -52,6 +53,9 @@ frmMoving::frmMoving(Motion& motion, QWidget* parent) : QWidget(parent, Qt::Dial
     prgBreak->setObjectName(QStringLiteral("prgBreak"));
     prgBreak->setRange(0, 1000);
     prgBreak->setFormat(MotionTexts::ProgressFormat);
+    // Text drawn over the bar is half on the chunk and half beside it: it goes beside the bar.
+    prgBreak->setTextVisible(false);
+    lblProgress = makeLabel(this, "lblProgress");
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblAction);
@@ -63,7 +67,10 @@ frmMoving::frmMoving(Motion& motion, QWidget* parent) : QWidget(parent, Qt::Dial
     loadRow->addWidget(lblStress, 1);
     layout->addLayout(loadRow);
     layout->addWidget(lblElapsed);
-    layout->addWidget(prgBreak);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(prgBreak, 1);
+    progressRow->addWidget(lblProgress);
+    layout->addLayout(progressRow);
     layout->addWidget(cmdStop);
     auto* row = new QHBoxLayout;
     row->addWidget(chkLockKeyboard);
@@ -94,6 +101,8 @@ void frmMoving::beginMove(const QString& caption) {
     lblBroken->clear();
     chkLockKeyboard->setChecked(m_motion.LockKeyboard());
     showInstruction();
+    // Before it is shown: a modal window blocks every window that is not its own.
+    adoptLiveWindows(true);
     show();
     raise();
     activateWindow();
@@ -130,23 +139,27 @@ void frmMoving::showRunProgress(double seconds, const RunProgress& progress) {
         const double share = seconds / progress.expectedSeconds;
         prgBreak->setValue(int(std::lround(std::clamp(share, 0.0, 1.0) * prgBreak->maximum())));
         prgBreak->setFormat(share > 1 ? MotionTexts::PastTypicalBreak : MotionTexts::ProgressFormat);
+        lblProgress->setText(prgBreak->text());
     }
     lblElapsed->setText(elapsed);
     if (lblSpecimen->isHidden() || prgBreak->isHidden() == expected) {
         showRunReadouts(true);
         prgBreak->setVisible(expected);
+        lblProgress->setVisible(expected);
         adjustSize();
     }
 }
 
 void frmMoving::showRunReadouts(bool shown) {
     for (QWidget* w : {static_cast<QWidget*>(lblSpecimen), static_cast<QWidget*>(lblStress),
-                       static_cast<QWidget*>(lblElapsed), static_cast<QWidget*>(prgBreak)})
+                       static_cast<QWidget*>(lblElapsed), static_cast<QWidget*>(prgBreak),
+                       static_cast<QWidget*>(lblProgress)})
         w->setVisible(shown);
     if (!shown) {
         lblSpecimen->clear();
         lblStress->clear();
         lblElapsed->clear();
+        lblProgress->clear();
         prgBreak->reset();
     }
 }
@@ -154,6 +167,7 @@ void frmMoving::showRunReadouts(bool shown) {
 void frmMoving::endMove() {
     m_inMove = false;
     hide();
+    adoptLiveWindows(false);
     lblBroken->clear();
     if (!lblSpecimen->isHidden()) {
         showRunReadouts(false);
@@ -188,9 +202,40 @@ void frmMoving::centreIfOffScreen() {
     move(centre - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
 }
 
+void frmMoving::setMainControls(const QList<QWidget*>& controls) {
+    m_mainControls.clear();
+    for (QWidget* w : controls)
+        m_mainControls.append(w);
+}
+
 void frmMoving::setMainPositionEnabled(bool enabled) {
     if (m_mainPositionLabel)
         m_mainPositionLabel->setEnabled(enabled);
+    for (const QPointer<QWidget>& w : std::as_const(m_mainControls))
+        if (w)
+            w->setEnabled(enabled);
+}
+
+void frmMoving::adoptLiveWindows(bool adopt) {
+    if (adopt) {
+        if (windowHandle() == nullptr)
+            create();
+        m_liveParents.clear();
+        for (const QPointer<QWidget>& w : std::as_const(m_liveWindows)) {
+            QWindow* handle = w ? w->windowHandle() : nullptr;
+            m_liveParents.append(handle ? handle->transientParent() : nullptr);
+            // A window that belongs to the modal one is not blocked by it.
+            if (handle != nullptr)
+                handle->setTransientParent(windowHandle());
+        }
+        return;
+    }
+    for (qsizetype i = 0; i < m_liveWindows.size() && i < m_liveParents.size(); ++i) {
+        QWindow* handle = m_liveWindows[i] ? m_liveWindows[i]->windowHandle() : nullptr;
+        if (handle != nullptr && handle->transientParent() == windowHandle())
+            handle->setTransientParent(m_liveParents[i]);
+    }
+    m_liveParents.clear();
 }
 
 bool frmMoving::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "instrument/MovingView.h"
 
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
@@ -11,6 +12,7 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QWindow;
 
 // "MOTOR MOVING": shown modally while a move runs. It displays the move's caption, position and
 // load, and forwards the stop button and keys to Motion, whose poll loop acts on them.
@@ -24,6 +26,12 @@ public:
     void setMainWindow(QWidget* window) { m_mainWindow = window; }
     // The main window's position label, disabled while the motor moves.
     void setMainPositionLabel(QWidget* label) { m_mainPositionLabel = label; }
+    // Controls of the main window that look disabled while the motor moves: a click on them could
+    // not be acted on before the move ends.
+    void setMainControls(const QList<QWidget*>& controls);
+    // A window that stays usable while the moving window is up (the instrument's own panel, whose
+    // limit switches and stop key act during a move).
+    void keepLive(QWidget* window) { m_liveWindows.append(window); }
 
     void beginMove(const QString& caption) override;
     void showMoveLoad(const QString& text) override;
@@ -46,10 +54,14 @@ private:
     void centreIfOffScreen();
     void setMainPositionEnabled(bool enabled);
     void showRunReadouts(bool shown);
+    void adoptLiveWindows(bool adopt);
 
     Motion& m_motion;
     QPointer<QWidget> m_mainWindow;
     QPointer<QWidget> m_mainPositionLabel;
+    QList<QPointer<QWidget>> m_mainControls;
+    QList<QPointer<QWidget>> m_liveWindows;
+    QList<QPointer<QWindow>> m_liveParents; // their transient parents outside a move
     bool m_inMove = false;
 
     QLabel* lblAction;
@@ -64,4 +76,5 @@ private:
     QLabel* lblStress;
     QLabel* lblElapsed;
     QProgressBar* prgBreak;
+    QLabel* lblProgress;
 };

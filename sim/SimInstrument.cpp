@@ -68,6 +68,15 @@ void SimInstrument::threadFiber() {
     m_config.fiberPresent = true;
 }
 
+void SimInstrument::restorePositions(qint64 physical, qint32 counter) {
+    if (moving())
+        return;
+    m_physical = std::clamp(physical, m_config.closedLimit, m_config.openLimit);
+    m_offset = qint64(counter) - m_physical;
+    if (m_config.fiberPresent)
+        drawNewFiber();
+}
+
 void SimInstrument::removeFiber() {
     m_fiber.remove();
     m_config.fiberPresent = false;

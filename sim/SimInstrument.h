@@ -99,6 +99,9 @@ public:
     void setFirmwareVersion(const QByteArray& version) { m_config.firmwareVersion = version; }
 
     void threadFiber(); // a new fiber, taking up slack from where the capstans are now
+    // An instrument that stayed powered while the program was away: the capstans and the counter
+    // stand where they were left (within the travel), and the fiber is wound afresh from there.
+    void restorePositions(qint64 physical, qint32 counter);
     void removeFiber();
     void setExtraLoad(double newtons) { m_config.extraLoad = newtons; }
     void setStopKey(bool down); // pressing it during a move interrupts the move (status 12)

@@ -105,7 +105,12 @@ private slots:
         frmSplash splash(id);
         QCOMPARE(labelText(splash, "lblVersion"), QStringLiteral("Version 1.05"));
         QCOMPARE(labelText(splash, "lblProductName"), QStringLiteral("STAVELY"));
-        QCOMPARE(labelText(splash, "lblProductName2"), QStringLiteral("STAVELY for Windows"));
+        // The system it runs on, named as that system names itself.
+        const QString system = labelText(splash, "lblProductName2");
+        QVERIFY2(system.startsWith(QStringLiteral("STAVELY for ")) && system.size() > 12, qPrintable(system));
+#ifndef Q_OS_WIN
+        QVERIFY2(!system.contains(QStringLiteral("Windows")), qPrintable(system));
+#endif
         QVERIFY(!splash.findChild<QLabel*>(QStringLiteral("imgLogo"))->pixmap().isNull());
         QVERIFY(splash.findChildren<QPushButton*>().isEmpty());
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <limits>
 
 // The simulator's panel acts on the simulated instrument through its control methods.
 class InstrumentPanelTest : public QObject {
@@ -35,6 +36,23 @@ private slots:
         QCOMPARE(sim.state().fibersThreaded, threaded + 1);
         QVERIFY(sim.state().fiberPresent);
         QVERIFY(panel.lblState->text().endsWith(QStringLiteral("Fiber: threaded")));
+    }
+
+    // The time a held fiber has left spans from nothing to far beyond any count of seconds.
+    void fatigueTimeLeft_data() {
+        QTest::addColumn<double>("ms");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("hours") << 3723500.0 << "1:02:03 left at this load";
+        QTest::newRow("past due") << -5.0 << "0:00:00 left at this load";
+        QTest::newRow("a lightly loaded fiber") << 1e25 << "more than 100 years left at this load";
+        QTest::newRow("just over a century") << 3.2e12 << "more than 100 years left at this load";
+        QTest::newRow("unloaded") << std::numeric_limits<double>::infinity() << "unloaded";
+    }
+    void fatigueTimeLeft() {
+        QFETCH(double, ms);
+        QFETCH(QString, left);
+        QCOMPARE(InstrumentPanelTexts::fatigueText(0.61, ms),
+                 QStringLiteral("Fatigue damage: 61.0 %, ") + left);
     }
 };
 

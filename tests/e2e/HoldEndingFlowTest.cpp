@@ -12,6 +12,7 @@ namespace {
 enum class HoldEnding { StopRecorded, StopDropped, PortBack, PortGoneForGood, EndOfTravel, NotFollowing };
 
 const QString RunoutTitle = QStringLiteral("RUN-OUT");
+const QString ReplaceTitle = QStringLiteral("REPLACE THE FIBER");
 const QString HoldTimeout = QStringLiteral("COMMUNICATIONS TIMEOUT");
 const QString NoTitle; // the serial error, and the program's own questions
 
@@ -43,8 +44,8 @@ private slots:
         QTest::addColumn<bool>("unloaded"); // the fiber unloaded at the end
         auto row = [](const char* name, HoldEnding e, const QStringList& titles, bool recorded,
                       bool unloaded) { QTest::newRow(name) << int(e) << titles << recorded << unloaded; };
-        row("stop, run-out recorded", HoldEnding::StopRecorded, {RunoutTitle}, true, true);
-        row("stop, nothing recorded", HoldEnding::StopDropped, {RunoutTitle}, false, true);
+        row("stop, run-out recorded", HoldEnding::StopRecorded, {RunoutTitle, ReplaceTitle}, true, true);
+        row("stop, nothing recorded", HoldEnding::StopDropped, {RunoutTitle, ReplaceTitle}, false, true);
         // The time held before the fault is kept, as a run-out the statistics leave out.
         row("port lost and back", HoldEnding::PortBack, {NoTitle, HoldTimeout, RunoutTitle}, true, false);
         row("port lost for good", HoldEnding::PortGoneForGood,
@@ -173,6 +174,18 @@ private slots:
                                  ? QStringLiteral("Stop them at the instrument now.")
                                  : QStringLiteral("The capstans have been stopped.")),
                          qPrintable(rig.op->prompts[i].text));
+
+        // A hold stopped short of the longest one: Enter answers No; the fiber held is to be replaced
+        // whatever was recorded, and the operator hears at what and for how long it was held.
+        for (qsizetype i = promptsBefore; i < rig.op->prompts.size(); ++i) {
+            const Prompt& p = rig.op->prompts[i];
+            if (p.title == RunoutTitle && (e == HoldEnding::StopRecorded || e == HoldEnding::StopDropped))
+                QCOMPARE(p.style & 0x300, int(MsgStyle::DefaultButton2));
+            if (p.title == ReplaceTitle)
+                QVERIFY2(p.text.startsWith(QStringLiteral("The fiber was held at 40 N for 0:00:0")) &&
+                             p.text.endsWith(QStringLiteral("Replace it before the next test.")),
+                         qPrintable(p.text));
+        }
 
         // The capstans stand still once the run is over.
         const qint64 at = rig.sim.state().physical;

@@ -88,11 +88,18 @@ private slots:
         p.StaticMaxHold = 0.0001;
         run.program->mainWindow()->StuffTextBoxes();
         run.op->answer(MsgResult::Yes); // RUN-OUT
+        run.op->answer(MsgResult::Ok);  // REPLACE THE FIBER
         breakButton->click();
-        QCOMPARE(run.op->last().title, QStringLiteral("RUN-OUT"));
-        QVERIFY2(
-            run.op->last().text.startsWith(QStringLiteral("No break after 0:00:00 at 4100 MPa.\rRecord")),
-            qPrintable(run.op->last().text));
+        const Prompt question = run.op->prompts[run.op->prompts.size() - 2];
+        QCOMPARE(question.title, QStringLiteral("RUN-OUT"));
+        QVERIFY2(question.text.startsWith(QStringLiteral("No break after 0:00:00 at 4100 MPa.\rRecord")),
+                 qPrintable(question.text));
+        // The longest hold was reached: a run-out is what Enter records.
+        QCOMPARE(question.style & 0x300, 0);
+        QCOMPARE(run.op->last().title, QStringLiteral("REPLACE THE FIBER"));
+        QCOMPARE(run.op->last().text,
+                 QStringLiteral("The fiber was held at 4100 MPa for 0:00:00 and is damaged "
+                                "by it.\rReplace it before the next test."));
         QVERIFY(!run.sim.state().fiberBroken);
         QVERIFY(run.sim.state().load < 0.5); // unloaded before the question
 
