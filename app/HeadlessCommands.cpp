@@ -1,5 +1,6 @@
 #include "app/HeadlessCommands.h"
 
+#include "app/LabCommands.h"
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
 #include "base/ProductIdentity.h"
@@ -58,6 +59,10 @@ int HeadlessCommands::Info(const ProgramOptions& options, std::FILE* out) {
 int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv) {
     if (options.help || options.version)
         return Info(options, stdout);
+    if (options.dbInit) {
+        const QCoreApplication app(argc, argv);
+        return LabCommands::Init(options, stdout, stderr);
+    }
     if (!options.statsFile.isEmpty()) {
         const QCoreApplication app(argc, argv);
         return Stats(options, stdout, stderr);

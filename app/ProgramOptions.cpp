@@ -35,6 +35,16 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             }
             options.reportFile = arguments[++i];
             options.reportDataFile = arguments[++i];
+        } else if (arg == QStringLiteral("--db")) {
+            if (i + 1 >= arguments.size()) {
+                *error = QStringLiteral("--db needs a lab database URI. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.labDatabase = arguments[++i];
+        } else if (arg == QStringLiteral("--db-init")) {
+            options.dbInit = true;
+        } else if (arg == QStringLiteral("--db-sync")) {
+            options.dbSync = true;
         } else if (arg.startsWith(settingsEq) && arg.size() > settingsEq.size()) {
             options.settingsFile = arg.mid(settingsEq.size());
         } else {
@@ -47,7 +57,7 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 }
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
-    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version"})
+    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--db-init", "--db-sync"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -46,6 +46,7 @@ inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE\n"
     "       stavely --report FILE.pdf DATAFILE\n"
+    "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
     "       stavely --help | --version\n"
     "\n"
     "Control program of the STAVELY tensile tester for optical fibers.\n"
@@ -55,8 +56,14 @@ inline const QString Help = QStringLiteral(
     "  --stats DATAFILE  print the batch statistics of a data file as key<TAB>value lines\n"
     "  --report FILE.pdf DATAFILE\n"
     "                    write the batch report of a data file as a PDF\n"
+    "  --db URI          the lab database (a PostgreSQL URI or connection string) for this run,\n"
+    "                    instead of the option \"Lab database\"; its password comes from ~/.pgpass\n"
+    "  --db-init         create the lab database's tables and the role stavely_tester (administrator)\n"
+    "  --db-sync         send the results that wait for the lab database; prints sent and waiting\n"
+    "                    (exit 0 when none wait, 3 when some still do)\n"
     "  --help, -h        print this text\n"
     "  --version         print the program's version\n"
     "\n"
-    "Exit codes: 0 done, 1 no display or another instance runs, 2 bad arguments or an unreadable file.\n");
+    "Exit codes: 0 done, 1 no display or another instance runs, 2 bad arguments or an unreadable file,\n"
+    "3 results still wait for the lab database, 5 the lab database refused or cannot be reached.\n");
 } // namespace StartupTexts

@@ -1,0 +1,382 @@
+#include "store/LabDatabase.h"
+
+#include "store/LabTexts.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace {
+const QString Driver = QStringLiteral("QPSQL");
+// SQLSTATE codes the server answers with.
+const QString InsufficientPrivilege = QStringLiteral("42501");
+const QString UndefinedTable = QStringLiteral("42P01");
+
+QVariant orNull(const QString& text, QMetaType type = QMetaType(QMetaType::QString)) {
+    return text.isEmpty() ? QVariant(type) : QVariant(text);
+}
+
+// A null QString binds as NULL: the columns want text, empty or not.
+QVariant textValue(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
+QVariant timeValue(const QDateTime& time) {
+    return time.isValid() ? QVariant(time.toUTC()) : QVariant(QMetaType(QMetaType::QDateTime));
+}
+
+QDateTime utcOf(const QVariant& value) {
+    QDateTime time = value.toDateTime();
+    return time.isValid() ? time.toUTC() : time;
+}
+} // namespace
+
+LabDatabase::LabDatabase(const LabAddress& address, const QString& connectionName)
+    : m_address(address), m_name(connectionName) {}
+
+LabDatabase::~LabDatabase() {
+    close();
+    m_db = QSqlDatabase();
+    if (QSqlDatabase::contains(m_name))
+        QSqlDatabase::removeDatabase(m_name);
+}
+
+bool LabDatabase::connect(LabError* error) {
+    if (m_db.isOpen())
+        return true;
+    if (!QSqlDatabase::isDriverAvailable(Driver)) {
+        *error = {LabFault::NoDriver, LabTexts::NoDriver};
+        return false;
+    }
+    if (!m_db.isValid()) {
+        m_db = QSqlDatabase::addDatabase(Driver, m_name);
+        m_address.configure(m_db);
+    }
+    if (!m_db.open()) {
+        *error = classify(m_db.lastError(), QStringLiteral("connect"));
+        m_db.close();
+        return false;
+    }
+    return true;
+}
+
+bool LabDatabase::open(LabError* error) {
+    if (!connect(error))
+        return false;
+    const int version = schemaVersion(error);
+    if (error->fault != LabFault::None) {
+        close();
+        return false;
+    }
+    if (version == SchemaVersion)
+        return true;
+    if (version < 0)
+        *error = {LabFault::NoSchema, LabTexts::NoSchema.arg(m_address.describe())};
+    else if (version < SchemaVersion)
+        *error = {LabFault::OlderSchema,
+                  LabTexts::OlderSchema.arg(m_address.describe()).arg(version).arg(SchemaVersion)};
+    else
+        *error = {LabFault::NewerSchema,
+                  LabTexts::NewerSchema.arg(m_address.describe()).arg(version).arg(SchemaVersion)};
+    close();
+    return false;
+}
+
+bool LabDatabase::isOpen() const {
+    return m_db.isOpen();
+}
+
+void LabDatabase::close() {
+    if (m_db.isValid())
+        m_db.close();
+}
+
+LabError LabDatabase::classify(const QSqlError& sqlError, const QString& action) const {
+    const QString where = m_address.describe();
+    const QString text = sqlError.databaseText().trimmed().isEmpty() ? sqlError.text().trimmed()
+                                                                     : sqlError.databaseText().trimmed();
+    const QString code = sqlError.nativeErrorCode();
+    auto has = [&text](const char* phrase) {
+        return text.contains(QLatin1String(phrase), Qt::CaseInsensitive);
+    };
+    if (code == InsufficientPrivilege || has("permission denied"))
+        return {LabFault::NoRights, LabTexts::NoRights.arg(where, action)};
+    if (code == UndefinedTable)
+        return {LabFault::NoSchema, LabTexts::NoSchema.arg(where)};
+    if (has("password authentication failed"))
+        return {LabFault::WrongPassword, LabTexts::WrongPassword.arg(where)};
+    if (has("no password supplied"))
+        return {LabFault::NoPassword, LabTexts::NoPassword.arg(where)};
+    if (has("does not support SSL"))
+        return {LabFault::TlsNotOffered, LabTexts::TlsNotOffered.arg(where, m_address.sslMode())};
+    if (has("no encryption"))
+        return {LabFault::TlsRequired,
+                LabTexts::ServerError.arg(where, text) +
+                    QStringLiteral(" (the server takes only TLS: add sslmode=require)")};
+    if (has("does not exist"))
+        return {LabFault::UnknownLogin, LabTexts::UnknownLogin.arg(where, text)};
+    // Everything else that breaks a connection or never makes one: the server is away for now.
+    if (sqlError.type() == QSqlError::ConnectionError || has("could not connect") ||
+        has("connection refused") || has("timeout expired") || has("server closed the connection") ||
+        has("no connection to the server") || has("could not translate host name") ||
+        has("terminating connection") || has("could not send data") || has("could not receive data") ||
+        !m_db.isOpen())
+        return {LabFault::Unreachable, LabTexts::Unreachable.arg(where, text)};
+    return {LabFault::Other, LabTexts::ServerError.arg(where, text)};
+}
+
+bool LabDatabase::exec(const QString& sql, const QString& action, LabError* error) {
+    QSqlQuery query(m_db);
+    if (query.exec(sql))
+        return true;
+    *error = classify(query.lastError(), action);
+    return false;
+}
+
+QStringList LabDatabase::statements(const QString& script) {
+    QStringList out;
+    QString current;
+    bool inBody = false; // inside a $$ … $$ body, whose ';' do not end the statement
+    for (const QString& rawLine : script.split(QLatin1Char('\n'))) {
+        const QString line = rawLine.trimmed();
+        if (!inBody && (line.isEmpty() || line.startsWith(QLatin1String("--"))))
+            continue;
+        current += rawLine + QLatin1Char('\n');
+        if (line.count(QLatin1String("$$")) % 2 == 1)
+            inBody = !inBody;
+        if (!inBody && line.endsWith(QLatin1Char(';'))) {
+            out << current.trimmed();
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        out << current.trimmed();
+    return out;
+}
+
+bool LabDatabase::initialise(const QString& script, LabError* error) {
+    if (!connect(error))
+        return false;
+    if (!m_db.transaction()) {
+        *error = classify(m_db.lastError(), QStringLiteral("create tables"));
+        return false;
+    }
+    // A second run finds the tables there; the server's notices say so and are not news.
+    if (!exec(QStringLiteral("SET LOCAL client_min_messages = warning"), QStringLiteral("create tables"), error)) {
+        m_db.rollback();
+        return false;
+    }
+    for (const QString& statement : statements(script)) {
+        if (!exec(statement, QStringLiteral("create tables and roles"), error)) {
+            m_db.rollback();
+            return false;
+        }
+    }
+    if (!m_db.commit()) {
+        *error = classify(m_db.lastError(), QStringLiteral("create tables"));
+        return false;
+    }
+    return true;
+}
+
+int LabDatabase::schemaVersion(LabError* error) {
+    *error = {};
+    QSqlQuery query(m_db);
+    // to_regclass answers null rather than failing when the table is not there.
+    if (!query.exec(QStringLiteral("SELECT to_regclass('stavely_schema') IS NOT NULL")) || !query.next()) {
+        *error = classify(query.lastError(), QStringLiteral("read the schema version"));
+        return 0;
+    }
+    if (!query.value(0).toBool())
+        return -1;
+    if (!query.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM stavely_schema")) ||
+        !query.next()) {
+        *error = classify(query.lastError(), QStringLiteral("read the schema version"));
+        return 0;
+    }
+    return query.value(0).toInt();
+}
+
+bool LabDatabase::send(const std::vector<LabResult>& results, const std::vector<LabEvent>& events,
+                       LabError* error) {
+    if (!m_db.transaction()) {
+        *error = classify(m_db.lastError(), QStringLiteral("add results"));
+        return false;
+    }
+    QSqlQuery result(m_db);
+    result.prepare(QStringLiteral(
+        "INSERT INTO results (uuid, instrument, data_file, row_number, sample, operator, tested_at, "
+        "stress_mpa, "
+        "ignored, fields, content, content_sha256) VALUES (CAST(? AS uuid), ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+        "CAST(? AS jsonb), ?) ON CONFLICT DO NOTHING"));
+    for (const LabResult& r : results) {
+        result.addBindValue(textValue(r.uuid));
+        result.addBindValue(textValue(r.instrument));
+        result.addBindValue(textValue(r.dataFile));
+        result.addBindValue(r.rowNumber);
+        result.addBindValue(textValue(r.sample));
+        result.addBindValue(textValue(r.operatorName));
+        result.addBindValue(timeValue(r.testedAt));
+        result.addBindValue(r.stressMPa ? QVariant(*r.stressMPa) : QVariant(QMetaType(QMetaType::Double)));
+        result.addBindValue(r.ignored);
+        result.addBindValue(textValue(r.fields));
+        result.addBindValue(QString::fromUtf8(r.content.isEmpty() ? QByteArray("{}") : r.content));
+        result.addBindValue(textValue(r.contentSha256));
+        if (!result.exec()) {
+            *error = classify(result.lastError(), QStringLiteral("add results"));
+            m_db.rollback();
+            return false;
+        }
+    }
+    QSqlQuery event(m_db);
+    event.prepare(QStringLiteral("INSERT INTO events (uuid, instrument, seq, at, system_user_name, operator, "
+                                 "what, result_uuid, data_file, "
+                                 "row_number, before_value, after_value, canonical, prev_hash, hash) VALUES "
+                                 "(CAST(? AS uuid), ?, ?, ?, ?, ?, "
+                                 "?, CAST(? AS uuid), ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+    for (const LabEvent& e : events) {
+        event.addBindValue(textValue(e.uuid));
+        event.addBindValue(textValue(e.instrument));
+        event.addBindValue(e.seq);
+        event.addBindValue(timeValue(e.at));
+        event.addBindValue(textValue(e.systemUser));
+        event.addBindValue(textValue(e.operatorName));
+        event.addBindValue(textValue(e.what));
+        event.addBindValue(orNull(e.resultUuid));
+        event.addBindValue(textValue(e.dataFile));
+        event.addBindValue(e.rowNumber ? QVariant(*e.rowNumber) : QVariant(QMetaType(QMetaType::Int)));
+        event.addBindValue(textValue(e.before));
+        event.addBindValue(textValue(e.after));
+        event.addBindValue(textValue(e.canonical));
+        event.addBindValue(textValue(e.prevHash));
+        event.addBindValue(textValue(e.hash));
+        if (!event.exec()) {
+            *error = classify(event.lastError(), QStringLiteral("add audit events"));
+            m_db.rollback();
+            return false;
+        }
+    }
+    if (!m_db.commit()) {
+        *error = classify(m_db.lastError(), QStringLiteral("add results"));
+        m_db.rollback();
+        return false;
+    }
+    return true;
+}
+
+std::optional<qint64> LabDatabase::lastSeq(const QString& instrument, LabError* error) {
+    *error = {};
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT coalesce(max(seq), 0) FROM events WHERE instrument = ?"));
+    query.addBindValue(instrument);
+    if (!query.exec() || !query.next()) {
+        *error = classify(query.lastError(), QStringLiteral("read audit events"));
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
+}
+
+std::vector<LabResult> LabDatabase::results(const LabFilter& filter, LabError* error) {
+    *error = {};
+    QString sql = QStringLiteral("SELECT uuid::text, instrument, data_file, row_number, sample, operator, "
+                                 "tested_at, stress_mpa, ignored, "
+                                 "fields, content::text, content_sha256 FROM results WHERE true");
+    QVariantList values;
+    auto add = [&](const char* condition, const QVariant& value) {
+        sql += QLatin1String(condition);
+        values << value;
+    };
+    if (!filter.sample.isEmpty())
+        add(" AND sample = ?", filter.sample);
+    if (!filter.operatorName.isEmpty())
+        add(" AND operator = ?", filter.operatorName);
+    if (!filter.instrument.isEmpty())
+        add(" AND instrument = ?", filter.instrument);
+    if (filter.since.isValid())
+        add(" AND tested_at >= ?", filter.since.toUTC());
+    if (filter.until.isValid())
+        add(" AND tested_at < ?", filter.until.toUTC());
+    sql += QStringLiteral(" ORDER BY tested_at, instrument, data_file, row_number");
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    std::vector<LabResult> out;
+    if (!query.exec()) {
+        *error = classify(query.lastError(), QStringLiteral("read results"));
+        return out;
+    }
+    while (query.next()) {
+        LabResult r;
+        r.uuid = query.value(0).toString();
+        r.instrument = query.value(1).toString();
+        r.dataFile = query.value(2).toString();
+        r.rowNumber = query.value(3).toInt();
+        r.sample = query.value(4).toString();
+        r.operatorName = query.value(5).toString();
+        r.testedAt = utcOf(query.value(6));
+        if (!query.value(7).isNull())
+            r.stressMPa = query.value(7).toDouble();
+        r.ignored = query.value(8).toBool();
+        r.fields = query.value(9).toString();
+        r.content = query.value(10).toString().toUtf8();
+        r.contentSha256 = query.value(11).toString();
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+QStringList LabDatabase::instruments(LabError* error) {
+    *error = {};
+    QStringList out;
+    QSqlQuery query(m_db);
+    if (!query.exec(
+            QStringLiteral("SELECT DISTINCT instrument FROM events UNION SELECT DISTINCT instrument FROM "
+                           "results ORDER BY 1"))) {
+        *error = classify(query.lastError(), QStringLiteral("read audit events"));
+        return out;
+    }
+    while (query.next())
+        out << query.value(0).toString();
+    return out;
+}
+
+std::vector<LabEvent> LabDatabase::events(const QString& instrument, LabError* error) {
+    *error = {};
+    std::vector<LabEvent> out;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT uuid::text, instrument, seq, at, system_user_name, operator, what, "
+                                 "coalesce(result_uuid::text, ''), "
+                                 "data_file, row_number, before_value, after_value, canonical, prev_hash, "
+                                 "hash FROM events WHERE instrument = ? "
+                                 "ORDER BY seq"));
+    query.addBindValue(instrument);
+    if (!query.exec()) {
+        *error = classify(query.lastError(), QStringLiteral("read audit events"));
+        return out;
+    }
+    while (query.next()) {
+        LabEvent e;
+        e.uuid = query.value(0).toString();
+        e.instrument = query.value(1).toString();
+        e.seq = query.value(2).toLongLong();
+        e.at = utcOf(query.value(3));
+        e.systemUser = query.value(4).toString();
+        e.operatorName = query.value(5).toString();
+        e.what = query.value(6).toString();
+        e.resultUuid = query.value(7).toString();
+        e.dataFile = query.value(8).toString();
+        if (!query.value(9).isNull())
+            e.rowNumber = query.value(9).toInt();
+        e.before = query.value(10).toString();
+        e.after = query.value(11).toString();
+        e.canonical = query.value(12).toString();
+        e.prevHash = query.value(13).toString();
+        e.hash = query.value(14).toString();
+        out.push_back(std::move(e));
+    }
+    return out;
+}
