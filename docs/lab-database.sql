@@ -23,7 +23,7 @@ CREATE TABLE IF NOT EXISTS results (
     stress_mpa double precision,    -- break stress, absent for a row without one
     ignored boolean NOT NULL DEFAULT false,
     fields text NOT NULL,           -- the row's 17 fields as written to the data file, one line of CSV
-    content jsonb NOT NULL,         -- everything else the store keeps: numbers, record, calibration, parameters
+    content text NOT NULL,          -- JSON: the columns above and everything else the store keeps (record, calibration, parameters)
     content_sha256 text NOT NULL,   -- of the canonical content; its "added" event carries the same digest
     sent_by text NOT NULL DEFAULT current_user,
     received_at timestamptz NOT NULL DEFAULT now()

@@ -163,7 +163,8 @@ bool LabDatabase::initialise(const QString& script, LabError* error) {
         return false;
     }
     // A second run finds the tables there; the server's notices say so and are not news.
-    if (!exec(QStringLiteral("SET LOCAL client_min_messages = warning"), QStringLiteral("create tables"), error)) {
+    if (!exec(QStringLiteral("SET LOCAL client_min_messages = warning"), QStringLiteral("create tables"),
+              error)) {
         m_db.rollback();
         return false;
     }
@@ -198,6 +199,12 @@ int LabDatabase::schemaVersion(LabError* error) {
     return query.value(0).toInt();
 }
 
+void LabDatabase::rollback(const LabError& error) {
+    // A connection the server has cut has no transaction left to roll back.
+    if (!error.unreachable())
+        m_db.rollback();
+}
+
 bool LabDatabase::send(const std::vector<LabResult>& results, const std::vector<LabEvent>& events,
                        LabError* error) {
     if (!m_db.transaction()) {
@@ -209,7 +216,7 @@ bool LabDatabase::send(const std::vector<LabResult>& results, const std::vector<
         "INSERT INTO results (uuid, instrument, data_file, row_number, sample, operator, tested_at, "
         "stress_mpa, "
         "ignored, fields, content, content_sha256) VALUES (CAST(? AS uuid), ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-        "CAST(? AS jsonb), ?) ON CONFLICT DO NOTHING"));
+        "?, ?) ON CONFLICT DO NOTHING"));
     for (const LabResult& r : results) {
         result.addBindValue(textValue(r.uuid));
         result.addBindValue(textValue(r.instrument));
@@ -225,7 +232,7 @@ bool LabDatabase::send(const std::vector<LabResult>& results, const std::vector<
         result.addBindValue(textValue(r.contentSha256));
         if (!result.exec()) {
             *error = classify(result.lastError(), QStringLiteral("add results"));
-            m_db.rollback();
+            rollback(*error);
             return false;
         }
     }
@@ -253,13 +260,13 @@ bool LabDatabase::send(const std::vector<LabResult>& results, const std::vector<
         event.addBindValue(textValue(e.hash));
         if (!event.exec()) {
             *error = classify(event.lastError(), QStringLiteral("add audit events"));
-            m_db.rollback();
+            rollback(*error);
             return false;
         }
     }
     if (!m_db.commit()) {
         *error = classify(m_db.lastError(), QStringLiteral("add results"));
-        m_db.rollback();
+        rollback(*error);
         return false;
     }
     return true;
@@ -281,7 +288,7 @@ std::vector<LabResult> LabDatabase::results(const LabFilter& filter, LabError* e
     *error = {};
     QString sql = QStringLiteral("SELECT uuid::text, instrument, data_file, row_number, sample, operator, "
                                  "tested_at, stress_mpa, ignored, "
-                                 "fields, content::text, content_sha256 FROM results WHERE true");
+                                 "fields, content, content_sha256 FROM results WHERE true");
     QVariantList values;
     auto add = [&](const char* condition, const QVariant& value) {
         sql += QLatin1String(condition);

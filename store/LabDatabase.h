@@ -87,6 +87,7 @@ public:
 
 private:
     bool exec(const QString& sql, const QString& action, LabError* error);
+    void rollback(const LabError& error);
 
     LabAddress m_address;
     QString m_name;

@@ -25,6 +25,7 @@ public:
     int batchSize = 200;
     // Where the server's copy of the chain ends, when known.
     std::optional<qint64> serverSeq() const { return m_serverSeq; }
+    bool sourceOpen() const { return m_sourceOpen; }
 
 private:
     Pass fail(Pass pass, const LabError& error);
