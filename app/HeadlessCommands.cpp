@@ -59,6 +59,10 @@ int HeadlessCommands::Info(const ProgramOptions& options, std::FILE* out) {
 int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv) {
     if (options.help || options.version)
         return Info(options, stdout);
+    if (options.labStats) {
+        const QCoreApplication app(argc, argv);
+        return LabCommands::Stats(options, stdout, stderr);
+    }
     if (options.dbInit) {
         const QCoreApplication app(argc, argv);
         return LabCommands::Init(options, stdout, stderr);

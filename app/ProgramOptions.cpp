@@ -21,6 +21,10 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
                 return std::nullopt;
             }
             options.settingsFile = arguments[++i];
+        } else if (arg == QStringLiteral("--stats") &&
+                   (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--")))) {
+            // Without a data file: the lab database's results (--db or the option).
+            options.labStats = true;
         } else if (arg == QStringLiteral("--stats")) {
             if (i + 1 >= arguments.size()) {
                 *error = QStringLiteral("--stats needs a data file name. ") + StartupTexts::Usage;
@@ -41,6 +45,25 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
                 return std::nullopt;
             }
             options.labDatabase = arguments[++i];
+        } else if (QStringList{QStringLiteral("--sample"), QStringLiteral("--operator"),
+                               QStringLiteral("--instrument"), QStringLiteral("--since"),
+                               QStringLiteral("--until")}
+                       .contains(arg)) {
+            if (i + 1 >= arguments.size()) {
+                *error = arg + QStringLiteral(" needs a value. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            const QString value = arguments[++i];
+            if (arg == QStringLiteral("--sample"))
+                options.filterSample = value;
+            else if (arg == QStringLiteral("--operator"))
+                options.filterOperator = value;
+            else if (arg == QStringLiteral("--instrument"))
+                options.filterInstrument = value;
+            else if (arg == QStringLiteral("--since"))
+                options.filterSince = value;
+            else
+                options.filterUntil = value;
         } else if (arg == QStringLiteral("--db-init")) {
             options.dbInit = true;
         } else if (arg == QStringLiteral("--db-sync")) {

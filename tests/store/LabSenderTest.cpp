@@ -1,10 +1,12 @@
 #include "store/LabSender.h"
 #include "store/LabAudit.h"
 #include "store/LabTexts.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/LabTestSource.h"
 #include "tests/support/PostgresCluster.h"
 #include "tests/support/TestRegistry.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -139,6 +141,23 @@ private slots:
         QCOMPARE(lab.results(filter, &error).size(), std::size_t(450));
         filter.instrument = QStringLiteral("rig-B");
         QCOMPARE(lab.results(filter, &error).size(), std::size_t(150));
+        // The batch statistics of the sample over the three testers, and of one of them, from the command
+        // line.
+        for (const auto& [extra, specimens] :
+             {std::pair{QStringList(), 450},
+              std::pair{QStringList{QStringLiteral("--instrument"), QStringLiteral("rig-B")}, 150}}) {
+            QProcess stats;
+            stats.start(programPath(), QStringList{QStringLiteral("--stats"), QStringLiteral("--db"), m_uri,
+                                                   QStringLiteral("--sample"), QStringLiteral("B9"),
+                                                   QStringLiteral("--since"),
+                                                   QDate::currentDate().addDays(-1).toString(Qt::ISODate)} +
+                                           extra);
+            QVERIFY(stats.waitForFinished(30000));
+            const QString out = QString::fromUtf8(stats.readAllStandardOutput());
+            QCOMPARE(stats.exitCode(), 0);
+            QVERIFY2(out.startsWith(QStringLiteral("specimens\t%1\n").arg(specimens)), qPrintable(out));
+            QVERIFY2(out.contains(QStringLiteral("\nmin_MPa\t4801\n")), qPrintable(out));
+        }
     }
 
     void tamperedRowsBreakTheirChain_data() {
