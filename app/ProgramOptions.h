@@ -18,10 +18,25 @@ struct ProgramOptions {
     QString statsFile;       // --stats: print the data file's statistics and end
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
+    // The results store's commands.
+    bool dbPath = false;  // --db-path: print where the store is
+    QStringList dbImport; // --db-import: data files to take in
+    QString dbExport;     // --db-export: CSV or JSON file to write
+    QString filterSample; // --sample, --operator, --since: which results --db-export writes
+    QString filterOperator;
+    QString filterSince;
+    bool auditVerify = false; // --audit-verify
+    QString historyFile;      // --history DATAFILE ROW
+    int historyRow = 0;
     bool help = false;    // --help, -h: the usage
     bool version = false; // --version: the program's version
 
-    bool headless() const { return help || version || !statsFile.isEmpty() || !reportFile.isEmpty(); }
+    bool storeCommand() const {
+        return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
+    }
+    bool headless() const {
+        return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand();
+    }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);
 
