@@ -3,6 +3,7 @@
 #include "app/LabCommands.h"
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
+#include "app/StoreCommands.h"
 #include "base/ProductIdentity.h"
 #include "results/BatchReport.h"
 #include "results/BatchStatistics.h"
@@ -66,6 +67,10 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
     if (options.dbInit) {
         const QCoreApplication app(argc, argv);
         return LabCommands::Init(options, stdout, stderr);
+    }
+    if (options.storeCommand()) {
+        const QCoreApplication app(argc, argv);
+        return StoreCommands::Run(options, stdout, stderr);
     }
     if (!options.statsFile.isEmpty()) {
         const QCoreApplication app(argc, argv);

@@ -19,21 +19,6 @@ void printLine(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// A date (2026-12-08, UTC midnight) or a moment (2026-12-08T10:42:00Z).
-std::optional<QDateTime> filterTime(const QString& text, bool* ok) {
-    *ok = true;
-    if (text.isEmpty())
-        return QDateTime();
-    QDateTime time = QDateTime::fromString(text, Qt::ISODate);
-    if (!time.isValid()) {
-        const QDate date = QDate::fromString(text, Qt::ISODate);
-        if (date.isValid())
-            time = QDateTime(date, QTime(0, 0), Qt::UTC);
-    }
-    *ok = time.isValid();
-    return time;
-}
-
 QString schemaFile() {
     return ProgramFolder::path() + QStringLiteral("/docs/lab-database.sql");
 }
@@ -57,13 +42,8 @@ int LabCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE*
     filter.sample = options.filterSample;
     filter.operatorName = options.filterOperator;
     filter.instrument = options.filterInstrument;
-    bool sinceOk = false, untilOk = false;
-    filter.since = filterTime(options.filterSince, &sinceOk).value_or(QDateTime());
-    filter.until = filterTime(options.filterUntil, &untilOk).value_or(QDateTime());
-    if (!sinceOk || !untilOk) {
-        printLine(err, LabTexts::BadDate.arg(sinceOk ? options.filterUntil : options.filterSince));
-        return 2;
-    }
+    filter.since = options.filterSince;
+    filter.until = options.filterUntil;
     LabDatabase lab(*address, QStringLiteral("stavely-lab-stats"));
     LabError labError;
     std::vector<LabResult> results;
@@ -77,7 +57,7 @@ int LabCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE*
     rows.reserve(results.size());
     for (const LabResult& result : results) {
         DataRow row;
-        DataLine::ParseDataLine(result.fields, row);
+        DataLine::ParseDataLine(result.line, row);
         row.setNumber(int(rows.size()) + 1);
         rows.push_back(std::move(row));
     }

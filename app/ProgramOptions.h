@@ -22,18 +22,33 @@ struct ProgramOptions {
     QString statsFile;       // --stats: print the data file's statistics and end
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
+    // The results store's commands.
+    bool dbPath = false;  // --db-path: print where the store is
+    QStringList dbImport; // --db-import: data files to take in
+    QString dbExport;     // --db-export: CSV or JSON file to write
+    // --sample, --operator, --since, --until, --instrument: which results --db-export and --stats --db take.
+    QString filterSample;
+    QString filterOperator;
+    QString filterSince;
+    QString filterUntil;      // yyyy-mm-dd, inclusive (lab database)
+    QString filterInstrument; // one tester's store (lab database)
+    bool auditVerify = false; // --audit-verify
+    QString historyFile;      // --history DATAFILE ROW
+    int historyRow = 0;
+    // The lab database.
+    QString labDatabase;   // --db: the lab database for this run, instead of the option's
     bool labStats = false; // --stats --db URI: the whole lab's results instead of a data file
-    // Which of the lab's results --stats --db reads (empty: all).
-    QString filterSample, filterOperator, filterInstrument, filterSince, filterUntil;
-    QString labDatabase;  // --db: the lab database for this run, instead of the option's
-    bool dbInit = false;  // --db-init: create the lab database's tables and role
-    bool dbSync = false;  // --db-sync: send the results that wait for the lab database
-    bool help = false;    // --help, -h: the usage
-    bool version = false; // --version: the program's version
+    bool dbInit = false;   // --db-init: create the lab database's tables and role
+    bool dbSync = false;   // --db-sync: send the results that wait for the lab database
+    bool help = false;     // --help, -h: the usage
+    bool version = false;  // --version: the program's version
 
+    bool storeCommand() const {
+        return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
+    }
     bool headless() const {
-        return help || version || !statsFile.isEmpty() || labStats || !reportFile.isEmpty() || dbInit ||
-               dbSync;
+        return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||
+               labStats || dbInit || dbSync;
     }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);

@@ -10,44 +10,43 @@ CREATE TABLE IF NOT EXISTS stavely_schema (
     installed timestamptz NOT NULL DEFAULT now()
 );
 
--- One row per result, as its tester's store holds it; uuid is the result's own identity, so a result
--- sent twice is kept once.
+-- One row per result, as its tester's results store holds it; uuid is the result's own identity, so a
+-- result sent twice is kept once.
 CREATE TABLE IF NOT EXISTS results (
     uuid uuid PRIMARY KEY,
-    instrument text NOT NULL,       -- the sending store's identity (one audit chain each)
+    instrument text NOT NULL,       -- the sending store's identity: one audit trail each
+    content text NOT NULL,          -- every stored value of the result, as its "added" entry covers it
+    record bytea,                   -- the load/time record as the store keeps it (compressed); none: NULL
+    -- Copies of some of the content's items, for searching; --audit-verify checks that they agree.
     data_file text NOT NULL,        -- path of the data file on the tester
-    row_number integer NOT NULL,    -- 1 for the first result row of that file
+    row_number integer NOT NULL,
+    line text NOT NULL,             -- the row as written to the data file
     sample text NOT NULL DEFAULT '',
     operator text NOT NULL DEFAULT '',
-    tested_at timestamptz,          -- UTC
-    stress_mpa double precision,    -- break stress, absent for a row without one
-    ignored boolean NOT NULL DEFAULT false,
-    fields text NOT NULL,           -- the row's 17 fields as written to the data file, one line of CSV
-    content text NOT NULL,          -- JSON: the columns above and everything else the store keeps (record, calibration, parameters)
-    content_sha256 text NOT NULL,   -- of the canonical content; its "added" event carries the same digest
+    tested_at text NOT NULL DEFAULT '',  -- yyyy-mm-ddThh:mm:ss on the instrument's clock
+    nominal_rate text NOT NULL DEFAULT '',
+    stress_mpa double precision,
     sent_by text NOT NULL DEFAULT current_user,
     received_at timestamptz NOT NULL DEFAULT now()
 );
-CREATE INDEX IF NOT EXISTS results_sample ON results (sample);
+CREATE INDEX IF NOT EXISTS results_sample ON results (sample, tested_at);
 CREATE INDEX IF NOT EXISTS results_instrument ON results (instrument);
 CREATE INDEX IF NOT EXISTS results_tested_at ON results (tested_at);
 
--- The audit trail of each instrument, a hash chain: hash = SHA-256(prev_hash || canonical text).
+-- Each store's audit trail, a hash chain: hash = SHA-256(previous hash || the entry's canonical text).
 CREATE TABLE IF NOT EXISTS events (
     uuid uuid PRIMARY KEY,
     instrument text NOT NULL,
-    seq bigint NOT NULL,            -- the event's place in its instrument's chain, from 1
-    at timestamptz NOT NULL,        -- UTC
-    system_user_name text NOT NULL DEFAULT '',
-    operator text NOT NULL DEFAULT '',
-    what text NOT NULL,
-    result_uuid uuid,
-    data_file text NOT NULL DEFAULT '',
-    row_number integer,
-    before_value text NOT NULL DEFAULT '',
-    after_value text NOT NULL DEFAULT '',
-    canonical text NOT NULL,
-    prev_hash text NOT NULL,
+    seq bigint NOT NULL,            -- the entry's place in its store's trail, from 1
+    utc text NOT NULL,              -- ISO 8601 with milliseconds
+    system_user_name text NOT NULL,
+    operator text NOT NULL,
+    kind text NOT NULL,
+    data_file text NOT NULL,
+    row_number integer NOT NULL,
+    result_uuid text NOT NULL,
+    before_value text NOT NULL,
+    after_value text NOT NULL,
     hash text NOT NULL,
     sent_by text NOT NULL DEFAULT current_user,
     received_at timestamptz NOT NULL DEFAULT now(),

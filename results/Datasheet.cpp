@@ -258,6 +258,7 @@ bool Datasheet::load(const QString& path) {
     m_model.widestText(0, m_font);
     FitUntouchedColumns();
     finishLoad();
+    emit dataFileLoaded(m_fileName);
     return true;
 }
 
@@ -285,9 +286,11 @@ void Datasheet::setSpecimenCount() {
 void Datasheet::useDataFile(const QString& path) {
     // The file was written whole from the grid: it holds every row.
     m_rowsNotInFile = 0;
+    const QString previous = m_fileName;
     m_fileName = path;
     m_dataFolder = QFileInfo(path).absolutePath();
     emit dataFileChanged();
+    emit savedUnderNewName(previous, path);
 }
 
 // ---- Rows and lines ---------------------------------------------------------------------------
@@ -406,8 +409,10 @@ void Datasheet::SetComment(int row, const QString& text, const QString& before) 
         return;
     m_model.setCell(row, DataLine::CommentsColumn, text);
     AutoFitColumns(DataLine::CommentsColumn, false);
-    if (text != before)
+    if (text != before) {
         RewriteDataFile();
+        emit commentEdited(m_model.row(row).number(), before, text);
+    }
 }
 
 // ---- Choosing the data file -------------------------------------------------------------------

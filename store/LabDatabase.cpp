@@ -2,6 +2,7 @@
 
 #include "store/LabTexts.h"
 
+#include <QDate>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -13,23 +14,11 @@ const QString Driver = QStringLiteral("QPSQL");
 const QString InsufficientPrivilege = QStringLiteral("42501");
 const QString UndefinedTable = QStringLiteral("42P01");
 
-QVariant orNull(const QString& text, QMetaType type = QMetaType(QMetaType::QString)) {
-    return text.isEmpty() ? QVariant(type) : QVariant(text);
-}
-
 // A null QString binds as NULL: the columns want text, empty or not.
 QVariant textValue(const QString& text) {
     return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
-QVariant timeValue(const QDateTime& time) {
-    return time.isValid() ? QVariant(time.toUTC()) : QVariant(QMetaType(QMetaType::QDateTime));
-}
-
-QDateTime utcOf(const QVariant& value) {
-    QDateTime time = value.toDateTime();
-    return time.isValid() ? time.toUTC() : time;
-}
 } // namespace
 
 LabDatabase::LabDatabase(const LabAddress& address, const QString& connectionName)
@@ -213,23 +202,18 @@ bool LabDatabase::send(const std::vector<LabResult>& results, const std::vector<
     }
     QSqlQuery result(m_db);
     result.prepare(QStringLiteral(
-        "INSERT INTO results (uuid, instrument, data_file, row_number, sample, operator, tested_at, "
-        "stress_mpa, "
-        "ignored, fields, content, content_sha256) VALUES (CAST(? AS uuid), ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-        "?, ?) ON CONFLICT DO NOTHING"));
+        "INSERT INTO results (uuid, instrument, content, record, data_file, row_number, line, sample, "
+        "operator, "
+        "tested_at, nominal_rate, stress_mpa) VALUES (CAST(? AS uuid), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "ON CONFLICT DO NOTHING"));
     for (const LabResult& r : results) {
-        result.addBindValue(textValue(r.uuid));
-        result.addBindValue(textValue(r.instrument));
-        result.addBindValue(textValue(r.dataFile));
-        result.addBindValue(r.rowNumber);
-        result.addBindValue(textValue(r.sample));
-        result.addBindValue(textValue(r.operatorName));
-        result.addBindValue(timeValue(r.testedAt));
-        result.addBindValue(r.stressMPa ? QVariant(*r.stressMPa) : QVariant(QMetaType(QMetaType::Double)));
-        result.addBindValue(r.ignored);
-        result.addBindValue(textValue(r.fields));
-        result.addBindValue(QString::fromUtf8(r.content.isEmpty() ? QByteArray("{}") : r.content));
-        result.addBindValue(textValue(r.contentSha256));
+        for (const QVariant& v :
+             {textValue(r.uuid), textValue(r.instrument), textValue(QString::fromUtf8(r.content)),
+              r.record.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(r.record),
+              textValue(r.dataFile), QVariant(r.rowNumber), textValue(r.line), textValue(r.sample),
+              textValue(r.operatorName), textValue(r.testedAt), textValue(r.nominalRate),
+              r.stressMPa ? QVariant(*r.stressMPa) : QVariant(QMetaType(QMetaType::Double))})
+            result.addBindValue(v);
         if (!result.exec()) {
             *error = classify(result.lastError(), QStringLiteral("add results"));
             rollback(*error);
@@ -237,27 +221,19 @@ bool LabDatabase::send(const std::vector<LabResult>& results, const std::vector<
         }
     }
     QSqlQuery event(m_db);
-    event.prepare(QStringLiteral("INSERT INTO events (uuid, instrument, seq, at, system_user_name, operator, "
-                                 "what, result_uuid, data_file, "
-                                 "row_number, before_value, after_value, canonical, prev_hash, hash) VALUES "
-                                 "(CAST(? AS uuid), ?, ?, ?, ?, ?, "
-                                 "?, CAST(? AS uuid), ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
-    for (const LabEvent& e : events) {
-        event.addBindValue(textValue(e.uuid));
-        event.addBindValue(textValue(e.instrument));
-        event.addBindValue(e.seq);
-        event.addBindValue(timeValue(e.at));
-        event.addBindValue(textValue(e.systemUser));
-        event.addBindValue(textValue(e.operatorName));
-        event.addBindValue(textValue(e.what));
-        event.addBindValue(orNull(e.resultUuid));
-        event.addBindValue(textValue(e.dataFile));
-        event.addBindValue(e.rowNumber ? QVariant(*e.rowNumber) : QVariant(QMetaType(QMetaType::Int)));
-        event.addBindValue(textValue(e.before));
-        event.addBindValue(textValue(e.after));
-        event.addBindValue(textValue(e.canonical));
-        event.addBindValue(textValue(e.prevHash));
-        event.addBindValue(textValue(e.hash));
+    event.prepare(QStringLiteral("INSERT INTO events (uuid, instrument, seq, utc, system_user_name, "
+                                 "operator, kind, data_file, row_number, "
+                                 "result_uuid, before_value, after_value, hash) VALUES (CAST(? AS uuid), ?, "
+                                 "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                 "ON CONFLICT DO NOTHING"));
+    for (const LabEvent& le : events) {
+        const AuditEvent& e = le.event;
+        for (const QVariant& v :
+             {textValue(e.uuid), textValue(le.instrument), QVariant(e.seq), textValue(e.utc),
+              textValue(e.systemUser), textValue(e.operatorName), textValue(e.kind), textValue(e.dataFile),
+              QVariant(e.rowNumber), textValue(e.resultUuid), textValue(e.before), textValue(e.after),
+              textValue(QString::fromLatin1(e.hash))})
+            event.addBindValue(v);
         if (!event.exec()) {
             *error = classify(event.lastError(), QStringLiteral("add audit events"));
             rollback(*error);
@@ -286,9 +262,9 @@ std::optional<qint64> LabDatabase::lastSeq(const QString& instrument, LabError* 
 
 std::vector<LabResult> LabDatabase::results(const LabFilter& filter, LabError* error) {
     *error = {};
-    QString sql = QStringLiteral("SELECT uuid::text, instrument, data_file, row_number, sample, operator, "
-                                 "tested_at, stress_mpa, ignored, "
-                                 "fields, content, content_sha256 FROM results WHERE true");
+    QString sql = QStringLiteral("SELECT uuid::text, instrument, content, record, data_file, row_number, "
+                                 "line, sample, operator, tested_at, "
+                                 "nominal_rate, stress_mpa FROM results WHERE true");
     QVariantList values;
     auto add = [&](const char* condition, const QVariant& value) {
         sql += QLatin1String(condition);
@@ -300,10 +276,12 @@ std::vector<LabResult> LabDatabase::results(const LabFilter& filter, LabError* e
         add(" AND operator = ?", filter.operatorName);
     if (!filter.instrument.isEmpty())
         add(" AND instrument = ?", filter.instrument);
-    if (filter.since.isValid())
-        add(" AND tested_at >= ?", filter.since.toUTC());
-    if (filter.until.isValid())
-        add(" AND tested_at < ?", filter.until.toUTC());
+    // Dates compare as the text they are written in; the last day counts whole.
+    if (!filter.since.isEmpty())
+        add(" AND tested_at >= ?", filter.since);
+    if (!filter.until.isEmpty())
+        add(" AND tested_at < ?",
+            QDate::fromString(filter.until, Qt::ISODate).addDays(1).toString(Qt::ISODate));
     sql += QStringLiteral(" ORDER BY tested_at, instrument, data_file, row_number");
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
@@ -319,17 +297,17 @@ std::vector<LabResult> LabDatabase::results(const LabFilter& filter, LabError* e
         LabResult r;
         r.uuid = query.value(0).toString();
         r.instrument = query.value(1).toString();
-        r.dataFile = query.value(2).toString();
-        r.rowNumber = query.value(3).toInt();
-        r.sample = query.value(4).toString();
-        r.operatorName = query.value(5).toString();
-        r.testedAt = utcOf(query.value(6));
-        if (!query.value(7).isNull())
-            r.stressMPa = query.value(7).toDouble();
-        r.ignored = query.value(8).toBool();
-        r.fields = query.value(9).toString();
-        r.content = query.value(10).toString().toUtf8();
-        r.contentSha256 = query.value(11).toString();
+        r.content = query.value(2).toString().toUtf8();
+        r.record = query.value(3).toByteArray();
+        r.dataFile = query.value(4).toString();
+        r.rowNumber = query.value(5).toInt();
+        r.line = query.value(6).toString();
+        r.sample = query.value(7).toString();
+        r.operatorName = query.value(8).toString();
+        r.testedAt = query.value(9).toString();
+        r.nominalRate = query.value(10).toString();
+        if (!query.value(11).isNull())
+            r.stressMPa = query.value(11).toDouble();
         out.push_back(std::move(r));
     }
     return out;
@@ -355,35 +333,32 @@ std::vector<LabEvent> LabDatabase::events(const QString& instrument, LabError* e
     std::vector<LabEvent> out;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT uuid::text, instrument, seq, at, system_user_name, operator, what, "
-                                 "coalesce(result_uuid::text, ''), "
-                                 "data_file, row_number, before_value, after_value, canonical, prev_hash, "
-                                 "hash FROM events WHERE instrument = ? "
-                                 "ORDER BY seq"));
+    query.prepare(QStringLiteral(
+        "SELECT uuid::text, seq, utc, system_user_name, operator, kind, data_file, row_number, "
+        "result_uuid, before_value, after_value, hash FROM events WHERE instrument = ? "
+        "ORDER BY seq"));
     query.addBindValue(instrument);
     if (!query.exec()) {
         *error = classify(query.lastError(), QStringLiteral("read audit events"));
         return out;
     }
     while (query.next()) {
-        LabEvent e;
+        LabEvent le;
+        le.instrument = instrument;
+        AuditEvent& e = le.event;
         e.uuid = query.value(0).toString();
-        e.instrument = query.value(1).toString();
-        e.seq = query.value(2).toLongLong();
-        e.at = utcOf(query.value(3));
-        e.systemUser = query.value(4).toString();
-        e.operatorName = query.value(5).toString();
-        e.what = query.value(6).toString();
-        e.resultUuid = query.value(7).toString();
-        e.dataFile = query.value(8).toString();
-        if (!query.value(9).isNull())
-            e.rowNumber = query.value(9).toInt();
-        e.before = query.value(10).toString();
-        e.after = query.value(11).toString();
-        e.canonical = query.value(12).toString();
-        e.prevHash = query.value(13).toString();
-        e.hash = query.value(14).toString();
-        out.push_back(std::move(e));
+        e.seq = query.value(1).toLongLong();
+        e.utc = query.value(2).toString();
+        e.systemUser = query.value(3).toString();
+        e.operatorName = query.value(4).toString();
+        e.kind = query.value(5).toString();
+        e.dataFile = query.value(6).toString();
+        e.rowNumber = query.value(7).toInt();
+        e.resultUuid = query.value(8).toString();
+        e.before = query.value(9).toString();
+        e.after = query.value(10).toString();
+        e.hash = query.value(11).toString().toLatin1();
+        out.push_back(std::move(le));
     }
     return out;
 }

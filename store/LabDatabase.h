@@ -40,8 +40,8 @@ struct LabFilter {
     QString sample;
     QString operatorName;
     QString instrument;
-    QDateTime since; // UTC
-    QDateTime until;
+    QString since; // yyyy-mm-dd, on the date of the test
+    QString until; // yyyy-mm-dd, inclusive
 };
 
 // One connection to the lab's PostgreSQL server, of the thread that made it.

@@ -40,7 +40,7 @@ LabForwarder::Pass LabForwarder::pass() {
             break;
         if (!m_lab.send(results, events, &error))
             return fail(pass, error);
-        m_serverSeq = events.back().seq;
+        m_serverSeq = events.back().event.seq;
         m_lastKnownSeq = *m_serverSeq;
         pass.sent += qint64(results.size());
     }

@@ -1,41 +1,40 @@
 #pragma once
 
+#include "store/AuditEvent.h"
+
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
-// A result as the lab database keeps it (one row of its results table).
+// A result as the lab database keeps it. The content is the result's text exactly as its "added"
+// entry of the audit trail covers it (every stored column, in order); the other members are copies
+// of some of its items, for searching on the server, and must say what the content says.
 struct LabResult {
-    QString uuid;
     QString instrument;
+    QByteArray content;
+    QByteArray record; // the load/time record as the store keeps it (compressed); empty: none
+
+    QString uuid;
     QString dataFile;
     int rowNumber = 0;
+    QString line; // the row as written to the data file
     QString sample;
     QString operatorName;
-    QDateTime testedAt; // UTC; invalid when unknown
+    QString testedAt; // yyyy-MM-ddThh:mm:ss, the instrument's clock; empty when unknown
+    QString nominalRate;
     std::optional<double> stressMPa;
-    bool ignored = false;
-    QString fields;     // the row's fields as written, one line of CSV
-    QByteArray content; // JSON object: everything else the store keeps
-    QString contentSha256;
+
+    // Fills the copies from the content; false when the content is not a result's text.
+    bool fillFromContent();
+    // Whether the copies and the record still match the content.
+    bool matchesContent() const;
+    // The items of a canonical text (length-prefixed); nullopt when it is not one.
+    static std::optional<QList<QByteArray>> Items(const QByteArray& canonical);
 };
 
-// An audit event as the lab database keeps it (one link of an instrument's chain).
+// An audit trail entry and the store whose chain it belongs to.
 struct LabEvent {
-    QString uuid;
     QString instrument;
-    qint64 seq = 0;
-    QDateTime at; // UTC
-    QString systemUser;
-    QString operatorName;
-    QString what;
-    QString resultUuid; // empty: not about one result
-    QString dataFile;
-    std::optional<int> rowNumber;
-    QString before;
-    QString after;
-    QString canonical;
-    QString prevHash;
-    QString hash;
+    AuditEvent event;
 };

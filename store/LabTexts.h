@@ -38,8 +38,6 @@ inline const QString NewerSchema = QStringLiteral(
     "The lab database %1 has tables of version %2, newer than this program's %3: update the program.");
 inline const QString ServerError = QStringLiteral("The lab database %1 answered: %2");
 
-inline const QString BadDate =
-    QStringLiteral("\"%1\" is not a date (2026-12-08) or a UTC time (2026-12-08T10:42:00Z).");
 inline const QString SchemaFileMissing = QStringLiteral("The lab database schema file %1 is missing.");
 inline const QString Initialised = QStringLiteral("Lab database %1: tables of version %2 ready.\n");
 

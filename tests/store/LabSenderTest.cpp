@@ -2,7 +2,7 @@
 #include "store/LabAudit.h"
 #include "store/LabTexts.h"
 #include "tests/support/FlowHelpers.h"
-#include "tests/support/LabTestSource.h"
+#include "tests/support/LabTestStore.h"
 #include "tests/support/PostgresCluster.h"
 #include "tests/support/TestRegistry.h"
 
@@ -67,11 +67,12 @@ private slots:
     }
 
     void serverStoppedMidBatchAndStartedAgain() {
-        LabTestChain chain(QStringLiteral("rig-1/outage"));
+        LabTestStore store;
+        QVERIFY(store.isOpen());
         for (int row = 1; row <= 600; ++row)
-            chain.add(row);
+            QVERIFY(store.add(row));
         LabSender sender(
-            senderAddress(m_uri), [&chain] { return chain.source(); }, QuickRetries);
+            senderAddress(m_uri), [&store] { return store.source(); }, QuickRetries);
         QSignalSpy statuses(&sender, &LabSender::statusChanged);
         sender.start();
         QTRY_VERIFY_WITH_TIMEOUT(m_server.sql(QStringLiteral("SELECT count(*) FROM events")).toInt() >= 100,
@@ -80,7 +81,7 @@ private slots:
         const QString stoppedAt = QTime::currentTime().toString(QStringLiteral("HH:mm"));
         // New results while the server is away wait with the others.
         for (int row = 601; row <= 620; ++row)
-            chain.add(row);
+            QVERIFY(store.add(row));
         QTRY_VERIFY_WITH_TIMEOUT(sender.status().error.fault == LabFault::Unreachable, 10000);
         const LabStatus away = sender.status();
         QVERIFY2(away.waiting > 0 && away.waiting < 620, qPrintable(away.text()));
@@ -96,10 +97,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(upToDate(sender), 20000);
         QVERIFY(!statuses.isEmpty());
         QCOMPARE(statuses.last().first().value<LabStatus>().text(), LabTexts::StatusUpToDate);
-        QCOMPARE(count(chain.instrument()), QStringLiteral("620|620"));
-        QCOMPARE(count(chain.instrument(), "results"), QStringLiteral("620|620"));
-        QCOMPARE(places(chain.instrument()), QStringLiteral("1-620/620"));
-        const std::vector<LabAudit::ChainReport> reports = verify(chain.instrument());
+        QCOMPARE(count(store.instrument()), QStringLiteral("620|620"));
+        QCOMPARE(count(store.instrument(), "results"), QStringLiteral("620|620"));
+        QCOMPARE(places(store.instrument()), QStringLiteral("1-620/620"));
+        const std::vector<LabAudit::ChainReport> reports = verify(store.instrument());
         QCOMPARE(reports.size(), std::size_t(1));
         QVERIFY2(reports[0].intact, qPrintable(reports[0].broken));
         QCOMPARE(reports[0].results, 620);
@@ -107,29 +108,29 @@ private slots:
 
     void threeWritersAtOnce() {
         // Three testers, and a second sender on the first tester's store (two programs of one user).
-        std::vector<std::unique_ptr<LabTestChain>> chains;
+        std::vector<std::unique_ptr<LabTestStore>> stores;
         std::vector<std::unique_ptr<LabSender>> senders;
-        for (const char* name : {"rig-A", "rig-B", "rig-C"})
-            chains.push_back(std::make_unique<LabTestChain>(QLatin1String(name)));
+        for (int i = 0; i < 3; ++i)
+            stores.push_back(std::make_unique<LabTestStore>());
         for (std::size_t i = 0; i < 4; ++i) {
-            LabTestChain* chain = chains[i % 3].get();
+            LabTestStore* store = stores[i % 3].get();
             senders.push_back(std::make_unique<LabSender>(
-                senderAddress(m_uri), [chain] { return chain->source(); }, QuickRetries));
+                senderAddress(m_uri), [store] { return store->source(); }, QuickRetries));
             senders.back()->start();
         }
         for (int row = 1; row <= 150; ++row) {
-            for (auto& chain : chains)
-                chain->add(row, QStringLiteral("B9"));
+            for (auto& store : stores)
+                QVERIFY(store->add(row, QStringLiteral("B9")));
             if (row % 25 == 0)
                 QTest::qWait(20);
         }
         for (auto& sender : senders)
             QTRY_VERIFY_WITH_TIMEOUT(upToDate(*sender), 20000);
-        for (auto& chain : chains) {
-            QCOMPARE(count(chain->instrument()), QStringLiteral("150|150"));
-            QCOMPARE(count(chain->instrument(), "results"), QStringLiteral("150|150"));
-            QCOMPARE(places(chain->instrument()), QStringLiteral("1-150/150"));
-            const std::vector<LabAudit::ChainReport> reports = verify(chain->instrument());
+        for (auto& store : stores) {
+            QCOMPARE(count(store->instrument()), QStringLiteral("150|150"));
+            QCOMPARE(count(store->instrument(), "results"), QStringLiteral("150|150"));
+            QCOMPARE(places(store->instrument()), QStringLiteral("1-150/150"));
+            const std::vector<LabAudit::ChainReport> reports = verify(store->instrument());
             QVERIFY2(reports.at(0).intact, qPrintable(reports.at(0).broken));
         }
         // The whole lab's results of one sample, whichever tester made them.
@@ -139,18 +140,17 @@ private slots:
         LabFilter filter;
         filter.sample = QStringLiteral("B9");
         QCOMPARE(lab.results(filter, &error).size(), std::size_t(450));
-        filter.instrument = QStringLiteral("rig-B");
+        filter.instrument = stores[1]->instrument();
         QCOMPARE(lab.results(filter, &error).size(), std::size_t(150));
         // The batch statistics of the sample over the three testers, and of one of them, from the command
         // line.
         for (const auto& [extra, specimens] :
              {std::pair{QStringList(), 450},
-              std::pair{QStringList{QStringLiteral("--instrument"), QStringLiteral("rig-B")}, 150}}) {
+              std::pair{QStringList{QStringLiteral("--instrument"), stores[1]->instrument()}, 150}}) {
             QProcess stats;
             stats.start(programPath(), QStringList{QStringLiteral("--stats"), QStringLiteral("--db"), m_uri,
                                                    QStringLiteral("--sample"), QStringLiteral("B9"),
-                                                   QStringLiteral("--since"),
-                                                   QDate::currentDate().addDays(-1).toString(Qt::ISODate)} +
+                                                   QStringLiteral("--since"), QStringLiteral("2026-12-07")} +
                                            extra);
             QVERIFY(stats.waitForFinished(30000));
             const QString out = QString::fromUtf8(stats.readAllStandardOutput());
@@ -161,50 +161,49 @@ private slots:
     }
 
     void tamperedRowsBreakTheirChain_data() {
-        QTest::addColumn<QString>("tampering");
-        QTest::addColumn<QString>("broken");
-        // %1: the chain's instrument.
+        QTest::addColumn<QString>("tampering"); // %1: the store's instrument
+        QTest::addColumn<QString>("broken");    // %2: the file
         QTest::newRow("stress changed")
-            << "UPDATE results SET stress_mpa = stress_mpa + 100 WHERE row_number = 7 AND instrument = '%1'"
-            << "result %2 (/data/B7.csv row 7): its values do not match its \"added\" event";
+            << "UPDATE results SET stress_mpa = 4908 WHERE row_number = 7 AND instrument = '%1'"
+            << "(%2 row 7): its columns or record differ from its stored values";
+        QTest::newRow("record changed")
+            << "UPDATE results SET record = 'x' WHERE row_number = 7 AND instrument = '%1'"
+            << "(%2 row 7): its columns or record differ from its stored values";
         QTest::newRow("stress changed with its content")
-            << "UPDATE results SET content = replace(content, '\"stress_mpa\":4807', '\"stress_mpa\":4907'), "
-               "stress_mpa = 4907 WHERE row_number = 7 AND instrument = '%1'"
-            << "result %2 (/data/B7.csv row 7): its values do not match its \"added\" event";
-        QTest::newRow("event removed") << "DELETE FROM events WHERE seq = 5 AND instrument = '%1'"
-                                       << "event 5 is missing; the chain goes on with event 6 (";
-        QTest::newRow("events swapped")
+            << "UPDATE results SET content = replace(content, '4:4808;', '4:4908;'), stress_mpa = 4908 "
+               "WHERE row_number = 7 AND instrument = '%1'"
+            << "\"result added\" of %2 row 7 (entry 7): changed, or an entry before it removed or moved";
+        QTest::newRow("entry removed") << "DELETE FROM events WHERE seq = 5 AND instrument = '%1'"
+                                       << "entry 5: missing; the trail goes on with ";
+        QTest::newRow("entries swapped")
             << "UPDATE events SET seq = -seq WHERE seq IN (3, 4) AND instrument = '%1'; UPDATE events SET "
                "seq = CASE "
                "seq WHEN -3 THEN 4 ELSE 3 END WHERE seq IN (-3, -4) AND instrument = '%1'"
-            << "event 3 (";
-        QTest::newRow("event text rewritten") << "UPDATE events SET canonical = replace(canonical, 'result "
-                                                 "added', 'result removed') WHERE seq = 9 "
-                                                 "AND instrument = '%1'"
-                                              << "event 9 (";
+            << "\"result added\" of %2 row 4 (entry 3): changed, or an entry before it removed or moved";
+        QTest::newRow("operator rewritten")
+            << "UPDATE events SET operator = 'eve' WHERE seq = 9 AND instrument = '%1'"
+            << "\"result added\" of %2 row 9 (entry 9): changed, or an entry before it removed or moved";
     }
     void tamperedRowsBreakTheirChain() {
         QFETCH(QString, tampering);
         QFETCH(QString, broken);
-        LabTestChain chain(QStringLiteral("rig-T/") + QString::fromLatin1(QTest::currentDataTag()));
+        LabTestStore store;
         for (int row = 1; row <= 12; ++row)
-            chain.add(row);
+            QVERIFY(store.add(row));
         {
             LabSender sender(
-                senderAddress(m_uri), [&chain] { return chain.source(); }, QuickRetries);
+                senderAddress(m_uri), [&store] { return store.source(); }, QuickRetries);
             sender.start();
             QTRY_VERIFY_WITH_TIMEOUT(upToDate(sender), 20000);
         }
-        QVERIFY(verify(chain.instrument()).at(0).intact);
+        QVERIFY(verify(store.instrument()).at(0).intact);
         bool ok = false;
-        m_server.sql(tampering.arg(chain.instrument()), &ok);
+        m_server.sql(tampering.arg(store.instrument()), &ok);
         QVERIFY(ok);
-        const QString uuid =
-            m_server.sql(QStringLiteral("SELECT uuid FROM results WHERE row_number = 7 AND instrument = '%1'")
-                             .arg(chain.instrument()));
-        const std::vector<LabAudit::ChainReport> reports = verify(chain.instrument());
+        const std::vector<LabAudit::ChainReport> reports = verify(store.instrument());
         QVERIFY(!reports.at(0).intact);
-        QVERIFY2(reports[0].broken.startsWith(QString(broken).replace(QLatin1String("%2"), uuid)),
+        QVERIFY2(reports[0].broken.contains(
+                     QString(broken).replace(QLatin1String("%2"), store.dataFile(QStringLiteral("B7")))),
                  qPrintable(reports[0].broken));
     }
 };
