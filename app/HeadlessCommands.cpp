@@ -68,9 +68,25 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
         const QCoreApplication app(argc, argv);
         return LabCommands::Init(options, stdout, stderr);
     }
+    if (options.dbSync) {
+        const QCoreApplication app(argc, argv);
+        return LabCommands::Sync(options, stdout, stderr);
+    }
+    // With --db the lab's copy is read instead of this computer's store.
+    if (!options.labDatabase.isEmpty() && (options.auditVerify || !options.dbExport.isEmpty())) {
+        const QCoreApplication app(argc, argv);
+        return options.auditVerify ? LabCommands::AuditVerify(options, stdout, stderr)
+                                   : LabCommands::Export(options, stdout, stderr);
+    }
     if (options.storeCommand()) {
         const QCoreApplication app(argc, argv);
-        return StoreCommands::Run(options, stdout, stderr);
+        const int code = StoreCommands::Run(options, stdout, stderr);
+        // What an import added is sent on, as a test's results are, when the lab has a database.
+        if (!options.dbImport.isEmpty() && !LabCommands::Address(options).isEmpty()) {
+            const int sync = LabCommands::Sync(options, stdout, stderr);
+            return code != 0 ? code : sync;
+        }
+        return code;
     }
     if (!options.statsFile.isEmpty()) {
         const QCoreApplication app(argc, argv);

@@ -1,14 +1,19 @@
 #include "app/LabCommands.h"
 
 #include "app/ProgramOptions.h"
+#include "app/StoreCommands.h"
 #include "base/ProductIdentity.h"
 #include "base/ProgramFolder.h"
 #include "params/SettingsStore.h"
 #include "results/BatchStatistics.h"
 #include "results/DataLine.h"
 #include "store/LabAddress.h"
+#include "store/LabAudit.h"
 #include "store/LabDatabase.h"
+#include "store/LabForwarder.h"
+#include "store/LabStoreSource.h"
 #include "store/LabTexts.h"
+#include "store/StoreExport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +22,38 @@ namespace {
 void printLine(std::FILE* stream, const QString& text) {
     std::fprintf(stream, "%s\n", text.toUtf8().constData());
     std::fflush(stream);
+}
+
+std::optional<LabAddress> addressOf(const ProgramOptions& options, std::FILE* err) {
+    QString error;
+    std::optional<LabAddress> address = LabAddress::parse(LabCommands::Address(options), &error);
+    if (!address)
+        printLine(err, error);
+    return address;
+}
+
+LabFilter filterOf(const ProgramOptions& options) {
+    LabFilter filter;
+    filter.sample = options.filterSample;
+    filter.operatorName = options.filterOperator;
+    filter.instrument = options.filterInstrument;
+    filter.since = options.filterSince;
+    filter.until = options.filterUntil;
+    return filter;
+}
+
+// A result of the lab as an export reads a stored one: its columns from its stored values.
+ResultView viewOf(const LabResult& result) {
+    ResultView view;
+    const QStringList& columns = ResultsDatabase::ResultColumns();
+    const QList<QByteArray> items = LabResult::Items(result.content).value_or(QList<QByteArray>());
+    for (qsizetype i = 0; i < columns.size() && i < items.size(); ++i)
+        view.columns.insert(columns[i], items[i] == "-" ? QVariant() : QVariant(QString::fromUtf8(items[i])));
+    DataLine::Fields parsed;
+    DataLine::ParseDataLine(result.line, parsed);
+    for (int c = 1; c < DataLine::Columns; ++c)
+        view.currentFields << parsed[size_t(c)];
+    return view;
 }
 
 QString schemaFile() {
@@ -38,12 +75,7 @@ int LabCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE*
         printLine(err, error);
         return 2;
     }
-    LabFilter filter;
-    filter.sample = options.filterSample;
-    filter.operatorName = options.filterOperator;
-    filter.instrument = options.filterInstrument;
-    filter.since = options.filterSince;
-    filter.until = options.filterUntil;
+    const LabFilter filter = filterOf(options);
     LabDatabase lab(*address, QStringLiteral("stavely-lab-stats"));
     LabError labError;
     std::vector<LabResult> results;
@@ -64,6 +96,77 @@ int LabCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE*
     const QByteArray text = BatchStatistics(rows).KeyValueText().toUtf8();
     std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
     std::fflush(out);
+    return 0;
+}
+
+int LabCommands::Sync(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<LabAddress> address = addressOf(options, err);
+    if (!address)
+        return 2;
+    const QString path = StoreCommands::StorePath(options);
+    if (!QFileInfo::exists(path)) {
+        // No store yet: nothing was ever recorded, so nothing waits.
+        std::fputs(LabTexts::SyncSummary.arg(0).arg(0).toUtf8().constData(), out);
+        return 0;
+    }
+    LabStoreSource source(path);
+    LabForwarder forwarder(*address, source, QStringLiteral("stavely-lab-sync"));
+    const LabForwarder::Pass pass = forwarder.pass();
+    std::fputs(LabTexts::SyncSummary.arg(pass.sent).arg(pass.waiting).toUtf8().constData(), out);
+    std::fflush(out);
+    if (pass.error.fault != LabFault::None)
+        printLine(err, pass.error.message);
+    return pass.waiting == 0 && pass.error.fault == LabFault::None ? 0 : ResultsWaiting;
+}
+
+int LabCommands::AuditVerify(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<LabAddress> address = addressOf(options, err);
+    if (!address)
+        return 2;
+    LabDatabase lab(*address, QStringLiteral("stavely-lab-verify"));
+    LabError error;
+    std::vector<LabAudit::ChainReport> reports;
+    if (lab.open(&error))
+        reports = LabAudit::Verify(lab, options.filterInstrument, &error);
+    if (error.fault != LabFault::None) {
+        printLine(err, error.message);
+        return LabRefused;
+    }
+    std::fputs(LabAudit::Text(reports).toUtf8().constData(), out);
+    std::fflush(out);
+    for (const LabAudit::ChainReport& report : reports)
+        if (!report.intact)
+            return 4;
+    return 0;
+}
+
+int LabCommands::Export(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<LabAddress> address = addressOf(options, err);
+    if (!address)
+        return 2;
+    LabDatabase lab(*address, QStringLiteral("stavely-lab-export"));
+    LabError error;
+    std::vector<LabResult> results;
+    if (lab.open(&error))
+        results = lab.results(filterOf(options), &error);
+    if (error.fault != LabFault::None) {
+        printLine(err, error.message);
+        return LabRefused;
+    }
+    QString why;
+    const std::optional<qint64> count = StoreExport::Write(
+        [&results](const std::function<bool(const ResultView&)>& take, QString*) {
+            for (const LabResult& result : results)
+                if (!take(viewOf(result)))
+                    break;
+            return true;
+        },
+        options.dbExport, &why);
+    if (!count) {
+        printLine(err, QStringLiteral("Cannot write \"") + options.dbExport + QStringLiteral("\": ") + why);
+        return 2;
+    }
+    printLine(out, QStringLiteral("%1 results written to %2").arg(*count).arg(options.dbExport));
     return 0;
 }
 

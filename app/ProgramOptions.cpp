@@ -105,12 +105,15 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             return std::nullopt;
         }
     }
-    if ((!options.filterSample.isEmpty() || !options.filterOperator.isEmpty() || !options.filterSince.isEmpty() ||
-         !options.filterUntil.isEmpty() || !options.filterInstrument.isEmpty()) &&
-        options.dbExport.isEmpty() && !options.labStats) {
-        *error = QStringLiteral("--sample, --operator, --since, --until and --instrument go with --db-export or "
-                                "--stats --db. ") +
-                 StartupTexts::Usage;
+    if ((!options.filterSample.isEmpty() || !options.filterOperator.isEmpty() ||
+         !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
+         !options.filterInstrument.isEmpty()) &&
+        options.dbExport.isEmpty() && !options.labStats &&
+        !(options.auditVerify && !options.labDatabase.isEmpty())) {
+        *error =
+            QStringLiteral("--sample, --operator, --since, --until and --instrument go with --db-export or "
+                           "--stats --db. ") +
+            StartupTexts::Usage;
         return std::nullopt;
     }
     return options;

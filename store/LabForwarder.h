@@ -29,10 +29,14 @@ public:
 
 private:
     Pass fail(Pass pass, const LabError& error);
+    void readMark();
+    void writeMark();
 
     LabDatabase m_lab;
     LabSource& m_source;
     bool m_sourceOpen = false;
     std::optional<qint64> m_serverSeq;
     qint64 m_lastKnownSeq = 0; // the server's end as last seen (for counting while it is away)
+    qint64 m_markWritten = -1;
+    QString m_serverKey;
 };

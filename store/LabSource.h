@@ -21,4 +21,7 @@ public:
                       std::vector<LabResult>* results, QString* error) = 0;
     // Results added by events after `afterSeq`.
     virtual qint64 resultsAfter(qint64 afterSeq) = 0;
+    // A file where the sender notes how far each server's copy reached, so that a program started
+    // while the server is away can tell how many results wait (empty: none is kept).
+    virtual QString markFile() { return QString(); }
 };

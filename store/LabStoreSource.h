@@ -15,6 +15,7 @@ public:
     bool read(qint64 afterSeq, int limit, std::vector<LabEvent>* events, std::vector<LabResult>* results,
               QString* error) override;
     qint64 resultsAfter(qint64 afterSeq) override;
+    QString markFile() override { return m_path + QStringLiteral(".lab-sent"); }
 
 private:
     QString m_path;

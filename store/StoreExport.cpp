@@ -84,6 +84,17 @@ const QList<StoreExport::Field>& StoreExport::Fields() {
 
 std::optional<qint64> StoreExport::Write(ResultsDatabase& db, const ResultFilter& filter, const QString& path,
                                          QString* error) {
+    return Write(
+        [&db, &filter](const std::function<bool(const ResultView&)>& take, QString* why) {
+            if (db.forEachResult(filter, take))
+                return true;
+            *why = db.error();
+            return false;
+        },
+        path, error);
+}
+
+std::optional<qint64> StoreExport::Write(const ResultWalk& forEach, const QString& path, QString* error) {
     const bool json = QFileInfo(path).suffix().compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0;
     const QList<Field>& fields = Fields();
     QByteArray out;
@@ -106,37 +117,40 @@ std::optional<qint64> StoreExport::Write(ResultsDatabase& db, const ResultFilter
             names << f.name;
         out += names.join(QLatin1Char(',')).toUtf8() + ",in_data_file,current_comment\r\n";
     }
-    const bool ok = db.forEachResult(filter, [&](const ResultView& view) {
-        const QString current = view.currentFields.value(DataLine::CommentsColumn - 1);
-        if (json) {
-            out += count == 0 ? "\n    {" : ",\n    {";
-            bool first = true;
-            for (const Field& f : fields) {
-                out += (first ? "" : ", ") + jsonString(f.name) + ": ";
-                first = false;
-                if (f.number) {
-                    const std::optional<double> v = view.number(f.column);
-                    out += v && std::isfinite(*v) ? numberText(v) : QByteArray("null");
-                } else {
-                    out += jsonString(view.text(f.column));
+    QString walkError;
+    const bool ok = forEach(
+        [&](const ResultView& view) {
+            const QString current = view.currentFields.value(DataLine::CommentsColumn - 1);
+            if (json) {
+                out += count == 0 ? "\n    {" : ",\n    {";
+                bool first = true;
+                for (const Field& f : fields) {
+                    out += (first ? "" : ", ") + jsonString(f.name) + ": ";
+                    first = false;
+                    if (f.number) {
+                        const std::optional<double> v = view.number(f.column);
+                        out += v && std::isfinite(*v) ? numberText(v) : QByteArray("null");
+                    } else {
+                        out += jsonString(view.text(f.column));
+                    }
                 }
+                out += ", \"in_data_file\": ";
+                out += view.inDataFile ? "true" : "false";
+                out += ", \"current_comment\": " + jsonString(current) + '}';
+            } else {
+                for (const Field& f : fields) {
+                    out += f.number ? numberText(view.number(f.column)) : csvField(view.text(f.column));
+                    out += ',';
+                }
+                out += view.inDataFile ? "1," : "0,";
+                out += csvField(current) + "\r\n";
             }
-            out += ", \"in_data_file\": ";
-            out += view.inDataFile ? "true" : "false";
-            out += ", \"current_comment\": " + jsonString(current) + '}';
-        } else {
-            for (const Field& f : fields) {
-                out += f.number ? numberText(view.number(f.column)) : csvField(view.text(f.column));
-                out += ',';
-            }
-            out += view.inDataFile ? "1," : "0,";
-            out += csvField(current) + "\r\n";
-        }
-        ++count;
-        return true;
-    });
+            ++count;
+            return true;
+        },
+        &walkError);
     if (!ok) {
-        *error = db.error();
+        *error = walkError;
         return std::nullopt;
     }
     if (json)

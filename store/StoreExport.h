@@ -19,4 +19,8 @@ const QList<Field>& Fields();
 // The number of results written, or nullopt with *error set.
 std::optional<qint64> Write(ResultsDatabase& db, const ResultFilter& filter, const QString& path,
                             QString* error);
+// The same from any source of results: forEach hands each result to its callback (which returns false
+// to stop) and returns false, with *error set, when the source failed.
+using ResultWalk = std::function<bool(const std::function<bool(const ResultView&)>& take, QString* error)>;
+std::optional<qint64> Write(const ResultWalk& forEach, const QString& path, QString* error);
 } // namespace StoreExport

@@ -4,7 +4,10 @@
 
 #include <QUuid>
 
-LabTestStore::LabTestStore() : m_path(m_dir.filePath(QStringLiteral("STAVELY-results.sqlite"))) {
+LabTestStore::LabTestStore() : LabTestStore(QString()) {}
+
+LabTestStore::LabTestStore(const QString& path)
+    : m_path(path.isEmpty() ? m_dir.filePath(QStringLiteral("STAVELY-results.sqlite")) : path) {
     m_db.open(m_path);
     m_db.setWho(QStringLiteral("lab"), QString());
 }

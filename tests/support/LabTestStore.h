@@ -12,6 +12,8 @@
 class LabTestStore {
 public:
     LabTestStore();
+    // A store at a given path (e.g. beside a settings file, where the program looks for it).
+    explicit LabTestStore(const QString& path);
     bool isOpen() const { return m_db.isOpen(); }
     QString path() const { return m_path; }
     QString instrument() const { return m_db.instrumentId(); }
