@@ -56,6 +56,10 @@
 #include "results/frmStatistics.h"
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
+#include "store/LabAddress.h"
+#include "store/LabSender.h"
+#include "store/LabStoreSource.h"
+#include "store/LabTexts.h"
 #include "store/ResultsStore.h"
 #include "store/StoreAppender.h"
 #include "store/StoreTexts.h"
@@ -67,6 +71,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
@@ -107,11 +112,12 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_programFolder(ProgramFolder::path()),
       m_versionMajor(ProductIdentity::VersionMajor), m_versionMinor(ProductIdentity::VersionMinor) {
-    m_end->setEndHook([settings = m_settings.get(), instance = m_instance.get(),
+    m_end->setEndHook([this, settings = m_settings.get(), instance = m_instance.get(),
                        store = m_store.get()](const ProgramEnded& how) {
         // At once: no further window events may run. What the store still has to write is written
         // first (a row it misses is taken from the data file at the next start anyway).
         store->finish(2000);
+        stopLabSender(false);
         settings->sync();
         instance->release();
         std::fflush(nullptr);
@@ -191,7 +197,12 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     };
     // The way out when no data file is chosen, and the last word on results the data file lacks.
     m_datasheet->setExitProgram([this] { return m_shutdown->run(); });
-    m_shutdown->setBeforeExit([this] { return offerUnsavedResults(); });
+    m_shutdown->setBeforeExit([this] {
+        if (!offerUnsavedResults())
+            return false;
+        stopLabSender(true);
+        return true;
+    });
     hooks.BreakRun = [this] {
         m_pendingRecord.clear();
         m_breakRun->stavelyRunToBreak();
@@ -312,6 +323,7 @@ Program::Started Program::start() {
                                                                      m_simulator->loadCellSerial());
     // The results store, before the data file so that opening it is compared with the store.
     connectStore();
+    startLabSender();
     // 17. The datasheet, and the data file named in the parameters (a file that cannot be read is
     // forgotten).
     m_datasheet->SetupDatasheet();
@@ -484,6 +496,11 @@ void Program::showOptions() {
     frmOptions::Hooks hooks;
     hooks.PlayBreakSound = [this] { m_breakSound->StartBreakSound(); };
     hooks.StopBreakSound = [this] { m_breakSound->StopBreakSound(); };
+    hooks.CheckLabDatabase = [](const QString& text) {
+        QString error;
+        return LabAddress::parse(text, &error) ? QString() : error;
+    };
+    hooks.LabDatabaseChanged = [this] { startLabSender(); };
     hooks.NoisyChanged = [this](bool noisy) { m_main->setNoisyChecked(noisy); };
     frmOptions options(*m_parameters, *m_table, m_breakSound->soundsFolder(), std::move(hooks), m_main.get());
     options.exec();
@@ -660,4 +677,56 @@ void Program::recordChanges(const QString& kind, const QString& before, const QS
 void Program::showResultsStore() {
     frmResultsStore window(m_store->path(), m_main.get());
     window.exec();
+}
+
+// ---- The lab database ---------------------------------------------------------------------------
+
+void Program::startLabSender() {
+    m_labSender.reset();
+    if (m_main && !m_labStatus) {
+        m_labStatus = new QLabel(m_main->statusBar());
+        m_labStatus->setObjectName(QStringLiteral("lblLabDatabase"));
+        m_main->statusBar()->addPermanentWidget(m_labStatus);
+    }
+    const QString text = m_parameters->LabDatabase.trimmed();
+    if (m_labStatus)
+        m_labStatus->setVisible(!text.isEmpty());
+    if (text.isEmpty())
+        return;
+    QString error;
+    const std::optional<LabAddress> address = LabAddress::parse(text, &error);
+    if (!address) {
+        if (m_labStatus)
+            m_labStatus->setText(QStringLiteral("Lab database: ") + error);
+        return;
+    }
+    const QString path = m_store->path();
+    m_labSender =
+        std::make_unique<LabSender>(*address, [path] { return std::make_unique<LabStoreSource>(path); });
+    if (m_labStatus) {
+        QLabel* label = m_labStatus;
+        QObject::connect(m_labSender.get(), &LabSender::statusChanged, label,
+                         [label](const LabStatus& status) {
+                             label->setText(status.text());
+                             label->setToolTip(status.error.message);
+                             // The whole line stays readable; the other messages give way.
+                             label->setMinimumWidth(label->sizeHint().width());
+                         });
+    }
+    // Rows the store has just written go out at once rather than at the next look.
+    QObject::connect(m_store.get(), &ResultsStore::drained, m_labSender.get(),
+                     [sender = m_labSender.get()] { sender->kick(); });
+    m_labSender->start();
+}
+
+void Program::stopLabSender(bool tellOperator) {
+    if (!m_labSender)
+        return;
+    const QString waiting = m_labSender->status().exitText();
+    m_labSender.reset();
+    if (waiting.isEmpty())
+        return;
+    std::fprintf(stderr, "%s\n", waiting.toUtf8().constData());
+    if (tellOperator)
+        m_op->msgBox(waiting, MsgStyle::OkOnly | MsgStyle::Information, LabTexts::ExitTitle);
 }

@@ -50,6 +50,7 @@ inline const QString StatusRefusedSince = QStringLiteral(" (refused since %1: %2
 inline const QString StatusSending = QStringLiteral(" (sending)");
 
 // Exit.
+inline const QString ExitTitle = QStringLiteral("LAB DATABASE");
 inline const QString WaitingAtExit = QStringLiteral(
     "%1 results have not reached the lab database yet; they are kept and sent on the next start.");
 inline const QString WaitingAtExitOne =
