@@ -260,7 +260,8 @@ bool ResultsDatabase::open(const QString& path) {
             return false;
         }
     }
-    if (info.exists() && !info.isWritable()) {
+    // The file's own read-only mark counts, whoever runs the program (an administrator could write).
+    if (info.exists() && (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))) {
         m_error = T::ReadOnly.arg(path);
         return false;
     }
