@@ -45,10 +45,10 @@ LabFilter filterOf(const ProgramOptions& options) {
 // A result of the lab as an export reads a stored one: its columns from its stored values.
 ResultView viewOf(const LabResult& result) {
     ResultView view;
-    const QStringList& columns = ResultsDatabase::ResultColumns();
     const QList<QByteArray> items = LabResult::Items(result.content).value_or(QList<QByteArray>());
-    for (qsizetype i = 0; i < columns.size() && i < items.size(); ++i)
-        view.columns.insert(columns[i], items[i] == "-" ? QVariant() : QVariant(QString::fromUtf8(items[i])));
+    for (qsizetype i = 0; i < ResultsDatabase::ResultColumns().size(); ++i)
+        view.values << (i >= items.size() || items[i] == "-" ? QVariant()
+                                                             : QVariant(QString::fromUtf8(items[i])));
     DataLine::Fields parsed;
     DataLine::ParseDataLine(result.line, parsed);
     for (int c = 1; c < DataLine::Columns; ++c)

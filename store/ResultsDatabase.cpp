@@ -92,7 +92,7 @@ const char* const Schema[] = {
     "CREATE INDEX IF NOT EXISTS results_tested ON results(tested_at)",
     "CREATE TABLE IF NOT EXISTS records(result_uuid TEXT PRIMARY KEY, data BLOB NOT NULL)",
     "CREATE TABLE IF NOT EXISTS placements(file_id INTEGER NOT NULL, row_number INTEGER NOT NULL, "
-    "result_uuid TEXT NOT NULL, line TEXT NOT NULL)",
+    "result_uuid TEXT NOT NULL, line TEXT NOT NULL, line_hash INTEGER NOT NULL)",
     "CREATE INDEX IF NOT EXISTS placements_row ON placements(file_id, row_number)",
     "CREATE INDEX IF NOT EXISTS placements_result ON placements(result_uuid)",
     "CREATE TABLE IF NOT EXISTS events(seq INTEGER PRIMARY KEY, uuid TEXT NOT NULL UNIQUE, utc TEXT NOT "
@@ -141,13 +141,48 @@ QString describe(const AuditEvent& e) {
 }
 } // namespace
 
-std::optional<double> ResultView::number(const QString& column) const {
-    const QVariant v = columns.value(column);
+std::optional<double> ResultView::NumberOf(const QVariant& v) {
     if (v.isNull())
         return std::nullopt;
     bool ok = false;
     const double d = v.toDouble(&ok);
     return ok ? std::optional<double>(d) : std::nullopt;
+}
+
+int ResultView::IndexOf(const QString& column) {
+    static const QHash<QString, int> index = [] {
+        QHash<QString, int> out;
+        for (int i = 0; i < ResultsDatabase::ResultColumns().size(); ++i)
+            out.insert(ResultsDatabase::ResultColumns()[i], i);
+        return out;
+    }();
+    return index.value(column, -1);
+}
+
+namespace {
+void hashInto(quint64& h, QStringView text) {
+    for (const QChar c : text) {
+        h ^= c.unicode();
+        h *= 0x100000001b3ULL;
+    }
+    // A separator that no field holds, so "ab","c" and "a","bc" differ.
+    h ^= 0x1f;
+    h *= 0x100000001b3ULL;
+}
+} // namespace
+
+qint64 ResultsDatabase::LineHash(const QStringList& fields) {
+    quint64 h = 0xcbf29ce484222325ULL;
+    for (int c = 0; c < DataRow::Fields; ++c)
+        hashInto(h, c < fields.size() ? QStringView(fields[c]) : QStringView());
+    return qint64(h);
+}
+
+qint64 ResultsDatabase::LineHash(const DataRow& row) {
+    quint64 h = 0xcbf29ce484222325ULL;
+    for (int c = 1; c <= DataRow::Fields; ++c)
+        hashInto(h, row.field(c));
+    return qint64(h);
 }
 
 const QStringList& ResultsDatabase::ResultColumns() {
@@ -198,6 +233,7 @@ ResultsDatabase::~ResultsDatabase() {
 }
 
 void ResultsDatabase::close() {
+    m_queries.clear();
     if (!QSqlDatabase::contains(m_connection))
         return;
     {
@@ -260,7 +296,8 @@ bool ResultsDatabase::open(const QString& path) {
             return false;
         }
     }
-    if (info.exists() && !info.isWritable()) {
+    // The file's own read-only mark counts, whoever runs the program (an administrator could write).
+    if (info.exists() && (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))) {
         m_error = T::ReadOnly.arg(path);
         return false;
     }
@@ -383,6 +420,23 @@ void ResultsDatabase::rollback() {
     m_fileIds.clear();
 }
 
+QSqlQuery& ResultsDatabase::query(const QString& sql) {
+    auto found = m_queries.find(sql);
+    if (found == m_queries.end()) {
+        auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection, false));
+        q->prepare(sql);
+        found = m_queries.emplace(sql, std::move(q)).first;
+    }
+    return *found->second;
+}
+
+bool ResultsDatabase::run(QSqlQuery& q, std::initializer_list<QVariant> values) {
+    int i = 0;
+    for (const QVariant& v : values)
+        q.bindValue(i++, v);
+    return exec(q);
+}
+
 bool ResultsDatabase::exec(QSqlQuery& query) {
     if (query.exec())
         return true;
@@ -441,13 +495,11 @@ bool ResultsDatabase::insertResult(const StoredResult& r) {
     const std::optional<qint64> file = fileId(r.dataFile, true, &fileCreated);
     if (!file)
         return false;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT identity FROM data_files WHERE id = ?"));
-    q.addBindValue(*file);
-    if (!exec(q) || !q.next())
+    QSqlQuery& identityQuery = query(QStringLiteral("SELECT identity FROM data_files WHERE id = ?"));
+    if (!run(identityQuery, {*file}) || !identityQuery.next())
         return fail(QStringLiteral("data file entry missing"));
-    const QString identity = q.value(0).toString();
+    const QString identity = identityQuery.value(0).toString();
+    identityQuery.finish();
 
     const QStringList& f = r.fields;
     auto field = [&f](int column) { return column - 1 < f.size() ? f[column - 1] : QString(); };
@@ -475,8 +527,8 @@ bool ResultsDatabase::insertResult(const StoredResult& r) {
     QStringList marks;
     for (qsizetype i = 0; i < columns.size(); ++i)
         marks << QStringLiteral("?");
-    q.prepare(QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
-              QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    QSqlQuery& q = query(QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
+                         QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
     const QList<QVariant> values = {r.uuid,
                                     r.dataFile,
                                     identity,
@@ -513,24 +565,17 @@ bool ResultsDatabase::insertResult(const StoredResult& r) {
                                     r.origin,
                                     samples,
                                     recordHash};
-    for (const QVariant& v : values)
-        q.addBindValue(v);
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
     if (!exec(q))
         return false;
-    if (!recordBlob.isEmpty()) {
-        q.prepare(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)"));
-        q.addBindValue(r.uuid);
-        q.addBindValue(recordBlob);
-        if (!exec(q))
-            return false;
-    }
-    q.prepare(
-        QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line) VALUES (?, ?, ?, ?)"));
-    q.addBindValue(*file);
-    q.addBindValue(r.rowNumber);
-    q.addBindValue(r.uuid);
-    q.addBindValue(r.line());
-    if (!exec(q))
+    if (!recordBlob.isEmpty() &&
+        !run(query(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)")),
+             {r.uuid, recordBlob}))
+        return false;
+    if (!run(query(QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) "
+                                  "VALUES (?, ?, ?, ?, ?)")),
+             {*file, r.rowNumber, r.uuid, r.line(), LineHash(r.fields)}))
         return false;
     // The chain covers the result as read back, the form --audit-verify reads it in.
     const std::optional<QByteArray> canonical = resultCanonical(r.uuid);
@@ -548,17 +593,17 @@ bool ResultsDatabase::insertResult(const StoredResult& r) {
 }
 
 std::optional<QByteArray> ResultsDatabase::resultCanonical(const QString& uuid) {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT ") + ResultColumns().join(QStringLiteral(", ")) +
-              QStringLiteral(" FROM results WHERE uuid = ?"));
-    q.addBindValue(uuid);
-    if (!exec(q))
+    QSqlQuery& q = query(QStringLiteral("SELECT ") + ResultColumns().join(QStringLiteral(", ")) +
+                         QStringLiteral(" FROM results WHERE uuid = ?"));
+    if (!run(q, {uuid}))
         return std::nullopt;
     if (!q.next()) {
         fail(QStringLiteral("result not stored"));
         return std::nullopt;
     }
-    return canonicalOf(q, 0);
+    const QByteArray canonical = canonicalOf(q, 0);
+    q.finish();
+    return canonical;
 }
 
 bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText) {
@@ -579,14 +624,12 @@ bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText) {
     if (e.operatorName.isEmpty())
         e.operatorName = m_operator;
     e.hash = AuditEvent::chainHash(m_head, e.canonicalText(resultText));
-    q.prepare(
+    QSqlQuery& insert = query(
         QStringLiteral("INSERT INTO events(uuid, utc, system_user, operator, kind, data_file, row_number, "
                        "result_uuid, before, after, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariant& v : {text(e.uuid), text(e.utc), text(e.systemUser), text(e.operatorName),
-                              text(e.kind), text(e.dataFile), QVariant(e.rowNumber), text(e.resultUuid),
-                              text(e.before), text(e.after), text(QString::fromLatin1(e.hash))})
-        q.addBindValue(v);
-    if (!exec(q))
+    if (!run(insert, {text(e.uuid), text(e.utc), text(e.systemUser), text(e.operatorName), text(e.kind),
+                      text(e.dataFile), QVariant(e.rowNumber), text(e.resultUuid), text(e.before),
+                      text(e.after), text(QString::fromLatin1(e.hash))}))
         return false;
     m_head = e.hash;
     ++m_chainCount;
@@ -670,8 +713,10 @@ bool ResultsDatabase::commentEdited(const QString& dataFile, int rowNumber, cons
     }
     const QString uuid = q.next() ? q.value(0).toString() : QString();
     const QString line = DataLine::FileLine(fields);
-    q.prepare(QStringLiteral("UPDATE placements SET line = ? WHERE file_id = ? AND row_number = ?"));
+    q.prepare(
+        QStringLiteral("UPDATE placements SET line = ?, line_hash = ? WHERE file_id = ? AND row_number = ?"));
     q.addBindValue(line);
+    q.addBindValue(LineHash(fields));
     q.addBindValue(*file);
     q.addBindValue(rowNumber);
     if (!exec(q)) {
@@ -791,8 +836,8 @@ bool ResultsDatabase::savedAs(const QString& oldFile, const QString& newFile,
     }
     QSqlQuery find(QSqlDatabase::database(m_connection, false));
     find.prepare(QStringLiteral("SELECT result_uuid FROM placements WHERE file_id = ? AND row_number = ?"));
-    q.prepare(
-        QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line) VALUES (?, ?, ?, ?)"));
+    q.prepare(QStringLiteral(
+        "INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) VALUES (?, ?, ?, ?, ?)"));
     for (const DataRow& row : rows) {
         if (!ok)
             break;
@@ -805,6 +850,7 @@ bool ResultsDatabase::savedAs(const QString& oldFile, const QString& newFile,
         q.addBindValue(row.number());
         q.addBindValue(find.value(0).toString());
         q.addBindValue(DataLine::FileLine(row));
+        q.addBindValue(LineHash(row));
         ok = exec(q);
     }
     if (!ok) {
@@ -840,58 +886,67 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             return abandon();
     }
 
+    // Rows are found again by their hash; texts are read only for rows that differ.
     struct Placed {
         qint64 rowid;
         int number;
-        QString uuid;
-        QString line;
+        qint64 hash;
         bool matched = false;
     };
     std::vector<Placed> placed;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT rowid, row_number, result_uuid, line FROM placements WHERE file_id = ? "
-                             "ORDER BY row_number"));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rowid, row_number, line_hash FROM placements WHERE file_id = ?"));
     q.addBindValue(*file);
     if (!exec(q))
         return abandon();
     while (q.next())
-        placed.push_back(
-            {q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toString(), q.value(3).toString()});
+        placed.push_back({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toLongLong()});
+    q.finish();
+    constexpr size_t None = size_t(-1);
     int lastPlaced = 0;
-    QHash<QString, QList<size_t>> byLine;
-    byLine.reserve(qsizetype(placed.size()));
+    QHash<qint64, size_t> byHash;
+    std::vector<size_t> sameHash(placed.size(), None);
+    QHash<int, size_t> byNumber;
+    byHash.reserve(qsizetype(placed.size()));
+    byNumber.reserve(qsizetype(placed.size()));
     for (size_t i = 0; i < placed.size(); ++i) {
-        byLine[placed[i].line].append(i);
+        sameHash[i] = byHash.value(placed[i].hash, None);
+        byHash.insert(placed[i].hash, i);
+        byNumber.insert(placed[i].number, i);
         lastPlaced = std::max(lastPlaced, placed[i].number);
     }
-    QHash<int, size_t> byNumber;
-    for (size_t i = 0; i < placed.size(); ++i)
-        byNumber.insert(placed[i].number, i);
-
-    QSqlQuery move(QSqlDatabase::database(m_connection, false));
-    move.prepare(QStringLiteral("UPDATE placements SET row_number = ?, line = ? WHERE rowid = ?"));
-    auto setPlacement = [&](const Placed& p, int number, const QString& line) {
-        move.addBindValue(number);
-        move.addBindValue(line);
-        move.addBindValue(p.rowid);
-        return exec(move);
+    QSqlQuery& details = query(QStringLiteral("SELECT result_uuid, line FROM placements WHERE rowid = ?"));
+    auto textOf = [&](const Placed& p) -> std::optional<std::pair<QString, QString>> {
+        if (!run(details, {p.rowid}) || !details.next())
+            return std::nullopt;
+        std::pair<QString, QString> out{details.value(0).toString(), details.value(1).toString()};
+        details.finish();
+        return out;
     };
+    QSqlQuery& renumber = query(QStringLiteral("UPDATE placements SET row_number = ? WHERE rowid = ?"));
+    QSqlQuery& rewrite = query(
+        QStringLiteral("UPDATE placements SET row_number = ?, line = ?, line_hash = ? WHERE rowid = ?"));
 
     // Rows as the store knows them (wherever the file now has them) first, then the rest.
     std::vector<const DataRow*> unmatched;
-    std::vector<QString> lines(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        lines[i] = DataLine::FileLine(rows[i]);
-        auto found = byLine.find(lines[i]);
-        if (found == byLine.end() || found->isEmpty()) {
-            unmatched.push_back(&rows[i]);
+    for (const DataRow& row : rows) {
+        const qint64 hash = LineHash(row);
+        const auto found = byHash.find(hash);
+        if (found == byHash.end()) {
+            unmatched.push_back(&row);
             continue;
         }
-        Placed& p = placed[found->takeFirst()];
+        const size_t at = *found;
+        if (sameHash[at] == None)
+            byHash.erase(found);
+        else
+            *found = sameHash[at];
+        Placed& p = placed[at];
         p.matched = true;
-        if (p.number != rows[i].number() && !setPlacement(p, rows[i].number(), p.line))
+        if (p.number != row.number() && !run(renumber, {row.number(), p.rowid}))
             return abandon();
-        p.number = rows[i].number();
+        p.number = row.number();
     }
     auto note = [&](const QString& kind, int number, const QString& uuid, const QString& before,
                     const QString& after) {
@@ -912,8 +967,9 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             // The store had another text at this row: changed outside the program.
             Placed& p = placed[*at];
             p.matched = true;
-            if (!setPlacement(p, row->number(), line) ||
-                !note(T::EventChangedOutside, row->number(), p.uuid, p.line, line))
+            const auto was = textOf(p);
+            if (!was || !run(rewrite, {row->number(), line, LineHash(*row), p.rowid}) ||
+                !note(T::EventChangedOutside, row->number(), was->first, was->second, line))
                 return abandon();
             continue;
         }
@@ -927,13 +983,13 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             !note(T::EventAddedOutside, row->number(), r.uuid, {}, line))
             return abandon();
     }
-    QSqlQuery drop(QSqlDatabase::database(m_connection, false));
-    drop.prepare(QStringLiteral("DELETE FROM placements WHERE rowid = ?"));
+    QSqlQuery& drop = query(QStringLiteral("DELETE FROM placements WHERE rowid = ?"));
     for (const Placed& p : placed) {
         if (p.matched)
             continue;
-        drop.addBindValue(p.rowid);
-        if (!exec(drop) || !note(T::EventRemovedOutside, p.number, p.uuid, p.line, {}))
+        const auto was = textOf(p);
+        if (!was || !run(drop, {p.rowid}) ||
+            !note(T::EventRemovedOutside, p.number, was->first, was->second, {}))
             return abandon();
     }
     if (!commit())
@@ -1117,9 +1173,9 @@ bool ResultsDatabase::forEachResult(const ResultFilter& filter,
     ResultView view;
     DataLine::Fields parsed;
     while (q.next()) {
-        view.columns.clear();
+        view.values.resize(currentAt);
         for (int i = 0; i < currentAt; ++i)
-            view.columns.insert(columns[i], q.value(i));
+            view.values[i] = q.value(i);
         view.inDataFile = !q.value(currentAt).isNull();
         const QString line =
             view.inDataFile ? q.value(currentAt).toString() : view.text(QStringLiteral("line"));

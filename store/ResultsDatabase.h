@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -42,11 +44,18 @@ struct ResultFilter {
 // One result as a search or an export gives it: its stored columns by name, the fields of its row
 // as the data file holds it now, and whether a data file still holds it.
 struct ResultView {
-    QHash<QString, QVariant> columns;
+    QList<QVariant> values; // in the order of ResultsDatabase::ResultColumns()
     QStringList currentFields;
     bool inDataFile = false;
-    QString text(const QString& column) const { return columns.value(column).toString(); }
-    std::optional<double> number(const QString& column) const;
+    // The place of a stored column in values (-1 for none).
+    static int IndexOf(const QString& column);
+    QVariant value(const QString& column) const {
+        const int i = IndexOf(column);
+        return i < 0 ? QVariant() : values.value(i);
+    }
+    QString text(const QString& column) const { return value(column).toString(); }
+    std::optional<double> number(const QString& column) const { return NumberOf(value(column)); }
+    static std::optional<double> NumberOf(const QVariant& value);
 };
 
 // The results store in one SQLite file: results with their load/time records, where each result
@@ -114,6 +123,10 @@ public:
     std::optional<QByteArray> resultText(const QString& uuid) { return resultCanonical(uuid); }
     QByteArray storedRecord(const QString& resultUuid);
 
+    // A row's fields as one number, to find rows again quickly (FNV-1a over the fields, stable
+    // across versions and platforms).
+    static qint64 LineHash(const QStringList& fields);
+    static qint64 LineHash(const DataRow& row);
     // The names of the stored columns of a result, in the order the chain covers them.
     static const QStringList& ResultColumns();
 
@@ -124,6 +137,9 @@ private:
     bool commit();
     void rollback();
     bool exec(QSqlQuery& query);
+    // A statement prepared once per connection (the store writes thousands of rows alike).
+    QSqlQuery& query(const QString& sql);
+    bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
     bool insertResult(const StoredResult& result);
     bool appendEvent(AuditEvent event, const QByteArray& resultText = {});
@@ -141,6 +157,7 @@ private:
     QString m_operator;
     RecordPath m_recordPath;
     QHash<QString, qint64> m_fileIds;
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_queries;
     QByteArray m_head; // hash of the last entry, read at the start of each write
     qint64 m_chainCount = 0;
     int m_pageLimit = 0;

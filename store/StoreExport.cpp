@@ -117,29 +117,38 @@ std::optional<qint64> StoreExport::Write(const ResultWalk& forEach, const QStrin
             names << f.name;
         out += names.join(QLatin1Char(',')).toUtf8() + ",in_data_file,current_comment\r\n";
     }
+    std::vector<int> at;
+    for (const Field& f : fields)
+        at.push_back(ResultView::IndexOf(f.column));
+    std::vector<QByteArray> names;
+    for (const Field& f : fields)
+        names.push_back(jsonString(f.name) + ": ");
     QString walkError;
     const bool ok = forEach(
         [&](const ResultView& view) {
             const QString current = view.currentFields.value(DataLine::CommentsColumn - 1);
             if (json) {
                 out += count == 0 ? "\n    {" : ",\n    {";
-                bool first = true;
-                for (const Field& f : fields) {
-                    out += (first ? "" : ", ") + jsonString(f.name) + ": ";
-                    first = false;
-                    if (f.number) {
-                        const std::optional<double> v = view.number(f.column);
+                for (size_t i = 0; i < at.size(); ++i) {
+                    if (i > 0)
+                        out += ", ";
+                    out += names[i];
+                    const QVariant& value = view.values.at(at[i]);
+                    if (fields[qsizetype(i)].number) {
+                        const std::optional<double> v = ResultView::NumberOf(value);
                         out += v && std::isfinite(*v) ? numberText(v) : QByteArray("null");
                     } else {
-                        out += jsonString(view.text(f.column));
+                        out += jsonString(value.toString());
                     }
                 }
                 out += ", \"in_data_file\": ";
                 out += view.inDataFile ? "true" : "false";
                 out += ", \"current_comment\": " + jsonString(current) + '}';
             } else {
-                for (const Field& f : fields) {
-                    out += f.number ? numberText(view.number(f.column)) : csvField(view.text(f.column));
+                for (size_t i = 0; i < at.size(); ++i) {
+                    const QVariant& value = view.values.at(at[i]);
+                    out += fields[qsizetype(i)].number ? numberText(ResultView::NumberOf(value))
+                                                       : csvField(value.toString());
                     out += ',';
                 }
                 out += view.inDataFile ? "1," : "0,";

@@ -38,7 +38,7 @@ private:
     QString m_path;
     ResultsDatabase m_db;
     std::deque<Job> m_jobs;
-    QTimer m_retry;
+    QTimer m_retry{this}; // a child, so that it moves to the store's thread with the worker
     bool m_failing = false;
     int m_waitedMax = 0;
 };

@@ -41,6 +41,7 @@ QValueAxis* valueAxis(const QString& title, double low, double high) {
     }
     axis->setRange(low, high);
     axis->applyNiceNumbers();
+    axis->setLabelFormat(high - low >= 20 ? QStringLiteral("%.0f") : QStringLiteral("%.3g"));
     return axis;
 }
 } // namespace
@@ -79,6 +80,7 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QD
     grdFound->setSelectionMode(QAbstractItemView::SingleSelection);
     grdFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdFound->verticalHeader()->hide();
+    grdFound->verticalHeader()->setDefaultSectionSize(grdFound->fontMetrics().height() + 6);
     auto* charts = new QSplitter(Qt::Horizontal, split);
     chtCurve = new QChartView(new QChart, charts);
     chtCurve->setObjectName(QStringLiteral("chtCurve"));
@@ -90,6 +92,8 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QD
     }
     chtCurve->chart()->setTitle(QStringLiteral("Load/time record of the chosen result"));
     chtTrend->chart()->setTitle(QStringLiteral("Median strength and Weibull m per sample"));
+    // The charts are what the window is for: they get most of the height.
+    split->setSizes({240, 420});
     layout->addWidget(split, 1);
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
@@ -171,7 +175,8 @@ int frmResultsStore::Search() {
         median->setPointsVisible(true);
         auto* modulus = new QScatterSeries;
         modulus->setName(t.sample + QStringLiteral(" m"));
-        modulus->setMarkerSize(8);
+        modulus->setMarkerSize(9);
+        modulus->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
         for (const TrendPoint& p : t.points) {
             const qint64 x = p.day.startOfDay().toMSecsSinceEpoch();
             first = std::min(first, x);
@@ -199,7 +204,7 @@ int frmResultsStore::Search() {
     }
     time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     chart->addAxis(time, Qt::AlignBottom);
-    QValueAxis* stressAxis = valueAxis(QStringLiteral("Median strength (MPa)"), lowS * 0.98, highS * 1.02);
+    QValueAxis* stressAxis = valueAxis(QStringLiteral("Median s (MPa)"), lowS * 0.98, highS * 1.02);
     chart->addAxis(stressAxis, Qt::AlignLeft);
     QValueAxis* mAxis = valueAxis(QStringLiteral("Weibull m"), lowM > highM ? 0 : lowM * 0.9,
                                   lowM > highM ? 10 : highM * 1.1);
