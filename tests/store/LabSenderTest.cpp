@@ -106,6 +106,31 @@ private slots:
         QCOMPARE(reports[0].results, 620);
     }
 
+    void refusedSendingKeepsResultsWaitingAndSaysWhy() {
+        LabTestStore store;
+        for (int row = 1; row <= 3; ++row)
+            QVERIFY(store.add(row));
+        const QString wrong = m_server.uri(
+            QStringLiteral("rig"),
+            QStringLiteral("passfile=") +
+                m_server.passFile(QStringLiteral("rig"), QStringLiteral("nope"), QStringLiteral("wrong")));
+        LabSender sender(
+            senderAddress(wrong), [&store] { return store.source(); }, QuickRetries);
+        sender.start();
+        QTRY_VERIFY_WITH_TIMEOUT(sender.status().error.fault == LabFault::WrongPassword, 10000);
+        const LabStatus status = sender.status();
+        QCOMPARE(status.text(),
+                 QStringLiteral("Lab database: 3 results waiting (refused since %1: The lab database "
+                                "rig@127.0.0.1:%2/lab refused the password (wrong password in "
+                                "~/.pgpass or PGPASSFILE).)")
+                     .arg(status.since.toString(QStringLiteral("HH:mm")))
+                     .arg(m_server.port()));
+        QCOMPARE(status.exitText(),
+                 QStringLiteral("3 results have not reached the lab database yet; they are kept "
+                                "and sent on the next start."));
+        QCOMPARE(count(store.instrument(), "results"), QStringLiteral("0|0"));
+    }
+
     void threeWritersAtOnce() {
         // Three testers, and a second sender on the first tester's store (two programs of one user).
         std::vector<std::unique_ptr<LabTestStore>> stores;

@@ -243,8 +243,8 @@ QString PostgresCluster::adminUri(const QString& database) const {
         .arg(AdminRole, database);
 }
 
-QString PostgresCluster::passFile(const QString& role, const QString& password) const {
-    const QString path = folder() + QStringLiteral("/pgpass-") + role;
+QString PostgresCluster::passFile(const QString& role, const QString& password, const QString& name) const {
+    const QString path = folder() + QStringLiteral("/pgpass-") + (name.isEmpty() ? role : name);
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.write(QStringLiteral("127.0.0.1:%1:lab:%2:%3\n").arg(m_port).arg(role, password).toUtf8());

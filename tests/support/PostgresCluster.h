@@ -39,8 +39,8 @@ public:
     QString uri(const QString& role, const QString& extra = QString()) const;
     // A superuser URI through the socket (no password).
     QString adminUri(const QString& database = QStringLiteral("lab")) const;
-    // Writes a password file (0600) for `role` and returns its path.
-    QString passFile(const QString& role, const QString& password) const;
+    // Writes a password file (0600) for `role` and returns its path; `name` tells several apart.
+    QString passFile(const QString& role, const QString& password, const QString& name = QString()) const;
 
     // The server's binaries, or empty.
     static QString binDir();
