@@ -5,7 +5,7 @@
 #include <QHash>
 
 namespace {
-QString describe(const AuditEvent& e) {
+QString entryName(const AuditEvent& e) {
     QString what = e.utc + QStringLiteral(" \"") + e.kind + QLatin1Char('"');
     if (!e.dataFile.isEmpty())
         what += QStringLiteral(" of ") + e.dataFile;
@@ -34,17 +34,17 @@ LabAudit::ChainReport verifyChain(const QString& instrument, const std::vector<L
         const AuditEvent& e = le.event;
         if (e.seq != expectedSeq)
             return broken(QStringLiteral("entry %1: missing; the trail goes on with ").arg(expectedSeq) +
-                          describe(e));
+                          entryName(e));
         QByteArray resultText;
         if (e.kind == StoreTexts::EventAdded) {
             const LabResult* r = byUuid.value(e.resultUuid);
             resultText = r ? r->content : QByteArrayLiteral("missing");
             if (!r)
-                return broken(describe(e) + QStringLiteral(": its result is missing"));
+                return broken(entryName(e) + QStringLiteral(": its result is missing"));
             covered.insert(e.resultUuid, true);
         }
         if (AuditEvent::chainHash(previous, e.canonicalText(resultText)) != e.hash)
-            return broken(describe(e) + QStringLiteral(": changed, or an entry before it removed or moved"));
+            return broken(entryName(e) + QStringLiteral(": changed, or an entry before it removed or moved"));
         previous = e.hash;
         ++expectedSeq;
         ++report.events;
