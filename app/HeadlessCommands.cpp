@@ -1,7 +1,9 @@
 #include "app/HeadlessCommands.h"
 
+#include "app/LabCommands.h"
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
+#include "app/StoreCommands.h"
 #include "base/ProductIdentity.h"
 #include "experiments/BreakAnalysis.h"
 #include "results/BatchCurves.h"
@@ -68,6 +70,34 @@ int HeadlessCommands::Info(const ProgramOptions& options, std::FILE* out) {
 int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv) {
     if (options.help || options.version)
         return Info(options, stdout);
+    if (options.labStats) {
+        const QCoreApplication app(argc, argv);
+        return LabCommands::Stats(options, stdout, stderr);
+    }
+    if (options.dbInit) {
+        const QCoreApplication app(argc, argv);
+        return LabCommands::Init(options, stdout, stderr);
+    }
+    if (options.dbSync) {
+        const QCoreApplication app(argc, argv);
+        return LabCommands::Sync(options, stdout, stderr);
+    }
+    // With --db the lab's copy is read instead of this computer's store.
+    if (!options.labDatabase.isEmpty() && (options.auditVerify || !options.dbExport.isEmpty())) {
+        const QCoreApplication app(argc, argv);
+        return options.auditVerify ? LabCommands::AuditVerify(options, stdout, stderr)
+                                   : LabCommands::Export(options, stdout, stderr);
+    }
+    if (options.storeCommand()) {
+        const QCoreApplication app(argc, argv);
+        const int code = StoreCommands::Run(options, stdout, stderr);
+        // What an import added is sent on, as a test's results are, when the lab has a database.
+        if (!options.dbImport.isEmpty() && !LabCommands::Address(options).isEmpty()) {
+            const int sync = LabCommands::Sync(options, stdout, stderr);
+            return code != 0 ? code : sync;
+        }
+        return code;
+    }
     if (!options.statsFile.isEmpty()) {
         const QCoreApplication app(argc, argv);
         return Stats(options, stdout, stderr);

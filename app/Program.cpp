@@ -9,6 +9,7 @@
 #include "app/SimulatedInstrument.h"
 #include "app/SingleInstance.h"
 #include "app/StartupTexts.h"
+#include "app/StoreCommands.h"
 #include "app/TimerCheck.h"
 #include "app/UpdateCheck.h"
 #include "app/WindowUnloader.h"
@@ -57,6 +58,14 @@
 #include "results/frmStatistics.h"
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
+#include "store/LabAddress.h"
+#include "store/LabSender.h"
+#include "store/LabStoreSource.h"
+#include "store/LabTexts.h"
+#include "store/ResultsStore.h"
+#include "store/StoreAppender.h"
+#include "store/StoreTexts.h"
+#include "store/frmResultsStore.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -64,12 +73,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -96,22 +107,28 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
                                                          *m_parameters, *m_end)),
       m_datasheet(std::make_unique<Datasheet>(*m_op, *m_parameters, *m_table, *m_settings)),
       m_datasheetCommands(std::make_unique<DatasheetCommands>(*m_datasheet, *m_op, *m_parameters)),
+      m_store(std::make_unique<ResultsStore>(StoreCommands::StorePath(options))),
+      m_storeAppender(
+          std::make_unique<StoreAppender>(*m_datasheet, *m_store, [this] { return describeResult(); })),
       m_instance(std::make_unique<SingleInstance>(
           options.instanceName.isEmpty() ? SingleInstance::defaultName() : options.instanceName)),
       m_counterFrequency(&ApTimer::CounterFrequency), m_programFolder(ProgramFolder::path()),
       m_versionMajor(ProductIdentity::VersionMajor), m_versionMinor(ProductIdentity::VersionMinor) {
-    m_end->setEndHook(
-        [this, settings = m_settings.get(), instance = m_instance.get()](const ProgramEnded& how) {
-            // At once: no further window events may run.
-            if (m_simulator) {
-                m_simulator->keepPosition(*settings);
-                m_simulator->removeLink();
-            }
-            settings->sync();
-            instance->release();
-            std::fflush(nullptr);
-            std::_Exit(OrderlyEnd::exitCode(how));
-        });
+    m_end->setEndHook([this, settings = m_settings.get(), instance = m_instance.get(),
+                       store = m_store.get()](const ProgramEnded& how) {
+        // At once: no further window events may run. What the store still has to write is written
+        // first (a row it misses is taken from the data file at the next start anyway).
+        store->finish(2000);
+        stopLabSender(false);
+        if (m_simulator) {
+            m_simulator->keepPosition(*settings);
+            m_simulator->removeLink();
+        }
+        settings->sync();
+        instance->release();
+        std::fflush(nullptr);
+        std::_Exit(OrderlyEnd::exitCode(how));
+    });
     m_end->setUnloadWindows([this] { WindowUnloader::unloadAll(m_main.get()); });
     m_shutdown->setSaveParameters([this] { m_table->SaveParameters(); });
     m_end->setClosePort([this] {
@@ -145,13 +162,17 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     MainActions::Hooks& hooks = m_actions->hooks();
     hooks.ZeroWindow = [this] { showZeroWindow(); };
     hooks.Calculator = [this] { showCalculator(); };
-    hooks.Calibrate = [this] { m_calibration->run(m_main.get()); };
+    hooks.Calibrate = [this] {
+        const QString before = calibrationInUse();
+        m_calibration->run(m_main.get());
+        recordChanges(StoreTexts::EventCalibration, before, calibrationInUse());
+    };
     hooks.DataFileCommand = [this] { m_datasheet->DataFileCommand(); };
     hooks.DataFileAttached = [this] { return m_datasheet->hasDataFile(); };
 
     // The break test: its rows go to the datasheet and its data file.
     m_breakRun = std::make_unique<BreakRun>(*m_parameters, *m_fiber, *m_link, *m_loadCell, *m_motion, *m_run,
-                                            *m_breakSound, *m_op, *m_end, *m_datasheet);
+                                            *m_breakSound, *m_op, *m_end, *m_storeAppender);
     BreakRun::Hooks& run = m_breakRun->hooks();
     run.GotoLoadPosition = [this] { m_actions->LoadFiber(); };
     run.DataFolder = [this] {
@@ -161,6 +182,7 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
         return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     };
     run.ShowPlots = [this](const LoadTimePlotData& data) {
+        m_pendingRecord = data.dataText;
         if (!m_plots)
             return;
         // The row is in the datasheet by now: its record file's name finds it whatever the sort.
@@ -188,7 +210,12 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     };
     // The way out when no data file is chosen, and the last word on results the data file lacks.
     m_datasheet->setExitProgram([this] { return m_shutdown->run(); });
-    m_shutdown->setBeforeExit([this] { return offerUnsavedResults(); });
+    m_shutdown->setBeforeExit([this] {
+        if (!offerUnsavedResults())
+            return false;
+        stopLabSender(true);
+        return true;
+    });
     m_shutdown->setLoadedFiber([this]() -> std::optional<double> {
         if (!m_link->ControllerFound() || !m_loadCell->currentIsCalibrated() || m_motion->moving())
             return std::nullopt;
@@ -200,6 +227,7 @@ Program::Program(const ProgramOptions& options, std::unique_ptr<Operator> op)
     hooks.BreakRun = [this] {
         // What the row will say is on disc before the pull, whatever happens to the program during it.
         m_table->SaveParameters();
+        m_pendingRecord.clear();
         m_breakRun->stavelyRunToBreak();
     };
     hooks.FiberLoaded = [this] { return m_breakRun->FiberLeftLoaded(); };
@@ -223,7 +251,7 @@ Program::~Program() {
 }
 
 ResultAppender& Program::resultAppender() {
-    return *m_datasheet;
+    return *m_storeAppender;
 }
 
 void Program::setEndHook(OrderlyEnd::EndHook hook) {
@@ -318,6 +346,9 @@ Program::Started Program::start() {
     if (m_simulator && found)
         calibrationNote = DistributedCalibration::takeIfUncalibrated(*m_loadCell, m_programFolder,
                                                                      m_simulator->loadCellSerial());
+    // The results store, before the data file so that opening it is compared with the store.
+    connectStore();
+    startLabSender();
     // 17. The datasheet, and the data file named in the parameters (a file that cannot be read is
     // forgotten).
     m_datasheet->SetupDatasheet();
@@ -487,6 +518,7 @@ void Program::connectMainWindow() {
     QObject::connect(main, &frmMain::checkNewVersionRequested, main,
                      [this] { m_update->checkForNewerVersion(); });
     QObject::connect(main, &frmMain::statisticsRequested, main, [this] { showStatistics(); });
+    QObject::connect(main, &frmMain::resultsStoreRequested, main, [this] { showResultsStore(); });
 }
 
 void Program::openHelp(const QString& topic) {
@@ -515,20 +547,29 @@ void Program::openHelp(const QString& topic) {
 }
 
 void Program::showOptions() {
+    const QString before = resultOptions();
     frmOptions::Hooks hooks;
     hooks.PlayBreakSound = [this] { m_breakSound->StartBreakSound(); };
     hooks.StopBreakSound = [this] { m_breakSound->StopBreakSound(); };
+    hooks.CheckLabDatabase = [](const QString& text) {
+        QString error;
+        return LabAddress::parse(text, &error) ? QString() : error;
+    };
+    hooks.LabDatabaseChanged = [this] { startLabSender(); };
     hooks.NoisyChanged = [this](bool noisy) { m_main->setNoisyChecked(noisy); };
     frmOptions options(*m_parameters, *m_table, m_breakSound->soundsFolder(), std::move(hooks), m_main.get());
     options.exec();
     m_main->setNoisyChecked(m_parameters->Noisy);
     m_table->SaveParameters();
+    recordChanges(StoreTexts::EventOption, before, resultOptions());
 }
 
 void Program::showPreloadSpeed() {
+    const QString before = resultOptions();
     frmPreloadSpeed window(*m_parameters, *m_table, m_main.get());
     window.exec();
     m_table->SaveParameters();
+    recordChanges(StoreTexts::EventOption, before, resultOptions());
 }
 
 void Program::showHardware() {
@@ -560,4 +601,192 @@ void Program::showStatistics() {
     });
     window.setRows(StatisticsRows(m_datasheet->model(), selection), m_datasheet->dataFileName());
     window.exec();
+}
+
+// ---- The results store --------------------------------------------------------------------------
+
+namespace {
+QString storeKey(const QString& path) {
+    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+} // namespace
+
+void Program::connectStore() {
+    ResultsStore* store = m_store.get();
+    store->setRecordPath(&BreakAnalysis::RowDataFile);
+    store->start();
+    Datasheet* sheet = m_datasheet.get();
+    QObject* context = m_main.get();
+    QObject::connect(sheet, &Datasheet::dataFileLoaded, context, [this, store, sheet](const QString& path) {
+        store->setOperator(m_parameters->OperatorName);
+        store->dataFileOpened(storeKey(path), sheet->model().allRows());
+    });
+    QObject::connect(sheet, &Datasheet::commentEdited, context,
+                     [this, store, sheet](int number, const QString& before, const QString&) {
+                         for (const DataRow& row : sheet->model().allRows())
+                             if (row.number() == number) {
+                                 store->setOperator(m_parameters->OperatorName);
+                                 store->commentEdited(storeKey(sheet->dataFileName()), number, row.fields(),
+                                                      before);
+                                 break;
+                             }
+                     });
+    QObject::connect(sheet, &Datasheet::rowDeleted, context,
+                     [this, store, sheet](int number, const QString& line) {
+                         store->setOperator(m_parameters->OperatorName);
+                         store->rowDeleted(storeKey(sheet->dataFileName()), number, line);
+                     });
+    QObject::connect(sheet, &Datasheet::savedUnderNewName, context,
+                     [this, store, sheet](const QString& previous, const QString& path) {
+                         store->setOperator(m_parameters->OperatorName);
+                         store->savedAs(storeKey(previous), storeKey(path), sheet->model().allRows());
+                     });
+    QObject::connect(store, &ResultsStore::statusMessage, context, [this](const QString& text) {
+        if (m_main)
+            m_main->statusBar()->showMessage(text);
+    });
+    QObject::connect(
+        store, &ResultsStore::changedOutside, context,
+        [this](const QString& dataFile, const QStringList& changes) {
+            constexpr int Listed = 20;
+            QStringList lines = changes.mid(0, Listed);
+            if (changes.size() > Listed)
+                lines << StoreTexts::MoreRows.arg(changes.size() - Listed);
+            m_op->msgBox(
+                StoreTexts::ChangedOutsideIntro.arg(QDir::toNativeSeparators(dataFile)).arg(changes.size()) +
+                    QStringLiteral("\r\r") + lines.join(QLatin1Char('\r')) + QStringLiteral("\r\r") +
+                    StoreTexts::ChangedOutsideEnd,
+                MsgStyle::OkOnly | MsgStyle::Exclamation, StoreTexts::ChangedOutsideTitle);
+        });
+}
+
+StoredResult Program::describeResult() {
+    StoredResult r;
+    r.dataFile = storeKey(m_datasheet->dataFileName());
+    // The row just appended is the last one: its number is the count of rows.
+    r.rowNumber = m_datasheet->resultRows();
+    if (!m_pendingRecord.isEmpty())
+        r.record = m_pendingRecord;
+    else if (m_breakRun && m_breakRun->hasResult())
+        r.record = m_breakRun->lastPlots().dataText;
+    m_pendingRecord.clear();
+    const LoadCalibration& calibration = m_loadCell->current();
+    r.context.calibrationSerial = calibration.SerialNumber;
+    if (calibration.Slope.numeric)
+        r.context.calibrationSlope = calibration.Slope.value;
+    r.context.operatorName = m_parameters->OperatorName.trimmed();
+    r.context.sample = m_parameters->Sample.trimmed();
+    r.context.parameters = resultOptions();
+    r.context.programVersion =
+        m_identity.version.isEmpty() ? ProductIdentity::PredefinedVersion : m_identity.version;
+    r.context.host = QSysInfo::machineHostName();
+    r.context.firmware = m_link->FirmwareVersion();
+    m_store->setOperator(m_parameters->OperatorName);
+    return r;
+}
+
+QString Program::resultOptions() const {
+    const Parameters& p = *m_parameters;
+    auto item = [](const char* key, double value) {
+        return QLatin1String(key) + QLatin1Char('=') + QString::number(value, 'g', 10);
+    };
+    return QStringList{item("FiberDiameter", p.FiberDiameter),
+                       item("Modulus", p.Modulus),
+                       item("ModulusA", p.ModulusA),
+                       item("CoatingEA", p.CoatingEA),
+                       item("GaugeLength", double(p.GaugeLength)),
+                       item("ExptType", p.ExptType),
+                       item("ExptSpeed", p.ExptSpeed),
+                       item("ExptStressRate", double(p.ExptStressRate)),
+                       item("ExptStrainRate", double(p.ExptStrainRate)),
+                       item("PreloadType", p.PreloadType),
+                       item("PreloadLoad", p.PreloadLoad),
+                       item("PreloadStress", p.PreloadStress),
+                       item("PreloadStrain", p.PreloadStrain),
+                       item("PreloadSpeedMode", p.PreloadSpeedMode),
+                       item("PreloadUserSpeed", p.PreloadUserSpeed),
+                       item("RateCalculation%", p.RateCalculationPercent),
+                       item("BreakFactor", double(p.BreakFactor)),
+                       item("MinBreakLoad", double(p.MinBreakLoad))}
+        .join(QLatin1Char(' '));
+}
+
+QString Program::calibrationInUse() const {
+    const LoadCalibration& c = m_loadCell->current();
+    // The form the store dates a result's calibration by.
+    return c.SerialNumber + QLatin1Char(' ') +
+           (c.Slope.numeric ? QString::number(c.Slope.value, 'g', 17) : c.Slope.text);
+}
+
+void Program::recordChanges(const QString& kind, const QString& before, const QString& after) {
+    if (before == after)
+        return;
+    m_store->setOperator(m_parameters->OperatorName);
+    if (kind != StoreTexts::EventOption) {
+        m_store->event(kind, QString(), before, after);
+        return;
+    }
+    // One entry per option that changed.
+    const QStringList was = before.split(QLatin1Char(' '));
+    const QStringList now = after.split(QLatin1Char(' '));
+    for (qsizetype i = 0; i < now.size() && i < was.size(); ++i)
+        if (was[i] != now[i])
+            m_store->event(kind, QString(), was[i], now[i]);
+}
+
+void Program::showResultsStore() {
+    frmResultsStore window(m_store->path(), m_main.get());
+    window.exec();
+}
+
+// ---- The lab database ---------------------------------------------------------------------------
+
+void Program::startLabSender() {
+    m_labSender.reset();
+    if (m_main && !m_labStatus) {
+        m_labStatus = new QLabel(m_main->statusBar());
+        m_labStatus->setObjectName(QStringLiteral("lblLabDatabase"));
+        m_main->statusBar()->addPermanentWidget(m_labStatus);
+    }
+    const QString text = m_parameters->LabDatabase.trimmed();
+    if (m_labStatus)
+        m_labStatus->setVisible(!text.isEmpty());
+    if (text.isEmpty())
+        return;
+    QString error;
+    const std::optional<LabAddress> address = LabAddress::parse(text, &error);
+    if (!address) {
+        if (m_labStatus)
+            m_labStatus->setText(QStringLiteral("Lab database: ") + error);
+        return;
+    }
+    const QString path = m_store->path();
+    m_labSender =
+        std::make_unique<LabSender>(*address, [path] { return std::make_unique<LabStoreSource>(path); });
+    if (m_labStatus) {
+        QLabel* label = m_labStatus;
+        QObject::connect(m_labSender.get(), &LabSender::statusChanged, label,
+                         [label](const LabStatus& status) {
+                             label->setText(status.text());
+                             label->setToolTip(status.error.message);
+                             // The whole line stays readable; the other messages give way.
+                             label->setMinimumWidth(label->sizeHint().width());
+                         });
+    }
+    // Rows the store has just written go out at once rather than at the next look.
+    QObject::connect(m_store.get(), &ResultsStore::drained, m_labSender.get(),
+                     [sender = m_labSender.get()] { sender->kick(); });
+    m_labSender->start();
+}
+
+void Program::stopLabSender(bool tellOperator) {
+    if (!m_labSender)
+        return;
+    const QString waiting = m_labSender->status().exitText();
+    m_labSender.reset();
+    if (waiting.isEmpty())
+        return;
+    std::fprintf(stderr, "%s\n", waiting.toUtf8().constData());
+    if (tellOperator)
+        m_op->msgBox(waiting, MsgStyle::OkOnly | MsgStyle::Information, LabTexts::ExitTitle);
 }

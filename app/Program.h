@@ -26,6 +26,11 @@ class Motion;
 class Operator;
 class PortMap;
 class ResultAppender;
+class ResultsStore;
+class LabSender;
+class QLabel;
+class StoreAppender;
+struct StoredResult;
 class ZeroPosition;
 class frmMoving;
 class ParameterTable;
@@ -92,6 +97,12 @@ public:
     Datasheet& datasheet() { return *m_datasheet; }
     ResultAppender& resultAppender();
     DatasheetCommands& datasheetCommands() { return *m_datasheetCommands; }
+    // The results store beside the data file, and its window.
+    ResultsStore& resultsStore() { return *m_store; }
+    void showResultsStore();
+    // The lab database's sender (null when none is set) and its line on the status bar.
+    LabSender* labSender() const { return m_labSender.get(); }
+    QLabel* labStatusLabel() const { return m_labStatus; }
     // The datasheet's part of the main window; null until the main window exists.
     DatasheetPanel* datasheetPanel() const { return m_datasheetPanel; }
     frmMain* mainWindow() const { return m_main.get(); }
@@ -116,6 +127,17 @@ private:
     void closeSplash();
     void showInstrumentPanel();
     void connectDatasheet();
+    void connectStore();
+    // (Re)starts sending to the lab database of the option "Lab database"; stops it when none is set.
+    void startLabSender();
+    // Stops the sender and says what still waits (the end of the program).
+    void stopLabSender(bool tellOperator);
+    // What the store keeps with a row just appended beside its fields.
+    StoredResult describeResult();
+    // The options that shape results, as "key=value" items.
+    QString resultOptions() const;
+    QString calibrationInUse() const;
+    void recordChanges(const QString& kind, const QString& before, const QString& after);
     // The "OPEN DATA FILE" warning and the data file command, while no data file is attached.
     // At the end: results the data file lacks are told once more, with the export offered; false
     // keeps the program.
@@ -149,6 +171,11 @@ private:
     std::unique_ptr<CalibrationCommand> m_calibration;
     std::unique_ptr<Datasheet> m_datasheet;
     std::unique_ptr<DatasheetCommands> m_datasheetCommands;
+    std::unique_ptr<ResultsStore> m_store;
+    std::unique_ptr<LabSender> m_labSender;
+    QLabel* m_labStatus = nullptr; // owned by the status bar
+    std::unique_ptr<StoreAppender> m_storeAppender;
+    QString m_pendingRecord;                    // a static hold's record, shown before its row is appended
     DatasheetPanel* m_datasheetPanel = nullptr; // owned by the main window
     std::unique_ptr<BreakRun> m_breakRun;
     std::unique_ptr<SingleInstance> m_instance;

@@ -3,6 +3,8 @@
 #include "app/StartupTexts.h"
 #include "params/SettingsStore.h"
 
+#include <QDate>
+
 std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments, QString* error) {
     ProgramOptions options;
     options.unattended = qEnvironmentVariableIntValue("STAVELY_UNATTENDED") != 0;
@@ -21,6 +23,10 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
                 return std::nullopt;
             }
             options.settingsFile = arguments[++i];
+        } else if (arg == QStringLiteral("--stats") &&
+                   (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--")))) {
+            // Without a data file: the lab database's results (--db or the option).
+            options.labStats = true;
         } else if (arg == QStringLiteral("--stats")) {
             if (i + 1 >= arguments.size()) {
                 *error = QStringLiteral("--stats needs a data file name. ") + StartupTexts::Usage;
@@ -35,6 +41,62 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             }
             options.reportFile = arguments[++i];
             options.reportDataFile = arguments[++i];
+        } else if (arg == QStringLiteral("--db")) {
+            if (i + 1 >= arguments.size()) {
+                *error = QStringLiteral("--db needs a lab database URI. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.labDatabase = arguments[++i];
+        } else if (arg == QStringLiteral("--db-init")) {
+            options.dbInit = true;
+        } else if (arg == QStringLiteral("--db-sync")) {
+            options.dbSync = true;
+        } else if (arg == QStringLiteral("--db-path")) {
+            options.dbPath = true;
+        } else if (arg == QStringLiteral("--audit-verify")) {
+            options.auditVerify = true;
+        } else if (arg == QStringLiteral("--db-import")) {
+            while (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QStringLiteral("--")))
+                options.dbImport << arguments[++i];
+            if (options.dbImport.isEmpty()) {
+                *error =
+                    QStringLiteral("--db-import needs one or more data file names. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+        } else if (arg == QStringLiteral("--db-export") || arg == QStringLiteral("--sample") ||
+                   arg == QStringLiteral("--operator") || arg == QStringLiteral("--since") ||
+                   arg == QStringLiteral("--until") || arg == QStringLiteral("--instrument")) {
+            if (i + 1 >= arguments.size()) {
+                *error = arg + QStringLiteral(" needs a value. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            const QString value = arguments[++i];
+            if (arg == QStringLiteral("--db-export"))
+                options.dbExport = value;
+            else if (arg == QStringLiteral("--sample"))
+                options.filterSample = value;
+            else if (arg == QStringLiteral("--operator"))
+                options.filterOperator = value;
+            else if (arg == QStringLiteral("--instrument"))
+                options.filterInstrument = value;
+            else if (!QDate::fromString(value, Qt::ISODate).isValid()) {
+                *error = arg + QStringLiteral(" needs a date as yyyy-mm-dd. ") + StartupTexts::Usage;
+                return std::nullopt;
+            } else if (arg == QStringLiteral("--since"))
+                options.filterSince = value;
+            else
+                options.filterUntil = value;
+        } else if (arg == QStringLiteral("--history")) {
+            bool ok = false;
+            if (i + 2 < arguments.size())
+                options.historyRow = arguments[i + 2].toInt(&ok);
+            if (!ok || options.historyRow < 1) {
+                *error = QStringLiteral("--history needs a data file name and a row number. ") +
+                         StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.historyFile = arguments[i + 1];
+            i += 2;
         } else if (arg.startsWith(settingsEq) && arg.size() > settingsEq.size()) {
             options.settingsFile = arg.mid(settingsEq.size());
         } else {
@@ -43,11 +105,23 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             return std::nullopt;
         }
     }
+    if ((!options.filterSample.isEmpty() || !options.filterOperator.isEmpty() ||
+         !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
+         !options.filterInstrument.isEmpty()) &&
+        options.dbExport.isEmpty() && !options.labStats &&
+        !(options.auditVerify && !options.labDatabase.isEmpty())) {
+        *error =
+            QStringLiteral("--sample, --operator, --since, --until and --instrument go with --db-export or "
+                           "--stats --db. ") +
+            StartupTexts::Usage;
+        return std::nullopt;
+    }
     return options;
 }
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
-    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version"})
+    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import",
+                             "--db-export", "--audit-verify", "--history", "--db-init", "--db-sync"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

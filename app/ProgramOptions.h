@@ -9,6 +9,10 @@
 //   stavely [--settings FILE] [--simulate]
 //   stavely --stats DATAFILE             (headless: statistics as key/value lines)
 //   stavely --report FILE.pdf DATAFILE   (headless: the batch report)
+//   stavely --stats --db URI [--sample S] [--operator O] [--instrument I] [--since DATE] [--until DATE]
+//                                        (headless: the statistics of the whole lab's results)
+//   stavely --db-init --db URI           (headless: the lab database's tables, by its administrator)
+//   stavely --db-sync [--db URI]         (headless: send what waits for the lab database)
 //   stavely --help | --version           (headless: print and end)
 struct ProgramOptions {
     QString settingsFile; // empty: the per-user default
@@ -18,10 +22,34 @@ struct ProgramOptions {
     QString statsFile;       // --stats: print the data file's statistics and end
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
-    bool help = false;    // --help, -h: the usage
-    bool version = false; // --version: the program's version
+    // The results store's commands.
+    bool dbPath = false;  // --db-path: print where the store is
+    QStringList dbImport; // --db-import: data files to take in
+    QString dbExport;     // --db-export: CSV or JSON file to write
+    // --sample, --operator, --since, --until, --instrument: which results --db-export and --stats --db take.
+    QString filterSample;
+    QString filterOperator;
+    QString filterSince;
+    QString filterUntil;      // yyyy-mm-dd, inclusive (lab database)
+    QString filterInstrument; // one tester's store (lab database)
+    bool auditVerify = false; // --audit-verify
+    QString historyFile;      // --history DATAFILE ROW
+    int historyRow = 0;
+    // The lab database.
+    QString labDatabase;   // --db: the lab database for this run, instead of the option's
+    bool labStats = false; // --stats --db URI: the whole lab's results instead of a data file
+    bool dbInit = false;   // --db-init: create the lab database's tables and role
+    bool dbSync = false;   // --db-sync: send the results that wait for the lab database
+    bool help = false;     // --help, -h: the usage
+    bool version = false;  // --version: the program's version
 
-    bool headless() const { return help || version || !statsFile.isEmpty() || !reportFile.isEmpty(); }
+    bool storeCommand() const {
+        return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
+    }
+    bool headless() const {
+        return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||
+               labStats || dbInit || dbSync;
+    }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);
 

@@ -1,7 +1,7 @@
 #include "app/Progress.h"
 
-#include "base/Twips.h"
 #include "app/WindowTexts.h"
+#include "base/Twips.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

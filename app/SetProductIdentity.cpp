@@ -1,14 +1,16 @@
 #include "app/SetProductIdentity.h"
 
-#include "base/Operator.h"
 #include "app/StartupTexts.h"
+#include "base/Operator.h"
 #include "instrument/ApTimer.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
 
 // The pictures are compiled into the program's static library; a library's resources must be
 // registered by hand.
-static void initResources() { Q_INIT_RESOURCE(resources); }
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 QString VersionText(int major, int minor) {
     return QString::number(major) + QLatin1Char('.') +

@@ -45,13 +45,20 @@ inline const QString SplashLine = QStringLiteral("Strength testing of optical fi
 inline const QString NoDisplay =
     QStringLiteral("STAVELY needs a graphical display, but neither DISPLAY nor WAYLAND_DISPLAY is set "
                    "(try xvfb-run, or QT_QPA_PLATFORM=offscreen).");
-inline const QString Usage =
-    QStringLiteral("Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
-                   "stavely --report FILE.pdf DATAFILE");
+inline const QString Usage = QStringLiteral(
+    "Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
+    "stavely --report FILE.pdf DATAFILE | stavely --db-path | stavely --db-import DATAFILE... | "
+    "stavely --db-export OUT.csv|OUT.json [--sample S] [--operator O] [--since DATE] | "
+    "stavely --audit-verify | stavely --history DATAFILE ROW");
 inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE\n"
     "       stavely --report FILE.pdf DATAFILE\n"
+    "       stavely --db-path | --db-import DATAFILE... | --audit-verify\n"
+    "       stavely --db-export OUT.csv|OUT.json [--sample S] [--operator O] [--since yyyy-mm-dd]\n"
+    "       stavely --history DATAFILE ROW\n"
+    "       stavely --stats --db URI [--sample S] [--operator O] [--instrument I] [--since DATE] [--until DATE]\n"
+    "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
     "       stavely --help | --version\n"
     "\n"
     "Control program of the STAVELY tensile tester for optical fibers.\n"
@@ -61,8 +68,27 @@ inline const QString Help = QStringLiteral(
     "  --stats DATAFILE  print the batch statistics of a data file as key<TAB>value lines\n"
     "  --report FILE.pdf DATAFILE\n"
     "                    write the batch report of a data file as a PDF\n"
+    "  --db-path         print where the results store is (with --simulate: the simulator's)\n"
+    "  --db-import DATAFILE...\n"
+    "                    take the rows of data files into the results store (again: nothing added)\n"
+    "  --db-export OUT.csv|OUT.json\n"
+    "                    write the stored results, filtered by --sample, --operator, --since\n"
+    "  --audit-verify    check the audit trail: exit 0 and the count when intact, 4 and the first\n"
+    "                    broken entry when anything stored was changed, removed or reordered\n"
+    "  --history DATAFILE ROW\n"
+    "                    print the audit trail entries of one row of a data file\n"
+    "  --db URI          the lab database (a PostgreSQL URI or connection string) for this run,\n"
+    "                    instead of the option \"Lab database\"; its password comes from ~/.pgpass;\n"
+    "                    --db-import also sends, --db-export and --audit-verify work on the lab's copy\n"
+    "  --stats --db URI  the batch statistics of the lab database's results (every tester's), of one\n"
+    "                    sample, operator or instrument, tested since/until a date (yyyy-mm-dd)\n"
+    "  --db-init         create the lab database's tables and the role stavely_tester (administrator)\n"
+    "  --db-sync         send the results that wait for the lab database; prints sent and waiting\n"
+    "                    (exit 0 when none wait, 3 when some still do)\n"
     "  --help, -h        print this text\n"
     "  --version         print the program's version\n"
     "\n"
-    "Exit codes: 0 done, 1 no display or another instance runs, 2 bad arguments or an unreadable file.\n");
+    "Exit codes: 0 done, 1 no display or another instance runs, 2 bad arguments or an unreadable file\n"
+    "or results store, 3 results still wait for the lab database, 4 an audit trail that does not verify,\n"
+    "5 the lab database refused or cannot be reached.\n");
 } // namespace StartupTexts

@@ -1,7 +1,7 @@
 #include "app/Status.h"
 
-#include "base/Twips.h"
 #include "app/WindowTexts.h"
+#include "base/Twips.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

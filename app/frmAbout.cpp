@@ -1,9 +1,9 @@
 #include "app/frmAbout.h"
 
-#include "base/Operator.h"
 #include "app/SetProductIdentity.h"
 #include "app/StartupTexts.h"
 #include "app/SystemInfoTool.h"
+#include "base/Operator.h"
 
 #include <QGridLayout>
 #include <QLabel>

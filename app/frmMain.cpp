@@ -149,6 +149,8 @@ void frmMain::buildMenus() {
             [this] { m_actions.OptionsMenu(); });
     connect(addEntry(misc, "mnuOptionsStatistics", QStringLiteral("Statistics")), &QAction::triggered, this,
             &frmMain::statisticsRequested);
+    connect(addEntry(misc, "mnuOptionsResultsStore", QStringLiteral("&Results store")), &QAction::triggered,
+            this, &frmMain::resultsStoreRequested);
     mnuOptionsNoisy = addEntry(misc, "mnuOptionsNoisy", QStringLiteral("&Noisy - click when motor steps"));
     mnuOptionsNoisy->setCheckable(true);
     connect(mnuOptionsNoisy, &QAction::triggered, this, [this] {

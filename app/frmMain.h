@@ -107,6 +107,7 @@ signals:
     void checkNewVersionRequested();
     void aboutRequested();
     void statisticsRequested();
+    void resultsStoreRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

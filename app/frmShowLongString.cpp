@@ -1,7 +1,7 @@
 #include "app/frmShowLongString.h"
 
-#include "base/Twips.h"
 #include "app/WindowTexts.h"
+#include "base/Twips.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

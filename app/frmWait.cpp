@@ -1,7 +1,7 @@
 #include "app/frmWait.h"
 
-#include "base/Twips.h"
 #include "app/WindowTexts.h"
+#include "base/Twips.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,13 +1,14 @@
 # Fails the build when a folder includes a header of a folder above it.
 # Run with -DSOURCE_DIR=<root>.
-set(layers base params instrument results experiments app sim)
+set(layers base params instrument results experiments store app sim)
 set(allowed_sim sim)
 set(allowed_base base)
 set(allowed_params base params)
 set(allowed_instrument base params instrument)
 set(allowed_results base params results)
 set(allowed_experiments base params instrument results experiments)
-set(allowed_app base params instrument results experiments app sim)
+set(allowed_store base params results store)
+set(allowed_app base params instrument results experiments store app sim)
 set(failures "")
 foreach(layer ${layers})
   file(GLOB files ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.h)

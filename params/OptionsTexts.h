@@ -26,6 +26,15 @@ inline const QString StaticFrame = QStringLiteral("Static Test");
 inline const QString StaticMaxHoldLabel = QStringLiteral("Longest hold (0 = until it breaks)");
 inline const QString StaticMaxHoldTip =
     QStringLiteral("A fiber that holds its load this long is unloaded and may be recorded as a run-out");
+inline const QString LabFrame = QStringLiteral("Lab database");
+inline const QString LabDatabaseTip =
+    QStringLiteral("The laboratory's PostgreSQL server that collects every tester's results, as a URI or "
+                   "connection string; the password goes in ~/.pgpass, never here");
+inline const QString LabDatabasePlaceholder =
+    QStringLiteral("postgresql://tester3@labserver/results?sslmode=verify-full");
+inline const QString LabDatabaseNone = QStringLiteral("Results are kept on this computer only.");
+inline const QString LabDatabaseSet =
+    QStringLiteral("Results are kept on this computer and sent to the lab database.");
 inline const QString GapLabel = QStringLiteral("Faceplate cleaning gap");
 inline const QString ConfigFrame = QStringLiteral("Configuration Files");
 inline const QString ReadCfg = QStringLiteral("&Read file");

@@ -368,6 +368,7 @@ void ParameterTable::forEachRow(const std::function<void(const Row&)>& visit) co
     visit({&p.Sample, "Sample", "Sample", none, none, none, none, NotWritten});
     visit({&p.StaticMaxHold, "StaticMaxHold", "Longest static hold (0 = until the break)", 0., 0., 10000.,
            "h", 0});
+    visit({&p.LabDatabase, "LabDatabase", "Lab database", none, blank, tilde, none, 0});
 }
 
 void ParameterTable::Walk(int action) {

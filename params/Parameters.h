@@ -56,4 +56,7 @@ struct Parameters {
     QString OperatorName; // key "Operator"
     QString Sample;
     double StaticMaxHold = 0; // h; a static hold that lasts this long is a run-out (0: none)
+    // The lab's PostgreSQL server (a libpq URI or connection string; never a password): empty keeps the
+    // results in the local store only.
+    QString LabDatabase;
 };

@@ -53,6 +53,16 @@ frmOptions::frmOptions(Parameters& params, ParameterTable& table, const QString&
     staticLayout->addWidget(txtStaticMaxHold, 0, 1);
     staticLayout->addWidget(new QLabel(QStringLiteral("h"), frmStatic), 0, 2);
 
+    frmLab = named(new QGroupBox(T::LabFrame, this), "frmLab");
+    txtLabDatabase = named(new QLineEdit(frmLab), "txtLabDatabase", T::LabDatabaseTip);
+    txtLabDatabase->setPlaceholderText(T::LabDatabasePlaceholder);
+    txtLabDatabase->setMinimumWidth(320);
+    lblLabDatabase = named(new QLabel(frmLab), "lblLabDatabase");
+    lblLabDatabase->setWordWrap(true);
+    auto* labLayout = new QVBoxLayout(frmLab);
+    labLayout->addWidget(txtLabDatabase);
+    labLayout->addWidget(lblLabDatabase);
+
     frmMisc = named(new QGroupBox(T::MiscFrame, this), "frmMisc");
     txtMaxStepRate = named(new QLineEdit(frmMisc), "txtMaxStepRate", T::MaxStepRateTip);
     txtMaxStepRate->setMaximumWidth(90);
@@ -114,6 +124,7 @@ frmOptions::frmOptions(Parameters& params, ParameterTable& table, const QString&
     top->addWidget(config);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(frmLab);
     layout->addLayout(buttons);
 
     connect(chkNoisy, &QCheckBox::clicked, this, [this](bool ticked) {
@@ -141,6 +152,7 @@ frmOptions::frmOptions(Parameters& params, ParameterTable& table, const QString&
         }
         txtStaticMaxHold->setText(m_table.valueText(QStringLiteral("StaticMaxHold")));
     });
+    connect(txtLabDatabase, &QLineEdit::editingFinished, this, &frmOptions::labDatabaseEntered);
     connect(cmbWaveList, &QComboBox::currentIndexChanged, this, &frmOptions::waveListChosen);
     connect(cmdPlay, &QPushButton::clicked, this, [this] {
         if (m_hooks.PlayBreakSound)
@@ -177,6 +189,9 @@ void frmOptions::FillOptions() {
     chkNoisy->setChecked(m_params.Noisy);
     txtStaticMaxHold->setText(m_table.valueText(QStringLiteral("StaticMaxHold")));
     txtStaticMaxHold->setModified(false);
+    txtLabDatabase->setText(m_params.LabDatabase);
+    txtLabDatabase->setModified(false);
+    lblLabDatabase->setText(m_params.LabDatabase.trimmed().isEmpty() ? T::LabDatabaseNone : T::LabDatabaseSet);
     if (isVisible())
         cmdDone->setFocus();
 }
@@ -194,6 +209,28 @@ void frmOptions::Activated() {
     if (index == 0)
         m_params.BreakSound = T::Beep;
     cmbWaveList->setCurrentIndex(index);
+}
+
+void frmOptions::labDatabaseEntered() {
+    if (!txtLabDatabase->isModified())
+        return;
+    txtLabDatabase->setModified(false);
+    const QString text = txtLabDatabase->text().trimmed();
+    if (text == m_params.LabDatabase)
+        return;
+    // An address that cannot work (a password in it, a typing error) is refused where it is typed;
+    // the previous one stays in force.
+    const QString why =
+        text.isEmpty() || !m_hooks.CheckLabDatabase ? QString() : m_hooks.CheckLabDatabase(text);
+    if (!why.isEmpty()) {
+        lblLabDatabase->setText(why);
+        txtLabDatabase->setFocus();
+        return;
+    }
+    m_params.LabDatabase = text;
+    lblLabDatabase->setText(text.isEmpty() ? T::LabDatabaseNone : T::LabDatabaseSet);
+    if (m_hooks.LabDatabaseChanged)
+        m_hooks.LabDatabaseChanged();
 }
 
 void frmOptions::waveListChosen(int index) {

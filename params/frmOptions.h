@@ -22,6 +22,9 @@ public:
         std::function<void()> PlayBreakSound; // as after a break, with its repetition
         std::function<void()> StopBreakSound;
         std::function<void(bool)> NoisyChanged; // the main window's check mark follows
+        // Why a lab database address cannot be used (empty: it can), and what follows a new one.
+        std::function<QString(const QString&)> CheckLabDatabase;
+        std::function<void()> LabDatabaseChanged;
     };
 
     frmOptions(Parameters& params, ParameterTable& table, const QString& soundsFolder, Hooks hooks,
@@ -39,6 +42,9 @@ public:
     QCheckBox* chkSaveLTPlots;
     QGroupBox* frmStatic;
     QLineEdit* txtStaticMaxHold;
+    QGroupBox* frmLab;
+    QLineEdit* txtLabDatabase;
+    QLabel* lblLabDatabase;
     QGroupBox* frmMisc;
     QLineEdit* txtMaxStepRate;
     QCheckBox* chkReverseSense;
@@ -60,6 +66,7 @@ protected:
 
 private:
     void waveListChosen(int index);
+    void labDatabaseEntered();
 
     Parameters& m_params;
     ParameterTable& m_table;

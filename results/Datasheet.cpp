@@ -289,6 +289,7 @@ bool Datasheet::load(const QString& path) {
     m_model.widestText(0, m_font);
     FitUntouchedColumns();
     finishLoad();
+    emit dataFileLoaded(m_fileName);
     return true;
 }
 
@@ -319,9 +320,11 @@ void Datasheet::useDataFile(const QString& path) {
     m_rowsNotInFile = 0;
     m_editsNotInFile = false;
     m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
+    const QString previous = m_fileName;
     m_fileName = path;
     m_dataFolder = QFileInfo(path).absolutePath();
     emit dataFileChanged();
+    emit savedUnderNewName(previous, path);
 }
 
 // ---- Rows and lines ---------------------------------------------------------------------------
@@ -475,8 +478,10 @@ void Datasheet::SetComment(int row, const QString& text, const QString& before) 
         return;
     m_model.setCell(row, DataLine::CommentsColumn, text);
     AutoFitColumns(DataLine::CommentsColumn, false);
-    if (text != before)
+    if (text != before) {
         RewriteDataFile();
+        emit commentEdited(m_model.row(row).number(), before, text);
+    }
 }
 
 // ---- Choosing the data file -------------------------------------------------------------------

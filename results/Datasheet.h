@@ -115,6 +115,13 @@ signals:
     void specimenCountChanged();
     // Whether the datasheet differs from its data file changed (differsFromFile()).
     void fileStateChanged();
+    // What the results store follows: a data file loaded (its rows are in the model), the comment of
+    // row number n edited, row number n deleted (its line as the file held it), the datasheet saved
+    // under a new name that is now the data file.
+    void dataFileLoaded(const QString& path);
+    void commentEdited(int rowNumber, const QString& before, const QString& after);
+    void rowDeleted(int rowNumber, const QString& line);
+    void savedUnderNewName(const QString& previous, const QString& path);
 
 private:
     // Loads without bringing the previous data file back on failure.

@@ -73,6 +73,7 @@ void DatasheetCommands::DeleteRow(int row) {
     if (m_op.myMsgBox(confirm) != 2)
         return;
 
+    const QString line = DataLine::FileLine(model.row(found));
     model.removeRowAt(found);
     std::vector<DataRow> rows = model.allRows();
     for (DataRow& r : rows)
@@ -81,6 +82,7 @@ void DatasheetCommands::DeleteRow(int row) {
     model.setRows(std::move(rows));
     m_sheet.rowRemoved(n);
     m_sheet.RewriteDataFile();
+    emit m_sheet.rowDeleted(n, line);
 }
 
 // ---- Sorting ----------------------------------------------------------------------------------

@@ -86,6 +86,7 @@ private slots:
         QStringList expected{"./usr/bin/stavely",
                              "./usr/bin/stavely-sim",
                              "./usr/share/stavely/docs/STAVELY.html",
+                             "./usr/share/stavely/docs/lab-database.sql",
                              "./usr/share/stavely/Sounds/HIGH.WAV",
                              "./usr/share/stavely/Sounds/LOW.WAV",
                              "./usr/share/stavely/Sounds/CHANGE.WAV",
@@ -104,8 +105,9 @@ private slots:
 
         const QString depends =
             QString::fromUtf8(run(dpkgDeb, {QStringLiteral("-f"), deb, QStringLiteral("Depends")}));
-        for (const char* package : {"libqt6widgets6", "libqt6serialport6", "libqt6charts6",
-                                    "libqt6multimedia6", "libqt6network6", "qt6-qpa-plugins"})
+        for (const char* package :
+             {"libqt6widgets6", "libqt6serialport6", "libqt6charts6", "libqt6multimedia6", "libqt6network6",
+              "qt6-qpa-plugins", "libqt6sql6-psql"})
             QVERIFY2(depends.contains(QLatin1String(package)), qPrintable(depends));
 
         // Unpacked, the program's folder is the share folder, not the build.

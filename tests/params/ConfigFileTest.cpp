@@ -60,10 +60,12 @@ private slots:
         f.p.SpecimenCount = 123456;
         f.p.RateCalculationPercent = 85;
         f.p.StaticMaxHold = 1.5;
+        // A lab database address holds '=', '&' and '?' and must read back whole.
+        f.p.LabDatabase = QStringLiteral("postgresql://tester3@labserver/results?sslmode=verify-full&connect_timeout=3");
         f.op.answer(f.path("all.ini"));
         f.op.answer(MsgResult::Ok);
         f.table.WriteConfigFile(false);
-        QCOMPARE(f.op.last().text, QStringLiteral("38 parameters written to configuration file"));
+        QCOMPARE(f.op.last().text, QStringLiteral("39 parameters written to configuration file"));
         QVERIFY(f.readFile("all.ini").contains("\r\nBreakSound \" \"\r\n"));
         const Parameters written = f.p;
 
@@ -75,6 +77,7 @@ private slots:
         QCOMPARE(g.p.SpecimenCount, written.SpecimenCount);
         QCOMPARE(g.p.RateCalculationPercent, written.RateCalculationPercent);
         QCOMPARE(g.p.StaticMaxHold, 1.5);
+        QCOMPARE(g.p.LabDatabase, written.LabDatabase);
         QCOMPARE(g.p.BreakSound, QStringLiteral(" "));
     }
 

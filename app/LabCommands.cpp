@@ -1,0 +1,196 @@
+#include "app/LabCommands.h"
+
+#include "app/ProgramOptions.h"
+#include "app/StoreCommands.h"
+#include "base/ProductIdentity.h"
+#include "base/ProgramFolder.h"
+#include "params/SettingsStore.h"
+#include "results/BatchStatistics.h"
+#include "results/DataLine.h"
+#include "store/LabAddress.h"
+#include "store/LabAudit.h"
+#include "store/LabDatabase.h"
+#include "store/LabForwarder.h"
+#include "store/LabStoreSource.h"
+#include "store/LabTexts.h"
+#include "store/StoreExport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+void printLine(std::FILE* stream, const QString& text) {
+    std::fprintf(stream, "%s\n", text.toUtf8().constData());
+    std::fflush(stream);
+}
+
+std::optional<LabAddress> addressOf(const ProgramOptions& options, std::FILE* err) {
+    QString error;
+    std::optional<LabAddress> address = LabAddress::parse(LabCommands::Address(options), &error);
+    if (!address)
+        printLine(err, error);
+    return address;
+}
+
+LabFilter filterOf(const ProgramOptions& options) {
+    LabFilter filter;
+    filter.sample = options.filterSample;
+    filter.operatorName = options.filterOperator;
+    filter.instrument = options.filterInstrument;
+    filter.since = options.filterSince;
+    filter.until = options.filterUntil;
+    return filter;
+}
+
+// A result of the lab as an export reads a stored one: its columns from its stored values.
+ResultView viewOf(const LabResult& result) {
+    ResultView view;
+    const QList<QByteArray> items = LabResult::Items(result.content).value_or(QList<QByteArray>());
+    for (qsizetype i = 0; i < ResultsDatabase::ResultColumns().size(); ++i)
+        view.values << (i >= items.size() || items[i] == "-" ? QVariant()
+                                                             : QVariant(QString::fromUtf8(items[i])));
+    DataLine::Fields parsed;
+    DataLine::ParseDataLine(result.line, parsed);
+    for (int c = 1; c < DataLine::Columns; ++c)
+        view.currentFields << parsed[size_t(c)];
+    return view;
+}
+
+QString schemaFile() {
+    return ProgramFolder::path() + QStringLiteral("/docs/lab-database.sql");
+}
+} // namespace
+
+QString LabCommands::Address(const ProgramOptions& options) {
+    if (!options.labDatabase.isEmpty())
+        return options.labDatabase;
+    const SettingsStore settings(options.settingsPath());
+    return settings.getText(ProductIdentity::AppTitle, QStringLiteral("LabDatabase"), QString()).trimmed();
+}
+
+int LabCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    QString error;
+    const std::optional<LabAddress> address = LabAddress::parse(Address(options), &error);
+    if (!address) {
+        printLine(err, error);
+        return 2;
+    }
+    const LabFilter filter = filterOf(options);
+    LabDatabase lab(*address, QStringLiteral("stavely-lab-stats"));
+    LabError labError;
+    std::vector<LabResult> results;
+    if (lab.open(&labError))
+        results = lab.results(filter, &labError);
+    if (labError.fault != LabFault::None) {
+        printLine(err, labError.message);
+        return LabRefused;
+    }
+    std::vector<DataRow> rows;
+    rows.reserve(results.size());
+    for (const LabResult& result : results) {
+        DataRow row;
+        DataLine::ParseDataLine(result.line, row);
+        row.setNumber(int(rows.size()) + 1);
+        rows.push_back(std::move(row));
+    }
+    const QByteArray text = BatchStatistics(rows).KeyValueText().toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
+    std::fflush(out);
+    return 0;
+}
+
+int LabCommands::Sync(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<LabAddress> address = addressOf(options, err);
+    if (!address)
+        return 2;
+    const QString path = StoreCommands::StorePath(options);
+    if (!QFileInfo::exists(path)) {
+        // No store yet: nothing was ever recorded, so nothing waits.
+        std::fputs(LabTexts::SyncSummary.arg(0).arg(0).toUtf8().constData(), out);
+        return 0;
+    }
+    LabStoreSource source(path);
+    LabForwarder forwarder(*address, source, QStringLiteral("stavely-lab-sync"));
+    const LabForwarder::Pass pass = forwarder.pass();
+    std::fputs(LabTexts::SyncSummary.arg(pass.sent).arg(pass.waiting).toUtf8().constData(), out);
+    std::fflush(out);
+    if (pass.error.fault != LabFault::None)
+        printLine(err, pass.error.message);
+    return pass.waiting == 0 && pass.error.fault == LabFault::None ? 0 : ResultsWaiting;
+}
+
+int LabCommands::AuditVerify(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<LabAddress> address = addressOf(options, err);
+    if (!address)
+        return 2;
+    LabDatabase lab(*address, QStringLiteral("stavely-lab-verify"));
+    LabError error;
+    std::vector<LabAudit::ChainReport> reports;
+    if (lab.open(&error))
+        reports = LabAudit::Verify(lab, options.filterInstrument, &error);
+    if (error.fault != LabFault::None) {
+        printLine(err, error.message);
+        return LabRefused;
+    }
+    std::fputs(LabAudit::Text(reports).toUtf8().constData(), out);
+    std::fflush(out);
+    for (const LabAudit::ChainReport& report : reports)
+        if (!report.intact)
+            return 4;
+    return 0;
+}
+
+int LabCommands::Export(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<LabAddress> address = addressOf(options, err);
+    if (!address)
+        return 2;
+    LabDatabase lab(*address, QStringLiteral("stavely-lab-export"));
+    LabError error;
+    std::vector<LabResult> results;
+    if (lab.open(&error))
+        results = lab.results(filterOf(options), &error);
+    if (error.fault != LabFault::None) {
+        printLine(err, error.message);
+        return LabRefused;
+    }
+    QString why;
+    const std::optional<qint64> count = StoreExport::Write(
+        [&results](const std::function<bool(const ResultView&)>& take, QString*) {
+            for (const LabResult& result : results)
+                if (!take(viewOf(result)))
+                    break;
+            return true;
+        },
+        options.dbExport, &why);
+    if (!count) {
+        printLine(err, QStringLiteral("Cannot write \"") + options.dbExport + QStringLiteral("\": ") + why);
+        return 2;
+    }
+    printLine(out, QStringLiteral("%1 results written to %2").arg(*count).arg(options.dbExport));
+    return 0;
+}
+
+int LabCommands::Init(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    QString error;
+    const std::optional<LabAddress> address = LabAddress::parse(Address(options), &error);
+    if (!address) {
+        printLine(err, error);
+        return 2;
+    }
+    QFile file(schemaFile());
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+        printLine(err, LabTexts::SchemaFileMissing.arg(QFileInfo(file).absoluteFilePath()));
+        return 2;
+    }
+    const QString script = QString::fromUtf8(file.readAll());
+    LabDatabase lab(*address, QStringLiteral("stavely-lab-init"));
+    LabError labError;
+    if (!lab.initialise(script, &labError)) {
+        printLine(err, labError.message);
+        return LabRefused;
+    }
+    const int version = lab.schemaVersion(&labError);
+    std::fputs(LabTexts::Initialised.arg(address->describe()).arg(version).toUtf8().constData(), out);
+    std::fflush(out);
+    return 0;
+}

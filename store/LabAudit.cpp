@@ -1,0 +1,97 @@
+#include "store/LabAudit.h"
+
+#include "store/StoreTexts.h"
+
+#include <QHash>
+
+namespace {
+QString entryName(const AuditEvent& e) {
+    QString what = e.utc + QStringLiteral(" \"") + e.kind + QLatin1Char('"');
+    if (!e.dataFile.isEmpty())
+        what += QStringLiteral(" of ") + e.dataFile;
+    if (e.rowNumber > 0)
+        what += QStringLiteral(" row ") + QString::number(e.rowNumber);
+    return what + QStringLiteral(" (entry ") + QString::number(e.seq) + QLatin1Char(')');
+}
+
+LabAudit::ChainReport verifyChain(const QString& instrument, const std::vector<LabEvent>& events,
+                                  const std::vector<LabResult>& results) {
+    LabAudit::ChainReport report;
+    report.instrument = instrument;
+    report.results = qint64(results.size());
+    auto broken = [&report](const QString& why) {
+        report.intact = false;
+        report.broken = why;
+        return report;
+    };
+    QHash<QString, const LabResult*> byUuid;
+    for (const LabResult& r : results)
+        byUuid.insert(r.uuid, &r);
+    QHash<QString, bool> covered;
+    QByteArray previous;
+    qint64 expectedSeq = 1;
+    for (const LabEvent& le : events) {
+        const AuditEvent& e = le.event;
+        if (e.seq != expectedSeq)
+            return broken(QStringLiteral("entry %1: missing; the trail goes on with ").arg(expectedSeq) +
+                          entryName(e));
+        QByteArray resultText;
+        if (e.kind == StoreTexts::EventAdded) {
+            const LabResult* r = byUuid.value(e.resultUuid);
+            resultText = r ? r->content : QByteArrayLiteral("missing");
+            if (!r)
+                return broken(entryName(e) + QStringLiteral(": its result is missing"));
+            covered.insert(e.resultUuid, true);
+        }
+        if (AuditEvent::chainHash(previous, e.canonicalText(resultText)) != e.hash)
+            return broken(entryName(e) + QStringLiteral(": changed, or an entry before it removed or moved"));
+        previous = e.hash;
+        ++expectedSeq;
+        ++report.events;
+    }
+    for (const LabResult& r : results) {
+        if (!covered.contains(r.uuid))
+            return broken(QStringLiteral("result %1 (%2 row %3): no entry of the trail added it")
+                              .arg(r.uuid, r.dataFile)
+                              .arg(r.rowNumber));
+        if (!r.matchesContent())
+            return broken(
+                QStringLiteral("result %1 (%2 row %3): its columns or record differ from its stored values")
+                    .arg(r.uuid, r.dataFile)
+                    .arg(r.rowNumber));
+    }
+    return report;
+}
+} // namespace
+
+std::vector<LabAudit::ChainReport> LabAudit::Verify(LabDatabase& lab, const QString& instrument,
+                                                    LabError* error) {
+    std::vector<ChainReport> reports;
+    const QStringList instruments = instrument.isEmpty() ? lab.instruments(error) : QStringList{instrument};
+    if (error->fault != LabFault::None)
+        return reports;
+    for (const QString& name : instruments) {
+        const std::vector<LabEvent> events = lab.events(name, error);
+        if (error->fault != LabFault::None)
+            return reports;
+        LabFilter filter;
+        filter.instrument = name;
+        const std::vector<LabResult> results = lab.results(filter, error);
+        if (error->fault != LabFault::None)
+            return reports;
+        reports.push_back(verifyChain(name, events, results));
+    }
+    return reports;
+}
+
+QString LabAudit::Text(const std::vector<ChainReport>& reports) {
+    QString out;
+    for (const ChainReport& r : reports) {
+        out += r.instrument + QStringLiteral(": ");
+        out += r.intact
+                   ? QStringLiteral("audit trail intact: %1 entries, %2 results").arg(r.events).arg(r.results)
+                   : QStringLiteral("audit trail broken at ") + r.broken;
+        out += QLatin1Char('\n');
+    }
+    return out;
+}

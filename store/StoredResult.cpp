@@ -1,0 +1,35 @@
+#include "store/StoredResult.h"
+
+#include "results/DataLine.h"
+
+#include <QDate>
+#include <QTime>
+
+QString StoredResult::line() const {
+    return DataLine::FileLine(fields);
+}
+
+QString StoredResult::ConditionsItem(const QString& conditions, const QString& name) {
+    const QString key = QLatin1Char(' ') + name + QLatin1Char(':');
+    const qsizetype at = (QLatin1Char(' ') + conditions).indexOf(key);
+    if (at < 0)
+        return {};
+    const qsizetype start = at + key.size() - 1;
+    qsizetype end = conditions.indexOf(QLatin1Char(' '), start);
+    if (end < 0)
+        end = conditions.size();
+    return conditions.mid(start, end - start);
+}
+
+QString StoredResult::TestedAt(const QStringList& fields) {
+    if (fields.size() < 15)
+        return {};
+    QDate date = QDate::fromString(fields[13].trimmed(), QStringLiteral("yy/MM/dd"));
+    const QTime time = QTime::fromString(fields[14].trimmed(), QStringLiteral("hh:mm:ss"));
+    if (!date.isValid() || !time.isValid())
+        return {};
+    // Two-digit years are this century's.
+    if (date.year() < 2000)
+        date = date.addYears(100);
+    return date.toString(Qt::ISODate) + QLatin1Char('T') + time.toString(Qt::ISODate);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "store/ResultsDatabase.h"
+
+#include <QDialog>
+
+class QChartView;
+class QLabel;
+class QLineEdit;
+class QStandardItemModel;
+class QTableView;
+
+// The "Results store" window: searches the stored results by sample, operator, date and rate,
+// shows the load/time curve of the result chosen, and the trend of median strength and Weibull m
+// per sample over time. It reads the store through a connection of its own.
+class frmResultsStore : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int MaxRows = 5000;
+    static constexpr int TrendSamples = 6;
+
+    explicit frmResultsStore(const QString& storePath, QWidget* parent = nullptr);
+
+    QLineEdit* txtSample = nullptr;
+    QLineEdit* txtOperator = nullptr;
+    QLineEdit* txtSince = nullptr;
+    QLineEdit* txtUntil = nullptr;
+    QLineEdit* txtRate = nullptr;
+    QTableView* grdFound = nullptr;
+    QChartView* chtCurve = nullptr;
+    QChartView* chtTrend = nullptr;
+    QLabel* lblStatus = nullptr;
+
+    // Runs the search with the filter boxes; the count found.
+    int Search();
+    void ShowCurve(int row);
+
+private:
+    ResultsDatabase m_db;
+    QStandardItemModel* m_model = nullptr;
+    QStringList m_uuids;
+};

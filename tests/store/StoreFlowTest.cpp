@@ -1,0 +1,103 @@
+#include "app/frmMain.h"
+#include "instrument/LoadCell.h"
+#include "store/ResultsStore.h"
+#include "store/StoreTexts.h"
+#include "tests/e2e/DefaultFiberRig.h"
+#include "tests/store/StoreRig.h"
+#include "tests/support/TestRegistry.h"
+
+#include <QStatusBar>
+#include <QTest>
+
+namespace T = StoreTexts;
+
+// The whole program on the simulator: a break goes to the data file and the store with its record
+// and context, an edit is recorded, and a data file changed while the program was away is told.
+class StoreFlowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void breakEditAndReopen() {
+        DefaultFiberRig rig;
+        const QList<QPair<QString, QString>> settings = {
+            {QStringLiteral("ExptType"), QStringLiteral("1")},
+            {QStringLiteral("ExptStressRate"), QStringLiteral("600")},
+            {QStringLiteral("PreloadType"), QStringLiteral("0")},
+            {QStringLiteral("Operator"), QStringLiteral("Ann Lee")},
+            {QStringLiteral("Sample"), QStringLiteral("B7")}};
+        QVERIFY(rig.start(settings));
+        rig.breakFiber();
+        QVERIFY(rig.plotsSeen);
+        QCOMPARE(rig.resultLines().size(), 1);
+        Datasheet& sheet = rig.program->datasheet();
+        sheet.SetComment(0, QStringLiteral("ignore: broke at the capstan"), QString());
+        ResultsStore& store = rig.program->resultsStore();
+        QTRY_COMPARE(store.waiting(), 0);
+        const QString storePath = store.path();
+        QCOMPARE(QFileInfo(storePath).absolutePath(), QFileInfo(rig.dataFile()).absolutePath());
+        const QString dataFile = QFileInfo(rig.dataFile()).absoluteFilePath();
+        {
+            ResultsDatabase db;
+            QVERIFY(db.open(storePath));
+            QList<ResultView> found;
+            db.forEachResult({}, [&](const ResultView& view) {
+                found << view;
+                return true;
+            });
+            QCOMPARE(found.size(), 1);
+            const ResultView& r = found[0];
+            QCOMPARE(r.text(QStringLiteral("origin")), QStringLiteral("test"));
+            QCOMPARE(r.text(QStringLiteral("sample")), QStringLiteral("B7"));
+            QCOMPARE(r.text(QStringLiteral("operator")), QStringLiteral("Ann Lee"));
+            QCOMPARE(r.text(QStringLiteral("calibration_serial")), QStringLiteral("SIM-2041"));
+            QVERIFY(!r.text(QStringLiteral("firmware")).isEmpty());
+            QVERIFY(r.text(QStringLiteral("parameters")).contains(QStringLiteral("ExptStressRate=600")));
+            // The default fiber breaks near 5 GPa; its record has the samples of the pull.
+            QVERIFY2(r.number(QStringLiteral("stress_mpa")).value_or(0) > 3000,
+                     qPrintable(r.text("stress_mpa")));
+            QVERIFY(r.number(QStringLiteral("record_samples")).value_or(0) > 20);
+            QVERIFY(db.record(r.text(QStringLiteral("uuid"))).contains(QLatin1Char('\t')));
+            QCOMPARE(r.currentFields.value(15), QStringLiteral("ignore: broke at the capstan"));
+            const auto story = db.history(dataFile, 1);
+            QVERIFY(story && story->size() == 2);
+            QCOMPARE(story->at(1).kind, T::EventIgnore);
+            QCOMPARE(story->at(1).operatorName, QStringLiteral("Ann Lee"));
+            QVERIFY(db.verify().intact);
+        }
+
+        // Closed, the file edited in a spreadsheet, opened again: one message, nothing added twice.
+        rig.program.reset();
+        QFile file(rig.dataFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        file.close();
+        const QStringList fields = rig.resultLines().at(0).split(QLatin1Char(','));
+        bytes.replace(fields[3].toLatin1(), "1234.5");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        // The position kept, as when the rig started.
+        rig.sim.update([](SimInstrument& instrument) { instrument.receive("s000007D0\r", instrument.now()); });
+        auto scripted = std::make_unique<ScriptedOperator>();
+        ScriptedOperator* op = scripted.get();
+        ProgramOptions options;
+        options.settingsFile = rig.dir.filePath(QStringLiteral("Corvane.ini"));
+        options.instanceName =
+            QStringLiteral("stavely-store-flow-") + QUuid::createUuid().toString(QUuid::Id128).left(8);
+        rig.program = std::make_unique<Program>(options, std::move(scripted));
+        rig.program->setEndHook([](const ProgramEnded& how) { throw how; });
+        op->answer(MsgResult::Yes); // the position the instrument kept
+        op->answer(MsgResult::Ok);  // the changed row
+        QVERIFY(rig.program->start() == Program::Started::Running);
+        QTRY_VERIFY(!op->prompts.isEmpty() && op->last().title == T::ChangedOutsideTitle);
+        QVERIFY2(op->last().text.contains(QStringLiteral("row 1: ") + T::EventChangedOutside),
+                 qPrintable(op->last().text));
+        QTRY_COMPARE(rig.program->resultsStore().waiting(), 0);
+        ResultsDatabase db;
+        QVERIFY(db.open(storePath));
+        QCOMPARE(db.count(QStringLiteral("results")), 1);
+        QVERIFY(db.verify().intact);
+    }
+};
+
+STAVELY_TEST(StoreFlowTest)
+#include "StoreFlowTest.moc"
