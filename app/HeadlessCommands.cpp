@@ -2,6 +2,7 @@
 
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
+#include "app/StatisticsVerification.h"
 #include "base/ProductIdentity.h"
 #include "results/BatchReport.h"
 #include "results/BatchStatistics.h"
@@ -58,6 +59,10 @@ int HeadlessCommands::Info(const ProgramOptions& options, std::FILE* out) {
 int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv) {
     if (options.help || options.version)
         return Info(options, stdout);
+    if (options.verifyStatistics) {
+        const QCoreApplication app(argc, argv);
+        return StatisticsVerification::Run(stdout, stderr);
+    }
     if (!options.statsFile.isEmpty()) {
         const QCoreApplication app(argc, argv);
         return Stats(options, stdout, stderr);

@@ -15,6 +15,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.help = true;
         } else if (arg == QStringLiteral("--version")) {
             options.version = true;
+        } else if (arg == QStringLiteral("--verify-statistics")) {
+            options.verifyStatistics = true;
         } else if (arg == QStringLiteral("--settings")) {
             if (i + 1 >= arguments.size()) {
                 *error = QStringLiteral("--settings needs a file name. ") + StartupTexts::Usage;
@@ -47,7 +49,7 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 }
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
-    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version"})
+    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--verify-statistics"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -9,6 +9,7 @@
 //   stavely [--settings FILE] [--simulate]
 //   stavely --stats DATAFILE             (headless: statistics as key/value lines)
 //   stavely --report FILE.pdf DATAFILE   (headless: the batch report)
+//   stavely --verify-statistics          (headless: the statistics against reference data sets)
 //   stavely --help | --version           (headless: print and end)
 struct ProgramOptions {
     QString settingsFile; // empty: the per-user default
@@ -18,10 +19,13 @@ struct ProgramOptions {
     QString statsFile;       // --stats: print the data file's statistics and end
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
-    bool help = false;    // --help, -h: the usage
-    bool version = false; // --version: the program's version
+    bool help = false;             // --help, -h: the usage
+    bool version = false;          // --version: the program's version
+    bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
 
-    bool headless() const { return help || version || !statsFile.isEmpty() || !reportFile.isEmpty(); }
+    bool headless() const {
+        return help || version || verifyStatistics || !statsFile.isEmpty() || !reportFile.isEmpty();
+    }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);
 

@@ -41,11 +41,12 @@ inline const QString NoDisplay =
                    "(try xvfb-run, or QT_QPA_PLATFORM=offscreen).");
 inline const QString Usage =
     QStringLiteral("Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
-                   "stavely --report FILE.pdf DATAFILE");
+                   "stavely --report FILE.pdf DATAFILE | stavely --verify-statistics");
 inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE\n"
     "       stavely --report FILE.pdf DATAFILE\n"
+    "       stavely --verify-statistics\n"
     "       stavely --help | --version\n"
     "\n"
     "Control program of the STAVELY tensile tester for optical fibers.\n"
@@ -55,8 +56,12 @@ inline const QString Help = QStringLiteral(
     "  --stats DATAFILE  print the batch statistics of a data file as key<TAB>value lines\n"
     "  --report FILE.pdf DATAFILE\n"
     "                    write the batch report of a data file as a PDF\n"
+    "  --verify-statistics\n"
+    "                    compute the statistics of the reference data sets shipped with the\n"
+    "                    program and print each figure beside its published reference value\n"
     "  --help, -h        print this text\n"
     "  --version         print the program's version\n"
     "\n"
-    "Exit codes: 0 done, 1 no display or another instance runs, 2 bad arguments or an unreadable file.\n");
+    "Exit codes: 0 done, 1 no display or another instance runs (or a statistic that differs from\n"
+    "its reference), 2 bad arguments or an unreadable file.\n");
 } // namespace StartupTexts
