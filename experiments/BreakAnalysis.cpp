@@ -35,14 +35,17 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
     // In time order. Equal times go by position: the break reading the controller kept is recorded
     // after the poll that saw the load gone and can carry the same millisecond, yet the capstans
     // had come less far at the break; in slot order it would come after that poll, and the rate fit
-    // would end on a fiber already broken.
+    // would end on a fiber already broken. Within one step too the higher load is the earlier: the
+    // load of a fiber that is being pulled only falls at its break.
     std::vector<int> order(static_cast<size_t>(n));
     for (int k = 1; k <= n; ++k)
         order[size_t(k - 1)] = k;
     std::stable_sort(order.begin(), order.end(), [&rec](int a, int b) {
         if (rec.LtTime(a) != rec.LtTime(b))
             return rec.LtTime(a) < rec.LtTime(b);
-        return rec.LtPosition(a) < rec.LtPosition(b);
+        if (rec.LtPosition(a) != rec.LtPosition(b))
+            return rec.LtPosition(a) < rec.LtPosition(b);
+        return rec.LtLoad(a) > rec.LtLoad(b);
     });
     rec.reorder(order);
     // The controller counts whole milliseconds; the difference of two large clock readings in

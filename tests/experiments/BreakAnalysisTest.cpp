@@ -99,14 +99,21 @@ private slots:
 
     // The poll that sees the load gone can carry the same millisecond as the break reading the
     // controller kept, which is recorded after it: the break still comes first, and the rates are
-    // those of the pull (seen on the simulator: 270 ± 197 MPa/s for a 600 MPa/s pull).
+    // those of the pull (seen on the simulator: 270 ± 197 MPa/s for a 600 MPa/s pull, and 188
+    // for a 300 MPa/s pull whose poll came less than a step after the break).
+    void breakReadingTiedWithThePollAfterIt_data() {
+        QTest::addColumn<int>("pollPosition");
+        QTest::newRow("two steps on") << 25070;
+        QTest::newRow("the same step") << 25068;
+    }
     void breakReadingTiedWithThePollAfterIt() {
+        QFETCH(int, pollPosition);
         AnalysisRig rig;
         Recording r;
         for (int k = 0; k <= 250; ++k)
             r.add(0.032 * k, 0.23 * k, 100 * k, 3100);
-        r.add(8.032, 0.0, 25070, 3100);   // the load gone at the next poll
-        r.add(8.032, 57.72, 25068, 3100); // the break reading, kept by the controller
+        r.add(8.032, 0.0, pollPosition, 3100); // the load gone at the next poll
+        r.add(8.032, 57.72, 25068, 3100);      // the break reading, kept by the controller
         BreakResult res = rig.analysis.Analyse(r.rec);
         QCOMPARE(res.BreakIndex, res.LtCount - 1);
         QCOMPARE(double(r.rec.LtLoad(res.BreakIndex)), double(57.72f));
