@@ -2,7 +2,8 @@
 // clock so that slow rates finish at once: for each set stress or strain rate, the rate achieved over
 // the analysis window and its error. The exchanges take their 19200-baud wire time on that clock,
 // and the program polls as the move loop does. Not run by ctest. SERVO_SPECIMENS=60 runs more
-// specimens per rate (12 by default); SERVO_DEBUG=1 lists each specimen.
+// specimens per rate (12 by default); SERVO_DEBUG=1 lists each specimen; SERVO_NOISE=0 takes the
+// load-cell noise away (2 A/D units a sample by default), to tell the loop's own error from the noise's.
 
 #include "base/ProgramEnd.h"
 #include "experiments/BreakAnalysis.h"
@@ -47,6 +48,8 @@ public:
         SimConfig config;
         config.seed = seed;
         config.instant = false;
+        if (std::getenv("SERVO_NOISE"))
+            config.noiseAu = std::atof(std::getenv("SERVO_NOISE"));
         m_sim = std::make_unique<SimInstrument>(config);
         p.ExptType = exptType;
         if (exptType == 1)
