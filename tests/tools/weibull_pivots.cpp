@@ -2,6 +2,7 @@
 // (results/WeibullPivotTable.h). Run once, offline: some minutes on two threads. The raw figures the
 // shipped table was made from are in tests/tools/weibull_pivots_raw.txt.
 //
+//   cmake --build build --target weibull_pivots
 //   weibull_pivots simulate RAW        simulates every batch size and writes the raw figures
 //   weibull_pivots table RAW > results/WeibullPivotTable.h
 //
