@@ -4,6 +4,7 @@
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
 #include "app/StoreCommands.h"
+#include "app/StatisticsVerification.h"
 #include "base/ProductIdentity.h"
 #include "experiments/BreakAnalysis.h"
 #include "results/BatchCurves.h"
@@ -97,6 +98,10 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
             return code != 0 ? code : sync;
         }
         return code;
+    }
+    if (options.verifyStatistics) {
+        const QCoreApplication app(argc, argv);
+        return StatisticsVerification::Run(stdout, stderr);
     }
     if (!options.statsFile.isEmpty()) {
         const QCoreApplication app(argc, argv);

@@ -17,6 +17,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.help = true;
         } else if (arg == QStringLiteral("--version")) {
             options.version = true;
+        } else if (arg == QStringLiteral("--verify-statistics")) {
+            options.verifyStatistics = true;
         } else if (arg == QStringLiteral("--settings")) {
             if (i + 1 >= arguments.size()) {
                 *error = QStringLiteral("--settings needs a file name. ") + StartupTexts::Usage;
@@ -121,7 +123,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
     for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import",
-                             "--db-export", "--audit-verify", "--history", "--db-init", "--db-sync"})
+                             "--db-export", "--audit-verify", "--history", "--db-init", "--db-sync",
+                             "--verify-statistics"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -13,6 +13,7 @@
 //                                        (headless: the statistics of the whole lab's results)
 //   stavely --db-init --db URI           (headless: the lab database's tables, by its administrator)
 //   stavely --db-sync [--db URI]         (headless: send what waits for the lab database)
+//   stavely --verify-statistics          (headless: the statistics against reference data sets)
 //   stavely --help | --version           (headless: print and end)
 struct ProgramOptions {
     QString settingsFile; // empty: the per-user default
@@ -42,13 +43,14 @@ struct ProgramOptions {
     bool dbSync = false;   // --db-sync: send the results that wait for the lab database
     bool help = false;     // --help, -h: the usage
     bool version = false;  // --version: the program's version
+    bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
 
     bool storeCommand() const {
         return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
     }
     bool headless() const {
         return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||
-               labStats || dbInit || dbSync;
+               labStats || dbInit || dbSync || verifyStatistics;
     }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);

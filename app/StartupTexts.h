@@ -49,7 +49,7 @@ inline const QString Usage = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
     "stavely --report FILE.pdf DATAFILE | stavely --db-path | stavely --db-import DATAFILE... | "
     "stavely --db-export OUT.csv|OUT.json [--sample S] [--operator O] [--since DATE] | "
-    "stavely --audit-verify | stavely --history DATAFILE ROW");
+    "stavely --audit-verify | stavely --history DATAFILE ROW | stavely --verify-statistics");
 inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE\n"
@@ -59,6 +59,7 @@ inline const QString Help = QStringLiteral(
     "       stavely --history DATAFILE ROW\n"
     "       stavely --stats --db URI [--sample S] [--operator O] [--instrument I] [--since DATE] [--until DATE]\n"
     "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
+    "       stavely --verify-statistics\n"
     "       stavely --help | --version\n"
     "\n"
     "Control program of the STAVELY tensile tester for optical fibers.\n"
@@ -85,10 +86,14 @@ inline const QString Help = QStringLiteral(
     "  --db-init         create the lab database's tables and the role stavely_tester (administrator)\n"
     "  --db-sync         send the results that wait for the lab database; prints sent and waiting\n"
     "                    (exit 0 when none wait, 3 when some still do)\n"
+    "  --verify-statistics\n"
+    "                    compute the statistics of the reference data sets shipped with the\n"
+    "                    program and print each figure beside its published reference value\n"
     "  --help, -h        print this text\n"
     "  --version         print the program's version\n"
     "\n"
-    "Exit codes: 0 done, 1 no display or another instance runs, 2 bad arguments or an unreadable file\n"
-    "or results store, 3 results still wait for the lab database, 4 an audit trail that does not verify,\n"
-    "5 the lab database refused or cannot be reached.\n");
+    "Exit codes: 0 done, 1 no display or another instance runs, or a statistic that differs from its\n"
+    "reference, 2 bad arguments or an unreadable file or results store, 3 results still wait for the\n"
+    "lab database, 4 an audit trail that does not verify, 5 the lab database refused or cannot be\n"
+    "reached.\n");
 } // namespace StartupTexts

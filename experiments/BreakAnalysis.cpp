@@ -45,7 +45,9 @@ BreakResult BreakAnalysis::Analyse(LoadTimeRecorder& rec) {
     std::stable_sort(order.begin(), order.end(), [&rec](int a, int b) {
         if (rec.LtTime(a) != rec.LtTime(b))
             return rec.LtTime(a) < rec.LtTime(b);
-        return rec.LtPosition(a) < rec.LtPosition(b);
+        if (rec.LtPosition(a) != rec.LtPosition(b))
+            return rec.LtPosition(a) < rec.LtPosition(b);
+        return rec.LtLoad(a) > rec.LtLoad(b);
     });
     if (broken >= 1 && broken <= n)
         order.push_back(broken);

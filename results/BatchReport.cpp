@@ -312,11 +312,12 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
              (m_calibration.isEmpty() ? QStringLiteral("not known (report made from the data file)")
                                       : m_calibration),
          font(10));
-    line(QStringLiteral("Rows: %1; used %2, skipped %3, marked \"ignore\" %4")
+    line(QStringLiteral("Rows: %1; used %2, skipped %3, marked \"ignore\" %4, physically impossible %5")
              .arg(m_rowCount)
              .arg(m_stats.all().specimens())
              .arg(m_stats.all().skipped)
-             .arg(m_stats.all().ignored),
+             .arg(m_stats.all().ignored)
+             .arg(m_stats.all().impossible),
          font(10), LeftOutText().isEmpty() ? 10 : 4);
     if (!LeftOutText().isEmpty())
         line(LeftOutText(), font(10), 10);

@@ -44,6 +44,20 @@ std::optional<double> BatchStatistics::PositiveNumber(QStringView text) {
     return v;
 }
 
+bool BatchStatistics::PlausibleStress(double stress) {
+    return stress >= MinStress && stress <= MaxStress;
+}
+
+bool BatchStatistics::PlausibleStrain(QStringView strain) {
+    const std::optional<double> e = FieldNumber(strain);
+    return !e || (*e > 0 && *e <= MaxStrain);
+}
+
+bool BatchStatistics::PlausibleRate(const QString& rate) {
+    const NominalRate r = parseRate(rate);
+    return !r.value || (*r.value >= MinRate && *r.value <= MaxRate);
+}
+
 BatchStatistics::BatchStatistics(const QList<QStringList>& rows) {
     Compute(int(rows.size()), [&rows](int r, int index) {
         const QStringList& row = rows[r];
@@ -63,6 +77,11 @@ void BatchStatistics::Compute(int count, const FieldReader& field) {
         const QString rate = field(r, RateField).toString();
         if (StaticStatistics::IsStaticLevel(rate))
             continue;
+        // A rate no test can have would make a group of its own and bend the fatigue line.
+        if (!PlausibleRate(rate)) {
+            ++m_all.impossible;
+            continue;
+        }
         qsizetype g = groupIndex.value(rate, -1);
         if (g < 0) {
             g = m_groups.size();
@@ -83,6 +102,11 @@ void BatchStatistics::Compute(int count, const FieldReader& field) {
             ++group.skipped;
             ++m_all.skipped;
             m_leftOut.append({r, StatisticsTexts::StressNotPositive});
+            continue;
+        }
+        if (!PlausibleStress(*stress) || !PlausibleStrain(field(r, StrainField))) {
+            ++group.impossible;
+            ++m_all.impossible;
             continue;
         }
         group.stresses.append(*stress);
@@ -180,8 +204,9 @@ std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics&
         for (double s : group.stresses)
             squares += (std::log(s) - mean) * (std::log(s) - mean);
         const double sd = std::sqrt(squares / double(group.stresses.size() - 1));
-        // The median's standard error is sqrt(pi / 2) times that of the mean.
-        input.logMedianError = 1.2533141373155003 * sd / std::sqrt(double(group.stresses.size()));
+        // The median of n Weibull strengths has ln-variance 1 / (n (m ln 2)^2) (one over 4 n times the
+        // squared density at the median), and sd(ln s) = pi / (sqrt 6 m) gives 1/m.
+        input.logMedianError = 1.1248647085368122 * sd / std::sqrt(double(group.stresses.size()));
     }
     return input;
 }
@@ -204,6 +229,8 @@ QList<StatisticFigure> BatchStatistics::Figures(const GroupStatistics& g) {
     f.append({QStringLiteral("skipped"), QStringLiteral("Skipped (not a positive number)"), g.skipped, false,
               true, true});
     f.append({QStringLiteral("ignored"), QStringLiteral("Marked \"ignore\""), g.ignored, false, true, true});
+    f.append({QStringLiteral("impossible"), QStringLiteral("Left out (physically impossible)"), g.impossible,
+              false, true, true});
     f.append({QStringLiteral("mean_MPa"), QStringLiteral("Mean (MPa)"), g.mean, false, false, true});
     f.append(
         {QStringLiteral("sd_MPa"), QStringLiteral("Standard deviation (MPa)"), g.sd, false, false, true});
@@ -212,6 +239,8 @@ QList<StatisticFigure> BatchStatistics::Figures(const GroupStatistics& g) {
     f.append({QStringLiteral("max_MPa"), QStringLiteral("Maximum (MPa)"), g.maximum, false, false, true});
     f.append({QStringLiteral("weibull_m"), QStringLiteral("Weibull m (max. likelihood)"),
               mlValue([](const WeibullMaximumLikelihood& w) { return w.estimate.m; }), true, false, true});
+    f.append({QStringLiteral("weibull_m_unbiased"), QStringLiteral("Weibull m (unbiased)"),
+              ml ? ml->mUnbiased : std::nullopt, true, false, true});
     f.append({QStringLiteral("weibull_m_low"), QStringLiteral("  m, 90 % lower bound"),
               mlValue([](const WeibullMaximumLikelihood& w) { return w.mLow; }), true, false, true});
     f.append({QStringLiteral("weibull_m_high"), QStringLiteral("  m, 90 % upper bound"),
@@ -228,6 +257,10 @@ QList<StatisticFigure> BatchStatistics::Figures(const GroupStatistics& g) {
     f.append({QStringLiteral("weibull_sigma0_regression_MPa"),
               QStringLiteral("\u03c30 (median-rank regression) (MPa)"),
               reg ? std::optional<double>(reg->sigma0) : std::nullopt, true, false, true});
+    // A figure that overflowed is no figure: it shows as missing, never as inf or nan.
+    for (StatisticFigure& figure : f)
+        if (figure.value && !std::isfinite(*figure.value))
+            figure.value.reset();
     return f;
 }
 

@@ -17,6 +17,7 @@ struct GroupStatistics {
     QString rate;           // the nominal rate text; empty for the whole batch
     int skipped = 0;        // stress not a positive number
     int ignored = 0;        // comment starting with "ignore"
+    int impossible = 0;     // stress, strain or rate no glass fiber can have (see Plausible*)
     QList<double> stresses; // the usable ones, in row order
     QList<int> rows;        // their indices in the rows given
     std::optional<double> mean, sd, median, minimum, maximum;
@@ -92,6 +93,17 @@ public:
 
     static bool IsIgnored(QStringView comment);
     static std::optional<double> PositiveNumber(QStringView text);
+
+    // What a glass fiber can show at its break. Silica's theoretical strength is about 20 GPa and
+    // its breaking strain about 20 %: a stress outside 1 MPa to 30 GPa, or a strain given as a
+    // number that is not above 0 and at most 30 %, is a fault of the row, not a strength. A rate
+    // (MPa/s, %/min or µm/s) outside 1e-9 to 1e6 is none the instrument can hold or a fiber could
+    // break at in a lifetime. Rows failing them are left out and counted as "impossible"; a rate
+    // text that does not start with a number passes (it names no rate to check).
+    static constexpr double MinStress = 1, MaxStress = 30000, MaxStrain = 30, MinRate = 1e-9, MaxRate = 1e6;
+    static bool PlausibleStress(double stress);
+    static bool PlausibleStrain(QStringView strain);
+    static bool PlausibleRate(const QString& rate);
 
     static constexpr int StressField = 3, StrainField = 4, RateField = 5, CommentField = 15,
                          ParametersField = 16;

@@ -25,7 +25,9 @@ std::optional<FatigueFit> FatigueFit::Fit(const QList<FatigueGroup>& groups) {
         const double e0 = *groups[0].logMedianError, e1 = *groups[1].logMedianError;
         slopeError = std::sqrt(e0 * e0 + e1 * e1) / std::abs(x[1] - x[0]);
     }
-    if (slopeError)
+    if (!std::isfinite(fit.n))
+        return std::nullopt;
+    if (slopeError && std::isfinite(*slopeError / (*line.m * *line.m)))
         fit.nError = *slopeError / (*line.m * *line.m);
     return fit;
 }

@@ -2,21 +2,12 @@
 
 #include "results/LineFit.h"
 
-#include <QHash>
-#include <QMutex>
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <random>
 #include <vector>
 
 namespace {
-constexpr double Z95 = 1.6448536269514722;        // standard normal 95 % point
-constexpr double ShapeVariance = 0.6079271018540; // 6 / pi^2: n var(m^) / m^2 for large n
-constexpr double ScaleVariance =
-    1.1086779405; // n m^2 var(ln sigma0^) for large n: 1 + 6 (1 - gamma)^2 / pi^2
-constexpr int Replicates = 6000;
-
 // The shape for logarithms shifted so that their largest is 0 (which keeps every exp() at or below
 // 1). Returns the shape and the mean of exp(m * y).
 bool SolveShape(const double* y, qsizetype n, double& m, double& meanWeight) {
@@ -89,50 +80,6 @@ std::optional<WeibullEstimate> EstimateFromLogs(std::vector<double>& logs) {
     return WeibullEstimate{m, std::exp(top + std::log(meanWeight) / m)};
 }
 
-double Quantile(std::vector<double>& values, double p) {
-    std::sort(values.begin(), values.end());
-    const double h = (double(values.size()) - 1) * p;
-    const auto k = std::size_t(std::floor(h));
-    if (k + 1 >= values.size())
-        return values.back();
-    return values[k] + (h - double(k)) * (values[k + 1] - values[k]);
-}
-
-// The 5 % and 95 % points of m^/m and of m^ ln(sigma0^/sigma0), which do not depend on the true
-// parameters: simulated on the standard distribution, once per sample size, with a fixed seed.
-struct Pivots {
-    double shape05 = 1, shape95 = 1, scale05 = 0, scale95 = 0;
-};
-
-Pivots SimulatedPivots(int n) {
-    static QMutex mutex;
-    static QHash<int, Pivots> cache;
-    QMutexLocker lock(&mutex);
-    if (const auto it = cache.constFind(n); it != cache.constEnd())
-        return *it;
-    std::mt19937_64 random(0x5EED0000u + std::uint64_t(n));
-    std::vector<double> shapes, scales, logs(std::size_t(n), 0.0);
-    shapes.reserve(Replicates);
-    scales.reserve(Replicates);
-    while (int(shapes.size()) < Replicates) {
-        for (double& l : logs) {
-            const double u = (double(random() >> 11) + 0.5) * 0x1.0p-53;
-            l = std::log(-std::log(u)); // ln of a standard exponential: m = 1, sigma0 = 1
-        }
-        if (const std::optional<WeibullEstimate> e = EstimateFromLogs(logs)) {
-            shapes.push_back(e->m);
-            scales.push_back(e->m * std::log(e->sigma0));
-        }
-    }
-    Pivots p;
-    p.shape05 = Quantile(shapes, 0.05);
-    p.shape95 = Quantile(shapes, 0.95);
-    p.scale05 = Quantile(scales, 0.05);
-    p.scale95 = Quantile(scales, 0.95);
-    cache.insert(n, p);
-    return p;
-}
-
 std::vector<double> Logs(const QList<double>& stresses) {
     std::vector<double> logs;
     logs.reserve(std::size_t(stresses.size()));
@@ -169,20 +116,13 @@ std::optional<WeibullMaximumLikelihood> Weibull::MaximumLikelihood(const QList<d
     WeibullMaximumLikelihood r;
     r.estimate = *e;
     const int n = int(stresses.size());
-    if (n <= ExactBoundsLimit) {
-        const Pivots p = SimulatedPivots(n);
-        r.mLow = e->m / p.shape95;
-        r.mHigh = e->m / p.shape05;
-        r.sigma0Low = e->sigma0 * std::exp(-p.scale95 / e->m);
-        r.sigma0High = e->sigma0 * std::exp(-p.scale05 / e->m);
-    } else {
-        const double shape = Z95 * std::sqrt(ShapeVariance / n);
-        const double scale = Z95 * std::sqrt(ScaleVariance / n) / e->m;
-        r.mLow = e->m * std::exp(-shape);
-        r.mHigh = e->m * std::exp(shape);
-        r.sigma0Low = e->sigma0 * std::exp(-scale);
-        r.sigma0High = e->sigma0 * std::exp(scale);
-    }
+    const WeibullPivots p = Pivots(n);
+    r.mLow = e->m / p.shape95;
+    r.mHigh = e->m / p.shape05;
+    r.sigma0Low = e->sigma0 * std::exp(-p.scale95 / e->m);
+    r.sigma0High = e->sigma0 * std::exp(-p.scale05 / e->m);
+    if (const std::optional<double> factor = UnbiasingFactor(n))
+        r.mUnbiased = e->m * *factor;
     return r;
 }
 

@@ -10,11 +10,19 @@ struct WeibullEstimate {
 };
 
 // Maximum-likelihood estimate (plain, without an unbiasing factor) with two-sided 90 % confidence
-// bounds on both parameters.
+// bounds on both parameters, and the modulus times the unbiasing factor of the batch size (none for
+// two values, whose ML modulus has no finite mean).
 struct WeibullMaximumLikelihood {
     WeibullEstimate estimate;
     double mLow = 0, mHigh = 0;
     double sigma0Low = 0, sigma0High = 0;
+    std::optional<double> mUnbiased;
+};
+
+// The 5 % and 95 % points of the pivots m^/m and m^ ln(sigma0^/sigma0) of the ML estimates from n
+// values, which do not depend on the true parameters.
+struct WeibullPivots {
+    double shape05 = 1, shape95 = 1, scale05 = 0, scale95 = 0;
 };
 
 // Points of the Weibull plot: x = ln s, y = ln(-ln(1 - F)) over median ranks F = (i - 0.3) / (n + 0.4).
@@ -42,7 +50,9 @@ bool SolveShapeEquation(const double* y, qsizetype n, double ybar, double& m, do
 // all equal or fewer than two.
 std::optional<WeibullEstimate> MaximumLikelihoodEstimate(const QList<double>& logs);
 
-// Up to this many values the bounds come from the exact sampling distribution of the estimators
-// (simulated once per sample size, seeded); above it from their normal approximation.
-constexpr int ExactBoundsLimit = 120;
+// From a table of the exact sampling distributions (simulated once, offline, with millions of
+// samples) up to 100 values and a fit in 1/sqrt(n) beyond; n at least 2.
+WeibullPivots Pivots(int n);
+// 1 / E[m^/m] for n values: the ML modulus times it is unbiased; none below three values.
+std::optional<double> UnbiasingFactor(int n);
 } // namespace Weibull

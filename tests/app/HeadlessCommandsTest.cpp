@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,57 +39,64 @@ const char SmallBatch[] =
     "30.1mm/1.00\r\n";
 
 // Mean, deviation, median, the estimates and n checked against an independent computation; the
-// bounds pin the seeded simulation.
+// bounds and the unbiased modulus pin the table of the estimators' distributions.
 const char SmallBatchStatistics[] = "specimens\t7\n"
                                     "skipped\t1\n"
                                     "ignored\t1\n"
+                                    "impossible\t0\n"
                                     "mean_MPa\t4849.52857142857\n"
                                     "sd_MPa\t263.371750663618\n"
                                     "median_MPa\t4980.5\n"
                                     "min_MPa\t4490.3\n"
                                     "max_MPa\t5133.9\n"
                                     "weibull_m\t25.0764150310867\n"
-                                    "weibull_m_low\t11.6486271122867\n"
-                                    "weibull_m_high\t35.8341553590781\n"
+                                    "weibull_m_unbiased\t19.7568450009035\n"
+                                    "weibull_m_low\t11.4408263351303\n"
+                                    "weibull_m_high\t35.3792833585761\n"
                                     "weibull_sigma0_MPa\t4962.32394464514\n"
                                     "weibull_m_regression\t18.7030889812729\n"
                                     "weibull_sigma0_regression_MPa\t4976.70593884298\n"
                                     "fatigue_n\t45.3309956602365\n"
-                                    "fatigue_n_se\t7.78817713898085\n"
+                                    "fatigue_n_se\t6.98998387286795\n"
                                     "fatigue_groups\t2\n"
                                     "fatigue_small_groups\t0\n"
                                     "fatigue_determined\t0\n"
                                     "0.6_MPa/s:specimens\t3\n"
                                     "0.6_MPa/s:skipped\t1\n"
                                     "0.6_MPa/s:ignored\t0\n"
+                                    "0.6_MPa/s:impossible\t0\n"
                                     "0.6_MPa/s:mean_MPa\t4576.7\n"
                                     "0.6_MPa/s:sd_MPa\t78.8589246693106\n"
                                     "0.6_MPa/s:median_MPa\t4595\n"
                                     "0.6_MPa/s:min_MPa\t4490.3\n"
                                     "0.6_MPa/s:max_MPa\t4644.8\n"
                                     "0.6_MPa/s:weibull_m\t91.3471542966817\n"
-                                    "0.6_MPa/s:weibull_m_low\t15.5835840303127\n"
-                                    "0.6_MPa/s:weibull_m_high\t138.598107472594\n"
+                                    "0.6_MPa/s:weibull_m_unbiased\t40.1711534852724\n"
+                                    "0.6_MPa/s:weibull_m_low\t15.7157584154928\n"
+                                    "0.6_MPa/s:weibull_m_high\t140.224317230109\n"
                                     "0.6_MPa/s:weibull_sigma0_MPa\t4606.88974305534\n"
                                     "0.6_MPa/s:weibull_m_regression\t55.4641291349045\n"
                                     "0.6_MPa/s:weibull_sigma0_regression_MPa\t4614.25166384591\n"
                                     "60_MPa/s:specimens\t3\n"
                                     "60_MPa/s:skipped\t0\n"
                                     "60_MPa/s:ignored\t1\n"
+                                    "60_MPa/s:impossible\t0\n"
                                     "60_MPa/s:mean_MPa\t5063.2\n"
                                     "60_MPa/s:sd_MPa\t77.4008397887256\n"
                                     "60_MPa/s:median_MPa\t5075.2\n"
                                     "60_MPa/s:min_MPa\t4980.5\n"
                                     "60_MPa/s:max_MPa\t5133.9\n"
                                     "60_MPa/s:weibull_m\t98.6309494917329\n"
-                                    "60_MPa/s:weibull_m_low\t16.8261803142978\n"
-                                    "60_MPa/s:weibull_m_high\t149.649576311714\n"
+                                    "60_MPa/s:weibull_m_unbiased\t43.3743014868552\n"
+                                    "60_MPa/s:weibull_m_low\t16.9688939566567\n"
+                                    "60_MPa/s:weibull_m_high\t151.405455996105\n"
                                     "60_MPa/s:weibull_sigma0_MPa\t5093.33355789801\n"
                                     "60_MPa/s:weibull_m_regression\t62.9687499193966\n"
                                     "60_MPa/s:weibull_sigma0_regression_MPa\t5099.82246881643\n"
                                     "100_\u00b5m/s:specimens\t1\n"
                                     "100_\u00b5m/s:skipped\t0\n"
                                     "100_\u00b5m/s:ignored\t0\n"
+                                    "100_\u00b5m/s:impossible\t0\n"
                                     "100_\u00b5m/s:mean_MPa\t5027\n"
                                     "100_\u00b5m/s:median_MPa\t5027\n"
                                     "100_\u00b5m/s:min_MPa\t5027\n"
@@ -134,6 +142,17 @@ private slots:
         const Run r = run({QStringLiteral("--stats"), m_dir.filePath(QStringLiteral("batch7.dat"))});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(QString::fromUtf8(r.out), QString::fromUtf8(SmallBatchStatistics));
+    }
+
+    // The reference sets shipped inside the program agree with their independent figures.
+    void verifyStatisticsPrintsEachFigureBesideItsReference() {
+        const Run r = run({QStringLiteral("--verify-statistics")});
+        QCOMPARE(r.exitCode, 0);
+        const QString out = QString::fromUtf8(r.out);
+        QVERIFY2(out.endsWith(QStringLiteral("\nAll 21 figures agree.\n")), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("Source: R. L. Smith and J. C. Naylor")));
+        QVERIFY(out.contains(QRegularExpression(QStringLiteral(
+            "\n  weibull_m +5\\.78070099415 +5\\.78070099415 +[-+]\\d\\.\\d\\de-\\d\\d  agrees\n"))));
     }
 
     void unreadableFilesEndWithTwoAndTheReason() {

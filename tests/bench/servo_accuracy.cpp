@@ -1,7 +1,9 @@
 // The servo loop against the simulated instrument with its noise and Weibull fibers, on a virtual
 // clock so that slow rates finish at once: for each set stress or strain rate, the rate achieved over
 // the analysis window and its error. The exchanges take their 19200-baud wire time on that clock,
-// and the program polls as the move loop does. Not run by ctest.
+// and the program polls as the move loop does. Not run by ctest. SERVO_SPECIMENS=60 runs more
+// specimens per rate (12 by default); SERVO_DEBUG=1 lists each specimen; SERVO_NOISE=0 takes the
+// load-cell noise away (2 A/D units a sample by default), to tell the loop's own error from the noise's.
 
 #include "base/ProgramEnd.h"
 #include "experiments/BreakAnalysis.h"
@@ -17,8 +19,10 @@
 #include "tests/support/ScriptedOperator.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -44,6 +48,8 @@ public:
         SimConfig config;
         config.seed = seed;
         config.instant = false;
+        if (std::getenv("SERVO_NOISE"))
+            config.noiseAu = std::atof(std::getenv("SERVO_NOISE"));
         m_sim = std::make_unique<SimInstrument>(config);
         p.ExptType = exptType;
         if (exptType == 1)
@@ -163,11 +169,19 @@ int main(int argc, char** argv) {
         double rate;
         const char* unit;
     };
-    const Case cases[] = {{1, 1, "MPa/s"},   {1, 10, "MPa/s"}, {1, 60, "MPa/s"},
-                          {1, 600, "MPa/s"}, {2, 1, "%/min"},  {2, 10, "%/min"}};
-    constexpr int Specimens = 5;
+    // Each band of the gain schedule at its ends and inside it: 2, 20 and 120 MPa/s are band edges;
+    // 1 to 10 %/min is 12 to 120 MPa/s at 72 GPa.
+    const Case cases[] = {{1, 1, "MPa/s"},   {1, 1.5, "MPa/s"}, {1, 2, "MPa/s"},   {1, 3, "MPa/s"},
+                          {1, 5, "MPa/s"},   {1, 10, "MPa/s"},  {1, 20, "MPa/s"},  {1, 25, "MPa/s"},
+                          {1, 40, "MPa/s"},  {1, 60, "MPa/s"},  {1, 90, "MPa/s"},  {1, 120, "MPa/s"},
+                          {1, 150, "MPa/s"}, {1, 200, "MPa/s"}, {1, 300, "MPa/s"}, {1, 400, "MPa/s"},
+                          {1, 500, "MPa/s"}, {1, 600, "MPa/s"}, {2, 1, "%/min"},   {2, 2, "%/min"},
+                          {2, 3, "%/min"},   {2, 5, "%/min"},   {2, 7, "%/min"},   {2, 10, "%/min"}};
+    const int Specimens = std::getenv("SERVO_SPECIMENS") ? std::atoi(std::getenv("SERVO_SPECIMENS")) : 12;
+    constexpr double WorstAim = 0.1, MeanAim = 0.02; // %
+    double worstOfAll = 0, meanOfAll = 0;
     std::printf("%-14s %12s %12s %10s %10s  %s\n", "set rate", "mean", "worst", "mean err", "worst err",
-                "aim <= 0.5 %");
+                "aim: worst <= 0.1 %, mean within 0.02 %");
     for (const Case& c : cases) {
         double sum = 0, worst = 0, worstError = 0;
         int broke = 0;
@@ -179,6 +193,9 @@ int main(int argc, char** argv) {
             ++broke;
             sum += o.achieved;
             const double error = std::abs(o.achieved - c.rate) / c.rate * 100;
+            if (std::getenv("SERVO_DEBUG"))
+                std::printf("  seed %d achieved %.5f break %.1f window %d\n", k, o.achieved, o.breakStress,
+                            o.windowPoints);
             if (error >= worstError) {
                 worstError = error;
                 worst = o.achieved;
@@ -190,8 +207,13 @@ int main(int argc, char** argv) {
         }
         const double mean = sum / broke;
         const double meanError = (mean - c.rate) / c.rate * 100;
+        worstOfAll = std::max(worstOfAll, worstError);
+        meanOfAll = std::max(meanOfAll, std::abs(meanError));
         std::printf("%6g %-7s %12.4f %12.4f %+9.3f%% %9.3f%%  %s\n", c.rate, c.unit, mean, worst, meanError,
-                    worstError, worstError <= 0.5 ? "meets" : "falls short");
+                    worstError,
+                    worstError <= WorstAim && std::abs(meanError) <= MeanAim ? "meets" : "falls short");
     }
+    std::printf("worst error %.3f %%, largest mean error %.3f %%: %s\n", worstOfAll, meanOfAll,
+                worstOfAll <= WorstAim && meanOfAll <= MeanAim ? "meets" : "falls short");
     return 0;
 }

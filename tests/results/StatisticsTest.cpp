@@ -171,43 +171,84 @@ private slots:
     }
 
     // The standard error of n must describe the real scatter of n between repeated experiments,
-    // with three groups (from the fit) and with two (from the scatter inside the groups).
+    // with three groups (from the fit) and with two (from the scatter of the medians of Weibull
+    // strengths inside the groups), for rows as a data file gives them.
     void fatigueStandardErrorMatchesTheScatterOfRepeatedExperiments_data() {
         QTest::addColumn<QList<double>>("rates");
-        QTest::newRow("two groups") << QList<double>{1, 100};
-        QTest::newRow("four groups") << QList<double>{0.1, 1, 10, 100};
+        QTest::addColumn<int>("experiments");
+        QTest::addColumn<double>("tolerance");
+        QTest::newRow("two groups") << QList<double>{1, 100} << 3000 << 0.06;
+        QTest::newRow("four groups") << QList<double>{0.1, 1, 10, 100} << 300 << 0.4;
     }
     void fatigueStandardErrorMatchesTheScatterOfRepeatedExperiments() {
         QFETCH(QList<double>, rates);
+        QFETCH(int, experiments);
+        QFETCH(double, tolerance);
         std::mt19937_64 random(99);
-        const double n = 18;
+        const double n = 20;
         QList<double> estimates;
         double meanError = 0;
-        const int experiments = 300;
         for (int e = 0; e < experiments; ++e) {
-            QList<FatigueGroup> groups;
-            for (double rate : rates) {
-                QList<double> s = weibullBatch(random, 15, 15, 4000 * std::pow(rate, 1 / (n + 1)));
-                std::sort(s.begin(), s.end());
-                double mean = 0, sq = 0;
-                for (double v : s)
-                    mean += std::log(v) / 15;
-                for (double v : s)
-                    sq += (std::log(v) - mean) * (std::log(v) - mean);
-                groups.append(
-                    {QString(), rate, s[7], 1.2533141373155003 * std::sqrt(sq / 14) / std::sqrt(15.0)});
-            }
-            const auto fit = FatigueFit::Fit(groups);
-            QVERIFY(fit && fit->nError);
-            estimates.append(fit->n);
-            meanError += *fit->nError / experiments;
+            QList<QStringList> rows;
+            for (double rate : rates)
+                for (double s : weibullBatch(random, 20, 25, 4000 * std::pow(rate, 1 / (n + 1))))
+                    rows.append(row(number(s), number(rate) + QStringLiteral(" MPa/s")));
+            const BatchStatistics stats(rows);
+            QVERIFY(stats.fatigue() && stats.fatigue()->nError);
+            estimates.append(stats.fatigue()->n);
+            meanError += *stats.fatigue()->nError / experiments;
         }
         std::sort(estimates.begin(), estimates.end());
-        // Robust spread: half the distance between the 16 % and 84 % points.
-        const double spread = (estimates[int(0.84 * experiments)] - estimates[int(0.16 * experiments)]) / 2;
-        QVERIFY2(meanError > 0.7 * spread && meanError < 1.5 * spread,
+        double mean = 0, squares = 0;
+        for (double v : estimates)
+            mean += v / experiments;
+        for (double v : estimates)
+            squares += (v - mean) * (v - mean);
+        const double spread = std::sqrt(squares / (experiments - 1));
+        QVERIFY2(std::abs(meanError / spread - 1) < tolerance,
                  qPrintable(number(meanError) + " vs " + number(spread)));
         QVERIFY(std::abs(estimates[experiments / 2] - n) < 0.3 * spread + 0.5);
+    }
+
+    // Rows no glass fiber can give are left out of every figure and counted on their own; nothing
+    // that is printed overflows.
+    void physicallyImpossibleRowsAreLeftOutAndCounted() {
+        QList<QStringList> rows;
+        std::mt19937_64 random(3);
+        for (double s : weibullBatch(random, 10, 8, 5000))
+            rows << row(number(s), QStringLiteral("60 MPa/s"));
+        const BatchStatistics good(rows);
+        struct Bad {
+            QString stress, rate, strain;
+        };
+        const QList<Bad> bad{
+            {"1e308", "60 MPa/s", "5.2"}, {"5e-324", "60 MPa/s", "5.2"},   {"0.5", "60 MPa/s", "5.2"},
+            {"30001", "60 MPa/s", "5.2"}, {"5000", "60 MPa/s", "45"},      {"5000", "60 MPa/s", "-1"},
+            {"5000", "60 MPa/s", "0"},    {"5000", "1e308 MPa/s", "5.2"},  {"5000", "-6 MPa/s", "5.2"},
+            {"5000", "0 %/min", "5.2"},   {"5000", "2e6 \u00b5m/s", "5.2"}};
+        for (const Bad& b : bad)
+            rows << row(b.stress, b.rate, {}, b.strain);
+        // At the limits, and a strain that is not given: kept.
+        rows << row("1", "60 MPa/s") << row("30000", "60 MPa/s") << row("5000", "60 MPa/s", {}, "30")
+             << row("5000", "60 MPa/s", {}, "") << row("5000", "1e-9 MPa/s");
+        const BatchStatistics stats(rows);
+        QCOMPARE(stats.all().impossible, bad.size());
+        QCOMPARE(stats.all().specimens(), 15);
+        QCOMPARE(stats.groups().size(), 2); // the impossible rates make no group
+        QCOMPARE(stats.groups()[1].impossible, 7);
+        QVERIFY(stats.fatigue()); // from 60 MPa/s and 1e-9 MPa/s, not from 1e308 MPa/s
+
+        // Without the limit rows the figures are those of the good rows.
+        const BatchStatistics withoutLimits(rows.mid(0, 10 + bad.size()));
+        QCOMPARE(withoutLimits.all().maximumLikelihood->estimate.m, good.all().maximumLikelihood->estimate.m);
+        QCOMPARE(*withoutLimits.all().sd, *good.all().sd);
+        const QString text = withoutLimits.KeyValueText();
+        QVERIFY(text.contains(QStringLiteral("\nimpossible\t11\n")));
+        QVERIFY(text.contains(QStringLiteral("\n60_MPa/s:impossible\t7\n")));
+        QVERIFY(!withoutLimits.SummaryText().contains(QStringLiteral("inf")) &&
+                !text.contains(QStringLiteral("inf")) && !text.contains(QStringLiteral("nan")));
+        QVERIFY(withoutLimits.SummaryText().contains(
+            QStringLiteral("\r\nLeft out (physically impossible)\t11\t7\r\n")));
     }
 
     void rowsAreGroupedByRateWithIgnoredAndBadStressesLeftOut() {
@@ -247,10 +288,10 @@ private slots:
         const QString text = stats.KeyValueText();
         QVERIFY(text.contains("\n6_MPa/s:weibull_m\t"));
         QVERIFY(!text.contains("100_\u00b5m/s:weibull_m"));
-        QVERIFY(
-            text.contains("100_\u00b5m/s:specimens\t1\n100_\u00b5m/s:skipped\t0\n100_\u00b5m/s:ignored\t0\n"
-                          "100_\u00b5m/s:mean_MPa\t5250\n100_\u00b5m/s:median_MPa\t5250\n"
-                          "100_\u00b5m/s:min_MPa\t5250\n100_\u00b5m/s:max_MPa\t5250\n"));
+        QVERIFY(text.contains("100_\u00b5m/s:specimens\t1\n100_\u00b5m/s:skipped\t0\n100_\u00b5m/"
+                              "s:ignored\t0\n100_\u00b5m/s:impossible\t0\n"
+                              "100_\u00b5m/s:mean_MPa\t5250\n100_\u00b5m/s:median_MPa\t5250\n"
+                              "100_\u00b5m/s:min_MPa\t5250\n100_\u00b5m/s:max_MPa\t5250\n"));
         const QString summary = stats.SummaryText();
         QVERIFY(summary.startsWith("\tAll\t6 MPa/s\t60 MPa/s\t100 \u00b5m/s\r\n"));
         QVERIFY(summary.contains("\r\nSpecimens\t5\t2\t2\t1\r\n"));

@@ -58,7 +58,7 @@ private slots:
         QCOMPARE(grid->verticalHeaderItem(0)->text(), QStringLiteral("Specimens"));
         QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("6"));
         QCOMPARE(grid->item(2, 1)->text(), QStringLiteral("1")); // one marked ignore
-        QCOMPARE(grid->item(3, 2)->text(), QStringLiteral("5200.0"));
+        QCOMPARE(grid->item(4, 2)->text(), QStringLiteral("5200.0"));
         int mRow = -1;
         for (int r = 0; r < grid->rowCount(); ++r)
             if (grid->verticalHeaderItem(r)->text() == QStringLiteral("Weibull m (max. likelihood)"))
