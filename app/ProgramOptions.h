@@ -37,12 +37,12 @@ struct ProgramOptions {
     QString historyFile;      // --history DATAFILE ROW
     int historyRow = 0;
     // The lab database.
-    QString labDatabase;   // --db: the lab database for this run, instead of the option's
-    bool labStats = false; // --stats --db URI: the whole lab's results instead of a data file
-    bool dbInit = false;   // --db-init: create the lab database's tables and role
-    bool dbSync = false;   // --db-sync: send the results that wait for the lab database
-    bool help = false;     // --help, -h: the usage
-    bool version = false;  // --version: the program's version
+    QString labDatabase;           // --db: the lab database for this run, instead of the option's
+    bool labStats = false;         // --stats --db URI: the whole lab's results instead of a data file
+    bool dbInit = false;           // --db-init: create the lab database's tables and role
+    bool dbSync = false;           // --db-sync: send the results that wait for the lab database
+    bool help = false;             // --help, -h: the usage
+    bool version = false;          // --version: the program's version
     bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
 
     bool storeCommand() const {

@@ -15,11 +15,17 @@ std::vector<QEventLoop*> g_waits; // innermost last
 
 namespace ApTimer {
 
-qint64 CounterFrequency() { return g_frequency; }
+qint64 CounterFrequency() {
+    return g_frequency;
+}
 
-void InitTimer() { g_frequency = kFrequency; }
+void InitTimer() {
+    g_frequency = kFrequency;
+}
 
-qint64 Now() { return Clock::now().time_since_epoch().count(); }
+qint64 Now() {
+    return Clock::now().time_since_epoch().count();
+}
 
 void SetTimer(IntervalTimer& timer, float seconds) {
     timer.Start = Now();
@@ -32,9 +38,13 @@ void RestartTimer(IntervalTimer& timer) {
     timer.Deadline = timer.Start + interval;
 }
 
-bool Expired(const IntervalTimer& timer) { return Now() > timer.Deadline; }
+bool Expired(const IntervalTimer& timer) {
+    return Now() > timer.Deadline;
+}
 
-double ElapsedSeconds(const IntervalTimer& timer) { return double(Now() - timer.Start) / double(g_frequency); }
+double ElapsedSeconds(const IntervalTimer& timer) {
+    return double(Now() - timer.Start) / double(g_frequency);
+}
 
 double RemainingSeconds(const IntervalTimer& timer) {
     return double(timer.Deadline - Now()) / double(g_frequency);
@@ -76,6 +86,8 @@ void Delay(double seconds) {
     WaitUntil(timer);
 }
 
-void DelayMs(double milliseconds) { Delay(milliseconds / 1000.0); }
+void DelayMs(double milliseconds) {
+    Delay(milliseconds / 1000.0);
+}
 
 } // namespace ApTimer

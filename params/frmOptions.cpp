@@ -191,7 +191,8 @@ void frmOptions::FillOptions() {
     txtStaticMaxHold->setModified(false);
     txtLabDatabase->setText(m_params.LabDatabase);
     txtLabDatabase->setModified(false);
-    lblLabDatabase->setText(m_params.LabDatabase.trimmed().isEmpty() ? T::LabDatabaseNone : T::LabDatabaseSet);
+    lblLabDatabase->setText(m_params.LabDatabase.trimmed().isEmpty() ? T::LabDatabaseNone
+                                                                     : T::LabDatabaseSet);
     if (isVisible())
         cmdDone->setFocus();
 }

@@ -61,7 +61,8 @@ private slots:
         f.p.RateCalculationPercent = 85;
         f.p.StaticMaxHold = 1.5;
         // A lab database address holds '=', '&' and '?' and must read back whole.
-        f.p.LabDatabase = QStringLiteral("postgresql://tester3@labserver/results?sslmode=verify-full&connect_timeout=3");
+        f.p.LabDatabase =
+            QStringLiteral("postgresql://tester3@labserver/results?sslmode=verify-full&connect_timeout=3");
         f.op.answer(f.path("all.ini"));
         f.op.answer(MsgResult::Ok);
         f.table.WriteConfigFile(false);

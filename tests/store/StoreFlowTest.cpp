@@ -76,7 +76,8 @@ private slots:
         file.write(bytes);
         file.close();
         // The position kept, as when the rig started.
-        rig.sim.update([](SimInstrument& instrument) { instrument.receive("s000007D0\r", instrument.now()); });
+        rig.sim.update(
+            [](SimInstrument& instrument) { instrument.receive("s000007D0\r", instrument.now()); });
         auto scripted = std::make_unique<ScriptedOperator>();
         ScriptedOperator* op = scripted.get();
         ProgramOptions options;

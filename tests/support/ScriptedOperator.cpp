@@ -5,7 +5,8 @@
 QVariant ScriptedOperator::next(const Prompt& prompt) {
     prompts.append(prompt);
     if (m_answers.isEmpty()) {
-        const QString what = prompt.kind + QStringLiteral(" [") + prompt.title + QStringLiteral("] ") + prompt.text;
+        const QString what =
+            prompt.kind + QStringLiteral(" [") + prompt.title + QStringLiteral("] ") + prompt.text;
         unexpected.append(what);
         if (failOnUnexpected)
             QTest::qFail(qPrintable(QStringLiteral("unexpected prompt: ") + what), __FILE__, __LINE__);
@@ -93,9 +94,13 @@ void ScriptedOperator::updateStatus(const QString& text) {
     statusLog.append(QStringLiteral("update:") + text);
 }
 
-void ScriptedOperator::statusDone() { statusLog.append(QStringLiteral("done")); }
+void ScriptedOperator::statusDone() {
+    statusLog.append(QStringLiteral("done"));
+}
 
-void ScriptedOperator::waitForClick() { statusLog.append(QStringLiteral("click")); }
+void ScriptedOperator::waitForClick() {
+    statusLog.append(QStringLiteral("click"));
+}
 
 void ScriptedOperator::showProgress(const QString& text, const QString&, double minimum, double maximum) {
     m_progressMin = minimum;
@@ -103,7 +108,9 @@ void ScriptedOperator::showProgress(const QString& text, const QString&, double 
     statusLog.append(QStringLiteral("progress:") + text);
 }
 
-void ScriptedOperator::progressAppend(const QString& text) { statusLog.append(QStringLiteral("progress+:") + text); }
+void ScriptedOperator::progressAppend(const QString& text) {
+    statusLog.append(QStringLiteral("progress+:") + text);
+}
 
 void ScriptedOperator::updateProgress(double& value, const QString& newText) {
     value = qBound(m_progressMin, value, m_progressMax);
@@ -111,7 +118,9 @@ void ScriptedOperator::updateProgress(double& value, const QString& newText) {
         statusLog.append(QStringLiteral("progress:") + newText);
 }
 
-void ScriptedOperator::progressDone() { statusLog.append(QStringLiteral("progressDone")); }
+void ScriptedOperator::progressDone() {
+    statusLog.append(QStringLiteral("progressDone"));
+}
 
 bool ScriptedOperator::waitCountdown(double seconds, const QString& title) {
     Prompt p;

@@ -1,3 +1,5 @@
 #include "tests/support/TestRegistry.h"
 
-int main(int argc, char** argv) { return TestRegistry::runAll(argc, argv); }
+int main(int argc, char** argv) {
+    return TestRegistry::runAll(argc, argv);
+}
