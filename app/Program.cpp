@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/DistributedCalibration.h"
+#include "app/FrameKnown.h"
 #include "app/HelpKey.h"
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
@@ -465,8 +466,24 @@ void Program::showInstrumentPanel() {
         return;
     // A tool window of the main window: it goes when the main window goes.
     m_panel = new frmInstrumentPanel(m_simulator->server(), m_main.get());
-    // Beside the main window, or over its right edge when the screen ends first.
     m_panel->adjustSize();
+    placeMainAndPanel();
+    // A window manager frames the windows after they are shown: until then neither title bar is
+    // measured, and the pair is placed again once it is, so that both title bars are on the screen.
+    new FrameKnown(*m_main, [this] {
+        FitOnScreen(*m_main);
+        placeMainAndPanel();
+    });
+    m_panel->show();
+    // The instrument's limit switches and stop key work while the capstans move.
+    if (m_moving)
+        m_moving->keepLive(m_panel);
+}
+
+void Program::placeMainAndPanel() {
+    if (m_panel == nullptr)
+        return;
+    // Beside the main window, or over its right edge when the screen ends first.
     QRect main = m_main->frameGeometry();
     if (const QScreen* screen = m_main->screen()) {
         // When the screen holds both, the pair is centred and the main window placed by the program:
@@ -491,10 +508,6 @@ void Program::showInstrumentPanel() {
     }
     m_panel->move(x, y);
     FitOnScreen(*m_panel);
-    m_panel->show();
-    // The instrument's limit switches and stop key work while the capstans move.
-    if (m_moving)
-        m_moving->keepLive(m_panel);
 }
 
 void Program::showZeroWindow() {

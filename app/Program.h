@@ -126,6 +126,8 @@ private:
     void showZeroWindow();
     void closeSplash();
     void showInstrumentPanel();
+    // The main window and the instrument panel side by side, centred when the screen holds both.
+    void placeMainAndPanel();
     void connectDatasheet();
     void connectStore();
     // (Re)starts sending to the lab database of the option "Lab database"; stops it when none is set.

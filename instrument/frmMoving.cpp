@@ -4,6 +4,7 @@
 #include "instrument/LiveCurveView.h"
 #include "instrument/Motion.h"
 #include "instrument/MotionTexts.h"
+#include "params/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -123,7 +124,7 @@ void frmMoving::showLivePoint(double seconds, double load, std::optional<double>
     picLiveCurve->curve().add(seconds, load, target);
     if (!picLiveCurve->isVisible()) {
         picLiveCurve->show();
-        adjustSize();
+        grow();
     }
     picLiveCurve->update(); // painted when the poll loop lets events run
 }
@@ -146,7 +147,7 @@ void frmMoving::showRunProgress(double seconds, const RunProgress& progress) {
         showRunReadouts(true);
         prgBreak->setVisible(expected);
         lblProgress->setVisible(expected);
-        adjustSize();
+        grow();
     }
 }
 
@@ -189,6 +190,12 @@ void frmMoving::lockKeyboardClicked(bool locked) {
 
 void frmMoving::showInstruction() {
     Label1->setText(chkLockKeyboard->isChecked() ? MotionTexts::StopLocked : MotionTexts::StopAnyKey);
+}
+
+void frmMoving::grow() {
+    adjustSize();
+    // Shown near the bottom of a laptop's screen, the live curve would push the window's foot off it.
+    FitOnScreen(*this);
 }
 
 void frmMoving::centreIfOffScreen() {

@@ -51,6 +51,8 @@ protected:
 private:
     void lockKeyboardClicked(bool locked);
     void showInstruction();
+    // Fits the window to what it shows, and the window on the screen.
+    void grow();
     void centreIfOffScreen();
     void setMainPositionEnabled(bool enabled);
     void showRunReadouts(bool shown);

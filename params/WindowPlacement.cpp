@@ -59,8 +59,8 @@ void FitOnScreen(QWidget& window) {
     const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
-    // Before the first show the window system has drawn no frame yet. A window whose client area is
-    // on the screen is left alone; one that must be moved or shrunk leaves room for a usual frame.
+    // Before the first show the window system has drawn no frame yet: room is left for a usual one,
+    // or a window placed at the screen's top edge gets its title bar drawn above the screen.
     QMargins frame(window.geometry().left() - window.frameGeometry().left(),
                    window.geometry().top() - window.frameGeometry().top(),
                    window.frameGeometry().right() - window.geometry().right(),
@@ -69,14 +69,21 @@ void FitOnScreen(QWidget& window) {
     if (!window.isWindow())
         return;
     const QRect available = screen->availableGeometry();
-    if (frame.isNull() && PlaceOnScreen(window.geometry(), frame, available) != window.geometry())
+    const bool frameKnown = !frame.isNull();
+    if (!frameKnown && !window.windowFlags().testFlag(Qt::FramelessWindowHint))
         frame = QMargins(4, 30, 4, 4);
     const QRect place = PlaceOnScreen(window.geometry(), frame, available);
     if (place.size() != window.size())
         window.resize(place.size());
-    // move() places the frame where there is one: shift by what the client area has to move.
+    // move() places the frame where there is one: shift by what the client area has to move. A
+    // window not shown yet is placed by its frame when the window manager draws it; one shown
+    // before its frame came is placed by its client area.
     const QPoint shift = place.topLeft() - window.geometry().topLeft();
-    if (!shift.isNull())
+    if (shift.isNull())
+        return;
+    if (!frameKnown && !window.testAttribute(Qt::WA_WState_Created))
+        window.move(place.topLeft() - QPoint(frame.left(), frame.top()));
+    else
         window.move(window.pos() + shift);
 }
 

@@ -43,9 +43,9 @@ private slots:
         store.saveText(QStringLiteral("STAVELY"), QStringLiteral("frmPlot_Left"), QStringLiteral("-1e300"));
         QWidget w;
         w.setObjectName(QStringLiteral("frmPlot"));
-        w.setGeometry(10, 20, 150, 90);
+        w.setGeometry(10, 40, 150, 90);
         RestoreWindowPlacement(store, w);
-        QCOMPARE(w.pos(), QPoint(10, 20));
+        QCOMPARE(w.pos(), QPoint(10, 40));
         QCOMPARE(w.size(), QSize(150, twipsToPixels(2880)));
     }
 
