@@ -3,15 +3,26 @@
 #include "params/Cp1252.h"
 
 #include <QFileInfo>
+#include <QVarLengthArray>
+#include <charconv>
 #include <cmath>
+#include <type_traits>
 
 namespace {
-// Splits into trimmed views of the line; a field whose view still holds doubled double quotes is
-// handed over with unescape set. Returns the suspicious items that the splitting itself finds;
-// *extra tells whether text was left over after the last field.
-template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nullptr) {
-    const QChar quote = QLatin1Char('"');
-    const QChar comma = QLatin1Char(',');
+char16_t unit(QChar c) {
+    return c.unicode();
+}
+char16_t unit(char c) {
+    return static_cast<unsigned char>(c);
+}
+
+// Splits into trimmed views of the line (text, or the file's bytes); a field whose view still
+// holds doubled double quotes is handed over with unescape set. Returns the suspicious items that
+// the splitting itself finds; *extra tells whether text was left over after the last field.
+template <class View, class Sink> int split(View text, Sink&& sink, bool* extra = nullptr) {
+    using Char = std::remove_cv_t<std::remove_reference_t<decltype(text[0])>>;
+    const Char quote = static_cast<Char>(u'"');
+    const Char comma = static_cast<Char>(u',');
     qsizetype pos = 0;
     const qsizetype n = text.size();
     int i = 1;
@@ -19,11 +30,11 @@ template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nul
     // row whose last field is empty is written.
     bool more = n > 0;
     while (more && i < DataLine::Columns) {
-        QStringView field;
+        View field;
         if (pos >= n || text[pos] != quote) {
             const qsizetype next = pos < n ? text.indexOf(comma, pos) : -1;
             const qsizetype end = next < 0 ? n : next;
-            field = text.mid(pos, end - pos);
+            field = text.sliced(pos, end - pos);
             pos = next < 0 ? n : next + 1;
             more = next >= 0;
         } else {
@@ -36,17 +47,24 @@ template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nul
                 close += 2;
             }
             const qsizetype end = close < 0 ? n : close;
-            field = text.mid(pos + 1, end - pos - 1);
+            field = text.sliced(pos + 1, end - pos - 1);
             pos = close < 0 ? n : close + 1;
             more = pos < n;
             if (pos < n && text[pos] == comma)
                 ++pos;
         }
-        while (!field.isEmpty() && field.front() == QLatin1Char(' '))
-            field = field.mid(1);
-        while (!field.isEmpty() && field.back() == QLatin1Char(' '))
+        while (!field.isEmpty() && unit(field.front()) == u' ')
+            field = field.sliced(1);
+        while (!field.isEmpty() && unit(field.back()) == u' ')
             field.chop(1);
-        sink(i, field, field.contains(QLatin1String("\"\"")));
+        bool doubled = false;
+        for (qsizetype q = field.indexOf(quote); q >= 0 && q + 1 < field.size();
+             q = field.indexOf(quote, q + 1))
+            if (field[q + 1] == quote) {
+                doubled = true;
+                break;
+            }
+        sink(i, field, doubled);
         ++i;
     }
     int bad = 0;
@@ -57,6 +75,60 @@ template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nul
     if (extra)
         *extra = pos < n;
     return bad;
+}
+
+// The datasheet's usual numbers ("812", "-12.345"), read without the general parser: both round
+// correctly, so the value is the same. False when the text is not of that plain form, or too long
+// for it to be sure (the general parser decides then).
+template <class Char> bool plainDecimal(const Char* s, qsizetype n, double* value) {
+    constexpr qsizetype Longest = 40;
+    if (n == 0 || n > Longest)
+        return false;
+    char ascii[Longest];
+    qsizetype i = 0;
+    if (unit(s[0]) == u'-')
+        ascii[i++] = '-';
+    const qsizetype intStart = i;
+    while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9') {
+        ascii[i] = char(unit(s[i]));
+        ++i;
+    }
+    if (i == intStart)
+        return false;
+    if (i < n) {
+        if (unit(s[i]) != u'.')
+            return false;
+        ascii[i++] = '.';
+        const qsizetype fracStart = i;
+        while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9') {
+            ascii[i] = char(unit(s[i]));
+            ++i;
+        }
+        if (i == fracStart || i < n)
+            return false;
+    }
+    const auto [end, error] = std::from_chars(ascii, ascii + n, *value);
+    return error == std::errc() && end == ascii + n && std::isfinite(*value);
+}
+
+// The datasheet's number test, for a text: only plain decimal numbers, no "inf", "nan" or
+// hexadecimal.
+std::optional<double> generalNumber(QStringView text) {
+    text = text.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    double quick = 0;
+    if (plainDecimal(text.data(), text.size(), &quick))
+        return quick;
+    const QChar first = text.front();
+    if (!(first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
+          first == QLatin1Char('.')))
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 // Reading strips a line's leading blanks and skips it when it then starts with ";": a first field
@@ -189,6 +261,41 @@ int DataLine::ParseDataLine(QStringView line, DataRow& row, bool* extraFields) {
     return bad;
 }
 
+int DataLine::ParseDataLine(QByteArrayView line, DataRow& row, bool* extraFields) {
+    // The fields are gathered here and the row takes them in one piece.
+    QVarLengthArray<char, 512> text;
+    std::array<quint32, DataRow::Fields + 1> starts{};
+    int bad = 0;
+    int filled = 0;
+    bad += split(
+        line,
+        [&](int i, QByteArrayView field, bool unescape) {
+            const qsizetype from = text.size();
+            if (unescape) {
+                for (qsizetype k = 0; k < field.size(); ++k) {
+                    text.append(field[k]);
+                    if (field[k] == '"' && k + 1 < field.size() && field[k + 1] == '"')
+                        ++k;
+                }
+            } else {
+                text.append(field.data(), field.size());
+            }
+            starts[size_t(i)] = quint32(text.size());
+            filled = i;
+            if (i <= 5) {
+                const QByteArrayView value(text.data() + from, text.size() - from);
+                double number = 0;
+                if (!value.isEmpty() && !plainDecimal(value.data(), value.size(), &number))
+                    bad += suspiciousEntry(Cp1252::decode(value));
+            }
+        },
+        extraFields);
+    for (int c = filled + 1; c <= DataRow::Fields; ++c)
+        starts[size_t(c)] = quint32(text.size());
+    row.assign(QByteArrayView(text.data(), text.size()), starts);
+    return bad;
+}
+
 QString DataLine::QuoteField(const QString& field, bool first) {
     const bool quote = field.contains(QLatin1Char('"'));
     if (!quote && !field.contains(QLatin1Char(',')) && !(first && looksLikeComment(field)))
@@ -215,11 +322,39 @@ QString DataLine::FileLine(const DataRow& row) {
     for (int c = 1; c <= DataRow::Fields; ++c) {
         if (c > 1)
             line += QLatin1Char(',');
-        const QStringView f = row.field(c);
-        if (f.contains(QLatin1Char('"')) || f.contains(QLatin1Char(',')) || (c == 1 && looksLikeComment(f)))
-            line += QuoteField(f.toString(), c == 1);
-        else
+        line += QuoteField(row.field(c), c == 1);
+    }
+    return line;
+}
+
+QByteArray DataLine::FileBytes(const DataRow& row) {
+    if (!row.isNarrow())
+        return Cp1252::encode(FileLine(row));
+    QByteArray line;
+    line.reserve(160);
+    for (int c = 1; c <= DataRow::Fields; ++c) {
+        if (c > 1)
+            line += ',';
+        const QByteArrayView f = row.bytes(c);
+        const bool quote = f.contains('"');
+        bool comment = false;
+        if (c == 1) {
+            qsizetype k = 0;
+            while (k < f.size() && f[k] == ' ')
+                ++k;
+            comment = k < f.size() && f[k] == ';';
+        }
+        if (!quote && !comment && !f.contains(',')) {
             line += f;
+            continue;
+        }
+        line += '"';
+        for (const char b : f) {
+            line += b;
+            if (b == '"')
+                line += '"';
+        }
+        line += '"';
     }
     return line;
 }
@@ -232,8 +367,20 @@ QStringView DataLine::StripLine(QStringView line) {
     return line;
 }
 
+QByteArrayView DataLine::StripLine(QByteArrayView line) {
+    while (!line.isEmpty() && line.front() == ' ')
+        line = line.sliced(1);
+    while (!line.isEmpty() && line.back() == ' ')
+        line.chop(1);
+    return line;
+}
+
 bool DataLine::IsSkipped(QStringView stripped) {
     return stripped.isEmpty() || stripped.front() == QLatin1Char(';');
+}
+
+bool DataLine::IsSkipped(QByteArrayView stripped) {
+    return stripped.isEmpty() || stripped.front() == ';';
 }
 
 bool DataLine::FileCanHold(QStringView text) {
@@ -250,19 +397,15 @@ bool DataLine::FileCanHold(QStringView text) {
 }
 
 std::optional<double> DataLine::Number(QStringView text) {
-    text = text.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    // Only plain decimal numbers: no "inf", "nan" or hexadecimal.
-    const QChar first = text.front();
-    if (!(first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
-          first == QLatin1Char('.')))
-        return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return generalNumber(text);
+}
+
+std::optional<double> DataLine::Number(const DataRow& row, int column) {
+    double value = 0;
+    const QByteArrayView bytes = row.bytes(column);
+    if (row.isNarrow() && plainDecimal(bytes.data(), bytes.size(), &value))
+        return value;
+    return row.withField(column, [](QStringView text) { return generalNumber(text); });
 }
 
 bool DataLine::IsNumber(QStringView text) {

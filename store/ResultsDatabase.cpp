@@ -181,7 +181,7 @@ qint64 ResultsDatabase::LineHash(const QStringList& fields) {
 qint64 ResultsDatabase::LineHash(const DataRow& row) {
     quint64 h = 0xcbf29ce484222325ULL;
     for (int c = 1; c <= DataRow::Fields; ++c)
-        hashInto(h, row.field(c));
+        row.withField(c, [&h](QStringView text) { hashInto(h, text); });
     return qint64(h);
 }
 
