@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #ifdef Q_OS_WIN
@@ -139,12 +140,18 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
 
         const char* data = buffer.constData();
         const qsizetype n = buffer.size();
+        qsizetype nextLf = -1; // the first LF at or after the line's start, n when there is none
         while (pos < n) {
             // Lines end in CR LF, LF or CR. A line may run on into the next block, and a CR at the
             // end of a block may have its LF there.
-            qsizetype end = std::max(pos, scanned);
-            while (end < n && data[end] != '\r' && data[end] != '\n')
-                ++end;
+            const qsizetype from = std::max(pos, scanned);
+            if (nextLf < from) {
+                const void* lf = std::memchr(data + from, '\n', std::size_t(n - from));
+                nextLf = lf ? static_cast<const char*>(lf) - data : n;
+            }
+            qsizetype end = nextLf;
+            if (const void* cr = std::memchr(data + from, '\r', std::size_t(end - from)))
+                end = static_cast<const char*>(cr) - data;
             scanned = end;
             if (!atEnd && (end == n || (data[end] == '\r' && end + 1 == n)))
                 break;

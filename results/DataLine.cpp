@@ -6,6 +6,7 @@
 #include <QVarLengthArray>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <type_traits>
 
 namespace {
@@ -14,6 +15,17 @@ char16_t unit(QChar c) {
 }
 char16_t unit(char c) {
     return static_cast<unsigned char>(c);
+}
+
+qsizetype find(QStringView text, QChar c, qsizetype from) {
+    return text.indexOf(c, from);
+}
+// The file's bytes are searched straight, a field of a few bytes at a time.
+qsizetype find(QByteArrayView text, char c, qsizetype from) {
+    if (from >= text.size())
+        return -1;
+    const void* at = std::memchr(text.data() + from, c, std::size_t(text.size() - from));
+    return at ? static_cast<const char*>(at) - text.data() : -1;
 }
 
 // Splits into trimmed views of the line (text, or the file's bytes); a field whose view still
@@ -32,7 +44,7 @@ template <class View, class Sink> int split(View text, Sink&& sink, bool* extra 
     while (more && i < DataLine::Columns) {
         View field;
         if (pos >= n || text[pos] != quote) {
-            const qsizetype next = pos < n ? text.indexOf(comma, pos) : -1;
+            const qsizetype next = pos < n ? find(text, comma, pos) : -1;
             const qsizetype end = next < 0 ? n : next;
             field = text.sliced(pos, end - pos);
             pos = next < 0 ? n : next + 1;
@@ -41,7 +53,7 @@ template <class View, class Sink> int split(View text, Sink&& sink, bool* extra 
             // A quoted field ends at the first double quote that is not doubled.
             qsizetype close = pos + 1;
             for (;;) {
-                close = text.indexOf(quote, close);
+                close = close < n ? find(text, quote, close) : -1;
                 if (close < 0 || close + 1 >= n || text[close + 1] != quote)
                     break;
                 close += 2;
@@ -77,38 +89,52 @@ template <class View, class Sink> int split(View text, Sink&& sink, bool* extra 
     return bad;
 }
 
-// The datasheet's usual numbers ("812", "-12.345"), read without the general parser: both round
-// correctly, so the value is the same. False when the text is not of that plain form, or too long
-// for it to be sure (the general parser decides then).
-template <class Char> bool plainDecimal(const Char* s, qsizetype n, double* value) {
-    constexpr qsizetype Longest = 40;
-    if (n == 0 || n > Longest)
+// The datasheet's usual numbers ("812", "-12.345"): an optional minus, digits, and an optional
+// point with digits after it, short enough that no value of that form overflows or underflows. The
+// general parser reads every such text as a number.
+constexpr qsizetype LongestPlain = 40;
+
+template <class Char> bool plainForm(const Char* s, qsizetype n, qsizetype* point = nullptr) {
+    if (n == 0 || n > LongestPlain)
         return false;
-    char ascii[Longest];
-    qsizetype i = 0;
-    if (unit(s[0]) == u'-')
-        ascii[i++] = '-';
+    qsizetype i = unit(s[0]) == u'-' ? 1 : 0;
     const qsizetype intStart = i;
-    while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9') {
-        ascii[i] = char(unit(s[i]));
+    while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9')
         ++i;
-    }
     if (i == intStart)
         return false;
-    if (i < n) {
-        if (unit(s[i]) != u'.')
-            return false;
-        ascii[i++] = '.';
-        const qsizetype fracStart = i;
-        while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9') {
-            ascii[i] = char(unit(s[i]));
-            ++i;
-        }
-        if (i == fracStart || i < n)
-            return false;
+    if (point)
+        *point = i;
+    if (i == n)
+        return true;
+    if (unit(s[i]) != u'.')
+        return false;
+    const qsizetype fracStart = ++i;
+    while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9')
+        ++i;
+    return i > fracStart && i == n;
+}
+
+// Such a number's value, read without the general parser: both round correctly, so the value is
+// the same. False when the text is not of that form.
+template <class Char> bool plainDecimal(const Char* s, qsizetype n, double* value) {
+    qsizetype point = 0;
+    if (!plainForm(s, n, &point))
+        return false;
+    const bool negative = unit(s[0]) == u'-';
+    // Whole numbers below 2^53 are exact as they are added up.
+    if (point == n && n - (negative ? 1 : 0) <= 15) {
+        qint64 whole = 0;
+        for (qsizetype i = negative ? 1 : 0; i < n; ++i)
+            whole = whole * 10 + (unit(s[i]) - u'0');
+        *value = negative ? -double(whole) : double(whole);
+        return true;
     }
+    char ascii[LongestPlain];
+    for (qsizetype i = 0; i < n; ++i)
+        ascii[i] = char(unit(s[i]));
     const auto [end, error] = std::from_chars(ascii, ascii + n, *value);
-    return error == std::errc() && end == ascii + n && std::isfinite(*value);
+    return error == std::errc() && end == ascii + n;
 }
 
 // The datasheet's number test, for a text: only plain decimal numbers, no "inf", "nan" or
@@ -284,8 +310,7 @@ int DataLine::ParseDataLine(QByteArrayView line, DataRow& row, bool* extraFields
             filled = i;
             if (i <= 5) {
                 const QByteArrayView value(text.data() + from, text.size() - from);
-                double number = 0;
-                if (!value.isEmpty() && !plainDecimal(value.data(), value.size(), &number))
+                if (!value.isEmpty() && !plainForm(value.data(), value.size()))
                     bad += suspiciousEntry(Cp1252::decode(value));
             }
         },
