@@ -1,5 +1,6 @@
 #include "store/ResultsDatabase.h"
 
+#include "params/Cp1252.h"
 #include "results/BatchStatistics.h"
 #include "results/DataLine.h"
 #include "store/StoreTexts.h"
@@ -180,8 +181,19 @@ qint64 ResultsDatabase::LineHash(const QStringList& fields) {
 
 qint64 ResultsDatabase::LineHash(const DataRow& row) {
     quint64 h = 0xcbf29ce484222325ULL;
-    for (int c = 1; c <= DataRow::Fields; ++c)
-        row.withField(c, [&h](QStringView text) { hashInto(h, text); });
+    for (int c = 1; c <= DataRow::Fields; ++c) {
+        if (!row.isNarrow()) {
+            row.withField(c, [&h](QStringView text) { hashInto(h, text); });
+            continue;
+        }
+        // The characters of the file's bytes, as the text would give them.
+        for (const char b : row.bytes(c)) {
+            h ^= Cp1252::decodeByte(static_cast<unsigned char>(b));
+            h *= 0x100000001b3ULL;
+        }
+        h ^= 0x1f;
+        h *= 0x100000001b3ULL;
+    }
     return qint64(h);
 }
 
