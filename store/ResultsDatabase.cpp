@@ -94,7 +94,10 @@ const char* const Schema[] = {
     "CREATE TABLE IF NOT EXISTS records(result_uuid TEXT PRIMARY KEY, data BLOB NOT NULL)",
     "CREATE TABLE IF NOT EXISTS placements(file_id INTEGER NOT NULL, row_number INTEGER NOT NULL, "
     "result_uuid TEXT NOT NULL, line TEXT NOT NULL, line_hash INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS placements_row ON placements(file_id, row_number)",
+    // The comparison of a data file with the store reads its rows' numbers and hashes from the index
+    // alone; the index of row numbers it replaces is gone from older stores.
+    "CREATE INDEX IF NOT EXISTS placements_row_hash ON placements(file_id, row_number, line_hash)",
+    "DROP INDEX IF EXISTS placements_row",
     "CREATE INDEX IF NOT EXISTS placements_result ON placements(result_uuid)",
     "CREATE TABLE IF NOT EXISTS events(seq INTEGER PRIMARY KEY, uuid TEXT NOT NULL UNIQUE, utc TEXT NOT "
     "NULL, "
