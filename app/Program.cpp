@@ -430,7 +430,7 @@ void Program::showRowPlots(int row) {
         file.isEmpty() ? std::nullopt : RegularFile::ReadAll(file, Cp1252::MaxLinesBytes);
     if (bytes)
         plots = BreakAnalysis::PlotsFromDataText(Cp1252::decode(*bytes),
-                                                 BreakAnalysis::ExptTypeOfRate(data.fieldText(6)));
+                                                 BreakAnalysis::ExptTypeOfRate(data.field(6)));
     if (!plots) {
         m_op->msgBox(MainTexts::PlotsNotRead + QDir::toNativeSeparators(file),
                      MsgStyle::OkOnly | MsgStyle::Exclamation, MainTexts::PlotsNotReadTitle);

@@ -108,7 +108,7 @@ BatchReport::BatchReport(const QString& dataFileName, const std::vector<DataRow>
             m_rows.append(rows[i].fields());
         addParameters(rows[i].field(BatchStatistics::ParametersField + 1));
     }
-    listLeftOut([&rows](int r, int f) { return rows[std::size_t(r)].field(f + 1).trimmed().toString(); });
+    listLeftOut([&rows](int r, int f) { return rows[std::size_t(r)].field(f + 1).trimmed(); });
 }
 
 void BatchReport::listLeftOut(const std::function<QString(int row, int field)>& field) {

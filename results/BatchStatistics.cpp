@@ -61,7 +61,7 @@ bool BatchStatistics::PlausibleRate(const QString& rate) {
 BatchStatistics::BatchStatistics(const QList<QStringList>& rows) {
     Compute(int(rows.size()), [&rows](int r, int index) {
         const QStringList& row = rows[r];
-        return index < row.size() ? QStringView(row[index]).trimmed() : QStringView();
+        return index < row.size() ? row[index].trimmed() : QString();
     });
 }
 
@@ -71,10 +71,10 @@ BatchStatistics::BatchStatistics(const std::vector<DataRow>& rows) {
 }
 
 void BatchStatistics::Compute(int count, const FieldReader& field) {
-    m_static = StaticStatistics(count, [&field](int r, int index) { return field(r, index).toString(); });
+    m_static = StaticStatistics(count, field);
     QHash<QString, qsizetype> groupIndex;
     for (int r = 0; r < count; ++r) {
-        const QString rate = field(r, RateField).toString();
+        const QString rate = field(r, RateField);
         if (StaticStatistics::IsStaticLevel(rate))
             continue;
         // A rate no test can have would make a group of its own and bend the fatigue line.
@@ -94,7 +94,7 @@ void BatchStatistics::Compute(int count, const FieldReader& field) {
         if (IsIgnored(field(r, CommentField))) {
             ++group.ignored;
             ++m_all.ignored;
-            m_leftOut.append({r, StatisticsTexts::MarkedIgnore(field(r, CommentField).toString())});
+            m_leftOut.append({r, StatisticsTexts::MarkedIgnore(field(r, CommentField))});
             continue;
         }
         const std::optional<double> stress = PositiveNumber(field(r, StressField));
@@ -177,8 +177,7 @@ std::optional<FatigueGroup> BatchStatistics::FatigueInput(const GroupStatistics&
         for (int r : group.rows) {
             if (const std::optional<double> e = FieldNumber(field(r, StrainField)))
                 strains.append(*e);
-            const QList<QStringView> items =
-                field(r, ParametersField).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const QStringList items = field(r, ParametersField).split(QLatin1Char(' '), Qt::SkipEmptyParts);
             const std::optional<double> modulus = items.size() > 4 ? FieldNumber(items[3]) : std::nullopt;
             const std::optional<double> modulusA = items.size() > 4 ? FieldNumber(items[4]) : std::nullopt;
             if (modulus && modulusA && *modulus > 0) {

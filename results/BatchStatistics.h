@@ -110,7 +110,7 @@ public:
 
 private:
     // Field 0 to 16 (columns 1 to 17) of a row, trimmed.
-    using FieldReader = std::function<QStringView(int row, int index)>;
+    using FieldReader = std::function<QString(int row, int index)>;
     void Compute(int count, const FieldReader& field);
     static void Describe(GroupStatistics& group);
     static std::optional<FatigueGroup> FatigueInput(const GroupStatistics& group, const FieldReader& field);

@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #ifdef Q_OS_WIN
@@ -56,21 +58,14 @@ bool controlByte(unsigned char b) {
     return (b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F;
 }
 
-// What makes the bytes plainly something other than a data file; empty when they may be one.
-QString notTextReason(const QByteArray& bytes) {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
-        return T::Utf16Text;
-    if (bytes.contains('\0'))
-        return T::NulBytes;
-    // A stray control character in a comment is no reason to refuse a file; one byte in fifty is.
-    // The first megabyte tells, and a large file is not gone through twice.
-    const QByteArrayView head = QByteArrayView(bytes).first(qMin(bytes.size(), qsizetype(1024 * 1024)));
+// Whether the start of a file is plainly binary data. A stray control character in a comment is no
+// reason to refuse a file; one byte in fifty is. The first megabyte tells, and a large file is not
+// gone through twice.
+bool binaryHead(QByteArrayView head) {
     qsizetype controls = 0;
     for (const char c : head)
         controls += controlByte(static_cast<unsigned char>(c)) ? 1 : 0;
-    if (controls > 0 && controls * 50 > head.size())
-        return T::BinaryData;
-    return {};
+    return controls > 0 && controls * 50 > head.size();
 }
 
 // The first line of a specimen's load/time record: tab-separated titles starting with the position.
@@ -89,61 +84,136 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
         return FileFault{
             7,
             QStringLiteral("The file is too large for a data file (%1 MB)").arg(file.size() / (1024 * 1024))};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return FileFault::of(file);
 
-    contents.notDataFile = notTextReason(bytes);
-    if (!contents.notDataFile.isEmpty())
-        return std::nullopt;
-
-    const char* data = bytes.constData();
-    const qsizetype n = bytes.size();
-    // One row a line at most: a large file is not copied over and over as its rows grow.
-    contents.rows.reserve(std::size_t(bytes.count('\n')));
-    qsizetype pos = 0;
+    // A block at a time: a large file is never held whole beside the rows it becomes. What makes a
+    // file no data file is decided as if it had been read whole: a UTF-16 mark at its start, a NUL
+    // byte anywhere, then a binary first megabyte, then a load/time record's header.
+    constexpr qsizetype Block = 1024 * 1024;
+    QByteArray buffer;
+    qsizetype pos = 0;     // where the next line starts in the buffer
+    qsizetype scanned = 0; // how far the end of that line has been looked for
+    bool first = true;
+    bool atEnd = false;
+    bool parse = true;
+    QString refusal;
     int rowNumber = 0;
-    while (pos < n) {
-        // Lines end in CR LF, LF or CR.
-        qsizetype end = pos;
-        while (end < n && data[end] != '\r' && data[end] != '\n')
-            ++end;
-        const QString line = Cp1252::decode(QByteArray::fromRawData(data + pos, end - pos));
-        pos = end + (end + 1 < n && data[end] == '\r' && data[end + 1] == '\n' ? 2 : 1);
-
-        const QStringView stripped = DataLine::StripLine(line);
-        if (DataLine::IsSkipped(stripped))
-            continue;
-        if (!contents.headerFound) {
-            if (isLoadTimeHeader(stripped)) {
-                contents.notDataFile = T::LoadTimeRecord;
+    auto nulBytes = [&contents] {
+        contents = DataFileContents();
+        contents.notDataFile = T::NulBytes;
+        return std::nullopt;
+    };
+    while (!atEnd && !contents.stoppedEarly) {
+        buffer.remove(0, pos);
+        scanned -= pos;
+        pos = 0;
+        const qsizetype had = buffer.size();
+        buffer.resize(had + Block);
+        const qint64 got = file.read(buffer.data() + had, Block);
+        if (got < 0)
+            return FileFault::of(file);
+        buffer.resize(had + qsizetype(got));
+        atEnd = got == 0;
+        const QByteArrayView fresh(buffer.constData() + had, qsizetype(got));
+        if (first && !atEnd) {
+            first = false;
+            if (fresh.startsWith("\xFF\xFE") || fresh.startsWith("\xFE\xFF")) {
+                contents.notDataFile = T::Utf16Text;
                 return std::nullopt;
             }
-            contents.headerFound = true;
-            DataLine::ParseDataLine(stripped, contents.header);
+            if (binaryHead(fresh)) {
+                refusal = T::BinaryData;
+                parse = false;
+            }
+            // Room for the rows at the first block's line length, so that a large file's rows are
+            // not moved over and over as they grow.
+            const qsizetype lines = fresh.count('\n') + (fresh.contains('\n') ? 0 : fresh.count('\r'));
+            if (lines > 0 && parse)
+                contents.rows.reserve(
+                    std::size_t(double(file.size()) / double(fresh.size()) * double(lines) * 1.02) + 16);
+        }
+        if (fresh.contains('\0'))
+            return nulBytes();
+        if (!parse) {
+            pos = buffer.size();
             continue;
         }
-        DataRow row;
-        bool extra = false;
-        contents.badItems += DataLine::ParseDataLine(stripped, row, &extra);
-        row.squeeze();
-        row.setNumber(++rowNumber);
-        if (extra)
-            contents.longRows.push_back(rowNumber);
-        contents.rows.push_back(std::move(row));
-        if (contents.badItems > DataLine::MaxBadItems) {
-            contents.stoppedEarly = true;
-            break;
+
+        const char* data = buffer.constData();
+        const qsizetype n = buffer.size();
+        qsizetype nextLf = -1; // the first LF at or after the line's start, n when there is none
+        while (pos < n) {
+            // Lines end in CR LF, LF or CR. A line may run on into the next block, and a CR at the
+            // end of a block may have its LF there.
+            const qsizetype from = std::max(pos, scanned);
+            if (nextLf < from) {
+                const void* lf = std::memchr(data + from, '\n', std::size_t(n - from));
+                nextLf = lf ? static_cast<const char*>(lf) - data : n;
+            }
+            qsizetype end = nextLf;
+            if (const void* cr = std::memchr(data + from, '\r', std::size_t(end - from)))
+                end = static_cast<const char*>(cr) - data;
+            scanned = end;
+            if (!atEnd && (end == n || (data[end] == '\r' && end + 1 == n)))
+                break;
+            // Windows-1252 is one byte a character: the line is split as the file holds it, and
+            // only the header is turned into text.
+            const QByteArrayView stripped = DataLine::StripLine(QByteArrayView(data + pos, end - pos));
+            pos = std::min(n, end + (end + 1 < n && data[end] == '\r' && data[end + 1] == '\n' ? 2 : 1));
+            scanned = pos;
+            if (DataLine::IsSkipped(stripped))
+                continue;
+            if (!contents.headerFound) {
+                const QString header = Cp1252::decode(stripped);
+                if (isLoadTimeHeader(header)) {
+                    refusal = T::LoadTimeRecord;
+                    parse = false;
+                    pos = n;
+                    break;
+                }
+                contents.headerFound = true;
+                DataLine::ParseDataLine(header, contents.header);
+                continue;
+            }
+            DataRow& row = contents.rows.emplace_back();
+            bool extra = false;
+            contents.badItems += DataLine::ParseDataLine(stripped, row, &extra);
+            row.setNumber(++rowNumber);
+            if (extra)
+                contents.longRows.push_back(rowNumber);
+            if (contents.badItems > DataLine::MaxBadItems) {
+                contents.stoppedEarly = true;
+                break;
+            }
         }
     }
-    if (contents.stoppedEarly && pos < n) {
-        contents.unreadTail = bytes.mid(pos);
+    if (!refusal.isEmpty()) {
+        contents = DataFileContents();
+        contents.notDataFile = refusal;
+        return std::nullopt;
+    }
+    if (contents.stoppedEarly) {
+        // What reading did not reach, byte for byte.
+        QByteArray tail = buffer.mid(pos);
+        if (!atEnd) {
+            tail += file.readAll();
+            if (file.error() != QFileDevice::NoError)
+                return FileFault::of(file);
+        }
+        if (tail.contains('\0'))
+            return nulBytes();
+        contents.unreadTail = std::move(tail);
         // The rows left unread, counted as reading would have counted them.
         for (const QString& line : Cp1252::splitLines(Cp1252::decode(contents.unreadTail)))
             if (!DataLine::IsSkipped(DataLine::StripLine(line)))
                 ++contents.unreadRows;
     }
     return std::nullopt;
+}
+
+QByteArray DataFile::Encoded(const DataRow& row) {
+    QByteArray bytes = DataLine::FileBytes(row);
+    bytes.append("\r\n", 2);
+    return bytes;
 }
 
 QByteArray DataFile::Encoded(const QString& line) {

@@ -44,4 +44,6 @@ std::optional<FileFault> Read(const QString& path, DataFileContents& contents);
 
 // One line of text as the file holds it, line end included.
 QByteArray Encoded(const QString& line);
+// A row's line as the file holds it, line end included.
+QByteArray Encoded(const DataRow& row);
 } // namespace DataFile

@@ -3,15 +3,38 @@
 #include "params/Cp1252.h"
 
 #include <QFileInfo>
+#include <QVarLengthArray>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 namespace {
-// Splits into trimmed views of the line; a field whose view still holds doubled double quotes is
-// handed over with unescape set. Returns the suspicious items that the splitting itself finds;
-// *extra tells whether text was left over after the last field.
-template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nullptr) {
-    const QChar quote = QLatin1Char('"');
-    const QChar comma = QLatin1Char(',');
+char16_t unit(QChar c) {
+    return c.unicode();
+}
+char16_t unit(char c) {
+    return static_cast<unsigned char>(c);
+}
+
+qsizetype find(QStringView text, QChar c, qsizetype from) {
+    return text.indexOf(c, from);
+}
+// The file's bytes are searched straight, a field of a few bytes at a time.
+qsizetype find(QByteArrayView text, char c, qsizetype from) {
+    if (from >= text.size())
+        return -1;
+    const void* at = std::memchr(text.data() + from, c, std::size_t(text.size() - from));
+    return at ? static_cast<const char*>(at) - text.data() : -1;
+}
+
+// Splits into trimmed views of the line (text, or the file's bytes); a field whose view still
+// holds doubled double quotes is handed over with unescape set. Returns the suspicious items that
+// the splitting itself finds; *extra tells whether text was left over after the last field.
+template <class View, class Sink> int split(View text, Sink&& sink, bool* extra = nullptr) {
+    using Char = std::remove_cv_t<std::remove_reference_t<decltype(text[0])>>;
+    const Char quote = static_cast<Char>(u'"');
+    const Char comma = static_cast<Char>(u',');
     qsizetype pos = 0;
     const qsizetype n = text.size();
     int i = 1;
@@ -19,34 +42,41 @@ template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nul
     // row whose last field is empty is written.
     bool more = n > 0;
     while (more && i < DataLine::Columns) {
-        QStringView field;
+        View field;
         if (pos >= n || text[pos] != quote) {
-            const qsizetype next = pos < n ? text.indexOf(comma, pos) : -1;
+            const qsizetype next = pos < n ? find(text, comma, pos) : -1;
             const qsizetype end = next < 0 ? n : next;
-            field = text.mid(pos, end - pos);
+            field = text.sliced(pos, end - pos);
             pos = next < 0 ? n : next + 1;
             more = next >= 0;
         } else {
             // A quoted field ends at the first double quote that is not doubled.
             qsizetype close = pos + 1;
             for (;;) {
-                close = text.indexOf(quote, close);
+                close = close < n ? find(text, quote, close) : -1;
                 if (close < 0 || close + 1 >= n || text[close + 1] != quote)
                     break;
                 close += 2;
             }
             const qsizetype end = close < 0 ? n : close;
-            field = text.mid(pos + 1, end - pos - 1);
+            field = text.sliced(pos + 1, end - pos - 1);
             pos = close < 0 ? n : close + 1;
             more = pos < n;
             if (pos < n && text[pos] == comma)
                 ++pos;
         }
-        while (!field.isEmpty() && field.front() == QLatin1Char(' '))
-            field = field.mid(1);
-        while (!field.isEmpty() && field.back() == QLatin1Char(' '))
+        while (!field.isEmpty() && unit(field.front()) == u' ')
+            field = field.sliced(1);
+        while (!field.isEmpty() && unit(field.back()) == u' ')
             field.chop(1);
-        sink(i, field, field.contains(QLatin1String("\"\"")));
+        bool doubled = false;
+        for (qsizetype q = field.indexOf(quote); q >= 0 && q + 1 < field.size();
+             q = field.indexOf(quote, q + 1))
+            if (field[q + 1] == quote) {
+                doubled = true;
+                break;
+            }
+        sink(i, field, doubled);
         ++i;
     }
     int bad = 0;
@@ -57,6 +87,74 @@ template <class Sink> int split(QStringView text, Sink&& sink, bool* extra = nul
     if (extra)
         *extra = pos < n;
     return bad;
+}
+
+// The datasheet's usual numbers ("812", "-12.345"): an optional minus, digits, and an optional
+// point with digits after it, short enough that no value of that form overflows or underflows. The
+// general parser reads every such text as a number.
+constexpr qsizetype LongestPlain = 40;
+
+template <class Char> bool plainForm(const Char* s, qsizetype n, qsizetype* point = nullptr) {
+    if (n == 0 || n > LongestPlain)
+        return false;
+    qsizetype i = unit(s[0]) == u'-' ? 1 : 0;
+    const qsizetype intStart = i;
+    while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9')
+        ++i;
+    if (i == intStart)
+        return false;
+    if (point)
+        *point = i;
+    if (i == n)
+        return true;
+    if (unit(s[i]) != u'.')
+        return false;
+    const qsizetype fracStart = ++i;
+    while (i < n && unit(s[i]) >= u'0' && unit(s[i]) <= u'9')
+        ++i;
+    return i > fracStart && i == n;
+}
+
+// Such a number's value, read without the general parser: both round correctly, so the value is
+// the same. False when the text is not of that form.
+template <class Char> bool plainDecimal(const Char* s, qsizetype n, double* value) {
+    qsizetype point = 0;
+    if (!plainForm(s, n, &point))
+        return false;
+    const bool negative = unit(s[0]) == u'-';
+    // Whole numbers below 2^53 are exact as they are added up.
+    if (point == n && n - (negative ? 1 : 0) <= 15) {
+        qint64 whole = 0;
+        for (qsizetype i = negative ? 1 : 0; i < n; ++i)
+            whole = whole * 10 + (unit(s[i]) - u'0');
+        *value = negative ? -double(whole) : double(whole);
+        return true;
+    }
+    char ascii[LongestPlain];
+    for (qsizetype i = 0; i < n; ++i)
+        ascii[i] = char(unit(s[i]));
+    const auto [end, error] = std::from_chars(ascii, ascii + n, *value);
+    return error == std::errc() && end == ascii + n;
+}
+
+// The datasheet's number test, for a text: only plain decimal numbers, no "inf", "nan" or
+// hexadecimal.
+std::optional<double> generalNumber(QStringView text) {
+    text = text.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    double quick = 0;
+    if (plainDecimal(text.data(), text.size(), &quick))
+        return quick;
+    const QChar first = text.front();
+    if (!(first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
+          first == QLatin1Char('.')))
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 // Reading strips a line's leading blanks and skips it when it then starts with ";": a first field
@@ -189,6 +287,40 @@ int DataLine::ParseDataLine(QStringView line, DataRow& row, bool* extraFields) {
     return bad;
 }
 
+int DataLine::ParseDataLine(QByteArrayView line, DataRow& row, bool* extraFields) {
+    // The fields are gathered here and the row takes them in one piece.
+    QVarLengthArray<char, 512> text;
+    std::array<quint32, DataRow::Fields + 1> starts{};
+    int bad = 0;
+    int filled = 0;
+    bad += split(
+        line,
+        [&](int i, QByteArrayView field, bool unescape) {
+            const qsizetype from = text.size();
+            if (unescape) {
+                for (qsizetype k = 0; k < field.size(); ++k) {
+                    text.append(field[k]);
+                    if (field[k] == '"' && k + 1 < field.size() && field[k + 1] == '"')
+                        ++k;
+                }
+            } else {
+                text.append(field.data(), field.size());
+            }
+            starts[size_t(i)] = quint32(text.size());
+            filled = i;
+            if (i <= 5) {
+                const QByteArrayView value(text.data() + from, text.size() - from);
+                if (!value.isEmpty() && !plainForm(value.data(), value.size()))
+                    bad += suspiciousEntry(Cp1252::decode(value));
+            }
+        },
+        extraFields);
+    for (int c = filled + 1; c <= DataRow::Fields; ++c)
+        starts[size_t(c)] = quint32(text.size());
+    row.assign(QByteArrayView(text.data(), text.size()), starts);
+    return bad;
+}
+
 QString DataLine::QuoteField(const QString& field, bool first) {
     const bool quote = field.contains(QLatin1Char('"'));
     if (!quote && !field.contains(QLatin1Char(',')) && !(first && looksLikeComment(field)))
@@ -215,11 +347,39 @@ QString DataLine::FileLine(const DataRow& row) {
     for (int c = 1; c <= DataRow::Fields; ++c) {
         if (c > 1)
             line += QLatin1Char(',');
-        const QStringView f = row.field(c);
-        if (f.contains(QLatin1Char('"')) || f.contains(QLatin1Char(',')) || (c == 1 && looksLikeComment(f)))
-            line += QuoteField(f.toString(), c == 1);
-        else
+        line += QuoteField(row.field(c), c == 1);
+    }
+    return line;
+}
+
+QByteArray DataLine::FileBytes(const DataRow& row) {
+    if (!row.isNarrow())
+        return Cp1252::encode(FileLine(row));
+    QByteArray line;
+    line.reserve(160);
+    for (int c = 1; c <= DataRow::Fields; ++c) {
+        if (c > 1)
+            line += ',';
+        const QByteArrayView f = row.bytes(c);
+        const bool quote = f.contains('"');
+        bool comment = false;
+        if (c == 1) {
+            qsizetype k = 0;
+            while (k < f.size() && f[k] == ' ')
+                ++k;
+            comment = k < f.size() && f[k] == ';';
+        }
+        if (!quote && !comment && !f.contains(',')) {
             line += f;
+            continue;
+        }
+        line += '"';
+        for (const char b : f) {
+            line += b;
+            if (b == '"')
+                line += '"';
+        }
+        line += '"';
     }
     return line;
 }
@@ -232,8 +392,20 @@ QStringView DataLine::StripLine(QStringView line) {
     return line;
 }
 
+QByteArrayView DataLine::StripLine(QByteArrayView line) {
+    while (!line.isEmpty() && line.front() == ' ')
+        line = line.sliced(1);
+    while (!line.isEmpty() && line.back() == ' ')
+        line.chop(1);
+    return line;
+}
+
 bool DataLine::IsSkipped(QStringView stripped) {
     return stripped.isEmpty() || stripped.front() == QLatin1Char(';');
+}
+
+bool DataLine::IsSkipped(QByteArrayView stripped) {
+    return stripped.isEmpty() || stripped.front() == ';';
 }
 
 bool DataLine::FileCanHold(QStringView text) {
@@ -250,19 +422,15 @@ bool DataLine::FileCanHold(QStringView text) {
 }
 
 std::optional<double> DataLine::Number(QStringView text) {
-    text = text.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    // Only plain decimal numbers: no "inf", "nan" or hexadecimal.
-    const QChar first = text.front();
-    if (!(first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
-          first == QLatin1Char('.')))
-        return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return generalNumber(text);
+}
+
+std::optional<double> DataLine::Number(const DataRow& row, int column) {
+    double value = 0;
+    const QByteArrayView bytes = row.bytes(column);
+    if (row.isNarrow() && plainDecimal(bytes.data(), bytes.size(), &value))
+        return value;
+    return row.withField(column, [](QStringView text) { return generalNumber(text); });
 }
 
 bool DataLine::IsNumber(QStringView text) {

@@ -2,6 +2,7 @@
 
 #include "results/DataRow.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -38,6 +39,8 @@ int ParseDataLine(QStringView line, Fields& fields);
 // The same, straight into a row of the datasheet; *extraFields tells whether the line held more
 // than 17 fields.
 int ParseDataLine(QStringView line, DataRow& row, bool* extraFields = nullptr);
+// The same for a line as the file holds it, in Windows-1252 bytes.
+int ParseDataLine(QByteArrayView line, DataRow& row, bool* extraFields = nullptr);
 
 // Doubles double quotes; encloses a field holding a comma or a double quote in double quotes, and
 // the first field of a line when it would read back as the start of a comment line.
@@ -45,15 +48,21 @@ QString QuoteField(const QString& field, bool first = false);
 // A row's fields quoted and joined by commas: one line of the data file (without its line end).
 QString FileLine(const QStringList& fields);
 QString FileLine(const DataRow& row);
+// That line as the file holds it, in Windows-1252 bytes (without its line end).
+QByteArray FileBytes(const DataRow& row);
 
 // A line as reading sees it: stripped of spaces at both ends (tabs stay); blank and ";" lines are skipped.
 QStringView StripLine(QStringView line);
+QByteArrayView StripLine(QByteArrayView line);
 bool IsSkipped(QStringView stripped);
+bool IsSkipped(QByteArrayView stripped);
 
 // Whether a text survives a round trip through the file: Windows-1252 characters on one line.
 bool FileCanHold(QStringView text);
 
 std::optional<double> Number(QStringView text);
+// Field 1 to 17 of a row, read as Number does.
+std::optional<double> Number(const DataRow& row, int column);
 bool IsNumber(QStringView text);
 bool IsDate(QStringView text);
 

@@ -234,7 +234,8 @@ bool Datasheet::load(const QString& path) {
     }
     m_fileName = path;
 
-    std::vector<DataRow> rows;
+    std::vector<DataRow> rows = std::move(contents.rows);
+    int offset = 0;
     if (DataLine::HeaderMismatches(contents.header) > DataLine::HeaderMismatchLimit) {
         QStringList header;
         for (int c = 1; c < Columns; ++c)
@@ -242,14 +243,12 @@ bool Datasheet::load(const QString& path) {
         m_model.setRows({DataRow(1, header)});
         QCoreApplication::processEvents();
         if (m_op.msgBox(mismatchText(), MsgStyle::YesNo | MsgStyle::Question, T::MismatchTitle) ==
-            MsgResult::Yes)
-            rows.push_back(m_model.row(0));
-    }
-    const int offset = int(rows.size());
-    rows.reserve(rows.size() + contents.rows.size());
-    for (DataRow& r : contents.rows) {
-        r.setNumber(r.number() + offset);
-        rows.push_back(std::move(r));
+            MsgResult::Yes) {
+            offset = 1;
+            for (DataRow& r : rows)
+                r.setNumber(r.number() + offset);
+            rows.insert(rows.begin(), m_model.row(0));
+        }
     }
     m_model.setRows(std::move(rows));
 
@@ -307,7 +306,7 @@ void Datasheet::storeDataFileName() {
 void Datasheet::setSpecimenCount() {
     double largest = 0;
     for (const DataRow& r : m_model.allRows())
-        if (const auto n = DataLine::Number(r.field(1)))
+        if (const auto n = DataLine::Number(r, 1))
             largest = std::max(largest, std::nearbyint(*n));
     // Beyond the counter's reach the count stops at the largest number it holds.
     m_params.SpecimenCount = int(std::min(largest + 1, 2147483647.0));
@@ -361,7 +360,7 @@ QByteArray Datasheet::fileContents() const {
     for (int i : m_model.fileOrder()) {
         if (!tailWritten && m_model.row(i).number() > m_rowsBeforeTail)
             writeTail();
-        bytes += DataFile::Encoded(DataLine::FileLine(m_model.row(i)));
+        bytes += DataFile::Encoded(m_model.row(i));
     }
     if (!tailWritten)
         writeTail();
@@ -394,9 +393,8 @@ bool Datasheet::AppendResult(const QStringList& fields) {
         if (!outcome.ok())
             fault = outcome.fault;
     } else {
-        fault = SafeReplace::AppendSynced(
-            m_fileName, DataFile::Encoded(DataLine::FileLine(m_model.row(m_model.rows() - 1))),
-            &m_appendTailLeft);
+        fault = SafeReplace::AppendSynced(m_fileName, DataFile::Encoded(m_model.row(m_model.rows() - 1)),
+                                          &m_appendTailLeft);
     }
     if (fault) {
         m_appendFault = *fault;

@@ -31,7 +31,7 @@ void toClipboard(const QString& text) {
 struct NumericKey {
     bool number;
     double value;
-    QStringView text;
+    QString text; // only for a cell that is no number
 };
 } // namespace
 
@@ -117,9 +117,8 @@ void DatasheetCommands::sortRows(int column) {
                 keys[size_t(i)] = {true, double(r.number()), {}};
                 continue;
             }
-            const QStringView text = r.field(column);
-            const auto value = DataLine::Number(text);
-            keys[size_t(i)] = {value.has_value(), value.value_or(0), text};
+            const auto value = DataLine::Number(r, column);
+            keys[size_t(i)] = {value.has_value(), value.value_or(0), value ? QString() : r.field(column)};
         }
         // Numbers come first in both directions; equal keys keep their order.
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -135,12 +134,17 @@ void DatasheetCommands::sortRows(int column) {
     } else {
         // The date sorts with the time as its second key.
         const bool withTime = column == DataLine::DateColumn;
+        // Each cell is turned into text once, not at every comparison.
+        std::vector<QString> keys(static_cast<size_t>(n)), times(withTime ? static_cast<size_t>(n) : 0);
+        for (int i = 0; i < n; ++i) {
+            keys[size_t(i)] = model.row(i).field(column);
+            if (withTime)
+                times[size_t(i)] = model.row(i).field(DataLine::TimeColumn);
+        }
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const DataRow& x = model.row(a);
-            const DataRow& y = model.row(b);
-            int c = x.field(column).compare(y.field(column), Qt::CaseInsensitive);
+            int c = keys[size_t(a)].compare(keys[size_t(b)], Qt::CaseInsensitive);
             if (c == 0 && withTime)
-                c = x.field(DataLine::TimeColumn).compare(y.field(DataLine::TimeColumn), Qt::CaseInsensitive);
+                c = times[size_t(a)].compare(times[size_t(b)], Qt::CaseInsensitive);
             return down ? c > 0 : c < 0;
         });
     }

@@ -22,7 +22,7 @@ QString DatasheetModel::cell(int i, int column) const {
         return {};
     if (column == 0)
         return QString::number(m_rows[size_t(i)].number());
-    return m_rows[size_t(i)].fieldText(column);
+    return m_rows[size_t(i)].field(column);
 }
 
 QVariant DatasheetModel::data(const QModelIndex& index, int role) const {
@@ -30,10 +30,10 @@ QVariant DatasheetModel::data(const QModelIndex& index, int role) const {
         return {};
     const int column = index.column() + 1;
     if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::ToolTipRole) {
-        const QStringView text = m_rows[size_t(index.row())].field(column);
+        const QString text = m_rows[size_t(index.row())].field(column);
         if (role == Qt::ToolTipRole)
-            return text.size() > 40 ? QVariant(text.left(ShownLength).toString()) : QVariant();
-        return text.left(ShownLength).toString();
+            return text.size() > 40 ? QVariant(text.left(ShownLength)) : QVariant();
+        return text.left(ShownLength);
     }
     if (role == Qt::TextAlignmentRole) {
         const bool left = column == DataLine::CommentsColumn || column == DataLine::ParameterColumn;
@@ -86,7 +86,7 @@ void DatasheetModel::appendRow(DataRow row) {
         const DataRow& added = m_rows.back();
         m_widest[0] = std::max(m_widest[0], measure(QString::number(added.number())));
         for (int c = 1; c < DataLine::Columns; ++c)
-            m_widest[size_t(c)] = std::max(m_widest[size_t(c)], measure(added.field(c)));
+            m_widest[size_t(c)] = std::max(m_widest[size_t(c)], measure(added, c));
     }
     endInsertRows();
 }
@@ -145,7 +145,7 @@ void DatasheetModel::measureAll(const QFont& font) {
     for (const DataRow& r : m_rows) {
         largest = std::max(largest, r.number());
         for (int c = 1; c < DataLine::Columns; ++c)
-            m_widest[size_t(c)] = std::max(m_widest[size_t(c)], measure(r.field(c)));
+            m_widest[size_t(c)] = std::max(m_widest[size_t(c)], measure(r, c));
     }
     if (!m_rows.empty())
         m_widest[0] = std::max(m_widest[0], measure(QString::number(largest)));

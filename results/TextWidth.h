@@ -1,5 +1,8 @@
 #pragma once
 
+#include "results/DataRow.h"
+
+#include <QByteArrayView>
 #include <QFont>
 #include <QFontMetrics>
 #include <QStringView>
@@ -14,8 +17,11 @@ public:
 
     explicit TextWidth(const QFont& font);
     int operator()(QStringView text) const;
+    // Field 1 to 17 of a row.
+    int operator()(const DataRow& row, int column) const;
 
 private:
     QFontMetrics m_metrics;
     std::array<int, 256> m_advance{};
+    std::array<int, 256> m_byteAdvance{}; // Windows-1252 bytes; -1 for characters beyond the table
 };

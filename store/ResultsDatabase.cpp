@@ -1,5 +1,6 @@
 #include "store/ResultsDatabase.h"
 
+#include "params/Cp1252.h"
 #include "results/BatchStatistics.h"
 #include "results/DataLine.h"
 #include "store/StoreTexts.h"
@@ -93,7 +94,10 @@ const char* const Schema[] = {
     "CREATE TABLE IF NOT EXISTS records(result_uuid TEXT PRIMARY KEY, data BLOB NOT NULL)",
     "CREATE TABLE IF NOT EXISTS placements(file_id INTEGER NOT NULL, row_number INTEGER NOT NULL, "
     "result_uuid TEXT NOT NULL, line TEXT NOT NULL, line_hash INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS placements_row ON placements(file_id, row_number)",
+    // The comparison of a data file with the store reads its rows' numbers and hashes from the index
+    // alone; the index of row numbers it replaces is gone from older stores.
+    "CREATE INDEX IF NOT EXISTS placements_row_hash ON placements(file_id, row_number, line_hash)",
+    "DROP INDEX IF EXISTS placements_row",
     "CREATE INDEX IF NOT EXISTS placements_result ON placements(result_uuid)",
     "CREATE TABLE IF NOT EXISTS events(seq INTEGER PRIMARY KEY, uuid TEXT NOT NULL UNIQUE, utc TEXT NOT "
     "NULL, "
@@ -180,8 +184,19 @@ qint64 ResultsDatabase::LineHash(const QStringList& fields) {
 
 qint64 ResultsDatabase::LineHash(const DataRow& row) {
     quint64 h = 0xcbf29ce484222325ULL;
-    for (int c = 1; c <= DataRow::Fields; ++c)
-        hashInto(h, row.field(c));
+    for (int c = 1; c <= DataRow::Fields; ++c) {
+        if (!row.isNarrow()) {
+            row.withField(c, [&h](QStringView text) { hashInto(h, text); });
+            continue;
+        }
+        // The characters of the file's bytes, as the text would give them.
+        for (const char b : row.bytes(c)) {
+            h ^= Cp1252::decodeByte(static_cast<unsigned char>(b));
+            h *= 0x100000001b3ULL;
+        }
+        h ^= 0x1f;
+        h *= 0x100000001b3ULL;
+    }
     return qint64(h);
 }
 

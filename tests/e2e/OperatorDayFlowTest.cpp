@@ -232,9 +232,9 @@ private slots:
         // One row, with the operator and sample after the described conditions.
         QTRY_COMPARE(lab.program->datasheet().model().rows(), 1);
         const DataRow& row = lab.program->datasheet().model().row(0);
-        QVERIFY2(row.fieldText(17).contains(QStringLiteral(" operator:Jane_Doe sample:B-17")),
-                 qPrintable(row.fieldText(17)));
-        QCOMPARE(row.fieldText(17).split(QLatin1Char(' ')).size(), 9 + 2);
+        QVERIFY2(row.field(17).contains(QStringLiteral(" operator:Jane_Doe sample:B-17")),
+                 qPrintable(row.field(17)));
+        QCOMPARE(row.field(17).split(QLatin1Char(' ')).size(), 9 + 2);
 
         // The record file was written by default, beside the data file, and opens again from the row.
         const QString record = lab.program->plotWindow()->data().basePath + QStringLiteral(".dat");

@@ -19,6 +19,41 @@ QStringList damagedRow(int n) {
     return fields;
 }
 
+// A data file read the plain way: decoded whole, split into lines, each line split as text.
+DataFileContents readAsText(const QByteArray& bytes) {
+    DataFileContents contents;
+    qsizetype consumed = 0;
+    int number = 0;
+    const QString text = Cp1252::decode(bytes);
+    for (const QString& line : Cp1252::splitLines(text)) {
+        consumed += line.size();
+        if (consumed < text.size() && text[consumed] == QLatin1Char('\r'))
+            ++consumed;
+        if (consumed < text.size() && text[consumed] == QLatin1Char('\n'))
+            ++consumed;
+        const QStringView stripped = DataLine::StripLine(line);
+        if (DataLine::IsSkipped(stripped))
+            continue;
+        if (!contents.headerFound) {
+            contents.headerFound = true;
+            DataLine::ParseDataLine(stripped, contents.header);
+            continue;
+        }
+        DataRow row;
+        bool extra = false;
+        contents.badItems += DataLine::ParseDataLine(stripped, row, &extra);
+        row.setNumber(++number);
+        if (extra)
+            contents.longRows.push_back(number);
+        contents.rows.push_back(row);
+        if (contents.badItems > DataLine::MaxBadItems) {
+            contents.unreadTail = bytes.mid(consumed);
+            break;
+        }
+    }
+    return contents;
+}
+
 QByteArray rowLines(int from, int to, const std::function<QStringList(int)>& row) {
     QByteArray bytes;
     for (int n = from; n <= to; ++n)
@@ -135,6 +170,18 @@ private slots:
         QTest::newRow("a NUL byte in a row")
             << text + QByteArray("4,\0,5\r\n", 7) << "It is not a STAVELY data file: it holds NUL bytes";
         QTest::newRow("random binary") << binary << "It is not a STAVELY data file: it holds binary data";
+        // Far down in a large file, as near the start.
+        QTest::newRow("a NUL byte beyond the first megabyte")
+            << SheetRig::file(10000) + QByteArray("4,\0,5\r\n", 7)
+            << "It is not a STAVELY data file: it holds NUL bytes";
+        QByteArray damaged = SheetRig::header();
+        for (int n = 1; n <= 30; ++n)
+            damaged += SheetRig::line(damagedRow(n));
+        QTest::newRow("a NUL byte in lines reading stops before")
+            << damaged + QByteArray("4,\0,5\r\n", 7) << "It is not a STAVELY data file: it holds NUL bytes";
+        QTest::newRow("a load/time record with a NUL byte")
+            << record + QByteArray(2 * 1024 * 1024, 'x') + QByteArray("\0", 1)
+            << "It is not a STAVELY data file: it holds NUL bytes";
         QTest::newRow("a specimen's load/time record")
             << record
             << "It is the load/time record of one specimen (tab-separated samples), not a STAVELY data "
@@ -163,6 +210,85 @@ private slots:
         QString error;
         QVERIFY(!ReadDataFileRows(other, &error));
         QCOMPARE(error, reason);
+    }
+
+    // Awkward files read as their text reads, whatever the bytes and wherever reading's blocks of a
+    // megabyte end, and a rewrite gives every row back as the program writes it.
+    void theFileReadsAsItsTextReads_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray header = SheetRig::header();
+        const QByteArray good =
+            SheetRig::line(SheetRig::result(1, QStringLiteral("a \"good\", clean break")));
+        // Every byte a text line may hold (controls would make it a binary file).
+        QByteArray everyByte("\t");
+        for (int b = 0x20; b < 256; ++b)
+            if (b != 0x7F)
+                everyByte += char(b);
+        QTest::newRow("every byte, raw and quoted")
+            << header + "1,2,3,4,5," + everyByte + "\r\n" +
+                   SheetRig::line(SheetRig::result(2, Cp1252::decode(everyByte))) + everyByte + "\r\n";
+        QTest::newRow("quotes")
+            << header + "1,\"a, \"\"b\"\"\",3\r\n1,\"x\"y,3\r\n1,\"open\r\n1,2,a\"\"b,\"\"\r\n";
+        QTest::newRow("blanks, tabs and comment lines")
+            << "  ; before\r\n\r\n   " + header + " \t \r\n;x\r\n  1 , 2 ,\t3\t, 4,5  \r\n" + good;
+        QTest::newRow("16, 18 and 25 fields")
+            << header + "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16\r\n" +
+                   "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18\r\n" +
+                   "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25\r\n" + good;
+        QTest::newRow("numbers of every form")
+            << header + "1e5,+3,.5,5.,-0\r\n 7 ,\t8,0x10,inf,nan\r\n26/12/07,10:00:00,-,--1,1.2.3\r\n" +
+                   QByteArray(45, '9') +
+                   ",1e400,4.9e-324,\"1,5\",\xA0"
+                   "5\r\n";
+        QTest::newRow("LF, CR and no end at the end") << header + "1,2\n3,4\r5,6\r\n\r7,8";
+        QTest::newRow("no header") << QByteArray("\r\n; nothing\r\n   \r\n");
+        QByteArray stops = header;
+        for (int n = 1; n <= 30; ++n)
+            stops += "x,y,z,w,v\r\n";
+        QTest::newRow("read in part") << stops + good;
+
+        // Around the blocks: a CR LF split by a block's end, a line running on over two blocks,
+        // a comment longer than a block.
+        QByteArray large = header;
+        while (large.size() < 1024 * 1024 - 200)
+            large += good;
+        QByteArray split = large;
+        split += SheetRig::line(SheetRig::result(3, QString(400, QLatin1Char('c'))))
+                     .left(1024 * 1024 - split.size() - 1) +
+                 "\r\n";
+        QCOMPARE(split.indexOf('\n', 1024 * 1024 - 2), 1024 * 1024); // the CR ends the first block
+        split += good;
+        QTest::newRow("a CR LF across a block's end") << split;
+        QTest::newRow("a line across a block's end")
+            << large + SheetRig::line(SheetRig::result(4)).repeated(3);
+        QTest::newRow("a comment longer than a block")
+            << large + SheetRig::line(SheetRig::result(5, QString(1536 * 1024, QLatin1Char('c')))) + good;
+    }
+    void theFileReadsAsItsTextReads() {
+        QFETCH(QByteArray, bytes);
+        SheetRig rig;
+        const QString file = rig.write(QStringLiteral("awkward.dat"), bytes);
+        DataFileContents read;
+        QVERIFY(!DataFile::Read(file, read));
+        QCOMPARE(read.notDataFile, QString());
+        const DataFileContents expected = readAsText(bytes);
+        QCOMPARE(read.headerFound, expected.headerFound);
+        QCOMPARE(read.header, expected.header);
+        QCOMPARE(read.badItems, expected.badItems);
+        QCOMPARE(read.longRows, expected.longRows);
+        QCOMPARE(read.unreadTail, expected.unreadTail);
+        QCOMPARE(read.rows.size(), expected.rows.size());
+        QByteArray canonical = SheetRig::header();
+        for (std::size_t i = 0; i < read.rows.size(); ++i) {
+            QCOMPARE(read.rows[i], expected.rows[i]);
+            canonical += DataFile::Encoded(DataLine::FileLine(expected.rows[i].fields()));
+        }
+        if (!expected.headerFound || !expected.unreadTail.isEmpty())
+            return;
+        rig.op.failOnUnexpected = false;
+        QVERIFY(rig.sheet.file2grd(file));
+        QVERIFY(rig.sheet.RewriteDataFile());
+        QCOMPARE(rig.read(QStringLiteral("awkward.dat")), canonical);
     }
 
     // Whatever the program writes reads back as the same rows, without a suspicious item: an empty

@@ -2,7 +2,10 @@
 #include "params/Cp1252.h"
 #include "tests/support/TestRegistry.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+#include <cmath>
+#include <cstring>
 
 namespace {
 QStringList fieldsOf(const DataLine::Fields& f, int from = 1, int to = 17) {
@@ -10,6 +13,22 @@ QStringList fieldsOf(const DataLine::Fields& f, int from = 1, int to = 17) {
     for (int i = from; i <= to; ++i)
         out << f[size_t(i)];
     return out;
+}
+
+// The number test as the general parser gives it: plain decimal text, nothing else, finite.
+std::optional<double> referenceNumber(QStringView text) {
+    text = text.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    const QChar first = text.front();
+    if (!(first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
+          first == QLatin1Char('.')))
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 QStringList seventeen(const QStringList& start) {
@@ -113,6 +132,89 @@ private slots:
         DataRow row;
         QCOMPARE(DataLine::ParseDataLine(line, row), bad);
         QCOMPARE(row.fields(), fieldsOf(fields));
+        DataRow fromBytes;
+        QCOMPARE(DataLine::ParseDataLine(QByteArrayView(Cp1252::encode(line)), fromBytes), bad);
+        QCOMPARE(fromBytes, row);
+    }
+
+    // Numbers are read without the general parser where the text allows: the verdict and the value,
+    // to the last bit, must be the same for any text, from a row of the file's bytes or from text.
+    void numbersReadAsTheGeneralParserReadsThem() {
+        QStringList texts{"0",
+                          "-0",
+                          "007",
+                          "812.4",
+                          "-12.345",
+                          "1.",
+                          ".5",
+                          "-.5",
+                          "+3",
+                          "-",
+                          "--1",
+                          "1.2.3",
+                          "1e5",
+                          "1E-3",
+                          "1e400",
+                          "4.9e-324",
+                          " 7 ",
+                          "\t8",
+                          "8\t",
+                          "0x10",
+                          "inf",
+                          "nan",
+                          "1,5",
+                          "9007199254740993",
+                          "0.1000000000000000055511151231257827",
+                          QString(39, QLatin1Char('9')),
+                          QString(40, QLatin1Char('9')),
+                          QString(41, QLatin1Char('9')),
+                          "0." + QString(38, QLatin1Char('0')) + "1",
+                          QStringLiteral("\u00a05"),
+                          QStringLiteral("\u0665")};
+        QRandomGenerator random(29);
+        const QString alphabet = QStringLiteral("0123456789012345678901234567890123456789.-+e ");
+        for (int i = 0; i < 20000; ++i) {
+            QString text;
+            const int length = 1 + int(random.bounded(12));
+            for (int k = 0; k < length; ++k)
+                text += alphabet[int(random.bounded(alphabet.size()))];
+            texts << text;
+            // Values as the program writes them, and at full precision.
+            const double value =
+                (random.generateDouble() - 0.5) * std::pow(10.0, int(random.bounded(12)) - 4);
+            texts << QString::number(value, 'f', int(random.bounded(8))) << QString::number(value, 'g', 17);
+        }
+        for (const QString& text : std::as_const(texts)) {
+            const std::optional<double> expected = referenceNumber(text);
+            const DataRow row(1, {text});
+            for (const std::optional<double>& got : {DataLine::Number(text), DataLine::Number(row, 1)}) {
+                QVERIFY2(got.has_value() == expected.has_value(), qPrintable(text));
+                if (got)
+                    QVERIFY2(std::memcmp(&*got, &*expected, sizeof(double)) == 0, qPrintable(text));
+            }
+        }
+    }
+
+    // A row keeps the file's bytes when the code page holds every character, UTF-16 otherwise; its
+    // fields come back as they went in either way, and its line is what the file can hold.
+    void rowsKeepEveryCharacter() {
+        QString everyByte;
+        for (int b = 1; b < 256; ++b)
+            everyByte += QChar(Cp1252::decodeByte(static_cast<unsigned char>(b)));
+        const QStringList narrow = seventeen({"1", everyByte, "", "a \"b\", c"});
+        QStringList wide = narrow;
+        wide[16] = QStringLiteral("\u03bc \u2192 \U0001F600"); // Greek mu, an arrow, beyond the plane
+        for (const QStringList& fields : {narrow, wide}) {
+            DataRow row(3, fields);
+            QCOMPARE(row.isNarrow(), fields == narrow);
+            QCOMPARE(row.fields(), fields);
+            QCOMPARE(DataLine::FileBytes(row), Cp1252::encode(DataLine::FileLine(fields)));
+            // An edit that brings in a character beyond the code page, or takes it out again.
+            row.setField(2, QStringLiteral("\u03bc"));
+            QVERIFY(!row.isNarrow());
+            row.setField(2, everyByte);
+            QCOMPARE(row, DataRow(3, fields));
+        }
     }
 
     void headerMismatchCountsTitlesThatDiffer() {

@@ -404,9 +404,9 @@ private slots:
         const auto rows = ReadDataFileRows(path, &error);
         QVERIFY(rows);
         QCOMPARE(rows->size(), 2);
-        QCOMPARE((*rows)[0].fieldText(16), QStringLiteral("ignore, \"slipped\""));
-        QCOMPARE((*rows)[0].fieldText(17), QStringLiteral("125"));
-        QCOMPARE((*rows)[1].fieldText(6), QStringLiteral("100 \u00b5m/s"));
+        QCOMPARE((*rows)[0].field(16), QStringLiteral("ignore, \"slipped\""));
+        QCOMPARE((*rows)[0].field(17), QStringLiteral("125"));
+        QCOMPARE((*rows)[1].field(6), QStringLiteral("100 \u00b5m/s"));
         // The same figures from the datasheet's rows as from their fields.
         QList<QStringList> fields;
         for (const DataRow& row : *rows)

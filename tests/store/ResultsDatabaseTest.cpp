@@ -73,6 +73,19 @@ private slots:
         QVERIFY(story->at(1).after.contains(QStringLiteral("9999")));
     }
 
+    // A row kept as the file's bytes hashes as its text does, so that the store finds a row again
+    // whichever way it came (a result of a test, a line read from the file).
+    void rowsHashAsTheirText() {
+        QString everyCharacter;
+        for (int b = 1; b < 256; ++b)
+            everyCharacter += QChar(Cp1252::decodeByte(static_cast<unsigned char>(b)));
+        const QStringList narrow = SheetRig::result(3, everyCharacter);
+        QStringList wide = narrow;
+        wide[16] = QStringLiteral("\u03bc \u2192");
+        for (const QStringList& fields : {narrow, wide})
+            QCOMPARE(ResultsDatabase::LineHash(DataRow(3, fields)), ResultsDatabase::LineHash(fields));
+    }
+
     // Each kind of tampering is found, at the entry where it shows.
     void tamperingIsFound_data() {
         QTest::addColumn<QString>("sql");
