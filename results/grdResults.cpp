@@ -60,17 +60,25 @@ grdResults::grdResults(Datasheet& sheet, Operator& op, QWidget* parent)
     connect(&sheet, &Datasheet::widthsChanged, this, &grdResults::applyWidths);
     connect(&sheet, &Datasheet::scrollToLastRow, this, &grdResults::scrollToLastRow);
     connect(&sheet.model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { cancelEdit(); });
+    connect(&sheet.model(), &QAbstractItemModel::modelReset, this, &grdResults::fitRowNumbers);
+    connect(&sheet.model(), &QAbstractItemModel::rowsInserted, this, &grdResults::fitRowNumbers);
     sheet.setFont(font());
     applyWidths();
 }
 
 // ---- Widths and scrolling ---------------------------------------------------------------------
 
+void grdResults::fitRowNumbers() {
+    // The column's width, or more when the last row's number needs it (a file of 100,000 rows).
+    const QString widest = QString::number(std::max(1, model() != nullptr ? model()->rowCount() : 0));
+    const int needed = verticalHeader()->fontMetrics().horizontalAdvance(widest) + 12;
+    verticalHeader()->setFixedWidth(std::max(twipsToPixels(m_sheet.columnWidth(0)), needed));
+}
+
 void grdResults::applyWidths() {
     m_applying = true;
-    const int numbers = m_sheet.columnWidth(0);
     verticalHeader()->setVisible(!m_sheet.isHidden(0));
-    verticalHeader()->setFixedWidth(twipsToPixels(numbers));
+    fitRowNumbers();
     for (int c = 1; c < Datasheet::Columns; ++c) {
         const bool hidden = m_sheet.isHidden(c);
         setColumnHidden(c - 1, hidden);

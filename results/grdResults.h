@@ -31,6 +31,7 @@ public:
     // Makes one cell current and the selection that cell.
     void selectCell(int row, int column);
 
+    void fitRowNumbers();
     void applyWidths();
     void scrollToLastRow();
 
