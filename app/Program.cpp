@@ -58,6 +58,7 @@
 #include "results/frmStatistics.h"
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
+#include "store/DatasheetStoreLink.h"
 #include "store/LabAddress.h"
 #include "store/LabSender.h"
 #include "store/LabStoreSource.h"
@@ -605,42 +606,12 @@ void Program::showStatistics() {
 
 // ---- The results store --------------------------------------------------------------------------
 
-namespace {
-QString storeKey(const QString& path) {
-    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-} // namespace
-
 void Program::connectStore() {
     ResultsStore* store = m_store.get();
     store->setRecordPath(&BreakAnalysis::RowDataFile);
     store->start();
-    Datasheet* sheet = m_datasheet.get();
     QObject* context = m_main.get();
-    QObject::connect(sheet, &Datasheet::dataFileLoaded, context, [this, store, sheet](const QString& path) {
-        store->setOperator(m_parameters->OperatorName);
-        store->dataFileOpened(storeKey(path), sheet->model().allRows());
-    });
-    QObject::connect(sheet, &Datasheet::commentEdited, context,
-                     [this, store, sheet](int number, const QString& before, const QString&) {
-                         for (const DataRow& row : sheet->model().allRows())
-                             if (row.number() == number) {
-                                 store->setOperator(m_parameters->OperatorName);
-                                 store->commentEdited(storeKey(sheet->dataFileName()), number, row.fields(),
-                                                      before);
-                                 break;
-                             }
-                     });
-    QObject::connect(sheet, &Datasheet::rowDeleted, context,
-                     [this, store, sheet](int number, const QString& line) {
-                         store->setOperator(m_parameters->OperatorName);
-                         store->rowDeleted(storeKey(sheet->dataFileName()), number, line);
-                     });
-    QObject::connect(sheet, &Datasheet::savedUnderNewName, context,
-                     [this, store, sheet](const QString& previous, const QString& path) {
-                         store->setOperator(m_parameters->OperatorName);
-                         store->savedAs(storeKey(previous), storeKey(path), sheet->model().allRows());
-                     });
+    m_storeLink = new DatasheetStoreLink(*m_datasheet, *store, [this] { return m_parameters->OperatorName; });
     QObject::connect(store, &ResultsStore::statusMessage, context, [this](const QString& text) {
         if (m_main)
             m_main->statusBar()->showMessage(text);
@@ -662,9 +633,10 @@ void Program::connectStore() {
 
 StoredResult Program::describeResult() {
     StoredResult r;
-    r.dataFile = storeKey(m_datasheet->dataFileName());
-    // The row just appended is the last one: its number is the count of rows.
-    r.rowNumber = m_datasheet->resultRows();
+    // The row just appended is the grid's last one.
+    r.dataFile =
+        m_storeLink ? m_storeLink->dataFile() : DatasheetStoreLink::FileKey(m_datasheet->dataFileName());
+    r.rowNumber = m_storeLink ? m_storeLink->lastRowPlace() : m_datasheet->resultRows();
     if (!m_pendingRecord.isEmpty())
         r.record = m_pendingRecord;
     else if (m_breakRun && m_breakRun->hasResult())

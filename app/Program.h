@@ -27,6 +27,7 @@ class Operator;
 class PortMap;
 class ResultAppender;
 class ResultsStore;
+class DatasheetStoreLink;
 class LabSender;
 class QLabel;
 class StoreAppender;
@@ -172,6 +173,7 @@ private:
     std::unique_ptr<Datasheet> m_datasheet;
     std::unique_ptr<DatasheetCommands> m_datasheetCommands;
     std::unique_ptr<ResultsStore> m_store;
+    DatasheetStoreLink* m_storeLink = nullptr; // owned by the datasheet
     std::unique_ptr<LabSender> m_labSender;
     QLabel* m_labStatus = nullptr; // owned by the status bar
     std::unique_ptr<StoreAppender> m_storeAppender;

@@ -102,6 +102,7 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
     // One row a line at most: a large file is not copied over and over as its rows grow.
     contents.rows.reserve(std::size_t(bytes.count('\n')));
     qsizetype pos = 0;
+    qsizetype tailStart = n;
     int rowNumber = 0;
     while (pos < n) {
         // Lines end in CR LF, LF or CR.
@@ -125,23 +126,30 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
         }
         DataRow row;
         bool extra = false;
-        contents.badItems += DataLine::ParseDataLine(stripped, row, &extra);
+        const int bad = DataLine::ParseDataLine(stripped, row, &extra);
         row.squeeze();
+        if (contents.stoppedEarly) {
+            // Past the stop the lines are kept as bytes; their rows are only there to be counted
+            // and for whoever keeps every row of a file (the results store).
+            row.setNumber(rowNumber + int(contents.tailRows.size()) + 1);
+            contents.tailRows.push_back(std::move(row));
+            continue;
+        }
+        contents.badItems += bad;
         row.setNumber(++rowNumber);
         if (extra)
             contents.longRows.push_back(rowNumber);
         contents.rows.push_back(std::move(row));
         if (contents.badItems > DataLine::MaxBadItems) {
             contents.stoppedEarly = true;
-            break;
+            tailStart = pos;
         }
     }
-    if (contents.stoppedEarly && pos < n) {
-        contents.unreadTail = bytes.mid(pos);
-        // The rows left unread, counted as reading would have counted them.
-        for (const QString& line : Cp1252::splitLines(Cp1252::decode(contents.unreadTail)))
-            if (!DataLine::IsSkipped(DataLine::StripLine(line)))
-                ++contents.unreadRows;
+    if (contents.stoppedEarly && tailStart < n) {
+        contents.unreadTail = bytes.mid(tailStart);
+        contents.unreadRows = int(contents.tailRows.size());
+    } else {
+        contents.tailRows.clear();
     }
     return std::nullopt;
 }

@@ -190,6 +190,7 @@ bool Datasheet::load(const QString& path) {
     m_rowsNotInFile = 0;
     m_editsNotInFile = false;
     m_unreadTail.clear();
+    m_tailRows.clear();
     m_rowsBeforeTail = 0;
     // What a rewrite killed half-way left beside the file is of no use to anyone.
     SafeReplace::RemoveStaleTemporaries(path);
@@ -256,6 +257,7 @@ bool Datasheet::load(const QString& path) {
     // What reading did not reach goes back into the file unchanged at every rewrite, after the rows
     // read and before those added since.
     m_unreadTail = contents.unreadTail;
+    m_tailRows = std::move(contents.tailRows);
     m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
     if (contents.badItems > DataLine::CorruptedThreshold) {
         QString text = T::CorruptedBefore + QString::number(contents.badItems) + T::CorruptedAfter + T::Cr;
@@ -266,6 +268,7 @@ bool Datasheet::load(const QString& path) {
             m_model.setRows({});
             m_fileName.clear();
             m_unreadTail.clear();
+            m_tailRows.clear();
             m_rowsBeforeTail = 0;
             m_chooseAnother = true;
             finishLoad();
@@ -473,6 +476,34 @@ void Datasheet::rowRemoved(int number) {
         --m_rowsBeforeTail;
 }
 
+int Datasheet::fileRowNumber(int number) const {
+    if (m_unreadTail.isEmpty() || number <= m_rowsBeforeTail)
+        return number;
+    return number + int(m_tailRows.size());
+}
+
+std::vector<DataRow> Datasheet::fileRows() const {
+    std::vector<DataRow> rows;
+    rows.reserve(m_model.allRows().size() + m_tailRows.size());
+    bool tailPlaced = m_tailRows.empty();
+    auto placeTail = [&] {
+        for (size_t i = 0; i < m_tailRows.size(); ++i) {
+            rows.push_back(m_tailRows[i]);
+            rows.back().setNumber(m_rowsBeforeTail + int(i) + 1);
+        }
+        tailPlaced = true;
+    };
+    for (const DataRow& row : m_model.allRows()) {
+        if (!tailPlaced && row.number() > m_rowsBeforeTail)
+            placeTail();
+        rows.push_back(row);
+        rows.back().setNumber(fileRowNumber(row.number()));
+    }
+    if (!tailPlaced)
+        placeTail();
+    return rows;
+}
+
 void Datasheet::SetComment(int row, const QString& text, const QString& before) {
     if (row < 0 || row >= m_model.rows())
         return;
@@ -480,7 +511,7 @@ void Datasheet::SetComment(int row, const QString& text, const QString& before) 
     AutoFitColumns(DataLine::CommentsColumn, false);
     if (text != before) {
         RewriteDataFile();
-        emit commentEdited(m_model.row(row).number(), before, text);
+        emit commentEdited(fileRowNumber(m_model.row(row).number()), before, text);
     }
 }
 

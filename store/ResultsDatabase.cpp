@@ -834,21 +834,51 @@ bool ResultsDatabase::savedAs(const QString& oldFile, const QString& newFile,
         order.after = QStringLiteral("the grid's sorted order");
         ok = appendEvent(order);
     }
+    // Each row of the new file is the old file's result of the same line (rows of equal lines in
+    // order), or else of the same place: a row's place may differ between the two files when the old
+    // one was read only in part.
+    struct Old {
+        int number;
+        qint64 hash;
+        QString uuid;
+        bool taken = false;
+    };
+    std::vector<Old> old;
     QSqlQuery find(QSqlDatabase::database(m_connection, false));
-    find.prepare(QStringLiteral("SELECT result_uuid FROM placements WHERE file_id = ? AND row_number = ?"));
+    find.setForwardOnly(true);
+    find.prepare(QStringLiteral(
+        "SELECT row_number, line_hash, result_uuid FROM placements WHERE file_id = ? ORDER BY row_number"));
+    find.addBindValue(from ? *from : qint64(-1));
+    ok = ok && exec(find);
+    while (ok && find.next())
+        old.push_back({find.value(0).toInt(), find.value(1).toLongLong(), find.value(2).toString()});
+    find.finish();
+    QMultiHash<qint64, size_t> byHash;
+    QHash<int, size_t> byNumber;
+    for (size_t i = old.size(); i-- > 0;) {
+        byHash.insert(old[i].hash, i); // values() of a key come last inserted first: row order
+        byNumber.insert(old[i].number, i);
+    }
+    auto take = [&](const DataRow& row) -> Old* {
+        for (auto it = byHash.constFind(LineHash(row)); it != byHash.constEnd() && it.key() == LineHash(row);
+             ++it)
+            if (!old[*it].taken)
+                return &old[*it];
+        const auto at = byNumber.constFind(row.number());
+        return at != byNumber.constEnd() && !old[*at].taken ? &old[*at] : nullptr;
+    };
     q.prepare(QStringLiteral(
         "INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) VALUES (?, ?, ?, ?, ?)"));
     for (const DataRow& row : rows) {
         if (!ok)
             break;
-        find.addBindValue(*from);
-        find.addBindValue(row.number());
-        ok = exec(find);
-        if (!ok || !find.next())
+        Old* was = take(row);
+        if (was == nullptr)
             continue; // not in the store: the reconciliation of the new file takes it in
+        was->taken = true;
         q.addBindValue(*to);
         q.addBindValue(row.number());
-        q.addBindValue(find.value(0).toString());
+        q.addBindValue(was->uuid);
         q.addBindValue(DataLine::FileLine(row));
         q.addBindValue(LineHash(row));
         ok = exec(q);
