@@ -520,6 +520,7 @@ void Program::connectMainWindow() {
                      [this] { m_update->checkForNewerVersion(); });
     QObject::connect(main, &frmMain::statisticsRequested, main, [this] { showStatistics(); });
     QObject::connect(main, &frmMain::resultsStoreRequested, main, [this] { showResultsStore(); });
+    QObject::connect(main, &frmMain::parametersSaved, main, [this] { recordOptionChanges(); });
 }
 
 void Program::openHelp(const QString& topic) {
@@ -548,7 +549,6 @@ void Program::openHelp(const QString& topic) {
 }
 
 void Program::showOptions() {
-    const QString before = resultOptions();
     frmOptions::Hooks hooks;
     hooks.PlayBreakSound = [this] { m_breakSound->StartBreakSound(); };
     hooks.StopBreakSound = [this] { m_breakSound->StopBreakSound(); };
@@ -562,15 +562,14 @@ void Program::showOptions() {
     options.exec();
     m_main->setNoisyChecked(m_parameters->Noisy);
     m_table->SaveParameters();
-    recordChanges(StoreTexts::EventOption, before, resultOptions());
+    recordOptionChanges();
 }
 
 void Program::showPreloadSpeed() {
-    const QString before = resultOptions();
     frmPreloadSpeed window(*m_parameters, *m_table, m_main.get());
     window.exec();
     m_table->SaveParameters();
-    recordChanges(StoreTexts::EventOption, before, resultOptions());
+    recordOptionChanges();
 }
 
 void Program::showHardware() {
@@ -611,6 +610,7 @@ void Program::connectStore() {
     store->setRecordPath(&BreakAnalysis::RowDataFile);
     store->start();
     QObject* context = m_main.get();
+    m_recordedOptions = resultOptions();
     m_storeLink = new DatasheetStoreLink(*m_datasheet, *store, [this] { return m_parameters->OperatorName; });
     QObject::connect(store, &ResultsStore::statusMessage, context, [this](const QString& text) {
         if (m_main)
@@ -704,6 +704,14 @@ void Program::recordChanges(const QString& kind, const QString& before, const QS
     for (qsizetype i = 0; i < now.size() && i < was.size(); ++i)
         if (was[i] != now[i])
             m_store->event(kind, QString(), was[i], now[i]);
+}
+
+void Program::recordOptionChanges() {
+    // Compared with what was last recorded, so that a change is told once, wherever it was made.
+    const QString now = resultOptions();
+    if (!m_recordedOptions.isEmpty())
+        recordChanges(StoreTexts::EventOption, m_recordedOptions, now);
+    m_recordedOptions = now;
 }
 
 void Program::showResultsStore() {

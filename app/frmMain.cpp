@@ -571,6 +571,7 @@ void frmMain::saveParameters() {
     // A crash or a kill later must not cost the operator what was chosen: the settings file is
     // replaced whole at every change.
     m_table.SaveParameters();
+    emit parametersSaved();
 }
 
 bool frmMain::CommitEdit() {
