@@ -154,8 +154,9 @@ private slots:
         if (!change.isEmpty())
             m_server.sql(change, &ok);
         QVERIFY(ok);
+        // A pause between attempts longer than the wait for the count below.
         LabSender sender(
-            senderAddress(uri), [&store] { return store.source(); }, QuickRetries);
+            senderAddress(uri), [&store] { return store.source(); }, LabSender::Timing{50, 2000, 2000});
         sender.start();
         QTRY_VERIFY_WITH_TIMEOUT(sender.status().error.fault == LabFault(fault), 10000);
         const LabStatus status = sender.status();
@@ -167,12 +168,17 @@ private slots:
                  QStringLiteral("3 results have not reached the lab database yet; they are kept "
                                 "and sent on the next start."));
         QCOMPARE(count(store.instrument(), "results"), QStringLiteral("0|0"));
+        // A result made meanwhile is counted at once, not at the next attempt.
+        QVERIFY(store.add(4));
+        QTRY_COMPARE_WITH_TIMEOUT(sender.status().waiting, 4, 1000);
+        QVERIFY(sender.status().text().startsWith(
+            QStringLiteral("Lab database: 4 results waiting (refused since ")));
         if (repair.isEmpty())
             return;
         m_server.sql(repair, &ok);
         QVERIFY(ok);
         QTRY_VERIFY_WITH_TIMEOUT(upToDate(sender), 10000);
-        QCOMPARE(count(store.instrument(), "results"), QStringLiteral("3|3"));
+        QCOMPARE(count(store.instrument(), "results"), QStringLiteral("4|4"));
     }
 
     void threeWritersAtOnce() {
