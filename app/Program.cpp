@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/DistributedCalibration.h"
+#include "app/ElidedLabel.h"
 #include "app/HelpKey.h"
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
@@ -724,7 +725,7 @@ void Program::showResultsStore() {
 void Program::startLabSender() {
     m_labSender.reset();
     if (m_main && !m_labStatus) {
-        m_labStatus = new QLabel(m_main->statusBar());
+        m_labStatus = new ElidedLabel(m_main->statusBar());
         m_labStatus->setObjectName(QStringLiteral("lblLabDatabase"));
         m_main->statusBar()->addPermanentWidget(m_labStatus);
     }
@@ -749,8 +750,11 @@ void Program::startLabSender() {
                          [label](const LabStatus& status) {
                              label->setText(status.text());
                              label->setToolTip(status.error.message);
-                             // The whole line stays readable; the other messages give way.
-                             label->setMinimumWidth(label->sizeHint().width());
+                             // The count and since when stay readable, the other messages give way; a
+                             // long refusal ends in "..." (the tip has it whole).
+                             const QFontMetrics metrics = label->fontMetrics();
+                             label->setMinimumWidth(qMin(metrics.horizontalAdvance(label->text()) + 4,
+                                                         metrics.averageCharWidth() * 72));
                          });
     }
     // Rows the store has just written go out at once rather than at the next look.
