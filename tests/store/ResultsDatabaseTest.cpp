@@ -208,6 +208,38 @@ private slots:
         QCOMPARE(result.value(QStringLiteral("current_comment")).toString(),
                  QStringLiteral("ignore: slipped"));
         QCOMPARE(result.value(QStringLiteral("in_data_file")).toBool(), true);
+        // The shipped schema describes exactly what is written: every key it requires, no other key,
+        // each number with the unit the export names.
+        QFile schemaFile(QFINDTESTDATA("../../docs/results-export.schema.json"));
+        QVERIFY(schemaFile.open(QIODevice::ReadOnly));
+        const QJsonObject schema = QJsonDocument::fromJson(schemaFile.readAll()).object();
+        QCOMPARE(doc.value(QStringLiteral("schema")).toString(), schema.value(QStringLiteral("properties"))
+                                                                     .toObject()
+                                                                     .value(QStringLiteral("schema"))
+                                                                     .toObject()
+                                                                     .value(QStringLiteral("const"))
+                                                                     .toString());
+        const QJsonObject items = schema.value(QStringLiteral("properties"))
+                                      .toObject()
+                                      .value(QStringLiteral("results"))
+                                      .toObject()
+                                      .value(QStringLiteral("items"))
+                                      .toObject();
+        const QJsonObject properties = items.value(QStringLiteral("properties")).toObject();
+        QStringList required;
+        for (const QJsonValue& key : items.value(QStringLiteral("required")).toArray())
+            required << key.toString();
+        QStringList written = result.keys();
+        written.sort();
+        required.sort();
+        QCOMPARE(written, required);
+        QStringList schemaKeys = properties.keys();
+        schemaKeys.sort();
+        QCOMPARE(written, schemaKeys);
+        const QJsonObject units = doc.value(QStringLiteral("units")).toObject();
+        for (const QString& key : units.keys())
+            QCOMPARE(properties.value(key).toObject().value(QStringLiteral("x-unit")).toString(),
+                     units.value(key).toString());
         // The first result was deleted from its file and is still exported, marked so.
         const QString csv = rig.dir.filePath(QStringLiteral("out.csv"));
         QCOMPARE(StoreExport::Write(db, {}, csv, &error), 3);
