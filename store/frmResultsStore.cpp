@@ -93,8 +93,9 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QD
     }
     chtCurve->chart()->setTitle(QStringLiteral("Load/time record of the chosen result"));
     chtTrend->chart()->setTitle(QStringLiteral("Median strength and Weibull m per sample"));
-    // The legend tells the median's line from the modulus's squares of the same colour.
-    chtTrend->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    // The legends tell lines from points (the median and the modulus share a colour).
+    for (QChartView* view : {chtCurve, chtTrend})
+        view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     // The charts are what the window is for: they get most of the height.
     split->setSizes({240, 420});
     layout->addWidget(split, 1);
@@ -199,12 +200,11 @@ int frmResultsStore::Search() {
         delete time;
         return found;
     }
-    // A single day still gets a span to show.
+    // A day to spare on either side: the first and last days' points stay clear of the axes, and a
+    // single day still gets a span to show.
     constexpr qint64 Day = 86400000;
-    if (first == last) {
-        first -= Day;
-        last += Day;
-    }
+    first -= Day;
+    last += Day;
     // Ticks on whole days, so that no day is labelled twice: one a day over a short span, else
     // five with the span widened to a multiple of four days.
     qint64 days = std::max<qint64>(1, (last - first + Day / 2) / Day);
