@@ -309,9 +309,12 @@ void Datasheet::storeDataFileName() {
 
 void Datasheet::setSpecimenCount() {
     double largest = 0;
-    for (const DataRow& r : m_model.allRows())
-        if (const auto n = DataLine::Number(r.field(1)))
-            largest = std::max(largest, std::nearbyint(*n));
+    // The unread lines count too: a result added goes behind them and must not repeat a number.
+    for (const std::vector<DataRow>* rows :
+         {&m_model.allRows(), static_cast<const std::vector<DataRow>*>(&m_tailRows)})
+        for (const DataRow& r : *rows)
+            if (const auto n = DataLine::Number(r.field(1)))
+                largest = std::max(largest, std::nearbyint(*n));
     // Beyond the counter's reach the count stops at the largest number it holds.
     m_params.SpecimenCount = int(std::min(largest + 1, 2147483647.0));
     emit specimenCountChanged();
