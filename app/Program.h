@@ -175,7 +175,7 @@ private:
     std::unique_ptr<Datasheet> m_datasheet;
     std::unique_ptr<DatasheetCommands> m_datasheetCommands;
     std::unique_ptr<ResultsStore> m_store;
-    DatasheetStoreLink* m_storeLink = nullptr; // owned by the datasheet
+    DatasheetStoreLink* m_storeLink = nullptr; // owned by the store
     QString m_recordedOptions;                 // as the audit trail last recorded them
     std::unique_ptr<LabSender> m_labSender;
     QLabel* m_labStatus = nullptr; // owned by the status bar

@@ -8,7 +8,7 @@
 
 DatasheetStoreLink::DatasheetStoreLink(Datasheet& sheet, ResultsStore& store,
                                        std::function<QString()> operatorName)
-    : QObject(&sheet), m_sheet(sheet), m_store(store), m_operatorName(std::move(operatorName)) {
+    : QObject(&store), m_sheet(sheet), m_store(store), m_operatorName(std::move(operatorName)) {
     connect(&sheet, &Datasheet::dataFileLoaded, this, [this](const QString& path) {
         tellOperator();
         m_store.dataFileOpened(FileKey(path), m_sheet.fileRows());

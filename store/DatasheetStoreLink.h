@@ -15,6 +15,7 @@ class DatasheetStoreLink : public QObject {
     Q_OBJECT
 public:
     // operatorName: the Operator field the entries are made in the name of, asked at each change.
+    // A child of the store: it goes with the store, before anything is told to a store that is gone.
     DatasheetStoreLink(Datasheet& sheet, ResultsStore& store, std::function<QString()> operatorName = {});
 
     // A data file as the store names it: its absolute, clean path.
