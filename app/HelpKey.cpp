@@ -21,6 +21,7 @@ QString HelpKey::TopicFor(const QWidget* window) {
         {QStringLiteral("frmBigPlot"), QStringLiteral("plots")},
         {QStringLiteral("frmAbout"), QStringLiteral("help")},
         {QStringLiteral("frmInstrumentPanel"), QStringLiteral("simulator")},
+        {QStringLiteral("frmResultsStore"), QStringLiteral("resultsstore")},
     };
     for (const QWidget* w = window; w != nullptr; w = w->parentWidget()) {
         const auto found = topics.constFind(w->window()->objectName());

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/DistributedCalibration.h"
+#include "app/ElidedLabel.h"
 #include "app/FrameKnown.h"
 #include "app/HelpKey.h"
 #include "app/MainActions.h"
@@ -59,6 +60,7 @@
 #include "results/frmStatistics.h"
 #include "results/grdResults.h"
 #include "sim/SimServer.h"
+#include "store/DatasheetStoreLink.h"
 #include "store/LabAddress.h"
 #include "store/LabSender.h"
 #include "store/LabStoreSource.h"
@@ -532,6 +534,7 @@ void Program::connectMainWindow() {
                      [this] { m_update->checkForNewerVersion(); });
     QObject::connect(main, &frmMain::statisticsRequested, main, [this] { showStatistics(); });
     QObject::connect(main, &frmMain::resultsStoreRequested, main, [this] { showResultsStore(); });
+    QObject::connect(main, &frmMain::parametersSaved, main, [this] { recordOptionChanges(); });
 }
 
 void Program::openHelp(const QString& topic) {
@@ -560,7 +563,6 @@ void Program::openHelp(const QString& topic) {
 }
 
 void Program::showOptions() {
-    const QString before = resultOptions();
     frmOptions::Hooks hooks;
     hooks.PlayBreakSound = [this] { m_breakSound->StartBreakSound(); };
     hooks.StopBreakSound = [this] { m_breakSound->StopBreakSound(); };
@@ -574,15 +576,14 @@ void Program::showOptions() {
     options.exec();
     m_main->setNoisyChecked(m_parameters->Noisy);
     m_table->SaveParameters();
-    recordChanges(StoreTexts::EventOption, before, resultOptions());
+    recordOptionChanges();
 }
 
 void Program::showPreloadSpeed() {
-    const QString before = resultOptions();
     frmPreloadSpeed window(*m_parameters, *m_table, m_main.get());
     window.exec();
     m_table->SaveParameters();
-    recordChanges(StoreTexts::EventOption, before, resultOptions());
+    recordOptionChanges();
 }
 
 void Program::showHardware() {
@@ -618,42 +619,13 @@ void Program::showStatistics() {
 
 // ---- The results store --------------------------------------------------------------------------
 
-namespace {
-QString storeKey(const QString& path) {
-    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-} // namespace
-
 void Program::connectStore() {
     ResultsStore* store = m_store.get();
     store->setRecordPath(&BreakAnalysis::RowDataFile);
     store->start();
-    Datasheet* sheet = m_datasheet.get();
     QObject* context = m_main.get();
-    QObject::connect(sheet, &Datasheet::dataFileLoaded, context, [this, store, sheet](const QString& path) {
-        store->setOperator(m_parameters->OperatorName);
-        store->dataFileOpened(storeKey(path), sheet->model().allRows());
-    });
-    QObject::connect(sheet, &Datasheet::commentEdited, context,
-                     [this, store, sheet](int number, const QString& before, const QString&) {
-                         for (const DataRow& row : sheet->model().allRows())
-                             if (row.number() == number) {
-                                 store->setOperator(m_parameters->OperatorName);
-                                 store->commentEdited(storeKey(sheet->dataFileName()), number, row.fields(),
-                                                      before);
-                                 break;
-                             }
-                     });
-    QObject::connect(sheet, &Datasheet::rowDeleted, context,
-                     [this, store, sheet](int number, const QString& line) {
-                         store->setOperator(m_parameters->OperatorName);
-                         store->rowDeleted(storeKey(sheet->dataFileName()), number, line);
-                     });
-    QObject::connect(sheet, &Datasheet::savedUnderNewName, context,
-                     [this, store, sheet](const QString& previous, const QString& path) {
-                         store->setOperator(m_parameters->OperatorName);
-                         store->savedAs(storeKey(previous), storeKey(path), sheet->model().allRows());
-                     });
+    m_recordedOptions = resultOptions();
+    m_storeLink = new DatasheetStoreLink(*m_datasheet, *store, [this] { return m_parameters->OperatorName; });
     QObject::connect(store, &ResultsStore::statusMessage, context, [this](const QString& text) {
         if (m_main)
             m_main->statusBar()->showMessage(text);
@@ -675,9 +647,10 @@ void Program::connectStore() {
 
 StoredResult Program::describeResult() {
     StoredResult r;
-    r.dataFile = storeKey(m_datasheet->dataFileName());
-    // The row just appended is the last one: its number is the count of rows.
-    r.rowNumber = m_datasheet->resultRows();
+    // The row just appended is the grid's last one.
+    r.dataFile =
+        m_storeLink ? m_storeLink->dataFile() : DatasheetStoreLink::FileKey(m_datasheet->dataFileName());
+    r.rowNumber = m_storeLink ? m_storeLink->lastRowPlace() : m_datasheet->resultRows();
     if (!m_pendingRecord.isEmpty())
         r.record = m_pendingRecord;
     else if (m_breakRun && m_breakRun->hasResult())
@@ -747,6 +720,14 @@ void Program::recordChanges(const QString& kind, const QString& before, const QS
             m_store->event(kind, QString(), was[i], now[i]);
 }
 
+void Program::recordOptionChanges() {
+    // Compared with what was last recorded, so that a change is told once, wherever it was made.
+    const QString now = resultOptions();
+    if (!m_recordedOptions.isEmpty())
+        recordChanges(StoreTexts::EventOption, m_recordedOptions, now);
+    m_recordedOptions = now;
+}
+
 void Program::showResultsStore() {
     frmResultsStore window(m_store->path(), m_main.get());
     window.exec();
@@ -757,7 +738,7 @@ void Program::showResultsStore() {
 void Program::startLabSender() {
     m_labSender.reset();
     if (m_main && !m_labStatus) {
-        m_labStatus = new QLabel(m_main->statusBar());
+        m_labStatus = new ElidedLabel(m_main->statusBar());
         m_labStatus->setObjectName(QStringLiteral("lblLabDatabase"));
         m_main->statusBar()->addPermanentWidget(m_labStatus);
     }
@@ -782,8 +763,11 @@ void Program::startLabSender() {
                          [label](const LabStatus& status) {
                              label->setText(status.text());
                              label->setToolTip(status.error.message);
-                             // The whole line stays readable; the other messages give way.
-                             label->setMinimumWidth(label->sizeHint().width());
+                             // The count and since when stay readable, the other messages give way; a
+                             // long refusal ends in "..." (the tip has it whole).
+                             const QFontMetrics metrics = label->fontMetrics();
+                             label->setMinimumWidth(qMin(metrics.horizontalAdvance(label->text()) + 4,
+                                                         metrics.averageCharWidth() * 72));
                          });
     }
     // Rows the store has just written go out at once rather than at the next look.

@@ -27,6 +27,7 @@ class Operator;
 class PortMap;
 class ResultAppender;
 class ResultsStore;
+class DatasheetStoreLink;
 class LabSender;
 class QLabel;
 class StoreAppender;
@@ -140,6 +141,8 @@ private:
     QString resultOptions() const;
     QString calibrationInUse() const;
     void recordChanges(const QString& kind, const QString& before, const QString& after);
+    // The options that change results, each one that differs from the last recorded.
+    void recordOptionChanges();
     // The "OPEN DATA FILE" warning and the data file command, while no data file is attached.
     // At the end: results the data file lacks are told once more, with the export offered; false
     // keeps the program.
@@ -174,6 +177,8 @@ private:
     std::unique_ptr<Datasheet> m_datasheet;
     std::unique_ptr<DatasheetCommands> m_datasheetCommands;
     std::unique_ptr<ResultsStore> m_store;
+    DatasheetStoreLink* m_storeLink = nullptr; // owned by the store
+    QString m_recordedOptions;                 // as the audit trail last recorded them
     std::unique_ptr<LabSender> m_labSender;
     QLabel* m_labStatus = nullptr; // owned by the status bar
     std::unique_ptr<StoreAppender> m_storeAppender;

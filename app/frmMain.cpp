@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/CommandGate.h"
+#include "app/ElidedLabel.h"
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/MainWindowLogic.h"
@@ -92,7 +93,8 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     bar->addWidget(m_panel2);
     bar->addWidget(m_loadBar);
     bar->addWidget(m_loadScale, 1);
-    m_note = new QLabel(bar);
+    // The note gives way to the lab database's state beside it rather than push it off the bar.
+    m_note = new ElidedLabel(bar);
     m_note->setObjectName(QStringLiteral("StatusBar1Note"));
     m_note->hide();
     bar->addPermanentWidget(m_note);
@@ -571,6 +573,7 @@ void frmMain::saveParameters() {
     // A crash or a kill later must not cost the operator what was chosen: the settings file is
     // replaced whole at every change.
     m_table.SaveParameters();
+    emit parametersSaved();
 }
 
 bool frmMain::CommitEdit() {

@@ -108,6 +108,8 @@ signals:
     void aboutRequested();
     void statisticsRequested();
     void resultsStoreRequested();
+    // A value typed into a box or an option chosen has been taken (once per change, not per key).
+    void parametersSaved();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -22,6 +22,8 @@ struct DataFileContents {
     // many result lines it holds (blank and comment lines left out).
     QByteArray unreadTail;
     int unreadRows = 0;
+    // Those result lines as rows, numbered on from the rows read.
+    std::vector<DataRow> tailRows;
     // Numbers of the rows whose line held more than 17 fields.
     std::vector<int> longRows;
     // Why the file is no data file at all (binary, UTF-16, a load/time record); empty when it may be.

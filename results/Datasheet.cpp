@@ -190,6 +190,7 @@ bool Datasheet::load(const QString& path) {
     m_rowsNotInFile = 0;
     m_editsNotInFile = false;
     m_unreadTail.clear();
+    m_tailRows.clear();
     m_rowsBeforeTail = 0;
     // What a rewrite killed half-way left beside the file is of no use to anyone.
     SafeReplace::RemoveStaleTemporaries(path);
@@ -255,6 +256,7 @@ bool Datasheet::load(const QString& path) {
     // What reading did not reach goes back into the file unchanged at every rewrite, after the rows
     // read and before those added since.
     m_unreadTail = contents.unreadTail;
+    m_tailRows = std::move(contents.tailRows);
     m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
     if (contents.badItems > DataLine::CorruptedThreshold) {
         QString text = T::CorruptedBefore + QString::number(contents.badItems) + T::CorruptedAfter + T::Cr;
@@ -265,6 +267,7 @@ bool Datasheet::load(const QString& path) {
             m_model.setRows({});
             m_fileName.clear();
             m_unreadTail.clear();
+            m_tailRows.clear();
             m_rowsBeforeTail = 0;
             m_chooseAnother = true;
             finishLoad();
@@ -305,9 +308,12 @@ void Datasheet::storeDataFileName() {
 
 void Datasheet::setSpecimenCount() {
     double largest = 0;
-    for (const DataRow& r : m_model.allRows())
-        if (const auto n = DataLine::Number(r, 1))
-            largest = std::max(largest, std::nearbyint(*n));
+    // The unread lines count too: a result added goes behind them and must not repeat a number.
+    for (const std::vector<DataRow>* rows :
+         {&m_model.allRows(), static_cast<const std::vector<DataRow>*>(&m_tailRows)})
+        for (const DataRow& r : *rows)
+            if (const auto n = DataLine::Number(r, 1))
+                largest = std::max(largest, std::nearbyint(*n));
     // Beyond the counter's reach the count stops at the largest number it holds.
     m_params.SpecimenCount = int(std::min(largest + 1, 2147483647.0));
     emit specimenCountChanged();
@@ -471,6 +477,34 @@ void Datasheet::rowRemoved(int number) {
         --m_rowsBeforeTail;
 }
 
+int Datasheet::fileRowNumber(int number) const {
+    if (m_unreadTail.isEmpty() || number <= m_rowsBeforeTail)
+        return number;
+    return number + int(m_tailRows.size());
+}
+
+std::vector<DataRow> Datasheet::fileRows() const {
+    std::vector<DataRow> rows;
+    rows.reserve(m_model.allRows().size() + m_tailRows.size());
+    bool tailPlaced = m_tailRows.empty();
+    auto placeTail = [&] {
+        for (size_t i = 0; i < m_tailRows.size(); ++i) {
+            rows.push_back(m_tailRows[i]);
+            rows.back().setNumber(m_rowsBeforeTail + int(i) + 1);
+        }
+        tailPlaced = true;
+    };
+    for (const DataRow& row : m_model.allRows()) {
+        if (!tailPlaced && row.number() > m_rowsBeforeTail)
+            placeTail();
+        rows.push_back(row);
+        rows.back().setNumber(fileRowNumber(row.number()));
+    }
+    if (!tailPlaced)
+        placeTail();
+    return rows;
+}
+
 void Datasheet::SetComment(int row, const QString& text, const QString& before) {
     if (row < 0 || row >= m_model.rows())
         return;
@@ -478,7 +512,7 @@ void Datasheet::SetComment(int row, const QString& text, const QString& before) 
     AutoFitColumns(DataLine::CommentsColumn, false);
     if (text != before) {
         RewriteDataFile();
-        emit commentEdited(m_model.row(row).number(), before, text);
+        emit commentEdited(fileRowNumber(m_model.row(row).number()), before, text);
     }
 }
 

@@ -66,6 +66,12 @@ public:
     QByteArray unreadTail() const;
     // A row of that number has been taken out of the grid (the rows after it renumbered).
     void rowRemoved(int number);
+    // The place in the data file of the grid's row of that number: the rows read come first, then
+    // the unread lines' rows, then the rows added since.
+    int fileRowNumber(int number) const;
+    // Every row the data file holds, numbered by its place there: the grid's rows (in the grid's
+    // order) with the unread lines' rows among them where the file has them.
+    std::vector<DataRow> fileRows() const;
 
     // "Open data file": choose a data file and load it; never leaves without one while nobody is loaded.
     void DataFileCommand();
@@ -116,8 +122,9 @@ signals:
     // Whether the datasheet differs from its data file changed (differsFromFile()).
     void fileStateChanged();
     // What the results store follows: a data file loaded (its rows are in the model), the comment of
-    // row number n edited, row number n deleted (its line as the file held it), the datasheet saved
-    // under a new name that is now the data file.
+    // the row at place n of the file edited, the row at place n deleted (its line as the file held
+    // it), the datasheet saved under a new name that is now the data file. Places are those of
+    // fileRowNumber().
     void dataFileLoaded(const QString& path);
     void commentEdited(int rowNumber, const QString& before, const QString& after);
     void rowDeleted(int rowNumber, const QString& line);
@@ -156,7 +163,8 @@ private:
     int m_rowsNotInFile = 0;
     bool m_editsNotInFile = false;
     QByteArray m_unreadTail;
-    int m_rowsBeforeTail = 0; // the unread tail follows the row of this number
+    std::vector<DataRow> m_tailRows; // the unread lines' rows
+    int m_rowsBeforeTail = 0;        // the unread tail follows the row of this number
     bool m_chooseAnother = false;
     std::function<bool()> m_exitProgram;
 };

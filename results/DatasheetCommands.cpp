@@ -74,6 +74,7 @@ void DatasheetCommands::DeleteRow(int row) {
         return;
 
     const QString line = DataLine::FileLine(model.row(found));
+    const int place = m_sheet.fileRowNumber(n);
     model.removeRowAt(found);
     std::vector<DataRow> rows = model.allRows();
     for (DataRow& r : rows)
@@ -82,7 +83,7 @@ void DatasheetCommands::DeleteRow(int row) {
     model.setRows(std::move(rows));
     m_sheet.rowRemoved(n);
     m_sheet.RewriteDataFile();
-    emit m_sheet.rowDeleted(n, line);
+    emit m_sheet.rowDeleted(place, line);
 }
 
 // ---- Sorting ----------------------------------------------------------------------------------

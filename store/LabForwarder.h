@@ -21,6 +21,8 @@ public:
     // Sends everything that waits; stops at the first failure (the connection is dropped and made
     // again by the next pass).
     Pass pass();
+    // Results waiting by the local store's count, without asking the server (for while it is away).
+    qint64 waiting() { return m_sourceOpen ? m_source.resultsAfter(m_lastKnownSeq) : 0; }
 
     int batchSize = 200;
     // Where the server's copy of the chain ends, when known.

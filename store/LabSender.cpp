@@ -34,16 +34,32 @@ public:
 
     // New rows, or the moment for a retry: a pass when one is due.
     void look() {
-        if (m_failed && QDateTime::currentMSecsSinceEpoch() < m_retryAt)
+        if (m_failed && QDateTime::currentMSecsSinceEpoch() < m_retryAt) {
+            recount();
             return;
+        }
         if (!m_failed && m_sourceOpened && m_source->lastSeq() == m_seenSeq)
             return;
         attempt();
     }
 
+    // While the server is away, results that reach the store are counted at once; the connection
+    // is not tried again before its pause is over.
+    void recount() {
+        if (!m_sourceOpened)
+            return;
+        const qint64 seq = m_source->lastSeq();
+        if (seq == m_countedSeq)
+            return;
+        m_countedSeq = seq;
+        m_status.waiting = m_forwarder->waiting();
+        m_owner.publish(m_status);
+    }
+
     void attempt() {
         // Rows that reach the store during the pass are looked for by the next one.
         const qint64 seqBefore = m_sourceOpened ? m_source->lastSeq() : -1;
+        m_countedSeq = seqBefore;
         const LabForwarder::Pass pass = m_forwarder->pass();
         m_sourceOpened = m_forwarder->sourceOpen();
         LabStatus status;
@@ -64,6 +80,7 @@ public:
             m_retryAt = QDateTime::currentMSecsSinceEpoch() + m_delayMs;
             status.since = m_since;
         }
+        m_status = status;
         m_owner.publish(status);
     }
 
@@ -80,6 +97,8 @@ private:
     int m_delayMs = 0;
     qint64 m_retryAt = 0;
     qint64 m_seenSeq = -1;
+    qint64 m_countedSeq = -1;
+    LabStatus m_status; // as last published
     QDateTime m_since;
 };
 

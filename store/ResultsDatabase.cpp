@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -24,6 +25,27 @@ namespace T = StoreTexts;
 
 namespace {
 std::atomic<int> connectionCount{0};
+
+// The connections of this process to each store file. A process's locks on a file go with any
+// handle to that file it closes (POSIX record locks), so the file's header is read by hand only
+// while no connection of this process has it open: else a program that closes its own connection
+// meanwhile (--db-sync, --audit-verify, a second program) finds no lock, takes the write-ahead log
+// for unused and deletes it under ours, and what we write after that is lost.
+struct OpenStoreFiles {
+    QMutex mutex;
+    QHash<QString, int> connections;
+};
+
+OpenStoreFiles& openStoreFiles() {
+    static OpenStoreFiles files;
+    return files;
+}
+
+QString openStoreKey(const QFileInfo& info) {
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                            : folder + QLatin1Char('/') + info.fileName();
+}
 
 QString nowUtc() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
@@ -249,15 +271,23 @@ ResultsDatabase::~ResultsDatabase() {
 
 void ResultsDatabase::close() {
     m_queries.clear();
-    if (!QSqlDatabase::contains(m_connection))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
+    if (QSqlDatabase::contains(m_connection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+        m_open = false;
+        m_fileIds.clear();
     }
-    QSqlDatabase::removeDatabase(m_connection);
-    m_open = false;
-    m_fileIds.clear();
+    // Closed first: the file may be read by hand once no connection of this process holds it.
+    if (!m_openKey.isEmpty()) {
+        OpenStoreFiles& files = openStoreFiles();
+        const QMutexLocker lock(&files.mutex);
+        if (--files.connections[m_openKey] <= 0)
+            files.connections.remove(m_openKey);
+        m_openKey.clear();
+    }
 }
 
 void ResultsDatabase::setWho(const QString& systemUser, const QString& operatorName) {
@@ -299,24 +329,32 @@ bool ResultsDatabase::open(const QString& path) {
         m_error = T::NotOpened.arg(path, QStringLiteral("not a regular file"));
         return false;
     }
-    // SQLite takes any file without its header for an empty database until it writes to it.
-    if (info.exists() && info.size() > 0) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            m_error = T::NotOpened.arg(path, file.errorString());
-            return false;
-        }
-        if (!file.read(16).startsWith(QByteArrayLiteral("SQLite format 3"))) {
-            m_error = T::NotDatabase.arg(path);
-            return false;
-        }
-    }
     // The file's own read-only mark counts, whoever runs the program (an administrator could write).
     if (info.exists() && (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))) {
         m_error = T::ReadOnly.arg(path);
         return false;
     }
     QDir().mkpath(info.absolutePath());
+    {
+        OpenStoreFiles& files = openStoreFiles();
+        const QMutexLocker lock(&files.mutex);
+        const QString key = openStoreKey(info);
+        // SQLite takes any file without its header for an empty database until it writes to it. A
+        // file this process has open already is a store.
+        if (files.connections.value(key) == 0 && info.exists() && info.size() > 0) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                m_error = T::NotOpened.arg(path, file.errorString());
+                return false;
+            }
+            if (!file.read(16).startsWith(QByteArrayLiteral("SQLite format 3"))) {
+                m_error = T::NotDatabase.arg(path);
+                return false;
+            }
+        }
+        ++files.connections[key];
+        m_openKey = key;
+    }
     bool opened = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
@@ -849,21 +887,51 @@ bool ResultsDatabase::savedAs(const QString& oldFile, const QString& newFile,
         order.after = QStringLiteral("the grid's sorted order");
         ok = appendEvent(order);
     }
+    // Each row of the new file is the old file's result of the same line (rows of equal lines in
+    // order), or else of the same place: a row's place may differ between the two files when the old
+    // one was read only in part.
+    struct Old {
+        int number;
+        qint64 hash;
+        QString uuid;
+        bool taken = false;
+    };
+    std::vector<Old> old;
     QSqlQuery find(QSqlDatabase::database(m_connection, false));
-    find.prepare(QStringLiteral("SELECT result_uuid FROM placements WHERE file_id = ? AND row_number = ?"));
+    find.setForwardOnly(true);
+    find.prepare(QStringLiteral(
+        "SELECT row_number, line_hash, result_uuid FROM placements WHERE file_id = ? ORDER BY row_number"));
+    find.addBindValue(from ? *from : qint64(-1));
+    ok = ok && exec(find);
+    while (ok && find.next())
+        old.push_back({find.value(0).toInt(), find.value(1).toLongLong(), find.value(2).toString()});
+    find.finish();
+    QMultiHash<qint64, size_t> byHash;
+    QHash<int, size_t> byNumber;
+    for (size_t i = old.size(); i-- > 0;) {
+        byHash.insert(old[i].hash, i); // values() of a key come last inserted first: row order
+        byNumber.insert(old[i].number, i);
+    }
+    auto take = [&](const DataRow& row) -> Old* {
+        for (auto it = byHash.constFind(LineHash(row)); it != byHash.constEnd() && it.key() == LineHash(row);
+             ++it)
+            if (!old[*it].taken)
+                return &old[*it];
+        const auto at = byNumber.constFind(row.number());
+        return at != byNumber.constEnd() && !old[*at].taken ? &old[*at] : nullptr;
+    };
     q.prepare(QStringLiteral(
         "INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) VALUES (?, ?, ?, ?, ?)"));
     for (const DataRow& row : rows) {
         if (!ok)
             break;
-        find.addBindValue(*from);
-        find.addBindValue(row.number());
-        ok = exec(find);
-        if (!ok || !find.next())
+        Old* was = take(row);
+        if (was == nullptr)
             continue; // not in the store: the reconciliation of the new file takes it in
+        was->taken = true;
         q.addBindValue(*to);
         q.addBindValue(row.number());
-        q.addBindValue(find.value(0).toString());
+        q.addBindValue(was->uuid);
         q.addBindValue(DataLine::FileLine(row));
         q.addBindValue(LineHash(row));
         ok = exec(q);

@@ -150,6 +150,7 @@ private:
     StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin);
 
     QString m_connection;
+    QString m_openKey; // the file as this process counts its connections to it
     QString m_path;
     QString m_error;
     QString m_instrumentId;

@@ -44,8 +44,12 @@ void ResultsStore::start(int retryMs, int pageLimit) {
     m_worker->setPageLimit(pageLimit);
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    connect(m_worker, &StoreWorker::failed, this,
-            [this](const QString& reason) { emit statusMessage(T::StatusFailed.arg(reason)); });
+    connect(m_worker, &StoreWorker::failed, this, [this](const QString& reason) {
+        // The status bar has room for the file's name, not its folder (--db-path tells that).
+        QString shortReason = reason;
+        shortReason.replace(m_path, QFileInfo(m_path).fileName());
+        emit statusMessage(T::StatusFailed.arg(shortReason));
+    });
     connect(m_worker, &StoreWorker::recovered, this,
             [this](int count) { emit statusMessage(T::StatusRecovered.arg(count)); });
     connect(m_worker, &StoreWorker::drained, this, [this] {

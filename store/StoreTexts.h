@@ -4,8 +4,8 @@
 
 // What the results store says to the operator and on the command line.
 namespace StoreTexts {
-inline const QString StatusFailed = QStringLiteral("Results store not written (%1): the data file has every "
-                                                   "result; the store is tried again.");
+inline const QString StatusFailed =
+    QStringLiteral("Results store not written, tried again (the data file has every result): %1");
 inline const QString StatusRecovered =
     QStringLiteral("Results store written again: %1 waiting entries caught up.");
 inline const QString NotDatabase =

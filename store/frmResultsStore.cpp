@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLegend>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -92,6 +93,9 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QD
     }
     chtCurve->chart()->setTitle(QStringLiteral("Load/time record of the chosen result"));
     chtTrend->chart()->setTitle(QStringLiteral("Median strength and Weibull m per sample"));
+    // The legends tell lines from points (the median and the modulus share a colour).
+    for (QChartView* view : {chtCurve, chtTrend})
+        view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     // The charts are what the window is for: they get most of the height.
     split->setSizes({240, 420});
     layout->addWidget(split, 1);
@@ -165,7 +169,6 @@ int frmResultsStore::Search() {
     qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
     auto* time = new QDateTimeAxis;
     time->setFormat(QStringLiteral("yyyy-MM-dd"));
-    time->setTickCount(5);
     time->setTitleText(QStringLiteral("Test day"));
     QList<QLineSeries*> medians;
     QList<QScatterSeries*> moduli;
@@ -197,11 +200,19 @@ int frmResultsStore::Search() {
         delete time;
         return found;
     }
-    // A single day still gets a span to show.
-    if (first == last) {
-        first -= 86400000;
-        last += 86400000;
+    // A day to spare on either side: the first and last days' points stay clear of the axes, and a
+    // single day still gets a span to show.
+    constexpr qint64 Day = 86400000;
+    first -= Day;
+    last += Day;
+    // Ticks on whole days, so that no day is labelled twice: one a day over a short span, else
+    // five with the span widened to a multiple of four days.
+    qint64 days = std::max<qint64>(1, (last - first + Day / 2) / Day);
+    if (days > 8) {
+        days = (days + 3) / 4 * 4;
+        last = first + days * Day;
     }
+    time->setTickCount(int(days > 8 ? 5 : days + 1));
     time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     chart->addAxis(time, Qt::AlignBottom);
     QValueAxis* stressAxis = valueAxis(QStringLiteral("Median s (MPa)"), lowS * 0.98, highS * 1.02);

@@ -98,6 +98,8 @@ private slots:
             rig.op.last().text.contains(QStringLiteral("\r12 rows after row %1 were not read.").arg(shown)),
             qPrintable(rig.op.last().text));
         QVERIFY(rig.sheet.readInPart());
+        // The next specimen follows the unread rows' numbers, not only the rows shown.
+        QCOMPARE(rig.params.SpecimenCount, 77);
 
         // What the grid holds, written as the program writes it.
         auto rowsOf = [&](int from, int to) {

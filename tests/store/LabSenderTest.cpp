@@ -106,29 +106,79 @@ private slots:
         QCOMPARE(reports[0].results, 620);
     }
 
+    // A refusal keeps the results waiting and the status bar names its cause; a server put right
+    // gets them all.
+    void refusedSendingKeepsResultsWaitingAndSaysWhy_data() {
+        QTest::addColumn<QString>("password"); // in the sender's password file
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("change"); // on the server before, and its repair after
+        QTest::addColumn<QString>("repair");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("cause"); // %1: user@host:port/database
+        QTest::newRow("wrong password")
+            << "nope"
+            << ""
+            << ""
+            << "" << int(LabFault::WrongPassword)
+            << "The lab database %1 refused the password (wrong password in ~/.pgpass or PGPASSFILE).";
+        QTest::newRow("server of an older schema")
+            << "pw"
+            << ""
+            << "UPDATE stavely_schema SET version = 0"
+            << "UPDATE stavely_schema SET version = 1" << int(LabFault::OlderSchema)
+            << "The lab database %1 has tables of version 0; this program needs version 1: the "
+               "administrator runs stavely --db-init.";
+        QTest::newRow("TLS required but not offered")
+            << "pw"
+            << "&sslmode=require"
+            << ""
+            << "" << int(LabFault::TlsNotOffered)
+            << "The lab database server %1 does not offer TLS, which the address requires "
+               "(sslmode=require).";
+    }
     void refusedSendingKeepsResultsWaitingAndSaysWhy() {
+        QFETCH(QString, password);
+        QFETCH(QString, options);
+        QFETCH(QString, change);
+        QFETCH(QString, repair);
+        QFETCH(int, fault);
+        QFETCH(QString, cause);
         LabTestStore store;
         for (int row = 1; row <= 3; ++row)
             QVERIFY(store.add(row));
-        const QString wrong = m_server.uri(
+        const QString uri = m_server.uri(
             QStringLiteral("rig"),
             QStringLiteral("passfile=") +
-                m_server.passFile(QStringLiteral("rig"), QStringLiteral("nope"), QStringLiteral("wrong")));
+                m_server.passFile(QStringLiteral("rig"), password, QStringLiteral("refusal")) + options);
+        bool ok = true;
+        if (!change.isEmpty())
+            m_server.sql(change, &ok);
+        QVERIFY(ok);
+        // A pause between attempts longer than the wait for the count below.
         LabSender sender(
-            senderAddress(wrong), [&store] { return store.source(); }, QuickRetries);
+            senderAddress(uri), [&store] { return store.source(); }, LabSender::Timing{50, 2000, 2000});
         sender.start();
-        QTRY_VERIFY_WITH_TIMEOUT(sender.status().error.fault == LabFault::WrongPassword, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(sender.status().error.fault == LabFault(fault), 10000);
         const LabStatus status = sender.status();
         QCOMPARE(status.text(),
-                 QStringLiteral("Lab database: 3 results waiting (refused since %1: The lab database "
-                                "rig@127.0.0.1:%2/lab refused the password (wrong password in "
-                                "~/.pgpass or PGPASSFILE).)")
-                     .arg(status.since.toString(QStringLiteral("HH:mm")))
-                     .arg(m_server.port()));
+                 QStringLiteral("Lab database: 3 results waiting (refused since %1: %2)")
+                     .arg(status.since.toString(QStringLiteral("HH:mm")),
+                          cause.arg(QStringLiteral("rig@127.0.0.1:%1/lab").arg(m_server.port()))));
         QCOMPARE(status.exitText(),
                  QStringLiteral("3 results have not reached the lab database yet; they are kept "
                                 "and sent on the next start."));
         QCOMPARE(count(store.instrument(), "results"), QStringLiteral("0|0"));
+        // A result made meanwhile is counted at once, not at the next attempt.
+        QVERIFY(store.add(4));
+        QTRY_COMPARE_WITH_TIMEOUT(sender.status().waiting, 4, 1000);
+        QVERIFY(sender.status().text().startsWith(
+            QStringLiteral("Lab database: 4 results waiting (refused since ")));
+        if (repair.isEmpty())
+            return;
+        m_server.sql(repair, &ok);
+        QVERIFY(ok);
+        QTRY_VERIFY_WITH_TIMEOUT(upToDate(sender), 10000);
+        QCOMPARE(count(store.instrument(), "results"), QStringLiteral("4|4"));
     }
 
     void threeWritersAtOnce() {

@@ -1,11 +1,13 @@
 #include "store/StoreExport.h"
 #include "store/StoreTexts.h"
 #include "tests/store/StoreRig.h"
+#include "tests/support/FlowHelpers.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTest>
 
 namespace T = StoreTexts;
@@ -221,6 +223,38 @@ private slots:
         QCOMPARE(result.value(QStringLiteral("current_comment")).toString(),
                  QStringLiteral("ignore: slipped"));
         QCOMPARE(result.value(QStringLiteral("in_data_file")).toBool(), true);
+        // The shipped schema describes exactly what is written: every key it requires, no other key,
+        // each number with the unit the export names.
+        QFile schemaFile(QFINDTESTDATA("../../docs/results-export.schema.json"));
+        QVERIFY(schemaFile.open(QIODevice::ReadOnly));
+        const QJsonObject schema = QJsonDocument::fromJson(schemaFile.readAll()).object();
+        QCOMPARE(doc.value(QStringLiteral("schema")).toString(), schema.value(QStringLiteral("properties"))
+                                                                     .toObject()
+                                                                     .value(QStringLiteral("schema"))
+                                                                     .toObject()
+                                                                     .value(QStringLiteral("const"))
+                                                                     .toString());
+        const QJsonObject items = schema.value(QStringLiteral("properties"))
+                                      .toObject()
+                                      .value(QStringLiteral("results"))
+                                      .toObject()
+                                      .value(QStringLiteral("items"))
+                                      .toObject();
+        const QJsonObject properties = items.value(QStringLiteral("properties")).toObject();
+        QStringList required;
+        for (const QJsonValue& key : items.value(QStringLiteral("required")).toArray())
+            required << key.toString();
+        QStringList written = result.keys();
+        written.sort();
+        required.sort();
+        QCOMPARE(written, required);
+        QStringList schemaKeys = properties.keys();
+        schemaKeys.sort();
+        QCOMPARE(written, schemaKeys);
+        const QJsonObject units = doc.value(QStringLiteral("units")).toObject();
+        for (const QString& key : units.keys())
+            QCOMPARE(properties.value(key).toObject().value(QStringLiteral("x-unit")).toString(),
+                     units.value(key).toString());
         // The first result was deleted from its file and is still exported, marked so.
         const QString csv = rig.dir.filePath(QStringLiteral("out.csv"));
         QCOMPARE(StoreExport::Write(db, {}, csv, &error), 3);
@@ -228,6 +262,46 @@ private slots:
         QVERIFY(csvIn.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csvIn.readAll().split('\n');
         QVERIFY(lines.at(1).contains(",0,"));
+    }
+
+    // The program's store stays whole while other programs use it: a second connection of the
+    // program (the Results store window, the lab sender) and a command run meanwhile that opens and
+    // closes the store (--audit-verify here) leave what the program writes next where all can read it.
+    void otherProgramsLeaveTheStoreWhole() {
+        StoreRig rig;
+        const QString settings = rig.dir.filePath(QStringLiteral("STAVELY.ini"));
+        const QString path = rig.dir.filePath(QStringLiteral("STAVELY-results.sqlite"));
+        const QString file = rig.dataFile(QStringLiteral("run.dat"), 0);
+        auto result = [&](int n) {
+            StoredResult r;
+            r.uuid = QStringLiteral("w%1").arg(n);
+            r.dataFile = file;
+            r.rowNumber = n;
+            r.fields = SheetRig::result(n);
+            r.origin = QStringLiteral("test");
+            return r;
+        };
+        auto verifiedElsewhere = [&] {
+            QProcess verify;
+            verify.start(programPath(),
+                         {QStringLiteral("--settings"), settings, QStringLiteral("--audit-verify")});
+            return verify.waitForFinished(30000) ? QString::fromUtf8(verify.readAllStandardOutput()).trimmed()
+                                                 : QStringLiteral("no answer");
+        };
+        ResultsDatabase writer;
+        QVERIFY(writer.open(path));
+        QVERIFY(writer.addResult(result(1)));
+        for (int n = 2; n <= 3; ++n) {
+            {
+                ResultsDatabase window;
+                QVERIFY2(window.open(path), qPrintable(window.error()));
+                QCOMPARE(window.count(QStringLiteral("results")), n - 1);
+            }
+            QCOMPARE(verifiedElsewhere(),
+                     QStringLiteral("Audit trail intact: %1 entries, %1 results").arg(n - 1));
+            QVERIFY2(writer.addResult(result(n)), qPrintable(writer.error()));
+        }
+        QCOMPARE(verifiedElsewhere(), QStringLiteral("Audit trail intact: 3 entries, 3 results"));
     }
 
     // A store that cannot be used says why in plain words; the file is left as it was.

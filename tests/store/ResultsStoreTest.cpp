@@ -1,4 +1,5 @@
 #include "store/ResultsStore.h"
+#include "store/DatasheetStoreLink.h"
 #include "store/StoreAppender.h"
 #include "store/StoreTexts.h"
 #include "tests/store/StoreRig.h"
@@ -11,6 +12,96 @@
 class ResultsStoreTest : public QObject {
     Q_OBJECT
 private slots:
+    // A datasheet followed into the store, its file read whole or only in part (reading stops in
+    // row 64 and 12 rows stay unread, kept in the file behind the rows read): a new result, an
+    // edit, a deletion, the file opened again and saved under a new name. Every row of the file is
+    // in the store once at its place, each change is one entry, and nothing is taken as changed
+    // outside the program.
+    void aDataFileIsFollowedRowForRow_data() {
+        QTest::addColumn<bool>("inPart");
+        QTest::newRow("read whole") << false;
+        QTest::newRow("read in part") << true;
+    }
+    void aDataFileIsFollowedRowForRow() {
+        QFETCH(bool, inPart);
+        StoreRig rig;
+        SheetRig sheet;
+        QByteArray bytes = SheetRig::header();
+        for (int n = 1; n <= 76; ++n) {
+            QStringList fields = SheetRig::result(n);
+            if (inPart && n > 38)
+                for (int c = 1; c <= 4; ++c)
+                    fields[c] = QStringLiteral("x%1").arg(c);
+            bytes += SheetRig::line(fields);
+        }
+        const QString file = sheet.write(QStringLiteral("run.dat"), bytes);
+        ResultsStore store(rig.storePath);
+        store.start(40);
+        DatasheetStoreLink link(sheet.sheet, store, [] { return QStringLiteral("Ann"); });
+        QSignalSpy outside(&store, &ResultsStore::changedOutside);
+        StoreAppender appender(sheet.sheet, store, [&] {
+            StoredResult r;
+            r.dataFile = link.dataFile();
+            r.rowNumber = link.lastRowPlace();
+            return r;
+        });
+        auto open = [&] {
+            if (inPart)
+                sheet.op.answer(MsgResult::No); // CORRUPTED DATA? No: the rows read are used
+            return sheet.sheet.file2grd(file);
+        };
+        QVERIFY(open());
+        QCOMPARE(sheet.sheet.readInPart(), inPart);
+        QVERIFY(appender.AppendResult(SheetRig::result(77)));
+        sheet.sheet.SetComment(1, QStringLiteral("ignore: slipped"), QString());
+        sheet.op.answer(1);
+        sheet.op.answer(2);
+        sheet.commands.DeleteRow(3);
+        QVERIFY(open());
+        sheet.op.answer(sheet.path(QStringLiteral("copy.dat")));
+        sheet.op.answer(MsgResult::Ok);
+        sheet.commands.SaveAs();
+        QTRY_COMPARE(store.waiting(), 0);
+        store.finish();
+
+        QCOMPARE(outside.size(), 0);
+        ResultsDatabase db;
+        QVERIFY(db.open(rig.storePath));
+        QCOMPARE(db.count(QStringLiteral("results")), 77);
+        QCOMPARE(StoreRig::rowsOnce(db, file), QString());
+        // The copy holds the same results: comparing it with the store finds nothing to take in or tell.
+        const QString copy = sheet.path(QStringLiteral("copy.dat"));
+        const auto again = db.reconcile(DatasheetStoreLink::FileKey(copy), StoreRig::rows(copy),
+                                        QStringLiteral("reconcile"), false);
+        QVERIFY(again && again->added == 0);
+        QCOMPARE(again->changes, QStringList());
+        const VerifyOutcome outcome = db.verify();
+        QVERIFY2(outcome.intact, qPrintable(outcome.broken));
+        QMap<QString, int> kinds;
+        {
+            QSqlDatabase read = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kinds"));
+            read.setDatabaseName(rig.storePath);
+            QVERIFY(read.open());
+            QSqlQuery q(QStringLiteral("SELECT kind, count(*) FROM events GROUP BY kind"), read);
+            while (q.next())
+                kinds.insert(q.value(0).toString(), q.value(1).toInt());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("kinds"));
+        QCOMPARE(kinds, (QMap<QString, int>{{StoreTexts::EventAdded, 77},
+                                            {StoreTexts::EventIgnore, 1},
+                                            {StoreTexts::EventDeleted, 1},
+                                            {StoreTexts::EventOpened, 2},
+                                            {StoreTexts::EventSavedAs, 1}}));
+        // The edited row and the new result, each at its place in the file.
+        const auto edited = db.history(link.dataFile(), 2);
+        QVERIFY(edited && edited->size() == 2);
+        QCOMPARE(edited->at(1).kind, StoreTexts::EventIgnore);
+        QCOMPARE(edited->at(1).operatorName, QStringLiteral("Ann"));
+        const auto added = db.history(DatasheetStoreLink::FileKey(file), 76);
+        QVERIFY(added && !added->isEmpty());
+        QCOMPARE(added->at(0).after, QStringLiteral("test"));
+    }
+
     // A store that cannot be written is told once on the status bar; the rows wait and are written,
     // each once, when the store can be used again.
     void failureIsToldOnceAndRetried() {

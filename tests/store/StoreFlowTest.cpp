@@ -6,6 +6,9 @@
 #include "tests/store/StoreRig.h"
 #include "tests/support/TestRegistry.h"
 
+#include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTest>
 
@@ -30,6 +33,22 @@ private slots:
         QCOMPARE(rig.resultLines().size(), 1);
         Datasheet& sheet = rig.program->datasheet();
         sheet.SetComment(0, QStringLiteral("ignore: broke at the capstan"), QString());
+        // Test parameters typed into the main window: one entry per value taken, none per key and
+        // none for a value typed again unchanged.
+        frmMain& main = *rig.program->mainWindow();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        const QString gaugeWas = QString::number(double(rig.program->parameters().GaugeLength), 'g', 10);
+        for (const auto& [box, text] :
+             {std::pair{"txtLoadGap", "450"}, std::pair{"txtLoadGap", "450"}, std::pair{"txtRate1", "60"}}) {
+            auto* edit = main.findChild<QLineEdit*>(QLatin1String(box));
+            QVERIFY(edit && edit->isEnabled());
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, QLatin1String(text));
+            QTest::keyClick(edit, Qt::Key_Tab);
+        }
+        QCOMPARE(rig.program->parameters().GaugeLength, 450.0f);
         ResultsStore& store = rig.program->resultsStore();
         QTRY_COMPARE(store.waiting(), 0);
         const QString storePath = store.path();
@@ -62,7 +81,23 @@ private slots:
             QCOMPARE(story->at(1).kind, T::EventIgnore);
             QCOMPARE(story->at(1).operatorName, QStringLiteral("Ann Lee"));
             QVERIFY(db.verify().intact);
+            QStringList options;
+            QSqlDatabase read =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("options"));
+            read.setDatabaseName(storePath);
+            QVERIFY(read.open());
+            QSqlQuery q(read);
+            QVERIFY(q.exec(
+                QStringLiteral("SELECT before, after, operator FROM events WHERE kind = '%1' ORDER BY seq")
+                    .arg(T::EventOption)));
+            while (q.next())
+                options << q.value(0).toString() + QStringLiteral(" > ") + q.value(1).toString() +
+                               QStringLiteral(" by ") + q.value(2).toString();
+            QCOMPARE(options,
+                     QStringList({QStringLiteral("GaugeLength=%1 > GaugeLength=450 by Ann Lee").arg(gaugeWas),
+                                  QStringLiteral("ExptStressRate=600 > ExptStressRate=60 by Ann Lee")}));
         }
+        QSqlDatabase::removeDatabase(QStringLiteral("options"));
 
         // Closed, the file edited in a spreadsheet, opened again: one message, nothing added twice.
         rig.program.reset();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "results/DataFileRows.h"
+#include "results/DataFile.h"
 #include "results/DataLine.h"
 #include "store/ResultsDatabase.h"
 #include "tests/results/SheetRig.h"
@@ -22,9 +22,15 @@ struct StoreRig {
             file.write(SheetRig::file(rows));
         return path;
     }
+    // Every row of a data file in file order, those beyond where reading stops too.
     static std::vector<DataRow> rows(const QString& path) {
-        QString error;
-        return ReadDataFileRows(path, &error).value_or(std::vector<DataRow>());
+        DataFileContents contents;
+        if (DataFile::Read(path, contents))
+            return {};
+        std::vector<DataRow> all = std::move(contents.rows);
+        for (DataRow& row : contents.tailRows)
+            all.push_back(std::move(row));
+        return all;
     }
     // Runs SQL on the store outside the program, as someone tampering with it would.
     bool tamper(const QString& sql) const {

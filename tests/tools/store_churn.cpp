@@ -7,6 +7,7 @@
 #include "params/SettingsStore.h"
 #include "results/DataFileRows.h"
 #include "results/Datasheet.h"
+#include "store/DatasheetStoreLink.h"
 #include "store/ResultsDatabase.h"
 #include "store/ResultsStore.h"
 #include "store/StoreAppender.h"
@@ -51,18 +52,11 @@ int main(int argc, char** argv) {
     ResultsStore store(storePath);
     store.start(50);
     const QString dataFile = folder.filePath(QStringLiteral("run.dat"));
-    QObject::connect(&sheet, &Datasheet::dataFileLoaded, &sheet,
-                     [&](const QString& path) { store.dataFileOpened(path, sheet.model().allRows()); });
-    QObject::connect(&sheet, &Datasheet::commentEdited, &sheet,
-                     [&](int number, const QString& before, const QString&) {
-                         for (const DataRow& row : sheet.model().allRows())
-                             if (row.number() == number)
-                                 store.commentEdited(dataFile, number, row.fields(), before);
-                     });
+    DatasheetStoreLink link(sheet, store);
     StoreAppender appender(sheet, store, [&] {
         StoredResult r;
-        r.dataFile = dataFile;
-        r.rowNumber = sheet.resultRows();
+        r.dataFile = link.dataFile();
+        r.rowNumber = link.lastRowPlace();
         r.record =
             QStringLiteral("Position\tTime\tLoad\tStress\tStrain\tSpeed\r\n1\t0.1\t1.5\t120\t0.2\t500\r\n");
         r.context.operatorName = QStringLiteral("churn");
