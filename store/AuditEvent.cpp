@@ -35,3 +35,12 @@ QByteArray AuditEvent::chainHash(const QByteArray& previousHash, const QByteArra
     hash.addData(canonical);
     return hash.result().toHex();
 }
+
+QString AuditEvent::describe() const {
+    QString what = utc + QStringLiteral(" \"") + kind + QLatin1Char('"');
+    if (!dataFile.isEmpty())
+        what += QStringLiteral(" of ") + dataFile;
+    if (rowNumber > 0)
+        what += QStringLiteral(" row ") + QString::number(rowNumber);
+    return what + QStringLiteral(" (entry ") + QString::number(seq) + QLatin1Char(')');
+}

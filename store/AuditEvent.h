@@ -23,6 +23,8 @@ struct AuditEvent {
     // The text the hash covers. An "added" entry covers its result through resultText, so a changed
     // stored value of the result breaks the chain too.
     QByteArray canonicalText(const QByteArray& resultText = {}) const;
+    // How a check names the entry: its time, what it was, of which row, its place in the trail.
+    QString describe() const;
     // SHA-256(previous hash || canonical text), hex.
     static QByteArray chainHash(const QByteArray& previousHash, const QByteArray& canonical);
 };

@@ -5,15 +5,6 @@
 #include <QHash>
 
 namespace {
-QString entryName(const AuditEvent& e) {
-    QString what = e.utc + QStringLiteral(" \"") + e.kind + QLatin1Char('"');
-    if (!e.dataFile.isEmpty())
-        what += QStringLiteral(" of ") + e.dataFile;
-    if (e.rowNumber > 0)
-        what += QStringLiteral(" row ") + QString::number(e.rowNumber);
-    return what + QStringLiteral(" (entry ") + QString::number(e.seq) + QLatin1Char(')');
-}
-
 LabAudit::ChainReport verifyChain(const QString& instrument, const std::vector<LabEvent>& events,
                                   const std::vector<LabResult>& results) {
     LabAudit::ChainReport report;
@@ -34,17 +25,17 @@ LabAudit::ChainReport verifyChain(const QString& instrument, const std::vector<L
         const AuditEvent& e = le.event;
         if (e.seq != expectedSeq)
             return broken(QStringLiteral("entry %1: missing; the trail goes on with ").arg(expectedSeq) +
-                          entryName(e));
+                          e.describe());
         QByteArray resultText;
         if (e.kind == StoreTexts::EventAdded) {
             const LabResult* r = byUuid.value(e.resultUuid);
             resultText = r ? r->content : QByteArrayLiteral("missing");
             if (!r)
-                return broken(entryName(e) + QStringLiteral(": its result is missing"));
+                return broken(e.describe() + QStringLiteral(": its result is missing"));
             covered.insert(e.resultUuid, true);
         }
         if (AuditEvent::chainHash(previous, e.canonicalText(resultText)) != e.hash)
-            return broken(entryName(e) + QStringLiteral(": changed, or an entry before it removed or moved"));
+            return broken(e.describe() + QStringLiteral(": changed, or an entry before it removed or moved"));
         previous = e.hash;
         ++expectedSeq;
         ++report.events;

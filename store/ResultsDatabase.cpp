@@ -157,14 +157,6 @@ QByteArray canonicalOf(const QSqlQuery& q, int first) {
     return text.bytes();
 }
 
-QString describe(const AuditEvent& e) {
-    QString what = e.utc + QStringLiteral(" \"") + e.kind + QLatin1Char('"');
-    if (!e.dataFile.isEmpty())
-        what += QStringLiteral(" of ") + e.dataFile;
-    if (e.rowNumber > 0)
-        what += QStringLiteral(" row ") + QString::number(e.rowNumber);
-    return what + QStringLiteral(" (entry ") + QString::number(e.seq) + QLatin1Char(')');
-}
 } // namespace
 
 std::optional<double> ResultView::NumberOf(const QVariant& v) {
@@ -445,6 +437,16 @@ bool ResultsDatabase::begin() {
     return true;
 }
 
+bool ResultsDatabase::transaction(const std::function<bool()>& work) {
+    if (!begin())
+        return false;
+    if (!work()) {
+        rollback();
+        return false;
+    }
+    return commit();
+}
+
 bool ResultsDatabase::commit() {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (m_chainCount >= 0) {
@@ -708,150 +710,116 @@ StoredResult ResultsDatabase::fromRow(const QString& dataFile, const DataRow& ro
 }
 
 bool ResultsDatabase::addResult(const StoredResult& result) {
-    if (!begin())
-        return false;
-    // Taken in already: a repeated write of the same result, or a reconciliation that found its row first.
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT 1 FROM results WHERE uuid = ?"));
-    q.addBindValue(result.uuid);
-    if (!exec(q)) {
-        rollback();
-        return false;
-    }
-    bool present = q.next();
-    if (!present) {
-        const std::optional<qint64> file = fileId(result.dataFile, false);
-        if (!file) {
-            rollback();
+    return transaction([&] {
+        // Taken in already: a repeated write of the same result, or a reconciliation that found its row
+        // first.
+        QSqlQuery q(QSqlDatabase::database(m_connection, false));
+        q.prepare(QStringLiteral("SELECT 1 FROM results WHERE uuid = ?"));
+        q.addBindValue(result.uuid);
+        if (!exec(q))
             return false;
+        bool present = q.next();
+        if (!present) {
+            const std::optional<qint64> file = fileId(result.dataFile, false);
+            if (!file)
+                return false;
+            q.prepare(
+                QStringLiteral("SELECT 1 FROM placements WHERE file_id = ? AND row_number = ? AND line = ?"));
+            q.addBindValue(*file);
+            q.addBindValue(result.rowNumber);
+            q.addBindValue(result.line());
+            if (!exec(q))
+                return false;
+            present = q.next();
         }
-        q.prepare(
-            QStringLiteral("SELECT 1 FROM placements WHERE file_id = ? AND row_number = ? AND line = ?"));
-        q.addBindValue(*file);
-        q.addBindValue(result.rowNumber);
-        q.addBindValue(result.line());
-        if (!exec(q)) {
-            rollback();
-            return false;
-        }
-        present = q.next();
-    }
-    if (present) {
-        rollback();
-        return true;
-    }
-    if (!insertResult(result)) {
-        rollback();
-        return false;
-    }
-    return commit();
+        if (present)
+            return true;
+        return insertResult(result);
+    });
 }
 
 bool ResultsDatabase::commentEdited(const QString& dataFile, int rowNumber, const QStringList& fields,
                                     const QString& before) {
-    if (!begin())
-        return false;
-    const std::optional<qint64> file = fileId(dataFile, false);
-    if (!file) {
-        rollback();
-        return false;
-    }
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT result_uuid FROM placements WHERE file_id = ? AND row_number = ?"));
-    q.addBindValue(*file);
-    q.addBindValue(rowNumber);
-    if (!exec(q)) {
-        rollback();
-        return false;
-    }
-    const QString uuid = q.next() ? q.value(0).toString() : QString();
-    const QString line = DataLine::FileLine(fields);
-    q.prepare(
-        QStringLiteral("UPDATE placements SET line = ?, line_hash = ? WHERE file_id = ? AND row_number = ?"));
-    q.addBindValue(line);
-    q.addBindValue(LineHash(fields));
-    q.addBindValue(*file);
-    q.addBindValue(rowNumber);
-    if (!exec(q)) {
-        rollback();
-        return false;
-    }
-    const QString after = fields.value(DataLine::CommentsColumn - 1);
-    AuditEvent e;
-    e.kind = BatchStatistics::IsIgnored(after) && !BatchStatistics::IsIgnored(before) ? T::EventIgnore
-                                                                                      : T::EventComment;
-    e.dataFile = dataFile;
-    e.rowNumber = rowNumber;
-    e.resultUuid = uuid;
-    e.before = before;
-    e.after = after;
-    if (!appendEvent(e)) {
-        rollback();
-        return false;
-    }
-    return commit();
+    return transaction([&] {
+        const std::optional<qint64> file = fileId(dataFile, false);
+        if (!file)
+            return false;
+        QSqlQuery q(QSqlDatabase::database(m_connection, false));
+        q.prepare(QStringLiteral("SELECT result_uuid FROM placements WHERE file_id = ? AND row_number = ?"));
+        q.addBindValue(*file);
+        q.addBindValue(rowNumber);
+        if (!exec(q))
+            return false;
+        const QString uuid = q.next() ? q.value(0).toString() : QString();
+        const QString line = DataLine::FileLine(fields);
+        q.prepare(QStringLiteral(
+            "UPDATE placements SET line = ?, line_hash = ? WHERE file_id = ? AND row_number = ?"));
+        q.addBindValue(line);
+        q.addBindValue(LineHash(fields));
+        q.addBindValue(*file);
+        q.addBindValue(rowNumber);
+        if (!exec(q))
+            return false;
+        const QString after = fields.value(DataLine::CommentsColumn - 1);
+        AuditEvent e;
+        e.kind = BatchStatistics::IsIgnored(after) && !BatchStatistics::IsIgnored(before) ? T::EventIgnore
+                                                                                          : T::EventComment;
+        e.dataFile = dataFile;
+        e.rowNumber = rowNumber;
+        e.resultUuid = uuid;
+        e.before = before;
+        e.after = after;
+        return appendEvent(e);
+    });
 }
 
 bool ResultsDatabase::rowDeleted(const QString& dataFile, int rowNumber, const QString& line) {
-    if (!begin())
-        return false;
-    const std::optional<qint64> file = fileId(dataFile, false);
-    if (!file) {
-        rollback();
-        return false;
-    }
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT rowid, result_uuid FROM placements WHERE file_id = ? AND row_number = ? "
-                             "ORDER BY (line = ?) DESC LIMIT 1"));
-    q.addBindValue(*file);
-    q.addBindValue(rowNumber);
-    q.addBindValue(line);
-    if (!exec(q)) {
-        rollback();
-        return false;
-    }
-    QString uuid;
-    if (q.next()) {
-        uuid = q.value(1).toString();
-        const qint64 rowid = q.value(0).toLongLong();
-        q.prepare(QStringLiteral("DELETE FROM placements WHERE rowid = ?"));
-        q.addBindValue(rowid);
-        if (!exec(q)) {
-            rollback();
+    return transaction([&] {
+        const std::optional<qint64> file = fileId(dataFile, false);
+        if (!file)
             return false;
+        QSqlQuery q(QSqlDatabase::database(m_connection, false));
+        q.prepare(
+            QStringLiteral("SELECT rowid, result_uuid FROM placements WHERE file_id = ? AND row_number = ? "
+                           "ORDER BY (line = ?) DESC LIMIT 1"));
+        q.addBindValue(*file);
+        q.addBindValue(rowNumber);
+        q.addBindValue(line);
+        if (!exec(q))
+            return false;
+        QString uuid;
+        if (q.next()) {
+            uuid = q.value(1).toString();
+            const qint64 rowid = q.value(0).toLongLong();
+            q.prepare(QStringLiteral("DELETE FROM placements WHERE rowid = ?"));
+            q.addBindValue(rowid);
+            if (!exec(q))
+                return false;
         }
-    }
-    q.prepare(QStringLiteral(
-        "UPDATE placements SET row_number = row_number - 1 WHERE file_id = ? AND row_number > ?"));
-    q.addBindValue(*file);
-    q.addBindValue(rowNumber);
-    AuditEvent e;
-    e.kind = T::EventDeleted;
-    e.dataFile = dataFile;
-    e.rowNumber = rowNumber;
-    e.resultUuid = uuid;
-    e.before = line;
-    if (!exec(q) || !appendEvent(e)) {
-        rollback();
-        return false;
-    }
-    return commit();
+        q.prepare(QStringLiteral(
+            "UPDATE placements SET row_number = row_number - 1 WHERE file_id = ? AND row_number > ?"));
+        q.addBindValue(*file);
+        q.addBindValue(rowNumber);
+        AuditEvent e;
+        e.kind = T::EventDeleted;
+        e.dataFile = dataFile;
+        e.rowNumber = rowNumber;
+        e.resultUuid = uuid;
+        e.before = line;
+        return exec(q) && appendEvent(e);
+    });
 }
 
 bool ResultsDatabase::addEvent(const QString& kind, const QString& what, const QString& before,
                                const QString& after) {
-    if (!begin())
-        return false;
-    AuditEvent e;
-    e.kind = kind;
-    e.dataFile = what;
-    e.before = before;
-    e.after = after;
-    if (!appendEvent(e)) {
-        rollback();
-        return false;
-    }
-    return commit();
+    return transaction([&] {
+        AuditEvent e;
+        e.kind = kind;
+        e.dataFile = what;
+        e.before = before;
+        e.after = after;
+        return appendEvent(e);
+    });
 }
 
 bool ResultsDatabase::savedAs(const QString& oldFile, const QString& newFile,
@@ -1117,9 +1085,9 @@ VerifyOutcome ResultsDatabase::verify() {
         const QByteArray expected = AuditEvent::chainHash(previous, e.canonicalText(resultText));
         if (expected != e.hash) {
             out.broken =
-                describe(e) + (e.kind == T::EventAdded && !q.value(12).toBool()
-                                   ? QStringLiteral(": its result is missing")
-                                   : QStringLiteral(": changed, or an entry before it removed or moved"));
+                e.describe() + (e.kind == T::EventAdded && !q.value(12).toBool()
+                                    ? QStringLiteral(": its result is missing")
+                                    : QStringLiteral(": changed, or an entry before it removed or moved"));
             return out;
         }
         previous = e.hash;

@@ -134,6 +134,8 @@ private:
     bool fail(const QSqlQuery& query);
     bool fail(const QString& what);
     bool begin();
+    // One transaction around work: committed when it succeeds, rolled back when it fails.
+    bool transaction(const std::function<bool()>& work);
     bool commit();
     void rollback();
     bool exec(QSqlQuery& query);
