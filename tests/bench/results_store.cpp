@@ -14,6 +14,7 @@
 #include "store/ResultsDatabase.h"
 #include "store/ResultsStore.h"
 #include "store/StoreExport.h"
+#include "tests/bench/RealisticRow.h"
 #include "tests/support/ScriptedOperator.h"
 
 #include <QApplication>
@@ -36,30 +37,10 @@ double since(Clock::time_point start) {
 }
 
 QStringList realisticRow(int n, QRandomGenerator& random) {
-    const double load = 30 + random.generateDouble() * 30;
     const char* samples[] = {"B1", "B2", "B3", "B4"};
-    return {QString::number(n),
-            QString::number(load, 'f', 3),
-            QString::number(load * 0.96, 'f', 3),
-            QString::number(load * 0.96 / 0.0122718, 'f', 1),
-            QString::number(load / 8.5, 'f', 3),
-            QStringLiteral("60 MPa/s"),
-            QString::number(800 + random.generateDouble() * 40, 'f', 1),
-            QString::number(random.generateDouble() * 5, 'f', 2),
-            QString::number(4.5 + random.generateDouble(), 'f', 3),
-            QString::number(random.generateDouble() * 0.1, 'f', 3),
-            QString::number(59 + random.generateDouble() * 2, 'f', 2),
-            QString::number(random.generateDouble(), 'f', 2),
-            QString::number(70 + random.generateDouble() * 20, 'f', 2),
-            QStringLiteral("26/%1/%2")
-                .arg(1 + n % 12, 2, 10, QLatin1Char('0'))
-                .arg(1 + n % 28, 2, 10, QLatin1Char('0')),
-            QStringLiteral("%1:%2:%3")
-                .arg(n / 3600 % 24, 2, 10, QLatin1Char('0'))
-                .arg(n / 60 % 60, 2, 10, QLatin1Char('0'))
-                .arg(n % 60, 2, 10, QLatin1Char('0')),
-            n % 9 == 0 ? QStringLiteral("ignore, slipped") : QString(),
-            QStringLiteral("125 500 0 72 3 0 0 operator:Ann sample:") + QLatin1String(samples[n % 4])};
+    return RealisticRow(n, random, n % 9 == 0 ? QStringLiteral("ignore, slipped") : QString(),
+                        QStringLiteral("125 500 0 72 3 0 0 operator:Ann sample:") +
+                            QLatin1String(samples[n % 4]));
 }
 
 // A load/time record as a break at 60 MPa/s leaves it: 1000 samples of six columns.
