@@ -366,7 +366,8 @@ bool ResultsDatabase::open(const QString& path) {
     {
         QSqlQuery q(QSqlDatabase::database(m_connection, false));
         // WAL: a reader never blocks the writer; FULL: an entry acknowledged is on the disc.
-        for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"})
+        for (const char* pragma :
+             {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA cache_size=-32768"})
             if (ready && !q.exec(QLatin1String(pragma)))
                 ready = fail(q);
         if (ready && m_pageLimit > 0)
