@@ -12,6 +12,7 @@
 #include "app/SingleInstance.h"
 #include "app/StartupTexts.h"
 #include "app/StoreCommands.h"
+#include "app/TerminationSignal.h"
 #include "app/TimerCheck.h"
 #include "app/UpdateCheck.h"
 #include "app/WindowUnloader.h"
@@ -510,6 +511,14 @@ void Program::placeMainAndPanel() {
     }
     m_panel->move(x, y);
     FitOnScreen(*m_panel);
+}
+
+void Program::endOnTerminationSignals() {
+    // A shutdown or logout ends the program as a fatal condition does, silently.
+    m_termination = std::make_unique<TerminationSignal>([this] {
+        if (!m_end->ending())
+            m_end->EndProgram(QString(), StartupTexts::ProgramEndingTitle);
+    });
 }
 
 void Program::showZeroWindow() {

@@ -46,6 +46,7 @@ class frmLoadTimePlots;
 class frmHardware;
 class UpdateCheck;
 class HelpKey;
+class TerminationSignal;
 class QWidget;
 struct Parameters;
 struct RunState;
@@ -62,6 +63,9 @@ public:
     // Runs start-up to the point where the main window's events take over. SecondInstance: another
     // instance runs, this one has shown its message and no window is left.
     Started start();
+    // The real program's: SIGTERM, SIGHUP and SIGINT end it the orderly way (not in tests, whose
+    // runner must be able to stop them).
+    void endOnTerminationSignals();
 
     // Test seams: the performance counter's frequency, the end of the process, the built version.
     void setCounterFrequency(std::function<qint64()> frequency) { m_counterFrequency = std::move(frequency); }
@@ -195,6 +199,7 @@ private:
     frmHardware* m_hardware = nullptr;     // while the hardware window is open
     QPointer<frmHelp> m_help;              // belongs to the window it was opened over
     std::unique_ptr<HelpKey> m_helpKey;
+    std::unique_ptr<TerminationSignal> m_termination;
     std::unique_ptr<UpdateCheck> m_update;
     AppIdentity m_identity;
     std::function<qint64()> m_counterFrequency;

@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     }
 
     Program program(*options, std::move(op));
+    program.endOnTerminationSignals();
     if (windows)
         program.setMainWindowListener([windows](QWidget* main) { windows->setMainWindow(main); });
     if (program.start() == Program::Started::SecondInstance)

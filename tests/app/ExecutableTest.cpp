@@ -3,12 +3,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -95,6 +97,40 @@ private slots:
         QProcess* next = launch(environment());
         QTRY_VERIFY_WITH_TIMEOUT(instanceAnswers(m_dir.path()), 20000);
         QCOMPARE(next->state(), QProcess::Running);
+    }
+
+    // A shutdown, a logout or Ctrl+C ends the program the orderly way: exit status 0, the simulated
+    // instrument's position kept for the next start, no port link left in the temporary folder.
+    void terminationSignalsEndInOrder_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void terminationSignalsEndInOrder() {
+        QFETCH(int, signal);
+        // Runs killed earlier in this class left theirs: only this run's link counts.
+        const auto links = [this] {
+            return QDir(m_dir.path()).entryList({QStringLiteral("stavely-sim-*")}, QDir::Dirs);
+        };
+        const QStringList before = links();
+        QProcess* process = launch(environment());
+        QTRY_VERIFY_WITH_TIMEOUT(instanceAnswers(m_dir.path()), 20000);
+        QCOMPARE(links().size(), before.size() + 1);
+        ::kill(pid_t(process->processId()), signal);
+        QVERIFY(process->waitForFinished(10000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+        QCOMPARE(links(), before);
+        QVERIFY(!instanceAnswers(m_dir.path()));
+        bool kept = false;
+        QDirIterator files(m_dir.filePath(QStringLiteral("config")), {QStringLiteral("*.ini")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            kept = kept || (file.open(QIODevice::ReadOnly) && file.readAll().contains("[Simulator]"));
+        }
+        QVERIFY(kept);
     }
 
     void noDisplayIsOneClearLine() {
