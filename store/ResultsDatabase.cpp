@@ -480,6 +480,8 @@ QSqlQuery& ResultsDatabase::query(const QString& sql) {
     auto found = m_queries.find(sql);
     if (found == m_queries.end()) {
         auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection, false));
+        // Read once, row by row: nothing is kept for going back.
+        q->setForwardOnly(true);
         q->prepare(sql);
         found = m_queries.emplace(sql, std::move(q)).first;
     }
