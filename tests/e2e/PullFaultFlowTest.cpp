@@ -330,7 +330,13 @@ private slots:
         QStringList seen;
         for (qsizetype i = promptsBefore; i < run.op->prompts.size(); ++i)
             seen << run.op->prompts[i].title;
-        QVERIFY2(seen == titles, qPrintable(seen.join(QStringLiteral(" | "))));
+        // A port back at once is reopened at once; on a machine crowded by parallel test classes the
+        // simulator's fresh line can answer the first command late, and the program then also says
+        // so before stopping the test. Either way the serial error comes first and nothing is filed.
+        QStringList crowded = titles;
+        if (f == Fault::PortGlitch || f == Fault::PortBackSoon)
+            crowded.insert(1, Timeout);
+        QVERIFY2(seen == titles || seen == crowded, qPrintable(seen.join(QStringLiteral(" | "))));
         QVERIFY(!seen.contains(Tare));
         QCOMPARE(ended, f == Fault::VanishForGood);
         if (f == Fault::OverloadInPreload)
