@@ -204,14 +204,8 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
         contents.unreadTail = std::move(tail);
         // The rows left unread, split as reading would have split them: counted, and kept for
         // whoever follows every row of a file (the results store).
-        const char* data = contents.unreadTail.constData();
-        const qsizetype n = contents.unreadTail.size();
-        for (qsizetype at = 0; at < n;) {
-            qsizetype end = at;
-            while (end < n && data[end] != '\r' && data[end] != '\n')
-                ++end;
-            const QByteArrayView stripped = DataLine::StripLine(QByteArrayView(data + at, end - at));
-            at = end + (end + 1 < n && data[end] == '\r' && data[end + 1] == '\n' ? 2 : 1);
+        for (const QString& line : Cp1252::splitLines(Cp1252::decode(contents.unreadTail))) {
+            const QStringView stripped = DataLine::StripLine(line);
             if (DataLine::IsSkipped(stripped))
                 continue;
             DataRow& row = contents.tailRows.emplace_back();

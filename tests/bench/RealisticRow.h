@@ -1,7 +1,12 @@
 #pragma once
 
+#include "results/DataFile.h"
+#include "results/DataLine.h"
+
+#include <QFile>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <functional>
 
 // A result row as a batch at 60 MPa/s writes it, with the comment and test conditions given.
 inline QStringList RealisticRow(int n, QRandomGenerator& random, const QString& comment,
@@ -29,4 +34,15 @@ inline QStringList RealisticRow(int n, QRandomGenerator& random, const QString& 
                 .arg(n % 60, 2, 10, QLatin1Char('0')),
             comment,
             conditions};
+}
+
+// A data file of the given rows under its header; its size in bytes, or -1 when it cannot be written.
+inline qint64 WriteDataFile(const QString& path, int rows, const std::function<QStringList(int)>& row) {
+    QByteArray bytes = DataFile::Encoded(DataLine::HeaderLine());
+    for (int n = 1; n <= rows; ++n)
+        bytes += DataFile::Encoded(DataLine::FileLine(row(n)));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return -1;
+    return bytes.size();
 }

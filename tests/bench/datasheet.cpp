@@ -115,13 +115,10 @@ int main(int argc, char** argv) {
     double fileMB = 0;
     {
         QRandomGenerator random(7);
-        QByteArray bytes = DataFile::Encoded(DataLine::HeaderLine());
-        for (int n = 1; n <= rows; ++n)
-            bytes += DataFile::Encoded(DataLine::FileLine(realisticRow(n, random)));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        const qint64 size = WriteDataFile(path, rows, [&random](int n) { return realisticRow(n, random); });
+        if (size < 0)
             return 1;
-        fileMB = double(bytes.size()) / 1e6;
+        fileMB = double(size) / 1e6;
         std::printf("data file: %d rows, %.1f MB in %s\n", rows, fileMB, qPrintable(dir.path()));
     }
 

@@ -82,14 +82,10 @@ int main(int argc, char** argv) {
     const QString storePath = dir.filePath(QStringLiteral("store.sqlite"));
     QRandomGenerator random(7);
     {
-        QByteArray bytes = DataFile::Encoded(DataLine::HeaderLine());
-        for (int n = 1; n <= rows; ++n)
-            bytes += DataFile::Encoded(DataLine::FileLine(realisticRow(n, random)));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        const qint64 size = WriteDataFile(path, rows, [&random](int n) { return realisticRow(n, random); });
+        if (size < 0)
             return 1;
-        std::printf("data file: %d rows, %.1f MB in %s\n", rows, double(bytes.size()) / 1e6,
-                    qPrintable(dir.path()));
+        std::printf("data file: %d rows, %.1f MB in %s\n", rows, double(size) / 1e6, qPrintable(dir.path()));
     }
 
     // 1. One result into the store, as the store's thread writes it: record, result and entry.
