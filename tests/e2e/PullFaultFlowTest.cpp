@@ -351,8 +351,13 @@ private slots:
                 continue;
             const bool gone =
                 f == Fault::VanishAndReturn || f == Fault::VanishUntilBreak || f == Fault::VanishForGood;
-            QVERIFY2(p.text.endsWith(gone ? QStringLiteral("Stop them at the instrument now.")
-                                          : QStringLiteral("The capstans have been stopped.")),
+            // On a crowded machine the late first answer after a reopened port says so in the
+            // same dialog: "... opened again: the capstans have been stopped."
+            const bool reopened =
+                (f == Fault::PortGlitch || f == Fault::PortBackSoon) &&
+                p.text.endsWith(QStringLiteral("opened again: the capstans have been stopped."));
+            QVERIFY2(reopened || p.text.endsWith(gone ? QStringLiteral("Stop them at the instrument now.")
+                                                      : QStringLiteral("The capstans have been stopped.")),
                      qPrintable(p.text));
             break;
         }
