@@ -56,11 +56,12 @@ frmLifetime::frmLifetime(const LifetimeInputs& batch, std::function<double(doubl
         m_keys << key;
         auto* edit = new QLineEdit(inputs);
         edit->setObjectName(QStringLiteral("txt_") + key);
-        edit->setMaximumWidth(110);
+        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0.000123456")) + 12);
         auto* source = new QLabel(inputs);
         source->setObjectName(QStringLiteral("lblSource_") + key);
         source->setStyleSheet(QStringLiteral("color: #555"));
-        grid->addWidget(new QLabel(QLatin1String(row.label), inputs), r, 0);
+        source->setWordWrap(true);
+        grid->addWidget(new QLabel(QString::fromUtf8(row.label), inputs), r, 0);
         grid->addWidget(edit, r, 1);
         grid->addWidget(source, r, 2);
         txtInput.insert(key, edit);
@@ -70,7 +71,7 @@ frmLifetime::frmLifetime(const LifetimeInputs& batch, std::function<double(doubl
         if (key == QLatin1String("service_stress_MPa")) {
             txtServiceStrain = new QLineEdit(inputs);
             txtServiceStrain->setObjectName(QStringLiteral("txtServiceStrain"));
-            txtServiceStrain->setMaximumWidth(110);
+            txtServiceStrain->setFixedWidth(edit->width());
             grid->addWidget(new QLabel(QStringLiteral("  or service strain (%)"), inputs), r, 0);
             grid->addWidget(txtServiceStrain, r, 1);
             connect(txtServiceStrain, &QLineEdit::editingFinished, this, [this] {

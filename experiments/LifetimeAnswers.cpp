@@ -127,6 +127,6 @@ QString LifetimeAnswers::DisplayText(const Answer& a) {
                 num(*a.range.high) + QLatin1Char(')');
     const QString note = Model::SpreadNote(a.range);
     if (!note.isEmpty())
-        text += QStringLiteral("   ") + note;
+        text += QStringLiteral(": ") + note;
     return text;
 }

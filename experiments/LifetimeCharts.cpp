@@ -46,10 +46,11 @@ ChartData LifetimeCharts::Failure(const LifetimeInputs& in) {
     for (int c = 0; c < stresses.size(); ++c) {
         QList<QPointF> points;
         for (double x : decades())
-            if (const auto f = LifetimeAnswers::FailureAt(in, stresses[c], std::pow(10.0, x)))
-                points.append({x, std::log10(std::max(*f, LowestF))});
+            if (const auto f = LifetimeAnswers::FailureAt(in, stresses[c], std::pow(10.0, x));
+                f && *f >= LowestF)
+                points.append({x, std::log10(*f)});
         chart.setCurve(c, points);
-        chart.styles.append(lineStyle(c));
+        chart.styles[c] = lineStyle(c);
     }
     return chart;
 }
@@ -57,7 +58,7 @@ ChartData LifetimeCharts::Failure(const LifetimeInputs& in) {
 ChartData LifetimeCharts::Allowed(const LifetimeInputs& in) {
     ChartData chart;
     chart.xAxis.title = QStringLiteral("log10(service life / years)");
-    chart.yAxis.title = QStringLiteral("log10(allowed stress / MPa)");
+    chart.yAxis.title = QStringLiteral("log10(\u03c3a / MPa)");
     chart.xAxis.autoScale = false;
     chart.xAxis.minimum = FirstDecade;
     chart.xAxis.maximum = LastDecade;
@@ -68,7 +69,7 @@ ChartData LifetimeCharts::Allowed(const LifetimeInputs& in) {
         if (const auto s = LifetimeAnswers::AllowedAt(in, f, std::pow(10.0, x)); s && *s > 0)
             points.append({x, std::log10(*s)});
     chart.setCurve(0, points);
-    chart.styles.append(lineStyle(0));
+    chart.styles[0] = lineStyle(0);
     return chart;
 }
 
@@ -136,8 +137,8 @@ void LifetimeCharts::DrawPage(QPainter& painter, const QRectF& page, const Lifet
         line(a.label + QStringLiteral(": ") + LifetimeAnswers::DisplayText(a), body);
 
     const double w = page.width() / 2 - 10, h = page.height() / 2 - 10;
-    BatchReport::DrawChart(painter, Failure(in),
-                           QStringLiteral("F against service life (") + FailureLegend(in) + QLatin1Char(')'),
+    line(QStringLiteral("F against service life: ") + FailureLegend(in), body);
+    BatchReport::DrawChart(painter, Failure(in), QStringLiteral("F against service life"),
                            QRectF(page.width() / 2 + 10, 0, w, h));
     BatchReport::DrawChart(painter, Allowed(in),
                            QStringLiteral("Allowed stress against service life at F = ") +

@@ -15,7 +15,7 @@ public:
     // Service lives of the charts: 0.01 to 1000 years.
     static constexpr double FirstDecade = -2, LastDecade = 3;
     static constexpr int PointsPerDecade = 10;
-    // F below this is drawn at it: a curve must not fall off a log axis to minus infinity.
+    // F below this is left out: a curve must not run down a log axis to minus infinity.
     static constexpr double LowestF = 1e-15;
     // The F used for the allowed-stress curve when no target is given.
     static constexpr double DefaultTargetF = 1e-5;

@@ -21,7 +21,7 @@ QString ProofLevel::name() const {
 
 ProofStatistics::Comment ProofStatistics::ParseComment(QStringView comment) {
     static const QRegularExpression pattern(
-        QStringLiteral("^proof (failure|passed) at (\\S+) MPa for (\\S+) s(, then broken)?"),
+        QStringLiteral("^proof (failure|passed) at (\\S+) MPa for (\\S+) s( then broken)?"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = pattern.match(comment.trimmed().toString());
     Comment c;
@@ -49,7 +49,7 @@ QString ProofStatistics::CommentText(Kind kind, double stress, double time) {
     case Kind::Passed:
         return QStringLiteral("proof passed") + level;
     case Kind::PassedThenBroken:
-        return QStringLiteral("proof passed") + level + QStringLiteral(", then broken");
+        return QStringLiteral("proof passed") + level + QStringLiteral(" then broken");
     default:
         return {};
     }

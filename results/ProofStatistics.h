@@ -31,7 +31,8 @@ struct ProofLevel {
 };
 
 // Proof-test rows: their comment starts with "proof failure" (broke during the proof), "proof passed"
-// (survived; ", then broken" when it was pulled to break afterwards), then " at <σp> MPa for <tp> s".
+// (survived), then " at <σp> MPa for <tp> s", and " then broken" when a survivor was pulled to break
+// afterwards (no comma: the comment stays one field of the file even where it is read unquoted).
 // They are no strengths of the batch's rate groups: a failure is cut off by the proof and a survivor's
 // strength is what the proof left.
 class ProofStatistics {

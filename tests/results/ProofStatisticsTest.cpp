@@ -34,7 +34,7 @@ private slots:
             QCOMPARE(c.time, 0.5);
         }
         QCOMPARE(ProofStatistics::CommentText(K::PassedThenBroken, 700, 1),
-                 QStringLiteral("proof passed at 700 MPa for 1 s, then broken"));
+                 QStringLiteral("proof passed at 700 MPa for 1 s then broken"));
         for (const char* other : {"runout", "ignore: proof failure at 700 MPa for 1 s", "proof",
                                   "proof failure at x MPa for 1 s", "proof passed at 0 MPa for 1 s", ""})
             QVERIFY2(!ProofStatistics::IsProofRow(QString::fromLatin1(other)), other);
