@@ -17,7 +17,7 @@ CurveStyle lineStyle(int i) {
     return s;
 }
 
-QList<double> decades() {
+QList<double> chartDecades() {
     QList<double> x;
     const int points =
         int((LifetimeCharts::LastDecade - LifetimeCharts::FirstDecade) * LifetimeCharts::PointsPerDecade);
@@ -45,7 +45,7 @@ ChartData LifetimeCharts::Failure(const LifetimeInputs& in) {
     chart.setColumnCount(2 * int(stresses.size()));
     for (int c = 0; c < stresses.size(); ++c) {
         QList<QPointF> points;
-        for (double x : decades())
+        for (double x : chartDecades())
             if (const auto f = LifetimeAnswers::FailureAt(in, stresses[c], std::pow(10.0, x));
                 f && *f >= LowestF)
                 points.append({x, std::log10(*f)});
@@ -65,7 +65,7 @@ ChartData LifetimeCharts::Allowed(const LifetimeInputs& in) {
     chart.setColumnCount(2);
     const double f = in.targetF.value.value_or(DefaultTargetF);
     QList<QPointF> points;
-    for (double x : decades())
+    for (double x : chartDecades())
         if (const auto s = LifetimeAnswers::AllowedAt(in, f, std::pow(10.0, x)); s && *s > 0)
             points.append({x, std::log10(*s)});
     chart.setCurve(0, points);

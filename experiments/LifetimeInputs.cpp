@@ -128,6 +128,7 @@ void LifetimeInputs::FillFromBatch(const BatchStatistics& stats, const ProofStat
                   from + QStringLiteral(", survivors' strengths truncated at \u03c3p"));
             mLow = {};
             mHigh = {};
+            notes << QStringLiteral("m of the survivors has no 90 % bounds: the ranges show those of n only");
         }
     }
 }
