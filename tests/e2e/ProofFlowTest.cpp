@@ -1,4 +1,5 @@
 #include "experiments/BreakRun.h"
+#include "experiments/ProofTexts.h"
 #include "results/BatchStatistics.h"
 #include "results/DataLine.h"
 #include "tests/e2e/DefaultFiberRig.h"
@@ -111,6 +112,43 @@ private slots:
         for (double s : level.afterProof)
             QVERIFY2(s > 5400 * 0.95, qPrintable(QString::number(s)));
         QVERIFY2(rig.op->unexpected.isEmpty(), qPrintable(rig.op->unexpected.join(QLatin1Char('|'))));
+    }
+
+    // What a proof cannot be is refused before anything moves, with the reason.
+    void refusedBeforeAnythingMoves() {
+        DefaultFiberRig rig(proofConfig());
+        QVERIFY(rig.start({{QStringLiteral("GaugeLength"), QStringLiteral("20")},
+                           {QStringLiteral("FiberDiameter"), QStringLiteral("100")},
+                           {QStringLiteral("ExptType"), QStringLiteral("1")},
+                           {QStringLiteral("ExptStressRate"), QStringLiteral("2000")},
+                           {QStringLiteral("PreloadType"), QStringLiteral("0")}}));
+        struct Case {
+            const char* name;
+            ProofRun::Settings settings;
+            int exptType;
+            QString text;
+        };
+        const QList<Case> cases{
+            {"proof time too long", {3000, 20, false}, 1, ProofTexts::BadNumber},
+            {"proof time too short", {3000, 0.05, false}, 1, ProofTexts::BadNumber},
+            {"no proof stress", {0, 1, false}, 1, ProofTexts::BadNumber},
+            {"static test chosen", {3000, 1, false}, 3, ProofTexts::NeedsRate},
+            {"below break detection",
+             {50, 1, false},
+             1,
+             ProofTexts::TooLow(QStringLiteral("0.39"), QStringLiteral("5.00"))},
+        };
+        for (const Case& c : cases) {
+            rig.program->parameters().ExptType = c.exptType;
+            const qint64 at = rig.sim.state().physical;
+            rig.op->answer(MsgResult::Ok);
+            QCOMPARE(rig.program->breakRun().RunProof(c.settings), ProofRun::Outcome::NotRun);
+            QVERIFY2(rig.op->last().text == c.text,
+                     qPrintable(QLatin1String(c.name) + QStringLiteral(": ") + rig.op->last().text));
+            QCOMPARE(rig.op->last().title, ProofTexts::Title);
+            QCOMPARE(rig.sim.state().physical, at);
+        }
+        QVERIFY(rig.resultLines().isEmpty());
     }
 };
 
