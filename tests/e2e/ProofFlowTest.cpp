@@ -152,5 +152,6 @@ private slots:
     }
 };
 
-STAVELY_TEST(ProofFlowTest)
+STAVELY_TEST_PARTS(ProofFlowTest,
+                   {{"law", {"proofAtTheSimulatorsLaw"}}, {"refused", {"refusedBeforeAnythingMoves"}}})
 #include "ProofFlowTest.moc"
