@@ -396,6 +396,10 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
                  font(9), 1);
         line(statics.FatigueText(), font(10), 4);
     }
+    // The proof levels: failure fraction and proof breaks per km.
+    for (const QString& proof :
+         m_stats.proof().SummaryText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        line(proof, font(10), 2);
 
     // The rows the figures leave out, each with its reason.
     for (int p = 0; p < leftOutPages(); ++p) {
