@@ -1,6 +1,7 @@
 #include "app/HeadlessCommands.h"
 
 #include "app/LabCommands.h"
+#include "app/LifetimeCommand.h"
 #include "app/ProgramOptions.h"
 #include "app/StartupTexts.h"
 #include "app/StatisticsVerification.h"
@@ -98,6 +99,10 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
             return code != 0 ? code : sync;
         }
         return code;
+    }
+    if (options.lifetime) {
+        const QCoreApplication app(argc, argv);
+        return LifetimeCommand::Run(options.lifetimeArguments, stdout, stderr);
     }
     if (options.verifyStatistics) {
         const QCoreApplication app(argc, argv);

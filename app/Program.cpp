@@ -7,6 +7,7 @@
 #include "app/MainActions.h"
 #include "app/MainTexts.h"
 #include "app/ProcessPriority.h"
+#include "app/ProofCommands.h"
 #include "app/Shutdown.h"
 #include "app/SimulatedInstrument.h"
 #include "app/SingleInstance.h"
@@ -544,6 +545,7 @@ void Program::connectMainWindow() {
     QObject::connect(main, &frmMain::statisticsRequested, main, [this] { showStatistics(); });
     QObject::connect(main, &frmMain::resultsStoreRequested, main, [this] { showResultsStore(); });
     QObject::connect(main, &frmMain::parametersSaved, main, [this] { recordOptionChanges(); });
+    ProofCommands::AddMenuEntries(*this, *main);
 }
 
 void Program::openHelp(const QString& topic) {
@@ -622,7 +624,9 @@ void Program::showStatistics() {
     window.setRecordLocator([file = m_datasheet->dataFileName()](const QStringList& fields) {
         return BreakAnalysis::RowDataFile(file, fields);
     });
-    window.setRows(StatisticsRows(m_datasheet->model(), selection), m_datasheet->dataFileName());
+    const QList<QStringList> rows = StatisticsRows(m_datasheet->model(), selection);
+    window.setRows(rows, m_datasheet->dataFileName());
+    window.setLifetimeOpener([this, rows, &window] { ProofCommands::ShowLifetime(*this, rows, &window); });
     window.exec();
 }
 

@@ -19,6 +19,10 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.version = true;
         } else if (arg == QStringLiteral("--verify-statistics")) {
             options.verifyStatistics = true;
+        } else if (arg == QStringLiteral("--lifetime")) {
+            options.lifetime = true;
+            options.lifetimeArguments = arguments.mid(i + 1);
+            break;
         } else if (arg == QStringLiteral("--settings")) {
             if (i + 1 >= arguments.size()) {
                 *error = QStringLiteral("--settings needs a file name. ") + StartupTexts::Usage;
@@ -124,7 +128,7 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
     for (const char* flag :
          {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import", "--db-export",
-          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics"})
+          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics", "--lifetime"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -14,6 +14,7 @@
 //   stavely --db-init --db URI           (headless: the lab database's tables, by its administrator)
 //   stavely --db-sync [--db URI]         (headless: send what waits for the lab database)
 //   stavely --verify-statistics          (headless: the statistics against reference data sets)
+//   stavely --lifetime OPTIONS...        (headless: fiber lifetime and proof stress)
 //   stavely --help | --version           (headless: print and end)
 struct ProgramOptions {
     QString settingsFile; // empty: the per-user default
@@ -44,13 +45,15 @@ struct ProgramOptions {
     bool help = false;             // --help, -h: the usage
     bool version = false;          // --version: the program's version
     bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
+    bool lifetime = false;         // --lifetime: the lifetime model; the arguments after it are its own
+    QStringList lifetimeArguments;
 
     bool storeCommand() const {
         return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
     }
     bool headless() const {
         return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||
-               labStats || dbInit || dbSync || verifyStatistics;
+               labStats || dbInit || dbSync || verifyStatistics || lifetime;
     }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);

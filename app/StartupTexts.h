@@ -49,7 +49,8 @@ inline const QString Usage = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
     "stavely --report FILE.pdf DATAFILE | stavely --db-path | stavely --db-import DATAFILE... | "
     "stavely --db-export OUT.csv|OUT.json [--sample S] [--operator O] [--since DATE] | "
-    "stavely --audit-verify | stavely --history DATAFILE ROW | stavely --verify-statistics");
+    "stavely --audit-verify | stavely --history DATAFILE ROW | stavely --verify-statistics | "
+    "stavely --lifetime OPTIONS");
 inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE\n"
@@ -61,6 +62,9 @@ inline const QString Help = QStringLiteral(
     "DATE]\n"
     "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
     "       stavely --verify-statistics\n"
+    "       stavely --lifetime [--from DATAFILE] [--m M] [--n N] [--proof-stress MPa] [--proof-time s]\n"
+    "                [--proof-breaks-per-km NP] [--length-km L] --service-stress MPa|--service-strain %\n"
+    "                --years Y|--target-F F\n"
     "       stavely --help | --version\n"
     "\n"
     "Control program of the STAVELY tensile tester for optical fibers.\n"
@@ -90,6 +94,11 @@ inline const QString Help = QStringLiteral(
     "  --verify-statistics\n"
     "                    compute the statistics of the reference data sets shipped with the\n"
     "                    program and print each figure beside its published reference value\n"
+    "  --lifetime        failure probability, lifetime, allowed service stress and proof stress\n"
+    "                    needed by the power law of crack growth, as key<TAB>value lines with the\n"
+    "                    range the 90 % bounds of n and m give; inputs typed or from a data file's\n"
+    "                    batch (--from); also --m-low, --m-high, --n-low, --n-high; defaults: length\n"
+    "                    1 km, proof time 1 s\n"
     "  --help, -h        print this text\n"
     "  --version         print the program's version\n"
     "\n"

@@ -39,6 +39,7 @@ BreakRun::BreakRun(Parameters& params, Fiber& fiber, ControllerLink& link, LoadC
     : m_params(params), m_fiber(fiber), m_link(link), m_loadCell(loadCell), m_motion(motion), m_run(run),
       m_sound(sound), m_op(op), m_end(end), m_results(&results), m_servo(params, fiber, run, op, end),
       m_static(std::make_unique<StaticRun>(params, fiber, link, loadCell, motion, run, sound, op, m_hooks)),
+      m_proof(std::make_unique<ProofRun>(params, fiber, link, loadCell, motion, run, sound, op)),
       m_analysis(params, fiber, op), m_now([] { return QDateTime::currentDateTime(); }) {
     ServoLoop::Io io;
     io.readLoad = [this](double& load, double& elapsedMs) {
@@ -154,6 +155,13 @@ BreakRun::Plan BreakRun::MakePlan() {
         plan.RecordPeriod = float(plan.T5 / 500);
     }
     return plan;
+}
+
+ProofRun::Outcome BreakRun::RunProof(const ProofRun::Settings& settings) {
+    m_fiberLoaded = false;
+    const ProofRun::Outcome outcome = m_proof->Run(settings, *this, *m_results, m_now);
+    m_fiberLoaded = m_fiberLoaded || m_proof->FiberLeftLoaded();
+    return outcome;
 }
 
 void BreakRun::stavelyRunToBreak() {
@@ -445,6 +453,8 @@ void BreakRun::reportBreak(const Plan& plan, const Disturbance& disturbance, boo
     // A break faked with the debug mode's key is recorded like a real one; its comment says what it was.
     if (m_motion.BreakWasSimulated() && fields.size() > CommentField)
         fields[CommentField] = BreakTexts::SimulatedBreakComment;
+    else if (!RowComment.isEmpty() && fields.size() > CommentField)
+        fields[CommentField] = RowComment;
     // A distorted result is kept, but marked so that the statistics leave it out.
     const double setRate = m_params.ExptType == 1   ? double(m_params.ExptStressRate)
                            : m_params.ExptType == 2 ? double(m_params.ExptStrainRate)

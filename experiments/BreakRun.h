@@ -2,6 +2,7 @@
 
 #include "experiments/BreakAnalysis.h"
 #include "experiments/LoadTimeRecorder.h"
+#include "experiments/ProofRun.h"
 #include "experiments/ServoLoop.h"
 #include "instrument/BreakRunHooks.h"
 
@@ -105,6 +106,11 @@ public:
     LoadTimeRecorder& recorder() { return m_recorder; }
     ServoLoop& servo() { return m_servo; }
     StaticRun& staticRun() { return *m_static; }
+    ProofRun& proofRun() { return *m_proof; }
+    // One proof test at the chosen rate (and the pull to break of a survivor when asked).
+    ProofRun::Outcome RunProof(const ProofRun::Settings& settings);
+    // The comment the next recorded row carries instead of an empty one (a proof survivor's pull).
+    QString RowComment;
     const BreakResult& lastResult() const { return m_result; }
     const LoadTimePlotData& lastPlots() const { return m_plots; }
     bool hasResult() const { return m_hasResult; }
@@ -135,6 +141,7 @@ private:
     LoadTimeRecorder m_recorder;
     ServoLoop m_servo;
     std::unique_ptr<StaticRun> m_static;
+    std::unique_ptr<ProofRun> m_proof;
     BreakAnalysis m_analysis;
     BreakResult m_result;
     LoadTimePlotData m_plots;

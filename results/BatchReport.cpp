@@ -186,6 +186,11 @@ QString BatchReport::LeftOutText() const {
         .arg(m_dataFileName);
 }
 
+void BatchReport::DrawChart(QPainter& painter, const ChartData& data, const QString& caption,
+                            const QRectF& box) {
+    drawChart(painter, data, caption, box);
+}
+
 QPageSize BatchReport::PageSizeFor(const QLocale& locale) {
     if (locale.measurementSystem() == QLocale::ImperialUSSystem)
         return QPageSize(QPageSize::Letter);
@@ -218,7 +223,7 @@ int BatchReport::leftOutPages() const {
 
 bool BatchReport::signaturePage() const {
     // Chart and overlay pages keep room for it at their foot; a full last table page does not.
-    if (chartCount() > 0 || overlayPage())
+    if (chartCount() > 0 || overlayPage() || !m_extraPages.isEmpty())
         return false;
     const qsizetype last = m_rows.size() % RowsPerPage;
     return m_rows.size() > 0 && (last == 0 || last > RowsPerPage - 6);
@@ -227,7 +232,8 @@ bool BatchReport::signaturePage() const {
 int BatchReport::PageCount() const {
     const int tablePages = qMax(1, int((m_rows.size() + RowsPerPage - 1) / RowsPerPage));
     return 1 + leftOutPages() + tablePages + (overlayPage() ? 1 : 0) +
-           (chartCount() + ChartsPerPage - 1) / ChartsPerPage + (signaturePage() ? 1 : 0);
+           (chartCount() + ChartsPerPage - 1) / ChartsPerPage + int(m_extraPages.size()) +
+           (signaturePage() ? 1 : 0);
 }
 
 namespace {
@@ -390,6 +396,10 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
                  font(9), 1);
         line(statics.FatigueText(), font(10), 4);
     }
+    // The proof levels: failure fraction and proof breaks per km.
+    for (const QString& proof :
+         m_stats.proof().SummaryText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        line(proof, font(10), 2);
 
     // The rows the figures leave out, each with its reason.
     for (int p = 0; p < leftOutPages(); ++p) {
@@ -530,6 +540,12 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         const int slot = int(i % ChartsPerPage);
         const QRectF box((slot % 2) * cellW + 6, (slot / 2) * cellH + 4, cellW - 12, cellH - 12);
         drawChart(painter, charts[i].second, charts[i].first, box);
+    }
+    for (const PagePainter& extra : m_extraPages) {
+        newPage();
+        painter.save();
+        extra(painter, QRectF(page.topLeft(), QSizeF(page.width(), usable)));
+        painter.restore();
     }
     if (signaturePage())
         newPage();

@@ -2,6 +2,7 @@
 
 #include "results/BatchCurves.h"
 #include "results/BatchStatistics.h"
+#include "results/ChartData.h"
 #include "results/DataRow.h"
 
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QList>
 #include <QLocale>
 #include <QPageSize>
+#include <QPainter>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -40,6 +42,13 @@ public:
     QString Operators() const;
     QString Samples() const;
     void setPageSize(const QPageSize& size) { m_pageSize = size; }
+    // A page drawn by another part of the program, after the charts (the page's rectangle in pixels,
+    // the footer line kept free).
+    using PagePainter = std::function<void(QPainter& painter, const QRectF& page)>;
+    void addPage(const PagePainter& page) { m_extraPages.append(page); }
+    // A chart drawn as the report draws its own, with its caption above it.
+    static void DrawChart(QPainter& painter, const ChartData& data, const QString& caption,
+                          const QRectF& box);
     // The rows' load/time curves for the overlay page; without them the report has none.
     void setCurves(const BatchCurves& curves) { m_curves = curves; }
 
@@ -90,4 +99,5 @@ private:
     QStringList m_leftOutLines;
     void listLeftOut(const std::function<QString(int row, int field)>& field);
     BatchCurves m_curves;
+    QList<PagePainter> m_extraPages;
 };

@@ -72,10 +72,11 @@ BatchStatistics::BatchStatistics(const std::vector<DataRow>& rows) {
 
 void BatchStatistics::Compute(int count, const FieldReader& field) {
     m_static = StaticStatistics(count, field);
+    m_proof = ProofStatistics(count, field);
     QHash<QString, qsizetype> groupIndex;
     for (int r = 0; r < count; ++r) {
         const QString rate = field(r, RateField);
-        if (StaticStatistics::IsStaticLevel(rate))
+        if (StaticStatistics::IsStaticLevel(rate) || ProofStatistics::IsProofRow(field(r, CommentField)))
             continue;
         // A rate no test can have would make a group of its own and bend the fatigue line.
         if (!PlausibleRate(rate)) {
@@ -333,7 +334,7 @@ QString BatchStatistics::KeyValueText() const {
     }
     for (const GroupStatistics& g : m_groups)
         add(GroupKey(g.rate) + QLatin1Char(':'), g);
-    return text + m_static.KeyValueText();
+    return text + m_static.KeyValueText() + m_proof.KeyValueText();
 }
 
 QString BatchStatistics::SummaryText() const {
@@ -357,7 +358,7 @@ QString BatchStatistics::SummaryText() const {
         text += QStringLiteral("Standard error of n\t") +
                 (m_fatigue->nError ? Number(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
     }
-    return text + m_static.SummaryText();
+    return text + m_static.SummaryText() + m_proof.SummaryText();
 }
 
 QString BatchStatistics::FatigueText() const {

@@ -2,6 +2,7 @@
 
 #include "results/DataRow.h"
 #include "results/FatigueFit.h"
+#include "results/ProofStatistics.h"
 #include "results/StaticStatistics.h"
 #include "results/WeibullEstimate.h"
 
@@ -57,6 +58,8 @@ public:
     // The rows of static tests, which the strength figures leave out: their stress is the level
     // they held, not a strength.
     const StaticStatistics& statics() const { return m_static; }
+    // The rows of proof tests, which the strength groups leave out as well.
+    const ProofStatistics& proof() const { return m_proof; }
     // Every row left out of the strength and the static figures with its reason, in row order.
     QList<LeftOutRow> LeftOut() const;
 
@@ -120,4 +123,5 @@ private:
     QList<GroupStatistics> m_groups;
     std::optional<FatigueFit> m_fatigue;
     StaticStatistics m_static;
+    ProofStatistics m_proof;
 };

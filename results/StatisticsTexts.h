@@ -10,6 +10,7 @@ inline const QString MenuEntry = QStringLiteral("Statistics");
 inline const QString AllRows = QStringLiteral("All");
 inline const QString NotEnoughData = QStringLiteral("not enough data");
 inline const QString Copy = QStringLiteral("&Copy");
+inline const QString Lifetime = QStringLiteral("Li&fetime...");
 inline const QString SaveReport = QStringLiteral("Save &report");
 inline const QString Close = QStringLiteral("C&lose");
 inline const QString Group = QStringLiteral("Group");

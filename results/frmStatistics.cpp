@@ -60,6 +60,9 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     for (ChartControl* c : {chtWeibull, chtFatigue})
         c->setMinimumSize(320, 200);
 
+    cmdLifetime = new QPushButton(ST::Lifetime, this);
+    cmdLifetime->setObjectName(QStringLiteral("cmdLifetime"));
+    cmdLifetime->setVisible(false);
     cmdCopy = new QPushButton(ST::Copy, this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
     cmdReport = new QPushButton(ST::SaveReport, this);
@@ -148,6 +151,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(QStringLiteral("double click a graph to see a larger version"), this));
     bottom->addStretch();
+    bottom->addWidget(cmdLifetime);
     bottom->addWidget(cmdCopy);
     bottom->addWidget(cmdReport);
     bottom->addWidget(cmdClose);
@@ -203,7 +207,10 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     if (const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen())
         height = qMin(height, screen->availableGeometry().height() * (statics ? 1 : 2) / (statics ? 4 : 5));
     grdStatistics->setFixedHeight(height);
-    lblFatigue->setText(stats.FatigueText());
+    lblFatigue->setText(stats.proof().isEmpty() ? stats.FatigueText()
+                                                : stats.FatigueText() + QLatin1Char('\n') +
+                                                      stats.proof().SummaryText().trimmed().replace(
+                                                          QStringLiteral("\r\n"), QStringLiteral("\n")));
 
     const QSignalBlocker block(cboGroup);
     cboGroup->clear();
@@ -314,6 +321,17 @@ void frmStatistics::cmdReport_Click() {
     }
     m_op.msgBox(ST::ReportWritten.arg(QDir::toNativeSeparators(path)),
                 MsgStyle::OkOnly | MsgStyle::Information, ST::ReportWrittenTitle);
+}
+
+void frmStatistics::addReportPage(const std::function<void(QPainter&, const QRectF&)>& page) {
+    m_report->addPage(page);
+}
+
+void frmStatistics::setLifetimeOpener(const std::function<void()>& open) {
+    cmdLifetime->setVisible(bool(open));
+    disconnect(cmdLifetime, &QPushButton::clicked, nullptr, nullptr);
+    if (open)
+        connect(cmdLifetime, &QPushButton::clicked, this, open);
 }
 
 void frmStatistics::setCalibration(const QString& calibration) {

@@ -5,12 +5,15 @@
 #include <QDialog>
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class BatchReport;
 class ChartControl;
 class Operator;
 class QComboBox;
+class QPainter;
+class QRectF;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -29,6 +32,10 @@ public:
     // The rows as their 17 fields; the data file's name goes into the report.
     void setRows(const QList<QStringList>& rows, const QString& dataFileName);
     const BatchReport& report() const { return *m_report; }
+    // A page of another part of the program for the report this window saves.
+    void addReportPage(const std::function<void(QPainter&, const QRectF&)>& page);
+    // Shows "Lifetime..." and opens with it what the program's lifetime window is.
+    void setLifetimeOpener(const std::function<void()>& open);
     // The load-cell calibration in use, for the report.
     void setCalibration(const QString& calibration);
     // Where a row's load/time record lies, for the batch's curves; set before setRows.
@@ -49,6 +56,7 @@ public:
     ChartControl* chtOverlay = nullptr;
     QComboBox* cboOverlayAxis = nullptr;
     QLabel* lblOverlayLegend = nullptr;
+    QPushButton* cmdLifetime = nullptr;
     QPushButton* cmdCopy = nullptr;
     QPushButton* cmdReport = nullptr;
     QPushButton* cmdClose = nullptr;
