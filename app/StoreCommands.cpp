@@ -1,5 +1,6 @@
 #include "app/StoreCommands.h"
 
+#include "app/HistoryCommand.h"
 #include "app/ProgramOptions.h"
 #include "experiments/BreakAnalysis.h"
 #include "results/DataFileRows.h"
@@ -112,27 +113,7 @@ int StoreCommands::Run(const ProgramOptions& options, std::FILE* out, std::FILE*
                        .arg(outcome.results));
         return 0;
     }
-    if (!options.historyFile.isEmpty()) {
-        const std::optional<QList<AuditEvent>> events =
-            db.history(fileKey(options.historyFile), options.historyRow);
-        if (!events) {
-            print(err, db.error());
-            return 2;
-        }
-        if (events->isEmpty())
-            print(out, QStringLiteral("No entries for row %1 of %2")
-                           .arg(options.historyRow)
-                           .arg(options.historyFile));
-        for (const AuditEvent& e : *events) {
-            QString line = e.utc + QLatin1Char('\t') + e.kind + QStringLiteral("\trow ") +
-                           QString::number(e.rowNumber) + QStringLiteral("\tuser ") + e.systemUser +
-                           QStringLiteral("\toperator ") + e.operatorName;
-            if (!e.before.isEmpty() || !e.after.isEmpty())
-                line += QStringLiteral("\tbefore \"") + e.before + QStringLiteral("\"\tafter \"") + e.after +
-                        QLatin1Char('"');
-            print(out, line);
-        }
-        return 0;
-    }
+    if (!options.historyFile.isEmpty())
+        return HistoryCommand::Run(options, db, out, err);
     return 2;
 }

@@ -1,0 +1,50 @@
+#include "app/HistoryCommand.h"
+
+#include "app/ProgramOptions.h"
+#include "store/AuditTrail.h"
+#include "store/ResultsDatabase.h"
+#include "store/ResultsStore.h"
+
+#include <QDir>
+
+namespace {
+void print(std::FILE* to, const QString& text) {
+    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
+}
+} // namespace
+
+int HistoryCommand::Run(const ProgramOptions& options, ResultsDatabase& db, std::FILE* out, std::FILE* err) {
+    using AuditTrail::Scope;
+    const int row = options.historyRow;
+    const Scope scope = row == WholeFile ? Scope::DataFile : row == 0 ? Scope::Settings : Scope::Row;
+    const QString file = AuditTrail::FileKey(options.historyFile);
+    // The simulator's results go to a store of their own: say which one this is.
+    print(out, QStringLiteral("Results store: ") + QDir::toNativeSeparators(db.path()));
+    if (scope == Scope::Settings)
+        print(out, QStringLiteral("Row 0 is no result: these are the option and calibration changes, "
+                                  "which belong to no row of any data file."));
+    QString error;
+    const std::optional<QList<AuditEvent>> events = AuditTrail::Read(db, scope, file, row, &error);
+    if (!events) {
+        print(err, error);
+        return 2;
+    }
+    if (events->isEmpty()) {
+        QString what = scope == Scope::Settings ? QStringLiteral("No option or calibration changes recorded")
+                       : scope == Scope::DataFile
+                           ? QStringLiteral("No entries for %1").arg(options.historyFile)
+                           : QStringLiteral("No entries for row %1 of %2").arg(row).arg(options.historyFile);
+        // Results of --simulate runs are in the simulator's store and the other way round.
+        if (scope != Scope::Settings && options.settingsFile.isEmpty())
+            what +=
+                QStringLiteral(" in this store; the %1 results are in %2 (%3--simulate)")
+                    .arg(options.simulate ? QStringLiteral("instrument's") : QStringLiteral("simulator's"),
+                         QDir::toNativeSeparators(ResultsStore::DefaultPath(!options.simulate)),
+                         options.simulate ? QStringLiteral("without ") : QString());
+        print(out, what);
+    }
+    for (const AuditEvent& e : *events)
+        print(out, AuditTrail::Line(e));
+    return 0;
+}
