@@ -136,7 +136,7 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
     for (const char* flag :
          {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import", "--db-export",
-          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics"})
+          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics", "--per-sample"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -1,4 +1,5 @@
 #include "store/ResultsDatabase.h"
+#include "store/SearchText.h"
 
 #include "results/DataLine.h"
 #include "store/StoreTexts.h"
@@ -63,8 +64,9 @@ bool ResultsDatabase::forEachResult(const ResultFilter& filter,
         where << sql;
         values << value;
     };
-    condition(filter.sample, QStringLiteral("r.sample = ?"), filter.sample);
-    condition(filter.operatorName, QStringLiteral("r.operator = ?"), filter.operatorName);
+    // Names match by part, in any case (SearchText): checked on each row below, as SQLite folds
+    // the case of ASCII letters only.
+    const bool byName = !filter.sample.isEmpty() || !filter.operatorName.isEmpty();
     condition(filter.since, QStringLiteral("r.tested_at >= ?"), filter.since);
     condition(filter.until, QStringLiteral("r.tested_at < ?"),
               QDate::fromString(filter.until, Qt::ISODate).addDays(1).toString(Qt::ISODate));
@@ -75,7 +77,7 @@ bool ResultsDatabase::forEachResult(const ResultFilter& filter,
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY r.seq");
-    if (filter.limit > 0)
+    if (filter.limit > 0 && !byName)
         sql += QStringLiteral(" LIMIT ") + QString::number(filter.limit);
     q.prepare(sql);
     for (const QVariant& v : values)
@@ -86,7 +88,15 @@ bool ResultsDatabase::forEachResult(const ResultFilter& filter,
     const int currentAt = int(columns.size());
     ResultView view;
     DataLine::Fields parsed;
+    const int sampleAt = int(columns.indexOf(QStringLiteral("sample")));
+    const int operatorAt = int(columns.indexOf(QStringLiteral("operator")));
+    int taken = 0;
     while (q.next()) {
+        if (byName && (!SearchText::NameMatches(filter.sample, q.value(sampleAt).toString()) ||
+                       !SearchText::NameMatches(filter.operatorName, q.value(operatorAt).toString())))
+            continue;
+        if (byName && filter.limit > 0 && taken++ >= filter.limit)
+            break;
         view.values.resize(currentAt);
         for (int i = 0; i < currentAt; ++i)
             view.values[i] = q.value(i);

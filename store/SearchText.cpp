@@ -55,8 +55,10 @@ std::optional<QDate> SearchText::ParseDate(const QString& typed, const QLocale& 
         const QDate date(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
         return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
     }
-    for (const QString& format : {fullYearFormat(locale), locale.dateFormat(QLocale::ShortFormat),
-                                  locale.dateFormat(QLocale::LongFormat)}) {
+    QString twoDigitYear = fullYearFormat(locale);
+    twoDigitYear.replace(QLatin1String("yyyy"), QLatin1String("yy"));
+    for (const QString& format :
+         {fullYearFormat(locale), twoDigitYear, locale.dateFormat(QLocale::LongFormat)}) {
         QDate date = locale.toDate(text, format);
         if (!date.isValid())
             continue;
