@@ -6,6 +6,7 @@
 #include "store/ResultsStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 void print(std::FILE* to, const QString& text) {
@@ -36,15 +37,20 @@ int HistoryCommand::Run(const ProgramOptions& options, ResultsDatabase& db, std:
                            ? QStringLiteral("No entries for %1").arg(options.historyFile)
                            : QStringLiteral("No entries for row %1 of %2").arg(row).arg(options.historyFile);
         // Results of --simulate runs are in the simulator's store and the other way round.
-        if (scope != Scope::Settings && options.settingsFile.isEmpty())
-            what +=
-                QStringLiteral(" in this store; the %1 results are in %2 (%3--simulate)")
-                    .arg(options.simulate ? QStringLiteral("instrument's") : QStringLiteral("simulator's"),
-                         QDir::toNativeSeparators(ResultsStore::DefaultPath(!options.simulate)),
-                         options.simulate ? QStringLiteral("without ") : QString());
+        if (scope != Scope::Settings)
+            what += QStringLiteral(" in this store.") + OtherStore(options);
         print(out, what);
     }
     for (const AuditEvent& e : *events)
         print(out, AuditTrail::Line(e));
     return 0;
+}
+
+QString HistoryCommand::OtherStore(const ProgramOptions& options) {
+    const QString other = ResultsStore::DefaultPath(!options.simulate);
+    if (!options.settingsFile.isEmpty() || !QFileInfo::exists(other))
+        return {};
+    return QStringLiteral(" The %1 results are in %2 (%3--simulate).")
+        .arg(options.simulate ? QStringLiteral("instrument's") : QStringLiteral("simulator's"),
+             QDir::toNativeSeparators(other), options.simulate ? QStringLiteral("without ") : QString());
 }

@@ -12,4 +12,8 @@ namespace HistoryCommand {
 // Without a row number given.
 constexpr int WholeFile = -1;
 int Run(const ProgramOptions& options, ResultsDatabase& db, std::FILE* out, std::FILE* err);
+// Where the results are when this run reads the instrument's store and they went to the
+// simulator's (or the other way round): " The simulator's results are in ... (--simulate)." Empty when
+// the other store is not there or the run keeps its store beside its own settings file.
+QString OtherStore(const ProgramOptions& options);
 } // namespace HistoryCommand

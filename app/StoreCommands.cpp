@@ -23,9 +23,10 @@ QString fileKey(const QString& path) {
 }
 
 // Reading commands never create a store.
-bool openStore(ResultsDatabase& db, const QString& path, bool create, std::FILE* err) {
+bool openStore(ResultsDatabase& db, const QString& path, bool create, std::FILE* err,
+               const QString& hint = {}) {
     if (!create && !QFileInfo::exists(path)) {
-        print(err, QStringLiteral("No results store at \"") + path + QStringLiteral("\" yet."));
+        print(err, QStringLiteral("No results store at \"") + path + QStringLiteral("\" yet.") + hint);
         return false;
     }
     if (!db.open(path)) {
@@ -86,7 +87,7 @@ int StoreCommands::Run(const ProgramOptions& options, std::FILE* out, std::FILE*
     if (!options.dbImport.isEmpty())
         return import(options, path, out, err);
     ResultsDatabase db;
-    if (!openStore(db, path, false, err))
+    if (!openStore(db, path, false, err, HistoryCommand::OtherStore(options)))
         return 2;
     if (!options.dbExport.isEmpty()) {
         ResultFilter filter;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
 #include <QTextBrowser>
@@ -118,5 +119,11 @@ bool frmHelp::Find(const QString& text, bool backward) {
         found = m_browser->find(wanted, flags);
     }
     lblFound->setText(found ? QString() : QStringLiteral("not found"));
+    // The place found in the middle of the page, not on its last line.
+    if (found) {
+        QScrollBar* bar = m_browser->verticalScrollBar();
+        bar->setValue(bar->value() + m_browser->cursorRect().center().y() -
+                      m_browser->viewport()->height() / 2);
+    }
     return found;
 }

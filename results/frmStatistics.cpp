@@ -61,6 +61,8 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     cboColumns->hide();
     cboGroup = new QComboBox(this);
     cboGroup->setObjectName(QStringLiteral("cboGroup"));
+    // A sample's name and rate read whole.
+    cboGroup->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     chtWeibull = new ChartControl(this);
     chtWeibull->setObjectName(QStringLiteral("chtWeibull"));
     chtFatigue = new ChartControl(this);

@@ -54,8 +54,13 @@ std::optional<QList<AuditEvent>> AuditTrail::Read(ResultsDatabase& db, Scope sco
 }
 
 QString AuditTrail::Reason(const AuditEvent& e) {
-    if (e.kind == T::EventIgnore)
-        return e.after.trimmed();
+    if (e.kind == T::EventIgnore) {
+        // "ignore, slipped in the grip": what follows the word is the reason.
+        QString reason = e.after.trimmed().mid(6);
+        while (!reason.isEmpty() && QStringLiteral(",:;.-() ").contains(reason.front()))
+            reason.remove(0, 1);
+        return reason.trimmed();
+    }
     if (e.kind == T::EventDeleted) {
         DataLine::Fields fields;
         DataLine::ParseDataLine(e.before.isEmpty() ? e.after : e.before, fields);
@@ -76,7 +81,7 @@ QString AuditTrail::Line(const AuditEvent& e) {
     if (!e.before.isEmpty() || !e.after.isEmpty())
         line += QStringLiteral("\tbefore \"") + e.before + QStringLiteral("\"\tafter \"") + e.after +
                 QLatin1Char('"');
-    if (const QString reason = Reason(e); !reason.isEmpty() && e.kind != T::EventIgnore)
+    if (const QString reason = Reason(e); !reason.isEmpty())
         line += QStringLiteral("\treason \"") + reason + QLatin1Char('"');
     return line;
 }

@@ -122,8 +122,9 @@ int frmAuditTrail::Read(AuditTrail::Scope scope) {
         }
     }
     grdTrail->resizeColumnsToContents();
-    lblStatus->setText(QStringLiteral("%1 entries. Results store: %2")
+    lblStatus->setText(QStringLiteral("%1 %2. Results store: %3")
                            .arg(events->size())
+                           .arg(events->size() == 1 ? QStringLiteral("entry") : QStringLiteral("entries"))
                            .arg(QDir::toNativeSeparators(m_storePath)));
     // The latest entry is what one usually looks for.
     if (!events->isEmpty())

@@ -70,6 +70,11 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent)
     box(txtSince, QStringLiteral("From"), SearchText::DateHint(), "txtSince");
     box(txtUntil, QStringLiteral("To"), SearchText::DateHint(), "txtUntil");
     box(txtRate, QStringLiteral("Rate"), QStringLiteral("e.g. 60 MPa/s"), "txtRate");
+    // The date boxes show how a date may be typed, whole.
+    for (QLineEdit* date : {txtSince, txtUntil}) {
+        date->setToolTip(SearchText::DateHint());
+        date->setMinimumWidth(date->fontMetrics().horizontalAdvance(SearchText::DateHint()) + 16);
+    }
     auto* cmdSearch = new QPushButton(QStringLiteral("&Search"), this);
     cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
     cmdSearch->setAutoDefault(false);

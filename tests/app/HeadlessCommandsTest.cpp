@@ -219,6 +219,12 @@ private slots:
             run({QStringLiteral("--simulate"), QStringLiteral("--history"), data, QStringLiteral("3")});
         QCOMPARE(there.out.count('\n'), 2);
         QVERIFY(there.out.startsWith(("Results store: " + simulator + "\n").toUtf8()));
+        const Run missing = run({QStringLiteral("--history"), data, QStringLiteral("3")});
+        QCOMPARE(missing.exitCode, 2);
+        QCOMPARE(QString::fromUtf8(missing.err),
+                 QStringLiteral(
+                     "No results store at \"%1\" yet. The simulator's results are in %2 (--simulate).\n")
+                     .arg(m_dir.filePath(QStringLiteral("data/Corvane/STAVELY-results.sqlite")), simulator));
         const QString other = m_dir.filePath(QStringLiteral("other.dat"));
         QVERIFY(QFile::copy(data, other));
         QCOMPARE(run({QStringLiteral("--db-import"), other}).exitCode, 0);
@@ -227,8 +233,8 @@ private slots:
         QCOMPARE(
             QString::fromUtf8(elsewhere.out),
             QStringLiteral(
-                "Results store: %1\nNo entries for row 3 of %2 in this store; the simulator's results "
-                "are in %3 (--simulate)\n")
+                "Results store: %1\nNo entries for row 3 of %2 in this store. The simulator's results "
+                "are in %3 (--simulate).\n")
                 .arg(m_dir.filePath(QStringLiteral("data/Corvane/STAVELY-results.sqlite")), data, simulator));
     }
 

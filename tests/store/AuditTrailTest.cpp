@@ -75,7 +75,7 @@ private slots:
             if (c.scope == AuditTrail::Scope::DataFile && c.file == a)
                 fileA = *events;
         }
-        QCOMPARE(AuditTrail::Reason(fileA[3]), QStringLiteral("ignore: slipped"));
+        QCOMPARE(AuditTrail::Reason(fileA[3]), QStringLiteral("slipped"));
         QCOMPARE(AuditTrail::Reason(fileA[4]), QStringLiteral("broken in the grip"));
         QVERIFY(AuditTrail::Reason(fileA[0]).isEmpty());
         QVERIFY(AuditTrail::Line(fileA[4]).endsWith(QStringLiteral("\treason \"broken in the grip\"")));
@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(window.cboScope->itemText(0), QStringLiteral("Row 1 of B7.dat"));
         QCOMPARE(window.grdTrail->rowCount(), 2);
         QCOMPARE(window.grdTrail->item(1, 1)->text(), T::EventIgnore);
-        QCOMPARE(window.grdTrail->item(1, 8)->text(), QStringLiteral("ignore: slipped"));
+        QCOMPARE(window.grdTrail->item(1, 8)->text(), QStringLiteral("slipped"));
         window.cboScope->setCurrentIndex(2);
         QCOMPARE(window.grdTrail->rowCount(), 1);
         QCOMPARE(window.grdTrail->item(0, 6)->text(), QStringLiteral("GaugeLength=500"));
