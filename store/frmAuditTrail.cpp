@@ -96,9 +96,11 @@ int frmAuditTrail::Read(AuditTrail::Scope scope) {
         lblStatus->setText(QStringLiteral("The results store cannot be read: ") + error);
         return -1;
     }
-    grdTrail->setRowCount(int(events->size()));
-    for (int r = 0; r < events->size(); ++r) {
-        const AuditEvent& e = (*events)[r];
+    // A trail of years is long: the latest entries are listed, and the line below says so.
+    const int first = int(qMax<qsizetype>(0, events->size() - MaxRows));
+    grdTrail->setRowCount(int(events->size()) - first);
+    for (int r = 0; r < grdTrail->rowCount(); ++r) {
+        const AuditEvent& e = (*events)[first + r];
         const QStringList cells{AuditTrail::Time(e),
                                 e.kind,
                                 QFileInfo(e.dataFile).fileName(),
@@ -122,10 +124,12 @@ int frmAuditTrail::Read(AuditTrail::Scope scope) {
         }
     }
     grdTrail->resizeColumnsToContents();
-    lblStatus->setText(QStringLiteral("%1 %2. Results store: %3")
-                           .arg(events->size())
-                           .arg(events->size() == 1 ? QStringLiteral("entry") : QStringLiteral("entries"))
-                           .arg(QDir::toNativeSeparators(m_storePath)));
+    lblStatus->setText(
+        QStringLiteral("%1 %2%3. Results store: %4")
+            .arg(events->size())
+            .arg(events->size() == 1 ? QStringLiteral("entry") : QStringLiteral("entries"))
+            .arg(first > 0 ? QStringLiteral(" (the latest %1 listed)").arg(MaxRows) : QString())
+            .arg(QDir::toNativeSeparators(m_storePath)));
     // The latest entry is what one usually looks for.
     if (!events->isEmpty())
         grdTrail->scrollToBottom();

@@ -15,6 +15,8 @@ class QTableWidget;
 class frmAuditTrail : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int MaxRows = 10000;
+
     explicit frmAuditTrail(const QString& storePath, QWidget* parent = nullptr);
 
     // What the window offers and shows first: a row of a data file (row > 0), the file (row 0), or
