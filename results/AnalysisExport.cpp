@@ -13,7 +13,7 @@
 namespace T = DatasheetTexts;
 
 namespace {
-QString csvField(const QString& text) {
+QString analysisField(const QString& text) {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text;
@@ -23,7 +23,7 @@ QString csvField(const QString& text) {
 }
 
 // A number field as a number (C locale, no padding), or empty when it holds none.
-QString number(const QString& field) {
+QString numberField(const QString& field) {
     const std::optional<double> v = FieldNumber(field.trimmed());
     return v ? ShortestText(*v) : QString();
 }
@@ -40,7 +40,7 @@ QString isoTime(const QString& date, const QString& time) {
 }
 
 // The conditions without the operator and sample items, which have columns of their own.
-QString conditions(const QString& text) {
+QString conditionsWithoutNames(const QString& text) {
     QStringList kept;
     for (const QString& item : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         if (!item.startsWith(QLatin1String("operator:")) && !item.startsWith(QLatin1String("sample:")))
@@ -82,20 +82,20 @@ QByteArray AnalysisExport::Text(const QString& dataFile, const QList<std::pair<i
     for (const auto& [rowNumber, f] : rows) {
         const QString rate = f.value(5).trimmed();
         const qsizetype blank = rate.indexOf(QLatin1Char(' '));
-        const QString rateValue = blank > 0 ? number(rate.left(blank)) : QString();
+        const QString rateValue = blank > 0 ? numberField(rate.left(blank)) : QString();
         const QString rateUnit = rateValue.isEmpty() ? QString() : rate.mid(blank + 1).trimmed();
         const QString parameters = f.value(16);
         QStringList out{dataFile, QString::number(rowNumber), f.value(0).trimmed()};
         for (int i = 1; i <= 4; ++i)
-            out << number(f.value(i));
+            out << numberField(f.value(i));
         out << rate << rateValue << rateUnit;
         for (int i = 6; i <= 12; ++i)
-            out << number(f.value(i));
+            out << numberField(f.value(i));
         out << isoTime(f.value(13), f.value(14)) << f.value(15)
             << RowTitle::Note(parameters, QStringLiteral("operator:"))
-            << RowTitle::Note(parameters, QStringLiteral("sample:")) << conditions(parameters);
+            << RowTitle::Note(parameters, QStringLiteral("sample:")) << conditionsWithoutNames(parameters);
         for (QString& field : out)
-            field = csvField(field);
+            field = analysisField(field);
         text += out.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     return text.toUtf8();

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 namespace {
-const QStringList Columns{
+const QStringList TrailColumns{
     QStringLiteral("Time (UTC)"), QStringLiteral("What"),    QStringLiteral("Data file"),
     QStringLiteral("Row"),        QStringLiteral("Account"), QStringLiteral("Operator"),
     QStringLiteral("Before"),     QStringLiteral("After"),   QStringLiteral("Reason")};
@@ -86,8 +86,8 @@ void frmAuditTrail::Show(const QString& dataFile, int row) {
 int frmAuditTrail::Read(AuditTrail::Scope scope) {
     grdTrail->clear();
     grdTrail->setRowCount(0);
-    grdTrail->setColumnCount(int(Columns.size()));
-    grdTrail->setHorizontalHeaderLabels(Columns);
+    grdTrail->setColumnCount(int(TrailColumns.size()));
+    grdTrail->setHorizontalHeaderLabels(TrailColumns);
     if (!m_db.isOpen())
         return -1;
     QString error;
