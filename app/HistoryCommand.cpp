@@ -9,7 +9,7 @@
 #include <QFileInfo>
 
 namespace {
-void print(std::FILE* to, const QString& text) {
+void printHistory(std::FILE* to, const QString& text) {
     const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
 }
@@ -21,14 +21,14 @@ int HistoryCommand::Run(const ProgramOptions& options, ResultsDatabase& db, std:
     const Scope scope = row == WholeFile ? Scope::DataFile : row == 0 ? Scope::Settings : Scope::Row;
     const QString file = AuditTrail::FileKey(options.historyFile);
     // The simulator's results go to a store of their own: say which one this is.
-    print(out, QStringLiteral("Results store: ") + QDir::toNativeSeparators(db.path()));
+    printHistory(out, QStringLiteral("Results store: ") + QDir::toNativeSeparators(db.path()));
     if (scope == Scope::Settings)
-        print(out, QStringLiteral("Row 0 is no result: these are the option and calibration changes, "
-                                  "which belong to no row of any data file."));
+        printHistory(out, QStringLiteral("Row 0 is no result: these are the option and calibration changes, "
+                                         "which belong to no row of any data file."));
     QString error;
     const std::optional<QList<AuditEvent>> events = AuditTrail::Read(db, scope, file, row, &error);
     if (!events) {
-        print(err, error);
+        printHistory(err, error);
         return 2;
     }
     if (events->isEmpty()) {
@@ -39,10 +39,10 @@ int HistoryCommand::Run(const ProgramOptions& options, ResultsDatabase& db, std:
         // Results of --simulate runs are in the simulator's store and the other way round.
         if (scope != Scope::Settings)
             what += QStringLiteral(" in this store.") + OtherStore(options);
-        print(out, what);
+        printHistory(out, what);
     }
     for (const AuditEvent& e : *events)
-        print(out, AuditTrail::Line(e));
+        printHistory(out, AuditTrail::Line(e));
     return 0;
 }
 
