@@ -1,7 +1,7 @@
 #include "store/ResultsDatabase.h"
-#include "store/SearchText.h"
 
 #include "results/DataLine.h"
+#include "store/SearchText.h"
 #include "store/StoreTexts.h"
 #include "store/StoreValues.h"
 
