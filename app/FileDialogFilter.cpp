@@ -37,3 +37,9 @@ QString FileDialogFilter::toQt(const QString& filter) {
     }
     return entries.join(QStringLiteral(";;"));
 }
+
+QString FileDialogFilter::suffix(const QString& qtEntry) {
+    static const QRegularExpression firstPattern(QStringLiteral("\\(\\s*\\*\\.([A-Za-z0-9_]+)[\\s;)]"));
+    const QRegularExpressionMatch m = firstPattern.match(qtEntry);
+    return m.hasMatch() ? m.captured(1) : QString();
+}

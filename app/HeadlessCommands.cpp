@@ -12,6 +12,7 @@
 #include "results/BatchReport.h"
 #include "results/BatchStatistics.h"
 #include "results/DataFileRows.h"
+#include "results/SampleStatistics.h"
 #include "results/StatisticsTexts.h"
 
 #include <QApplication>
@@ -31,7 +32,15 @@ int HeadlessCommands::Stats(const ProgramOptions& options, std::FILE* out, std::
     const std::optional<std::vector<DataRow>> rows = readRows(options.statsFile, err);
     if (!rows)
         return 2;
-    const QByteArray text = BatchStatistics(*rows).KeyValueText().toUtf8();
+    QString stats = BatchStatistics(*rows).KeyValueText();
+    if (options.perSample) {
+        QList<QStringList> fields;
+        fields.reserve(qsizetype(rows->size()));
+        for (const DataRow& row : *rows)
+            fields.append(row.fields());
+        stats += SampleStatistics(fields).KeyValueText();
+    }
+    const QByteArray text = stats.toUtf8();
     std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
     std::fflush(out);
     return 0;

@@ -22,6 +22,13 @@ QString HelpKey::TopicFor(const QWidget* window) {
         {QStringLiteral("frmAbout"), QStringLiteral("help")},
         {QStringLiteral("frmInstrumentPanel"), QStringLiteral("simulator")},
         {QStringLiteral("frmResultsStore"), QStringLiteral("resultsstore")},
+        {QStringLiteral("frmAuditTrail"), QStringLiteral("audittrail")},
+        {QStringLiteral("frmStatistics"), QStringLiteral("statistics")},
+        {QStringLiteral("frmLoadTimePlots"), QStringLiteral("plots")},
+        {QStringLiteral("frmExport"), QStringLiteral("export")},
+        {QStringLiteral("frmCopySpecial"), QStringLiteral("export")},
+        {QStringLiteral("frmShowLongString"), QStringLiteral("help")},
+        {QStringLiteral("MyMsgBox"), QStringLiteral("messages")},
     };
     for (const QWidget* w = window; w != nullptr; w = w->parentWidget()) {
         const auto found = topics.constFind(w->window()->objectName());

@@ -70,6 +70,7 @@
 #include "store/ResultsStore.h"
 #include "store/StoreAppender.h"
 #include "store/StoreTexts.h"
+#include "store/frmAuditTrail.h"
 #include "store/frmResultsStore.h"
 
 #include <QApplication>
@@ -416,6 +417,8 @@ void Program::connectDatasheet() {
     m_datasheetPanel->setPlotsAvailable([this](int row) { return RegularFile::Is(rowDataFile(row)); });
     QObject::connect(m_datasheetPanel, &DatasheetPanel::plotsRequested, main,
                      [this](int row) { showRowPlots(row); });
+    QObject::connect(m_datasheetPanel, &DatasheetPanel::trailRequested, main,
+                     [this](int row) { showRowTrail(row); });
 }
 
 QString Program::rowDataFile(int row) const {
@@ -743,6 +746,16 @@ void Program::recordOptionChanges() {
 
 void Program::showResultsStore() {
     frmResultsStore window(m_store->path(), m_main.get());
+    window.exec();
+}
+
+void Program::showRowTrail(int row) {
+    if (row < 0 || row >= m_datasheet->resultRows())
+        return;
+    // The store keys a row by its place in the data file, which a sorted grid does not show.
+    frmAuditTrail window(m_store->path(), m_main.get());
+    window.Show(m_datasheet->dataFileName(),
+                m_datasheet->fileRowNumber(m_datasheet->model().row(row).number()));
     window.exec();
 }
 

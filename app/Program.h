@@ -105,6 +105,7 @@ public:
     // The results store beside the data file, and its window.
     ResultsStore& resultsStore() { return *m_store; }
     void showResultsStore();
+    void showRowTrail(int row);
     // The lab database's sender (null when none is set) and its line on the status bar.
     LabSender* labSender() const { return m_labSender.get(); }
     QLabel* labStatusLabel() const { return m_labStatus; }

@@ -1,5 +1,6 @@
 #include "app/ProgramOptions.h"
 
+#include "app/HistoryCommand.h"
 #include "app/StartupTexts.h"
 #include "params/SettingsStore.h"
 
@@ -17,6 +18,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.help = true;
         } else if (arg == QStringLiteral("--version")) {
             options.version = true;
+        } else if (arg == QStringLiteral("--per-sample")) {
+            options.perSample = true;
         } else if (arg == QStringLiteral("--verify-statistics")) {
             options.verifyStatistics = true;
         } else if (arg == QStringLiteral("--lifetime")) {
@@ -93,16 +96,21 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             else
                 options.filterUntil = value;
         } else if (arg == QStringLiteral("--history")) {
+            // Without a row: the whole file's trail; row 0: the option and calibration changes.
             bool ok = false;
-            if (i + 2 < arguments.size())
+            options.historyRow = HistoryCommand::WholeFile;
+            if (i + 2 < arguments.size() && !arguments[i + 2].startsWith(QLatin1String("--")))
                 options.historyRow = arguments[i + 2].toInt(&ok);
-            if (!ok || options.historyRow < 1) {
-                *error = QStringLiteral("--history needs a data file name and a row number. ") +
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--")) ||
+                (i + 2 < arguments.size() && !arguments[i + 2].startsWith(QLatin1String("--")) &&
+                 (!ok || options.historyRow < 0))) {
+                *error = QStringLiteral("--history needs a data file name and may have a row number "
+                                        "(0 for the option and calibration changes). ") +
                          StartupTexts::Usage;
                 return std::nullopt;
             }
             options.historyFile = arguments[i + 1];
-            i += 2;
+            i += ok ? 2 : 1;
         } else if (arg.startsWith(settingsEq) && arg.size() > settingsEq.size()) {
             options.settingsFile = arg.mid(settingsEq.size());
         } else {
@@ -122,13 +130,18 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             StartupTexts::Usage;
         return std::nullopt;
     }
+    if (options.perSample && options.statsFile.isEmpty()) {
+        *error = QStringLiteral("--per-sample goes with --stats DATAFILE. ") + StartupTexts::Usage;
+        return std::nullopt;
+    }
     return options;
 }
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
     for (const char* flag :
          {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import", "--db-export",
-          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics", "--lifetime"})
+          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics", "--lifetime",
+          "--per-sample"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

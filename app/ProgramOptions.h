@@ -22,6 +22,7 @@ struct ProgramOptions {
     bool unattended = false; // STAVELY_UNATTENDED=1: print messages instead of showing them (tests)
     QString instanceName;    // empty: the per-user default
     QString statsFile;       // --stats: print the data file's statistics and end
+    bool perSample = false;  // --per-sample: with --stats, the figures per sample and rate too
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
     // The results store's commands.
@@ -35,8 +36,8 @@ struct ProgramOptions {
     QString filterUntil;      // yyyy-mm-dd, inclusive (lab database)
     QString filterInstrument; // one tester's store (lab database)
     bool auditVerify = false; // --audit-verify
-    QString historyFile;      // --history DATAFILE ROW
-    int historyRow = 0;
+    QString historyFile;      // --history DATAFILE [ROW]
+    int historyRow = 0;       // -1: no row given (the whole file); 0: option and calibration changes
     // The lab database.
     QString labDatabase;           // --db: the lab database for this run, instead of the option's
     bool labStats = false;         // --stats --db URI: the whole lab's results instead of a data file

@@ -1,5 +1,6 @@
 #include "app/StoreCommands.h"
 
+#include "app/HistoryCommand.h"
 #include "app/ProgramOptions.h"
 #include "experiments/BreakAnalysis.h"
 #include "results/DataFileRows.h"
@@ -22,9 +23,10 @@ QString fileKey(const QString& path) {
 }
 
 // Reading commands never create a store.
-bool openStore(ResultsDatabase& db, const QString& path, bool create, std::FILE* err) {
+bool openStore(ResultsDatabase& db, const QString& path, bool create, std::FILE* err,
+               const QString& hint = {}) {
     if (!create && !QFileInfo::exists(path)) {
-        print(err, QStringLiteral("No results store at \"") + path + QStringLiteral("\" yet."));
+        print(err, QStringLiteral("No results store at \"") + path + QStringLiteral("\" yet.") + hint);
         return false;
     }
     if (!db.open(path)) {
@@ -85,7 +87,7 @@ int StoreCommands::Run(const ProgramOptions& options, std::FILE* out, std::FILE*
     if (!options.dbImport.isEmpty())
         return import(options, path, out, err);
     ResultsDatabase db;
-    if (!openStore(db, path, false, err))
+    if (!openStore(db, path, false, err, HistoryCommand::OtherStore(options)))
         return 2;
     if (!options.dbExport.isEmpty()) {
         ResultFilter filter;
@@ -112,27 +114,7 @@ int StoreCommands::Run(const ProgramOptions& options, std::FILE* out, std::FILE*
                        .arg(outcome.results));
         return 0;
     }
-    if (!options.historyFile.isEmpty()) {
-        const std::optional<QList<AuditEvent>> events =
-            db.history(fileKey(options.historyFile), options.historyRow);
-        if (!events) {
-            print(err, db.error());
-            return 2;
-        }
-        if (events->isEmpty())
-            print(out, QStringLiteral("No entries for row %1 of %2")
-                           .arg(options.historyRow)
-                           .arg(options.historyFile));
-        for (const AuditEvent& e : *events) {
-            QString line = e.utc + QLatin1Char('\t') + e.kind + QStringLiteral("\trow ") +
-                           QString::number(e.rowNumber) + QStringLiteral("\tuser ") + e.systemUser +
-                           QStringLiteral("\toperator ") + e.operatorName;
-            if (!e.before.isEmpty() || !e.after.isEmpty())
-                line += QStringLiteral("\tbefore \"") + e.before + QStringLiteral("\"\tafter \"") + e.after +
-                        QLatin1Char('"');
-            print(out, line);
-        }
-        return 0;
-    }
+    if (!options.historyFile.isEmpty())
+        return HistoryCommand::Run(options, db, out, err);
     return 2;
 }

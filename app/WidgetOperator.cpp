@@ -154,6 +154,16 @@ QString WidgetOperator::fileDialog(const FileDialogRequest& request, bool save) 
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(!save && request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !(save && request.confirmOverwrite));
+    // A name typed without an extension gets that of the chosen kind, as the usual dialogs do; the
+    // dialog adds it before its overwrite question, so the question names the file written.
+    if (request.filterIndex > 0 && request.filterIndex < dialog.nameFilters().size())
+        dialog.selectNameFilter(dialog.nameFilters().at(request.filterIndex));
+    if (save) {
+        dialog.setDefaultSuffix(FileDialogFilter::suffix(dialog.selectedNameFilter()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& entry) {
+            dialog.setDefaultSuffix(FileDialogFilter::suffix(entry));
+        });
+    }
     if (!request.initialName.isEmpty())
         dialog.selectFile(request.initialName);
     for (;;) {

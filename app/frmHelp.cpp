@@ -2,13 +2,18 @@
 
 #include "params/WindowPlacement.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -48,9 +53,32 @@ frmHelp::frmHelp(const QString& helpFile, QWidget* parent)
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 
+    // The find box: Enter for the next place, Shift+Enter for the one before, round from the end.
+    txtFind = new QLineEdit(this);
+    txtFind->setObjectName(QStringLiteral("txtFind"));
+    txtFind->setPlaceholderText(QStringLiteral("word or phrase"));
+    txtFind->setClearButtonEnabled(true);
+    auto* findLabel = new QLabel(QStringLiteral("F&ind"), this);
+    findLabel->setBuddy(txtFind);
+    lblFound = new QLabel(this);
+    lblFound->setObjectName(QStringLiteral("lblFound"));
+    connect(txtFind, &QLineEdit::returnPressed, this,
+            [this] { Find(txtFind->text(), QApplication::keyboardModifiers().testFlag(Qt::ShiftModifier)); });
+    connect(txtFind, &QLineEdit::textEdited, this, [this] { lblFound->clear(); });
+    auto* findKey = new QShortcut(QKeySequence::Find, this);
+    findKey->setContext(Qt::WindowShortcut);
+    connect(findKey, &QShortcut::activated, this, [this] {
+        txtFind->setFocus();
+        txtFind->selectAll();
+    });
+
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {back, forward, contents})
         buttons->addWidget(b);
+    buttons->addSpacing(12);
+    buttons->addWidget(findLabel);
+    buttons->addWidget(txtFind, 1);
+    buttons->addWidget(lblFound);
     buttons->addStretch();
     buttons->addWidget(external);
     buttons->addWidget(close);
@@ -74,4 +102,28 @@ bool frmHelp::showTopic(const QString& anchor) {
     raise();
     activateWindow();
     return true;
+}
+
+bool frmHelp::Find(const QString& text, bool backward) {
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty())
+        return false;
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    bool found = m_browser->find(wanted, flags);
+    if (!found) {
+        // Round from the end to the start (or the other way).
+        QTextCursor cursor = m_browser->textCursor();
+        cursor.movePosition(backward ? QTextCursor::End : QTextCursor::Start);
+        m_browser->setTextCursor(cursor);
+        found = m_browser->find(wanted, flags);
+    }
+    lblFound->setText(found ? QString() : QStringLiteral("not found"));
+    // The place found in the middle of the page, not on its last line.
+    if (found) {
+        QScrollBar* bar = m_browser->verticalScrollBar();
+        bar->setValue(bar->value() + m_browser->cursorRect().center().y() -
+                      m_browser->viewport()->height() / 2);
+    }
+    return found;
 }

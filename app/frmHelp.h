@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
+class QLineEdit;
 class QTextBrowser;
 
 // The manual in a help browser of the program's own, so that it opens on a laboratory PC without
@@ -16,6 +18,12 @@ public:
     bool showTopic(const QString& anchor = {});
 
     QTextBrowser* browser() const { return m_browser; }
+    // Selects the next place of the text (the one before when backward), going round the manual's
+    // end; false when the manual does not hold it.
+    bool Find(const QString& text, bool backward = false);
+
+    QLineEdit* txtFind = nullptr;
+    QLabel* lblFound = nullptr;
 
 private:
     QString m_helpFile;

@@ -46,6 +46,7 @@ struct FileDialogRequest {
     QString filter; // "Description (*.ext)|*.ext|..." as the program writes it
     QString initialFolder;
     QString initialName;
+    int filterIndex = 0;           // the filter entry chosen at first (0: the first)
     bool mustExist = false;        // open dialogs
     bool confirmOverwrite = false; // save dialogs
     bool confirmCreate = false;

@@ -224,6 +224,8 @@ void DatasheetCommands::ExportDatasheet(Kind kind, const QString& delimiter, boo
         FileDialogRequest request;
         request.title = saveAs ? T::SaveAsTitle : T::ExportTitle;
         request.filter = T::DataFileFilter;
+        // An export is comma separated values: a name typed without an extension gets ".csv".
+        request.filterIndex = saveAs ? 0 : 1;
         request.initialFolder = m_sheet.dataFolder();
         request.confirmOverwrite = true;
         request.refuseReadOnly = true;

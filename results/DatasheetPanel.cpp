@@ -3,6 +3,7 @@
 #include <QHeaderView>
 
 #include "base/Operator.h"
+#include "results/AnalysisExport.h"
 #include "results/DataLine.h"
 #include "results/Datasheet.h"
 #include "results/DatasheetTexts.h"
@@ -119,9 +120,12 @@ void DatasheetPanel::fillMenus(QMenu* dataSheet, QMenu* exportData, QAction* cop
     connect(mnuGridDel, &QAction::triggered, this, [this] { m_commands.DeleteRow(m_rightRow); });
     mnuGridPlots = entry(dataSheet, "mnuGridPlots", QStringLiteral("Show load/time p&lots"));
     connect(mnuGridPlots, &QAction::triggered, this, [this] { emit plotsRequested(m_rightRow); });
+    mnuGridTrail = entry(dataSheet, "mnuGridTrail", QStringLiteral("&Audit trail"));
+    connect(mnuGridTrail, &QAction::triggered, this, [this] { emit trailRequested(m_rightRow); });
     mnuGridComment->setEnabled(false);
     mnuGridDel->setEnabled(false);
     mnuGridPlots->setEnabled(false);
+    mnuGridTrail->setEnabled(false);
 
     using Kind = DatasheetCommands::Kind;
     const QString tab = QStringLiteral("\t"), comma = QStringLiteral(",");
@@ -180,6 +184,9 @@ void DatasheetPanel::RightClick(int row, int column, const QPoint& globalPos, bo
     mnuGridPlots->setText(result ? QStringLiteral("Show load/time p&lots of row ") + number
                                  : QStringLiteral("Show load/time p&lots"));
     mnuGridPlots->setEnabled(result && plotsAvailable(row));
+    mnuGridTrail->setText(result ? QStringLiteral("&Audit trail of row ") + number
+                                 : QStringLiteral("&Audit trail"));
+    mnuGridTrail->setEnabled(result);
     if (popup)
         mnuGrid->popup(globalPos);
 }
@@ -227,18 +234,23 @@ void DatasheetPanel::CopySelection() {
     m_op.beep();
 }
 
-void DatasheetPanel::ShowExport() {
-    if (!m_export)
+frmExport& DatasheetPanel::exportWindow() {
+    if (!m_export) {
         m_export = std::make_unique<frmExport>(
             m_commands, [this] { return m_grid->selectedBlock(); }, window());
-    m_export->exec();
+        m_export->setAnalysisExport([this](DatasheetCommands::Kind kind, const GridBlock& block) {
+            return AnalysisExport(m_sheet, m_op).Run(kind, block);
+        });
+    }
+    return *m_export;
+}
+
+void DatasheetPanel::ShowExport() {
+    exportWindow().exec();
 }
 
 void DatasheetPanel::ShowRescueExport() {
-    if (!m_export)
-        m_export = std::make_unique<frmExport>(
-            m_commands, [this] { return m_grid->selectedBlock(); }, window());
-    m_export->chooseRescue();
+    exportWindow().chooseRescue();
     m_export->exec();
 }
 

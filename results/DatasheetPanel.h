@@ -66,6 +66,8 @@ signals:
     void focusOnRequested();
     // "Show load/time plots" for a result row (model index).
     void plotsRequested(int row);
+    // "Audit trail" of a result row (model index).
+    void trailRequested(int row);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -74,6 +76,7 @@ protected:
 private:
     QAction* entry(QMenu* menu, const char* name, const QString& caption);
     void exportFromMenu(DatasheetCommands::Kind kind, const QString& delimiter);
+    frmExport& exportWindow();
 
     Datasheet& m_sheet;
     DatasheetCommands& m_commands;
@@ -92,6 +95,7 @@ private:
     QAction* mnuGridFit = nullptr;
     QAction* mnuGridDel = nullptr;
     QAction* mnuGridPlots = nullptr;
+    QAction* mnuGridTrail = nullptr;
     std::function<bool(int)> m_plotsAvailable;
     QAction* mnuDataHeaders = nullptr;
     std::unique_ptr<frmExport> m_export;

@@ -10,6 +10,9 @@ inline const QString Cr = QStringLiteral("\r");
 
 inline const QString DataFileFilter =
     QStringLiteral("Data files (*.dat)|*.dat|Comma separated values (*.csv)|*.csv|All files (*.*)|*.*");
+// Ours: the export for analysis programs.
+inline const QString AnalysisFilter =
+    QStringLiteral("Comma separated values, UTF-8 (*.csv)|*.csv|All files (*.*)|*.*");
 
 // Column widths
 inline const QString ResettingWidths = QStringLiteral("Reseting GridColWidths");

@@ -14,6 +14,9 @@ inline const QString Lifetime = QStringLiteral("Li&fetime...");
 inline const QString SaveReport = QStringLiteral("Save &report");
 inline const QString Close = QStringLiteral("C&lose");
 inline const QString Group = QStringLiteral("Group");
+inline const QString ColumnsLabel = QStringLiteral("Colum&ns");
+inline const QString ColumnsPerRate = QStringLiteral("per rate");
+inline const QString ColumnsPerSample = QStringLiteral("per sample and rate");
 
 inline const QString WeibullTitle = QStringLiteral("WEIBULL PLOT");
 inline const QString WeibullX = QStringLiteral("ln(stress / MPa)");

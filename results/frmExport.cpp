@@ -37,6 +37,29 @@ frmExport::frmExport(DatasheetCommands& commands, std::function<GridBlock()> sel
     }
     optDestination[0]->setChecked(true);
 
+    fraStyle = new QGroupBox(QStringLiteral("File Style"), this);
+    fraStyle->setObjectName(QStringLiteral("fraStyle"));
+    auto* styleLayout = new QVBoxLayout(fraStyle);
+    const std::array<QString, 2> styles{
+        QStringLiteral("As in the datasheet"),
+        QStringLiteral("For analysis programs: UTF-8, units in the column names, ISO dates, "
+                       "operator and sample in columns of their own, every column")};
+    for (int i = 0; i < 2; ++i) {
+        optStyle[size_t(i)] = new QRadioButton(styles[size_t(i)], fraStyle);
+        optStyle[size_t(i)]->setObjectName(QStringLiteral("optStyle%1").arg(i));
+        styleLayout->addWidget(optStyle[size_t(i)]);
+    }
+    optStyle[0]->setChecked(true);
+    fraStyle->hide();
+    // The style is a file's: the clipboard always gets the datasheet's text.
+    connect(optDestination[0], &QRadioButton::toggled, fraStyle, &QWidget::setEnabled);
+    connect(optStyle[1], &QRadioButton::toggled, this, [this](bool analysis) {
+        // The analysis file always names its columns.
+        chkIncHeaders->setEnabled(!analysis || !optDestination[0]->isChecked());
+    });
+    connect(optDestination[0], &QRadioButton::toggled, this,
+            [this](bool file) { chkIncHeaders->setEnabled(!file || !optStyle[1]->isChecked()); });
+
     chkIncHeaders = new QCheckBox(QStringLiteral("Include column names"), this);
     chkIncHeaders->setObjectName(QStringLiteral("chkIncHeaders"));
     auto* note =
@@ -62,6 +85,7 @@ frmExport::frmExport(DatasheetCommands& commands, std::function<GridBlock()> sel
     buttons->addWidget(cmdDone);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(groups);
+    layout->addWidget(fraStyle);
     layout->addWidget(chkIncHeaders);
     layout->addWidget(note);
     layout->addLayout(buttons);
@@ -70,7 +94,13 @@ frmExport::frmExport(DatasheetCommands& commands, std::function<GridBlock()> sel
 void frmExport::chooseRescue() {
     optSource[0]->setChecked(true);
     optDestination[0]->setChecked(true);
+    optStyle[0]->setChecked(true);
     chkIncHeaders->setChecked(true);
+}
+
+void frmExport::setAnalysisExport(AnalysisWriter write) {
+    m_analysis = std::move(write);
+    fraStyle->setVisible(bool(m_analysis));
 }
 
 void frmExport::go() {
@@ -81,6 +111,11 @@ void frmExport::go() {
         kind = DatasheetCommands::Kind::Selection;
     const QString delimiter = optDestination[1]->isChecked() ? QStringLiteral("\t") : QStringLiteral(",");
     const GridBlock block = m_selection ? m_selection() : GridBlock();
+    if (m_analysis && optDestination[0]->isChecked() && optStyle[1]->isChecked()) {
+        m_analysis(kind, block);
+        hide();
+        return;
+    }
     m_commands.ExportDatasheet(kind, delimiter, chkIncHeaders->isChecked(), false, true, block);
     hide();
 }

@@ -4,6 +4,7 @@
 #include "params/WindowPlacement.h"
 #include "results/BatchReport.h"
 #include "results/ChartControl.h"
+#include "results/SampleStatistics.h"
 #include "results/StaticStatistics.h"
 #include "results/StatisticsCharts.h"
 #include "results/StatisticsTexts.h"
@@ -51,8 +52,17 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     chtStatic->setObjectName(QStringLiteral("chtStatic"));
     chtStatic->setMinimumSize(300, 200);
 
+    lblColumns = new QLabel(ST::ColumnsLabel, this);
+    cboColumns = new QComboBox(this);
+    cboColumns->setObjectName(QStringLiteral("cboColumns"));
+    cboColumns->addItems({ST::ColumnsPerRate, ST::ColumnsPerSample});
+    lblColumns->setBuddy(cboColumns);
+    lblColumns->hide();
+    cboColumns->hide();
     cboGroup = new QComboBox(this);
     cboGroup->setObjectName(QStringLiteral("cboGroup"));
+    // A sample's name and rate read whole.
+    cboGroup->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     chtWeibull = new ChartControl(this);
     chtWeibull->setObjectName(QStringLiteral("chtWeibull"));
     chtFatigue = new ChartControl(this);
@@ -72,6 +82,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     cmdClose->setDefault(true);
 
     connect(cboGroup, &QComboBox::currentIndexChanged, this, &frmStatistics::showGroup);
+    connect(cboColumns, &QComboBox::currentIndexChanged, this, [this] { showTable(); });
     connect(cmdCopy, &QPushButton::clicked, this, &frmStatistics::cmdCopy_Click);
     connect(cmdReport, &QPushButton::clicked, this, &frmStatistics::cmdReport_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
@@ -83,6 +94,11 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     connect(chtStatic, &ChartControl::doubleClicked, this, [this] { enlarge(chtStatic, ST::StaticTitle); });
 
     auto* layout = new QVBoxLayout(this);
+    auto* tableTop = new QHBoxLayout;
+    tableTop->addStretch();
+    tableTop->addWidget(lblColumns);
+    tableTop->addWidget(cboColumns);
+    layout->addLayout(tableTop);
     layout->addWidget(grdStatistics);
     layout->addWidget(lblFatigue);
     layout->addWidget(grdStatic);
@@ -171,14 +187,34 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     m_report->setCalibration(m_calibration);
     m_curves = BatchCurves(rows, m_locate, BatchCurves::GroupOrder(m_report->statistics()));
     m_report->setCurves(m_curves);
-    const BatchStatistics& stats = m_report->statistics();
+    m_samples = std::make_unique<SampleStatistics>(rows);
+    const QSignalBlocker blockColumns(cboColumns);
+    cboColumns->setCurrentIndex(0);
+    for (QWidget* w : {static_cast<QWidget*>(cboColumns), static_cast<QWidget*>(lblColumns)})
+        w->setVisible(m_samples->samples() > 1);
+    showTable();
+    showStatic();
+    showOverlay();
+}
 
+void frmStatistics::showTable() {
+    const BatchStatistics& stats = m_report->statistics();
+    // Per rate (the batch's groups) or, where the rows hold several samples, per sample and rate.
+    const bool perSample = cboColumns->currentIndex() == 1 && m_samples;
     QList<const GroupStatistics*> columns{&stats.all()};
     QStringList titles{ST::AllRows};
-    for (const GroupStatistics& g : stats.groups()) {
-        columns.append(&g);
-        titles.append(g.rate);
+    if (perSample) {
+        for (const SampleGroup& g : m_samples->groups()) {
+            columns.append(&g.group);
+            titles.append(g.title());
+        }
+    } else {
+        for (const GroupStatistics& g : stats.groups()) {
+            columns.append(&g);
+            titles.append(g.rate);
+        }
     }
+    m_columns = columns;
     const QList<StatisticFigure> labels = BatchStatistics::Figures(stats.all());
     grdStatistics->clear();
     grdStatistics->setColumnCount(int(columns.size()));
@@ -216,7 +252,11 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     cboGroup->clear();
     cboGroup->addItems(titles);
     // The largest group shows first: pooling the rates mixes strengths the fatigue has set apart.
-    const int shown = stats.LargestGroup() + 1;
+    int shown = stats.LargestGroup() + 1;
+    if (perSample)
+        for (int c = 1; c < columns.size(); ++c)
+            if (shown < 1 || columns[c]->specimens() > columns[shown]->specimens())
+                shown = c;
     cboGroup->setCurrentIndex(shown);
     showGroup(shown);
     if (stats.fatigue())
@@ -224,8 +264,6 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     else
         chtFatigue->setData(ChartData());
     chtFatigue->setEnabled(stats.fatigue().has_value());
-    showStatic();
-    showOverlay();
 }
 
 void frmStatistics::showOverlay() {
@@ -284,12 +322,9 @@ void frmStatistics::showStatic() {
 }
 
 void frmStatistics::showGroup(int index) {
-    const BatchStatistics& stats = m_report->statistics();
-    const GroupStatistics* group = index <= 0                          ? &stats.all()
-                                   : index - 1 < stats.groups().size() ? &stats.groups()[index - 1]
-                                                                       : nullptr;
-    if (group == nullptr)
+    if (index < 0 || index >= m_columns.size())
         return;
+    const GroupStatistics* group = m_columns[index];
     // One break is no distribution: a single point on a Weibull plot would read as one.
     const bool enough = group->specimens() >= BatchReport::MinWeibullPoints;
     chtWeibull->setData(enough ? StatisticsCharts::Weibull(*group) : ChartData());

@@ -9,6 +9,8 @@
 #include <memory>
 
 class BatchReport;
+class SampleStatistics;
+struct GroupStatistics;
 class ChartControl;
 class Operator;
 class QComboBox;
@@ -43,6 +45,9 @@ public:
     const BatchCurves& curves() const { return m_curves; }
 
     QTableWidget* grdStatistics = nullptr;
+    // Columns per rate (the default) or per sample and rate, where the rows hold several samples.
+    QComboBox* cboColumns = nullptr;
+    QLabel* lblColumns = nullptr;
     QComboBox* cboGroup = nullptr;
     ChartControl* chtWeibull = nullptr;
     ChartControl* chtFatigue = nullptr;
@@ -62,6 +67,7 @@ public:
     QPushButton* cmdClose = nullptr;
 
 private:
+    void showTable();
     void showGroup(int index);
     void showStatic();
     void showOverlay();
@@ -78,4 +84,6 @@ private:
     QWidget* m_staticChart = nullptr;
     BatchCurves::Locator m_locate;
     BatchCurves m_curves;
+    std::unique_ptr<SampleStatistics> m_samples;
+    QList<const GroupStatistics*> m_columns; // the table's columns, "All" first
 };

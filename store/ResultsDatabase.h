@@ -33,11 +33,11 @@ struct VerifyOutcome {
 
 // Which results a search or an export takes; empty members take everything.
 struct ResultFilter {
-    QString sample;
-    QString operatorName;
-    QString since; // yyyy-MM-dd, on the test's date
-    QString until; // yyyy-MM-dd, inclusive
-    QString rate;  // the nominal rate text, e.g. "60 MPa/s"
+    QString sample;       // any part of the name, any case; "*" and "?" as wildcards
+    QString operatorName; // the same
+    QString since;        // yyyy-MM-dd, on the test's date
+    QString until;        // yyyy-MM-dd, inclusive
+    QString rate;         // the nominal rate text, e.g. "60 MPa/s"
     int limit = 0;
 };
 

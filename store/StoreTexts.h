@@ -43,4 +43,5 @@ inline const QString EventRemovedOutside = QStringLiteral("row removed outside t
 inline const QString EventAddedOutside = QStringLiteral("row added outside the program");
 
 inline const QString WindowTitle = QStringLiteral("Results store");
+inline const QString TrailTitle = QStringLiteral("Audit trail");
 } // namespace StoreTexts

@@ -1,10 +1,13 @@
 #include "store/frmResultsStore.h"
 
 #include "store/ResultsTrend.h"
+#include "store/SearchText.h"
 #include "store/StoreTexts.h"
+#include "store/frmAuditTrail.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QDateTimeAxis>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -23,6 +26,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <cmath>
+#include <tuple>
 
 namespace {
 // The columns the search shows: title and stored column.
@@ -47,7 +51,8 @@ QValueAxis* valueAxis(const QString& title, double low, double high) {
 }
 } // namespace
 
-frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QDialog(parent) {
+frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent)
+    : QDialog(parent), m_storePath(storePath) {
     setObjectName(QStringLiteral("frmResultsStore"));
     setWindowTitle(StoreTexts::WindowTitle);
     auto* layout = new QVBoxLayout(this);
@@ -60,16 +65,28 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QD
         filters->addWidget(edit);
         connect(edit, &QLineEdit::returnPressed, this, [this] { Search(); });
     };
-    box(txtSample, QStringLiteral("Sample"), QStringLiteral("any"), "txtSample");
+    box(txtSample, QStringLiteral("Sample"), QStringLiteral("any, or part of a name"), "txtSample");
     box(txtOperator, QStringLiteral("Operator"), QStringLiteral("any"), "txtOperator");
-    box(txtSince, QStringLiteral("From"), QStringLiteral("yyyy-mm-dd"), "txtSince");
-    box(txtUntil, QStringLiteral("To"), QStringLiteral("yyyy-mm-dd"), "txtUntil");
+    box(txtSince, QStringLiteral("From"), SearchText::DateHint(), "txtSince");
+    box(txtUntil, QStringLiteral("To"), SearchText::DateHint(), "txtUntil");
     box(txtRate, QStringLiteral("Rate"), QStringLiteral("e.g. 60 MPa/s"), "txtRate");
+    // The date boxes show how a date may be typed, whole.
+    for (QLineEdit* date : {txtSince, txtUntil}) {
+        date->setToolTip(SearchText::DateHint());
+        date->setMinimumWidth(date->fontMetrics().horizontalAdvance(SearchText::DateHint()) + 16);
+    }
     auto* cmdSearch = new QPushButton(QStringLiteral("&Search"), this);
     cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
     cmdSearch->setAutoDefault(false);
     filters->addWidget(cmdSearch);
     connect(cmdSearch, &QPushButton::clicked, this, [this] { Search(); });
+    cmdTrail = new QPushButton(QStringLiteral("&Audit trail"), this);
+    cmdTrail->setObjectName(QStringLiteral("cmdTrail"));
+    cmdTrail->setAutoDefault(false);
+    cmdTrail->setToolTip(
+        QStringLiteral("The recorded changes of the chosen result, its data file, the options"));
+    filters->addWidget(cmdTrail);
+    connect(cmdTrail, &QPushButton::clicked, this, &frmResultsStore::ShowTrail);
     layout->addLayout(filters);
 
     auto* split = new QSplitter(Qt::Vertical, this);
@@ -127,9 +144,23 @@ int frmResultsStore::Search() {
     ResultFilter filter;
     filter.sample = txtSample->text().trimmed();
     filter.operatorName = txtOperator->text().trimmed();
-    filter.since = txtSince->text().trimmed();
-    filter.until = txtUntil->text().trimmed();
     filter.rate = txtRate->text().trimmed();
+    // A date the search cannot read is said so, never left out of the search without a word.
+    for (auto [edit, date, label] : {std::tuple{txtSince, &filter.since, QStringLiteral("From")},
+                                     std::tuple{txtUntil, &filter.until, QStringLiteral("To")}}) {
+        if (edit->text().trimmed().isEmpty())
+            continue;
+        const std::optional<QDate> day = SearchText::ParseDate(edit->text());
+        if (!day) {
+            lblStatus->setText(QStringLiteral("The date \"%1\" in %2 is not understood: type it as %3.")
+                                   .arg(edit->text().trimmed(), label, SearchText::DateHint()));
+            edit->setFocus();
+            edit->selectAll();
+            chtTrend->chart()->removeAllSeries();
+            return -1;
+        }
+        *date = day->toString(Qt::ISODate);
+    }
     ResultsTrend trend;
     int found = 0;
     const bool ok = m_db.forEachResult(filter, [&](const ResultView& view) {
@@ -272,4 +303,25 @@ void frmResultsStore::ShowCurve(int row) {
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
     series->attachAxis(y);
+}
+
+void frmResultsStore::ShowTrail() {
+    // The chosen result's row and file; without one, the whole trail.
+    const int row = grdFound->currentIndex().isValid() ? grdFound->currentIndex().row() : -1;
+    QString file;
+    int number = 0;
+    if (row >= 0 && row < m_model->rowCount()) {
+        for (int c = 0; c < m_model->columnCount(); ++c) {
+            const QString title = m_model->horizontalHeaderItem(c)->text();
+            if (title == QLatin1String("Data file"))
+                file = m_model->item(row, c)->text();
+            else if (title == QLatin1String("Row"))
+                number = m_model->item(row, c)->text().toInt();
+        }
+    }
+    frmAuditTrail window(m_storePath, this);
+    window.Show(file, file.isEmpty() ? 0 : number);
+    if (file.isEmpty() && window.cboScope->count() > 1)
+        window.cboScope->setCurrentIndex(window.cboScope->count() - 1);
+    window.exec();
 }

@@ -7,6 +7,7 @@
 class QChartView;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QStandardItemModel;
 class QTableView;
 
@@ -30,13 +31,17 @@ public:
     QChartView* chtCurve = nullptr;
     QChartView* chtTrend = nullptr;
     QLabel* lblStatus = nullptr;
+    QPushButton* cmdTrail = nullptr;
 
-    // Runs the search with the filter boxes; the count found.
+    // Runs the search with the filter boxes; the count found, -1 when a typed date is not understood.
     int Search();
     void ShowCurve(int row);
+    // The audit trail of the chosen result (its row, its data file, the options).
+    void ShowTrail();
 
 private:
     ResultsDatabase m_db;
+    QString m_storePath;
     QStandardItemModel* m_model = nullptr;
     QStringList m_uuids;
 };

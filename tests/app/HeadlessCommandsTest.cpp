@@ -2,6 +2,7 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -119,6 +120,7 @@ private:
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(name));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
         p.setProcessEnvironment(env);
         p.start(programPath(), arguments);
@@ -169,6 +171,104 @@ private slots:
         r = run({QStringLiteral("--report"), m_dir.filePath(QStringLiteral("r.pdf"))});
         QCOMPARE(r.exitCode, 2);
         QVERIFY(r.err.contains("--report needs a PDF file name and a data file name."));
+    }
+
+    // --history names the store it reads, takes a whole file or row 0 (the option changes), and
+    // says where the simulator's results are when this store has none of the file's.
+    void historyNamesItsStoreAndItsRows() {
+        const QString data = m_dir.filePath(QStringLiteral("batch7.dat"));
+        const QString settings = m_dir.filePath(QStringLiteral("lab/STAVELY.ini"));
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("lab"))));
+        const QString store = m_dir.filePath(QStringLiteral("lab/STAVELY-results.sqlite"));
+        QCOMPARE(run({QStringLiteral("--settings"), settings, QStringLiteral("--db-import"), data}).exitCode,
+                 0);
+        struct Case {
+            QStringList arguments;
+            int lines; // after the store's line
+            QString second;
+        };
+        const QList<Case> cases{
+            {{data, QStringLiteral("2")}, 1, QStringLiteral("\tresult added\trow 2\t")},
+            {{data}, 9, QStringLiteral("\tresult added\trow 1\t")},
+            {{data, QStringLiteral("0")},
+             2,
+             QStringLiteral(
+                 "Row 0 is no result: these are the option and calibration changes, which belong to "
+                 "no row of any data file.")},
+        };
+        for (const Case& c : cases) {
+            const Run r =
+                run(QStringList{QStringLiteral("--settings"), settings, QStringLiteral("--history")} +
+                    c.arguments);
+            QCOMPARE(r.exitCode, 0);
+            const QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(lines.value(0), QStringLiteral("Results store: ") + store);
+            QCOMPARE(lines.size() - 1, c.lines);
+            QVERIFY2(lines.value(1).contains(c.second), qPrintable(lines.value(1)));
+        }
+        const Run negative = run({QStringLiteral("--history"), data, QStringLiteral("-1")});
+        QCOMPARE(negative.exitCode, 2);
+        QVERIFY(negative.err.contains("--history needs a data file name and may have a row number"));
+
+        // The instrument's store lacks the simulator's rows: it says where they are.
+        const QString simulator =
+            m_dir.filePath(QStringLiteral("data/Corvane/STAVELY-simulator-results.sqlite"));
+        QCOMPARE(run({QStringLiteral("--simulate"), QStringLiteral("--db-import"), data}).exitCode, 0);
+        QVERIFY(QFileInfo::exists(simulator));
+        const Run there =
+            run({QStringLiteral("--simulate"), QStringLiteral("--history"), data, QStringLiteral("3")});
+        QCOMPARE(there.out.count('\n'), 2);
+        QVERIFY(there.out.startsWith(("Results store: " + simulator + "\n").toUtf8()));
+        const Run missing = run({QStringLiteral("--history"), data, QStringLiteral("3")});
+        QCOMPARE(missing.exitCode, 2);
+        QCOMPARE(QString::fromUtf8(missing.err),
+                 QStringLiteral(
+                     "No results store at \"%1\" yet. The simulator's results are in %2 (--simulate).\n")
+                     .arg(m_dir.filePath(QStringLiteral("data/Corvane/STAVELY-results.sqlite")), simulator));
+        const QString other = m_dir.filePath(QStringLiteral("other.dat"));
+        QVERIFY(QFile::copy(data, other));
+        QCOMPARE(run({QStringLiteral("--db-import"), other}).exitCode, 0);
+        const Run elsewhere = run({QStringLiteral("--history"), data, QStringLiteral("3")});
+        QCOMPARE(elsewhere.exitCode, 0);
+        QCOMPARE(
+            QString::fromUtf8(elsewhere.out),
+            QStringLiteral(
+                "Results store: %1\nNo entries for row 3 of %2 in this store. The simulator's results "
+                "are in %3 (--simulate).\n")
+                .arg(m_dir.filePath(QStringLiteral("data/Corvane/STAVELY-results.sqlite")), data, simulator));
+    }
+
+    void statsPerSample() {
+        QFile file(m_dir.filePath(QStringLiteral("samples.dat")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray bytes = SmallBatch;
+        int n = 0;
+        // Rows 1, 2 and 4 of 60 MPa/s name B7, row 8 of 0.6 MPa/s names C1; the others none.
+        QList<QByteArray> lines = bytes.split('\n');
+        for (QByteArray& line : lines) {
+            if (line.isEmpty() || !std::isdigit(static_cast<unsigned char>(line[0])))
+                continue;
+            ++n;
+            if (n == 1 || n == 2 || n == 4)
+                line.replace("\r", " sample:B7_preform_12\r");
+            else if (n == 8)
+                line.replace("\r", " sample:C1\r");
+        }
+        file.write(lines.join('\n'));
+        file.close();
+        const Run plain = run({QStringLiteral("--stats"), file.fileName()});
+        const Run r = run({QStringLiteral("--stats"), file.fileName(), QStringLiteral("--per-sample")});
+        QCOMPARE(r.exitCode, 0);
+        // The batch's lines stay first and as they were.
+        QVERIFY(r.out.startsWith(plain.out));
+        const QString extra = QString::fromUtf8(r.out.mid(plain.out.size()));
+        QVERIFY2(extra.startsWith(QStringLiteral("sample:B7_preform_12:60_MPa/s:specimens\t3\n")),
+                 qPrintable(extra));
+        QVERIFY(extra.contains(QStringLiteral("sample:B7_preform_12:60_MPa/s:median_MPa\t5075.2\n")));
+        QVERIFY(extra.contains(QStringLiteral("sample:C1:0.6_MPa/s:specimens\t1\n")));
+        QVERIFY(extra.contains(QStringLiteral("sample:no_sample:0.6_MPa/s:specimens\t2\n")));
+        const Run alone = run({QStringLiteral("--per-sample")});
+        QCOMPARE(alone.exitCode, 2);
     }
 
     void reportIsWrittenWithoutADisplay() {

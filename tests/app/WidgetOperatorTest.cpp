@@ -4,6 +4,7 @@
 #include "tests/app/ModalDriver.h"
 #include "tests/support/TestRegistry.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -141,6 +142,26 @@ private slots:
         QCOMPARE(FileDialogFilter::toQt(filter), expected);
     }
 
+    void suffixOfTheChosenKind_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("comma separated") << "Comma separated values (*.csv)"
+                                         << "csv";
+        QTest::newRow("first of several") << "Config (*.ini *.cfg)"
+                                          << "ini";
+        QTest::newRow("every file") << "All files (*)"
+                                    << "";
+        QTest::newRow("no pattern") << "Data files"
+                                    << "";
+        QTest::newRow("name pattern") << "Logs (log*.txt)"
+                                      << "";
+    }
+    void suffixOfTheChosenKind() {
+        QFETCH(QString, entry);
+        QFETCH(QString, suffix);
+        QCOMPARE(FileDialogFilter::suffix(entry), suffix);
+    }
+
     void fileDialogs() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
@@ -202,6 +223,27 @@ private slots:
         QCOMPARE(op.saveFileName(save), dir.filePath(QStringLiteral("results.ini")));
         QCOMPARE(mode, QFileDialog::AcceptSave);
         QVERIFY(confirms);
+
+        // A name typed without an extension gets that of the kind chosen, the export's ".csv" first.
+        save.filter = QStringLiteral("Data files (*.dat)|*.dat|Comma separated values (*.csv)|*.csv|All "
+                                     "files (*.*)|*.*");
+        save.initialName.clear();
+        save.filterIndex = 1;
+        for (const auto& [kind, expected] :
+             {std::pair{-1, "batch7.csv"}, std::pair{0, "batch7.dat"}, std::pair{2, "batch7"}}) {
+            whenModal<QFileDialog>([kind = kind](QFileDialog* d) {
+                // Chosen as the operator chooses it, in the dialog's list of kinds.
+                if (auto* kinds = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                    kinds && kind >= 0) {
+                    kinds->setCurrentIndex(kind);
+                    emit kinds->activated(kind);
+                    emit kinds->textActivated(kinds->currentText());
+                }
+                d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("batch7"));
+                static_cast<QDialog*>(d)->accept();
+            });
+            QCOMPARE(op.saveFileName(save), dir.filePath(QLatin1String(expected)));
+        }
     }
 
     void ownWindowsThroughTheSeam() {
