@@ -320,6 +320,7 @@ QString BatchStatistics::KeyValueText() const {
                         QLatin1Char('\n');
     };
     add(QString(), m_all);
+    text += QStringLiteral("all_pooled\t") + QString::number(AllPooled() ? 1 : 0) + QLatin1Char('\n');
     if (m_fatigue) {
         text += QStringLiteral("fatigue_n\t") + ShortNumber(m_fatigue->n) + QLatin1Char('\n');
         if (m_fatigue->nError)
@@ -337,7 +338,7 @@ QString BatchStatistics::KeyValueText() const {
 }
 
 QString BatchStatistics::SummaryText() const {
-    QString text = QString() + QLatin1Char('\t') + StatisticsTexts::AllRows;
+    QString text = QString() + QLatin1Char('\t') + AllTitle();
     for (const GroupStatistics& g : m_groups)
         text += QLatin1Char('\t') + g.rate;
     text += QStringLiteral("\r\n");
@@ -358,6 +359,14 @@ QString BatchStatistics::SummaryText() const {
                 (m_fatigue->nError ? Number(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
     }
     return text + m_static.SummaryText();
+}
+
+QString BatchStatistics::AllTitle() const {
+    return AllPooled() ? StatisticsTexts::AllPooled : StatisticsTexts::AllRows;
+}
+
+QString BatchStatistics::PooledText() const {
+    return AllPooled() ? StatisticsTexts::PooledNote.arg(m_groups.size()) : QString();
 }
 
 QString BatchStatistics::FatigueText() const {

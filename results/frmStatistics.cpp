@@ -127,6 +127,14 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     cboOverlayAxis->setObjectName(QStringLiteral("cboOverlayAxis"));
     cboOverlayAxis->addItems({ST::OverlayTime, ST::OverlayStrain});
     overlayTop->addWidget(cboOverlayAxis);
+    // One group at a time, where the rates' curves lie on top of each other.
+    cboOverlayGroup = new QComboBox(overlayPage);
+    cboOverlayGroup->setObjectName(QStringLiteral("cboOverlayGroup"));
+    auto* show = new QLabel(ST::OverlayShow, overlayPage);
+    show->setBuddy(cboOverlayGroup);
+    overlayTop->addSpacing(12);
+    overlayTop->addWidget(show);
+    overlayTop->addWidget(cboOverlayGroup);
     overlayTop->addStretch();
     overlay->addLayout(overlayTop);
     chtOverlay = new ChartControl(overlayPage);
@@ -140,9 +148,11 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     overlay->addWidget(lblOverlayLegend);
     tabCharts->addTab(overlayPage, ST::OverlayTab);
     connect(cboOverlayAxis, &QComboBox::currentIndexChanged, this, &frmStatistics::showOverlay);
+    connect(cboOverlayGroup, &QComboBox::currentIndexChanged, this, &frmStatistics::showOverlay);
     connect(chtOverlay, &ChartControl::doubleClicked, this, [this] {
         enlarge(chtOverlay, ST::OverlayTitle + QStringLiteral(": ") + ST::OverlayStress + QLatin1Char(' ') +
-                                ST::OverlayAgainst + QLatin1Char(' ') + cboOverlayAxis->currentText());
+                                ST::OverlayAgainst + QLatin1Char(' ') + cboOverlayAxis->currentText() +
+                                QStringLiteral(", ") + cboOverlayGroup->currentText());
     });
     layout->addWidget(tabCharts, 1);
     auto* bottom = new QHBoxLayout;
@@ -170,7 +180,7 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     const BatchStatistics& stats = m_report->statistics();
 
     QList<const GroupStatistics*> columns{&stats.all()};
-    QStringList titles{ST::AllRows};
+    QStringList titles{stats.AllTitle()};
     for (const GroupStatistics& g : stats.groups()) {
         columns.append(&g);
         titles.append(g.rate);
@@ -203,7 +213,11 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     if (const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen())
         height = qMin(height, screen->availableGeometry().height() * (statics ? 1 : 2) / (statics ? 4 : 5));
     grdStatistics->setFixedHeight(height);
-    lblFatigue->setText(stats.FatigueText());
+    lblFatigue->setText(stats.AllPooled() ? stats.FatigueText() + QLatin1Char('\n') + stats.PooledText()
+                                          : stats.FatigueText());
+    lblFatigue->setWordWrap(true);
+    if (QTableWidgetItem* all = grdStatistics->horizontalHeaderItem(0))
+        all->setToolTip(stats.PooledText());
 
     const QSignalBlocker block(cboGroup);
     cboGroup->clear();
@@ -218,13 +232,20 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
         chtFatigue->setData(ChartData());
     chtFatigue->setEnabled(stats.fatigue().has_value());
     showStatic();
+    {
+        const QSignalBlocker blockGroups(cboOverlayGroup);
+        cboOverlayGroup->clear();
+        cboOverlayGroup->addItem(ST::OverlayAllGroups);
+        for (const QString& g : m_curves.groups())
+            cboOverlayGroup->addItem(g, g);
+    }
     showOverlay();
 }
 
 void frmStatistics::showOverlay() {
     const auto axis =
         cboOverlayAxis->currentIndex() == 1 ? BatchCurves::Axis::Strain : BatchCurves::Axis::Time;
-    chtOverlay->setData(m_curves.Chart(axis));
+    chtOverlay->setData(m_curves.Chart(axis, cboOverlayGroup->currentData().toString()));
     chtOverlay->setEnabled(!m_curves.isEmpty());
     lblOverlayLegend->setText(ST::OverlayCount(m_curves.curves().size(), m_curves.missing()).toHtmlEscaped() +
                               QStringLiteral(" &nbsp; ") + m_curves.LegendHtml());

@@ -48,6 +48,7 @@ public:
     QTabWidget* tabCharts = nullptr;
     ChartControl* chtOverlay = nullptr;
     QComboBox* cboOverlayAxis = nullptr;
+    QComboBox* cboOverlayGroup = nullptr; // all groups, or one
     QLabel* lblOverlayLegend = nullptr;
     QPushButton* cmdCopy = nullptr;
     QPushButton* cmdReport = nullptr;

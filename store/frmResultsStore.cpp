@@ -31,6 +31,9 @@ const std::pair<const char*, const char*> ShownColumns[] = {
     {"Rate", "nominal_rate"}, {"s (MPa)", "stress_mpa"},  {"e (%)", "strain_percent"},
     {"Comment", "comment"},   {"Data file", "data_file"}, {"Row", "row_number"}};
 
+// One series per sample and nominal rate: pooling rates, or holds with pulls, would mix strengths.
+const QString TrendTitle = QStringLiteral("Median strength and Weibull m per sample and rate");
+
 // A value axis with a bounded number of ticks over any range.
 QValueAxis* valueAxis(const QString& title, double low, double high) {
     auto* axis = new QValueAxis;
@@ -92,7 +95,7 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QD
         view->setMinimumSize(360, 260);
     }
     chtCurve->chart()->setTitle(QStringLiteral("Load/time record of the chosen result"));
-    chtTrend->chart()->setTitle(QStringLiteral("Median strength and Weibull m per sample"));
+    chtTrend->chart()->setTitle(TrendTitle);
     // The legends tell lines from points (the median and the modulus share a colour).
     for (QChartView* view : {chtCurve, chtTrend})
         view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
@@ -135,7 +138,7 @@ int frmResultsStore::Search() {
     const bool ok = m_db.forEachResult(filter, [&](const ResultView& view) {
         const QString comment = view.currentFields.value(15);
         trend.add(view.text(QStringLiteral("sample")), view.text(QStringLiteral("tested_at")),
-                  view.number(QStringLiteral("stress_mpa")), comment);
+                  view.currentFields);
         ++found;
         if (m_uuids.size() < MaxRows) {
             QList<QStandardItem*> items;
@@ -165,6 +168,10 @@ int frmResultsStore::Search() {
     for (QAbstractAxis* axis : chart->axes())
         chart->removeAxis(axis);
     const QList<SampleTrend> trends = trend.trends(TrendSamples);
+    chart->setTitle(trend.staticRows() > 0
+                        ? TrendTitle +
+                              QStringLiteral(" (%1 static hold rows left out)").arg(trend.staticRows())
+                        : TrendTitle);
     double lowS = 1e300, highS = -1e300, lowM = 1e300, highM = -1e300;
     qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
     auto* time = new QDateTimeAxis;
@@ -174,10 +181,10 @@ int frmResultsStore::Search() {
     QList<QScatterSeries*> moduli;
     for (const SampleTrend& t : trends) {
         auto* median = new QLineSeries;
-        median->setName(t.sample + QStringLiteral(" median"));
+        median->setName(t.name() + QStringLiteral(" median"));
         median->setPointsVisible(true);
         auto* modulus = new QScatterSeries;
-        modulus->setName(t.sample + QStringLiteral(" m"));
+        modulus->setName(t.name() + QStringLiteral(" m"));
         modulus->setMarkerSize(9);
         modulus->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
         for (const TrendPoint& p : t.points) {

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,7 +53,7 @@ private slots:
 
         QTableWidget* grid = window.grdStatistics;
         QCOMPARE(grid->columnCount(), 4);
-        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("All"));
+        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("All (pooled)"));
         QCOMPARE(grid->horizontalHeaderItem(1)->text(), QStringLiteral("6 MPa/s"));
         QCOMPARE(grid->horizontalHeaderItem(3)->text(), QStringLiteral("600 \u00b5m/s"));
         QCOMPARE(grid->verticalHeaderItem(0)->text(), QStringLiteral("Specimens"));
@@ -211,6 +212,25 @@ private slots:
         QVERIFY2(legend.contains(QStringLiteral("60 MPa/s")) && legend.contains(QStringLiteral("6 MPa/s")) &&
                      legend.contains(QStringLiteral("4 curves; 3 rows without a load/time record")),
                  qPrintable(legend));
+        // One group at a time, in the colour its rate has in every window and report.
+        QCOMPARE(window.cboOverlayGroup->count(), 3);
+        window.cboOverlayGroup->setCurrentIndex(window.cboOverlayGroup->findText(QStringLiteral("60 MPa/s")));
+        QCOMPARE(window.chtOverlay->data().curveCount(), 2);
+        for (const CurveStyle& style : window.chtOverlay->data().styles)
+            QCOMPARE(style.color,
+                     BatchCurves::PaletteColor(BatchCurves::PreferredColor(QStringLiteral("60 MPa/s"))));
+        QCOMPARE(window.chtOverlay->data().styles[0].name, QStringLiteral("specimen 1 (60 MPa/s)"));
+        window.cboOverlayGroup->setCurrentIndex(0);
+        QCOMPARE(window.chtOverlay->data().curveCount(), 4);
+        // The rates a lab pulls at get colours of their own, whichever of them a batch holds.
+        QStringList rates{QStringLiteral("0.6 MPa/s"),     QStringLiteral("6 MPa/s"),
+                          QStringLiteral("60 MPa/s"),      QStringLiteral("600 MPa/s"),
+                          QStringLiteral("5 %/min"),       QStringLiteral("50 %/min"),
+                          QStringLiteral("100 \u00b5m/s"), QStringLiteral("5000 \u00b5m/s")};
+        QSet<int> colours;
+        for (const QString& rate : rates)
+            colours.insert(BatchCurves::PreferredColor(rate));
+        QCOMPARE(colours.size(), rates.size());
 
         // The report's page of curves comes after the table.
         const int withCurves = window.report().PageCount();
