@@ -247,8 +247,10 @@ void frmStatistics::showOverlay() {
         cboOverlayAxis->currentIndex() == 1 ? BatchCurves::Axis::Strain : BatchCurves::Axis::Time;
     chtOverlay->setData(m_curves.Chart(axis, cboOverlayGroup->currentData().toString()));
     chtOverlay->setEnabled(!m_curves.isEmpty());
-    lblOverlayLegend->setText(ST::OverlayCount(m_curves.curves().size(), m_curves.missing()).toHtmlEscaped() +
-                              QStringLiteral(" &nbsp; ") + m_curves.LegendHtml());
+    QString count = ST::OverlayCount(m_curves.curves().size(), m_curves.missing());
+    if (chtOverlay->data().curveCount() != m_curves.curves().size())
+        count = QString::number(chtOverlay->data().curveCount()) + QStringLiteral(" of ") + count;
+    lblOverlayLegend->setText(count.toHtmlEscaped() + QStringLiteral(" &nbsp; ") + m_curves.LegendHtml());
 }
 
 void frmStatistics::showStatic() {

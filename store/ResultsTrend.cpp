@@ -6,7 +6,8 @@
 #include <algorithm>
 
 QString SampleTrend::name() const {
-    return rate.isEmpty() ? sample : sample + QStringLiteral(" \u00b7 ") + rate;
+    // The rate first: a legend short of room cuts the end of a long sample name, not the rate.
+    return rate.isEmpty() ? sample : rate + QStringLiteral(" \u00b7 ") + sample;
 }
 
 int SampleTrend::results() const {

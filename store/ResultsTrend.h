@@ -21,7 +21,7 @@ struct SampleTrend {
     QString sample;
     QString rate;             // the nominal rate text, as the statistics group it
     QList<TrendPoint> points; // by day
-    // "B7 preform 12 · 600 MPa/s"
+    // "600 MPa/s · B7 preform 12"
     QString name() const;
     int results() const;
 };

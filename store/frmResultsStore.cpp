@@ -22,6 +22,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -168,10 +169,16 @@ int frmResultsStore::Search() {
     for (QAbstractAxis* axis : chart->axes())
         chart->removeAxis(axis);
     const QList<SampleTrend> trends = trend.trends(TrendSamples);
-    chart->setTitle(trend.staticRows() > 0
-                        ? TrendTitle +
-                              QStringLiteral(" (%1 static hold rows left out)").arg(trend.staticRows())
-                        : TrendTitle);
+    // One sample: named once in the title, the series by their rates alone.
+    const bool oneSample = std::all_of(trends.cbegin(), trends.cend(), [&trends](const SampleTrend& t) {
+        return t.sample == trends.front().sample;
+    });
+    QString title = TrendTitle;
+    if (oneSample && !trends.isEmpty())
+        title += QStringLiteral(": ") + trends.front().sample;
+    if (trend.staticRows() > 0)
+        title += QStringLiteral(" (%1 static hold rows left out)").arg(trend.staticRows());
+    chart->setTitle(title);
     double lowS = 1e300, highS = -1e300, lowM = 1e300, highM = -1e300;
     qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
     auto* time = new QDateTimeAxis;
@@ -181,10 +188,11 @@ int frmResultsStore::Search() {
     QList<QScatterSeries*> moduli;
     for (const SampleTrend& t : trends) {
         auto* median = new QLineSeries;
-        median->setName(t.name() + QStringLiteral(" median"));
+        const QString name = oneSample ? t.rate : t.name();
+        median->setName(name + QStringLiteral(" median"));
         median->setPointsVisible(true);
         auto* modulus = new QScatterSeries;
-        modulus->setName(t.name() + QStringLiteral(" m"));
+        modulus->setName(name + QStringLiteral(" m"));
         modulus->setMarkerSize(9);
         modulus->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
         for (const TrendPoint& p : t.points) {
