@@ -40,6 +40,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     grdStatistics->verticalHeader()->setDefaultSectionSize(grdStatistics->fontMetrics().height() + 4);
     lblFatigue = new QLabel(this);
     lblFatigue->setObjectName(QStringLiteral("lblFatigue"));
+    lblFatigue->setWordWrap(true);
 
     grdStatic = new QTableWidget(this);
     grdStatic->setObjectName(QStringLiteral("grdStatic"));
@@ -47,6 +48,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     grdStatic->verticalHeader()->setDefaultSectionSize(grdStatic->fontMetrics().height() + 4);
     lblStaticFatigue = new QLabel(this);
     lblStaticFatigue->setObjectName(QStringLiteral("lblStaticFatigue"));
+    lblStaticFatigue->setWordWrap(true);
     chtStatic = new ChartControl(this);
     chtStatic->setObjectName(QStringLiteral("chtStatic"));
     chtStatic->setMinimumSize(300, 200);
@@ -215,7 +217,6 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     grdStatistics->setFixedHeight(height);
     lblFatigue->setText(stats.AllPooled() ? stats.FatigueText() + QLatin1Char('\n') + stats.PooledText()
                                           : stats.FatigueText());
-    lblFatigue->setWordWrap(true);
     if (QTableWidgetItem* all = grdStatistics->horizontalHeaderItem(0))
         all->setToolTip(stats.PooledText());
 

@@ -13,6 +13,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -189,10 +190,10 @@ int frmResultsStore::Search() {
     for (const SampleTrend& t : trends) {
         auto* median = new QLineSeries;
         const QString name = oneSample ? t.rate : t.name();
-        median->setName(name + QStringLiteral(" median"));
+        median->setName(name);
         median->setPointsVisible(true);
         auto* modulus = new QScatterSeries;
-        modulus->setName(name + QStringLiteral(" m"));
+        modulus->setName(name + QStringLiteral(" \u00b7 m"));
         modulus->setMarkerSize(9);
         modulus->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
         for (const TrendPoint& p : t.points) {
@@ -230,9 +231,9 @@ int frmResultsStore::Search() {
     time->setTickCount(int(days > 8 ? 5 : days + 1));
     time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     chart->addAxis(time, Qt::AlignBottom);
-    QValueAxis* stressAxis = valueAxis(QStringLiteral("Median s (MPa)"), lowS * 0.98, highS * 1.02);
+    QValueAxis* stressAxis = valueAxis(QStringLiteral("Median s (MPa), lines"), lowS * 0.98, highS * 1.02);
     chart->addAxis(stressAxis, Qt::AlignLeft);
-    QValueAxis* mAxis = valueAxis(QStringLiteral("Weibull m"), lowM > highM ? 0 : lowM * 0.9,
+    QValueAxis* mAxis = valueAxis(QStringLiteral("Weibull m, squares"), lowM > highM ? 0 : lowM * 0.9,
                                   lowM > highM ? 10 : highM * 1.1);
     chart->addAxis(mAxis, Qt::AlignRight);
     for (int i = 0; i < medians.size(); ++i) {
@@ -243,6 +244,10 @@ int frmResultsStore::Search() {
         moduli[i]->setColor(medians[i]->color());
         moduli[i]->attachAxis(time);
         moduli[i]->attachAxis(mAxis);
+        // One legend entry per series, its colour shared by the line and the squares: the legend
+        // has room for the rate and the sample.
+        for (QLegendMarker* marker : chart->legend()->markers(moduli[i]))
+            marker->setVisible(false);
     }
     return found;
 }
