@@ -1,5 +1,6 @@
 #include "store/frmResultsStore.h"
 
+#include "params/WindowPlacement.h"
 #include "store/ResultsTrend.h"
 #include "store/StoreTexts.h"
 
@@ -108,6 +109,8 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent) : QD
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     layout->addWidget(lblStatus);
     resize(1100, 720);
+    // Within what the screen's panels leave.
+    FitOnScreen(*this);
 
     connect(grdFound->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { ShowCurve(current.row()); });

@@ -122,6 +122,15 @@ private slots:
         QTest::mouseDClick(window.chtWeibull->viewport(), Qt::LeftButton);
         QVERIFY(enlarged);
         QVERIFY(op.unexpected.isEmpty());
+
+        // Alt+C closes the window; the copy has a letter of its own.
+        const qsizetype prompts = op.prompts.size();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.windowHandle(), Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(op.prompts.size(), prompts);
+        QVERIFY(!window.cmdCopy->text().contains(QStringLiteral("&C"), Qt::CaseInsensitive));
     }
 
     // The batch's curves: every row whose record reads, up to its break, one colour per rate group,
