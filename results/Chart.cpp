@@ -114,12 +114,17 @@ QString QuantityText(const QString& axisTitle, double value) {
     const QString title = axisTitle.trimmed();
     if (title.isEmpty())
         return number;
-    // "stress (MPa)": the unit in brackets at the end, after a blank.
-    const qsizetype open = title.lastIndexOf(QStringLiteral(" ("));
-    if (open > 0 && title.endsWith(QLatin1Char(')')))
-        return title.left(open) + QLatin1Char(' ') + number + QLatin1Char(' ') +
-               title.mid(open + 2, title.size() - open - 3);
-    return title + QStringLiteral(" = ") + number;
+    // "stress (MPa)", "Load(N)": a unit in brackets at the end, one word; "ln(stress / MPa)" is a
+    // quantity of its own, without a unit.
+    const qsizetype open = title.lastIndexOf(QLatin1Char('('));
+    const QString unit = open > 0 && title.endsWith(QLatin1Char(')'))
+                             ? title.mid(open + 1, title.size() - open - 2)
+                             : QString();
+    const QString name = title.left(open).trimmed();
+    if (unit.isEmpty() || name.isEmpty() || unit.contains(QLatin1Char(' ')) ||
+        unit.contains(QLatin1Char('(')) || unit.contains(QLatin1Char(')')))
+        return title + QStringLiteral(" = ") + number;
+    return name + QLatin1Char(' ') + number + QLatin1Char(' ') + unit;
 }
 
 QString PointValueText(int column, int row, double x, double y, const QString& xTitle, const QString& yTitle,

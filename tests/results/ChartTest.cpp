@@ -111,6 +111,9 @@ private slots:
             {QStringLiteral("stress (MPa)"), QStringLiteral("stress 4725.125 MPa")},
             {QStringLiteral("speed (\u00b5m/s)"), QStringLiteral("speed 4725.125 \u00b5m/s")},
             {QStringLiteral("ln(stress / MPa)"), QStringLiteral("ln(stress / MPa) = 4725.125")},
+            {QStringLiteral("Load(N)"), QStringLiteral("Load 4725.125 N")},
+            {QStringLiteral("ln(stress rate / (MPa/s))"),
+             QStringLiteral("ln(stress rate / (MPa/s)) = 4725.125")},
             {QString(), QStringLiteral("4725.125")}};
         for (const auto& [title, text] : quantities)
             QCOMPARE(QuantityText(title, 4725.1254), text);
