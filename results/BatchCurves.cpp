@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -66,8 +65,12 @@ int BatchCurves::PreferredColor(const QString& group) {
         if (unit == QStringLiteral("\u00b5m/s"))
             return 6 + cycle(2);
     }
-    // Static levels and anything else: the darker hues, by the text itself.
-    return 8 + int(qHash(text, 0U) % 8U);
+    // Static levels and anything else: the darker hues, by the text itself (a hash of our own, the
+    // same on every machine and run).
+    quint32 h = 2166136261U;
+    for (const QChar c : text)
+        h = (h ^ c.unicode()) * 16777619U;
+    return 8 + int(h % 8U);
 }
 
 QColor BatchCurves::PaletteColor(int index) {

@@ -10,7 +10,7 @@
 
 namespace {
 // The characters a conditions item cannot hold as they are, with their escapes.
-constexpr std::pair<char16_t, const char*> Escapes[] = {
+constexpr std::pair<char16_t, const char*> NoteEscapes[] = {
     {u'%', "%25"}, {u',', "%2C"}, {u'"', "%22"}, {u'_', "%5F"}};
 } // namespace
 
@@ -22,9 +22,9 @@ QString RowTitle::NoteItem(const QString& value) {
             item += QLatin1Char('_');
             continue;
         }
-        const auto* e = std::find_if(std::begin(Escapes), std::end(Escapes),
+        const auto* e = std::find_if(std::begin(NoteEscapes), std::end(NoteEscapes),
                                      [c](const auto& pair) { return c.unicode() == pair.first; });
-        if (e != std::end(Escapes))
+        if (e != std::end(NoteEscapes))
             item += QLatin1String(e->second);
         else
             item += c;
@@ -49,11 +49,11 @@ QString RowTitle::Note(const QString& conditions, const QString& note) {
                 }
                 if (raw[i] == QLatin1Char('%')) {
                     const QStringView code = QStringView(raw).mid(i, 3);
-                    const auto* e =
-                        std::find_if(std::begin(Escapes), std::end(Escapes), [code](const auto& pair) {
+                    const auto* e = std::find_if(
+                        std::begin(NoteEscapes), std::end(NoteEscapes), [code](const auto& pair) {
                             return code.compare(QLatin1String(pair.second), Qt::CaseInsensitive) == 0;
                         });
-                    if (e != std::end(Escapes)) {
+                    if (e != std::end(NoteEscapes)) {
                         value += QChar(e->first);
                         i += 2;
                         continue;

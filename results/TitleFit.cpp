@@ -16,13 +16,13 @@ int TitleFit::Widest(const QStringList& lines, const QFont& font) {
 namespace {
 // The break positions of a text: after each separator, or at each blank when it has none. Each
 // position is where the second line begins; the separator or blank before it is dropped.
-struct Break {
+struct TitleBreak {
     qsizetype end;   // first line's end
     qsizetype start; // second line's start
 };
 
-QList<Break> breaksOf(const QString& text) {
-    QList<Break> out;
+QList<TitleBreak> titleBreaks(const QString& text) {
+    QList<TitleBreak> out;
     for (qsizetype at = text.indexOf(TitleFit::Separator); at > 0;
          at = text.indexOf(TitleFit::Separator, at + 1))
         out.append({at, at + TitleFit::Separator.size()});
@@ -34,11 +34,11 @@ QList<Break> breaksOf(const QString& text) {
 }
 
 // The two lines of the break that makes the wider of them narrowest.
-QStringList halves(const QString& text, const QFont& font) {
-    const QList<Break> breaks = breaksOf(text);
+QStringList titleHalves(const QString& text, const QFont& font) {
+    const QList<TitleBreak> breaks = titleBreaks(text);
     QStringList best{text};
     int bestWidth = TitleFit::Widest(best, font);
-    for (const Break& b : breaks) {
+    for (const TitleBreak& b : breaks) {
         const QStringList lines{text.left(b.end), text.mid(b.start)};
         const int w = TitleFit::Widest(lines, font);
         if (w < bestWidth) {
@@ -50,7 +50,7 @@ QStringList halves(const QString& text, const QFont& font) {
 }
 
 // Lines as long as the width allows, broken at blanks; a word wider than the width stands alone.
-QStringList wrapped(const QString& text, const QFont& font, int width) {
+QStringList titleWrapped(const QString& text, const QFont& font, int width) {
     const QFontMetrics metrics(font);
     QStringList lines;
     QString rest = text;
@@ -78,7 +78,7 @@ FittedTitle TitleFit::Fit(const QString& title, const QFont& font, int width) {
     FittedTitle fit{{title}, font};
     if (width <= 0 || Widest(fit.lines, font) <= width)
         return fit;
-    fit.lines = halves(title, font);
+    fit.lines = titleHalves(title, font);
     const double base = font.pointSizeF() > 0 ? font.pointSizeF() : 9;
     for (double size = base; Widest(fit.lines, fit.font) > width && size > base * MinShrink;) {
         size = std::max(base * MinShrink, size - 0.5);
@@ -89,7 +89,7 @@ FittedTitle TitleFit::Fit(const QString& title, const QFont& font, int width) {
     // Longer than two small lines: as many lines as it takes.
     QStringList lines;
     for (const QString& line : std::as_const(fit.lines))
-        lines << wrapped(line, fit.font, width);
+        lines << titleWrapped(line, fit.font, width);
     fit.lines = lines;
     return fit;
 }
