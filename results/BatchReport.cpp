@@ -509,10 +509,21 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
                   StatisticsTexts::OverlayStress + QLatin1Char(' ') + StatisticsTexts::OverlayAgainst +
                       QLatin1Char(' ') + StatisticsTexts::OverlayTime,
                   left, legend);
-        drawChart(painter, m_curves.Chart(BatchCurves::Axis::Strain),
-                  StatisticsTexts::OverlayStress + QLatin1Char(' ') + StatisticsTexts::OverlayAgainst +
-                      QLatin1Char(' ') + StatisticsTexts::OverlayStrain,
-                  right, legend);
+        const QString againstStrain = StatisticsTexts::OverlayStress + QLatin1Char(' ') +
+                                      StatisticsTexts::OverlayAgainst + QLatin1Char(' ') +
+                                      StatisticsTexts::OverlayStrain;
+        // Against strain the rates' curves lie on one another: a panel per group, as long as
+        // the panels stay tall enough to read.
+        const QStringList& groups = m_curves.groups();
+        if (groups.size() < 2 || groups.size() > MaxStrainPanels) {
+            drawChart(painter, m_curves.Chart(BatchCurves::Axis::Strain), againstStrain, right, legend);
+        } else {
+            const double h = right.height() / double(groups.size());
+            for (qsizetype g = 0; g < groups.size(); ++g)
+                drawChart(painter, m_curves.Chart(BatchCurves::Axis::Strain, groups[g]),
+                          againstStrain + QStringLiteral(": ") + groups[g],
+                          QRectF(right.left(), right.top() + double(g) * h, right.width(), h - 6), legend);
+        }
     }
 
     // The plots, four a page.

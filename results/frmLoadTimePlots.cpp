@@ -31,6 +31,8 @@ frmLoadTimePlots::frmLoadTimePlots(Parameters& params, Operator& op, SettingsSto
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setAlignment(Qt::AlignCenter);
+    // A sample name is text, whatever it looks like.
+    lblTitle->setTextFormat(Qt::PlainText);
     {
         QFont bold = lblTitle->font();
         bold.setBold(true);

@@ -15,8 +15,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -250,6 +252,17 @@ private slots:
         QVERIFY2(window.report().Write(pdf, &error), qPrintable(error));
         QVERIFY(QFileInfo(pdf).size() > 1000);
         QVERIFY(op.unexpected.isEmpty());
+        // Against strain, a panel per rate group: one rate no longer hides the other.
+        if (const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+            !tool.isEmpty()) {
+            QProcess text;
+            text.start(tool, {pdf, QStringLiteral("-")});
+            QVERIFY(text.waitForFinished(60000));
+            const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+            for (const QString& group : curves.groups())
+                QVERIFY2(pages.contains(QStringLiteral("stress (MPa) against strain (%): ") + group),
+                         qPrintable(pages));
+        }
     }
 
     // More than one selected row: those rows; one row or none: the whole datasheet.
