@@ -72,9 +72,7 @@ void drawChart(QPainter& painter, const ChartData& data, const QString& caption,
                      QFontMetricsF(painter.font()).elidedText(caption, Qt::ElideRight, box.width()));
     double top = 24;
     // The legend under the caption, never on the same line: a long caption would run into it.
-    const QString note = !legend.isEmpty()        ? legend
-                         : data.curveCount() == 3 ? StatisticsTexts::WeibullLegend
-                                                  : QString();
+    const QString& note = legend;
     if (!note.isEmpty()) {
         painter.setFont(font(8));
         painter.drawText(QRectF(box.left(), box.top() + top, box.width(), 16),
@@ -545,7 +543,10 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
             newPage();
         const int slot = int(i % ChartsPerPage);
         const QRectF box((slot % 2) * cellW + 6, (slot / 2) * cellH + 4, cellW - 12, cellH - 12);
-        drawChart(painter, charts[i].second, charts[i].first, box);
+        // The Weibull plots say which line is which; a chart of three other curves is no Weibull plot.
+        drawChart(painter, charts[i].second, charts[i].first, box,
+                  charts[i].first.startsWith(StatisticsTexts::WeibullTitle) ? StatisticsTexts::WeibullLegend
+                                                                            : QString());
     }
     if (signaturePage())
         newPage();
