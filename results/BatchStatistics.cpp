@@ -357,6 +357,8 @@ QString BatchStatistics::SummaryText() const {
         text += QStringLiteral("Dynamic fatigue n\t") + Number(m_fatigue->n) + QStringLiteral("\r\n");
         text += QStringLiteral("Standard error of n\t") +
                 (m_fatigue->nError ? Number(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
+        if (const QString caution = FatigueCaution(); !caution.isEmpty())
+            text += QStringLiteral("Dynamic fatigue note\t") + caution.mid(3) + QStringLiteral("\r\n");
     }
     return text + m_static.SummaryText();
 }

@@ -262,6 +262,9 @@ QString StaticStatistics::SummaryText() const {
         text += QStringLiteral("Static fatigue n\t") + ShortestText(m_fatigue->n) + QStringLiteral("\r\n");
         text += QStringLiteral("Standard error of static n\t") +
                 (m_fatigue->nError ? ShortestText(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
+        // The note travels with the figure into a spreadsheet.
+        if (const QString caution = FatigueCaution(); !caution.isEmpty())
+            text += QStringLiteral("Static fatigue note\t") + caution.mid(3) + QStringLiteral("\r\n");
     }
     return text;
 }

@@ -93,6 +93,8 @@ private slots:
             const QMap<QString, QString> keys = keyValues(BatchStatistics(rows).KeyValueText());
             QCOMPARE(keys.value(QStringLiteral("static_n_determined")), c.determined ? "1" : "0");
             QCOMPARE(keys.value(QStringLiteral("static_few_break_levels")), QString::number(c.fewBreaks));
+            QCOMPARE(s.SummaryText().contains(QStringLiteral("\r\nStatic fatigue note\t")),
+                     !c.determined || c.fewBreaks > 0);
         }
     }
 
