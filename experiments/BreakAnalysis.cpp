@@ -313,8 +313,9 @@ LoadTimePlotData PlotsOf(int count, const std::function<PlotSample(int)>& sample
         }
         chart.setCurve(0, inside);
         chart.setCurve(1, outside);
-        chart.styles[0].name = AnalysedStretch;
-        chart.styles[1].name = RestOfPull;
+        // A static hold's first curve is the hold itself, up to the break.
+        chart.styles[0].name = exptType == 3 ? HoldStretch : AnalysedStretch;
+        chart.styles[1].name = exptType == 3 ? AfterHold : RestOfPull;
     }
     return plots;
 }
