@@ -94,6 +94,9 @@ inline const QString OperatorTip =
 inline const QString SampleLabel = QStringLiteral("Sample");
 inline const QString SampleTip =
     QStringLiteral("Which fiber batch: written into each result row and the report (optional, Sample)");
+inline const QString SampleEscapedNote =
+    QStringLiteral("In the data file's parameter column a comma is written as %2C and a double quote as %22; "
+                   "the report and the results store show the name as typed.");
 inline const QString GaugeLength = QStringLiteral("Gauge length");
 inline const QString GaugeLengthTip = QStringLiteral("Length of fiber between the capstans");
 inline const QString RateCalc = QStringLiteral("Rate calc");

@@ -692,24 +692,18 @@ QString Program::resultOptions() const {
     auto item = [](const char* key, double value) {
         return QLatin1String(key) + QLatin1Char('=') + QString::number(value, 'g', 10);
     };
-    return QStringList{item("FiberDiameter", p.FiberDiameter),
-                       item("Modulus", p.Modulus),
-                       item("ModulusA", p.ModulusA),
-                       item("CoatingEA", p.CoatingEA),
-                       item("GaugeLength", double(p.GaugeLength)),
-                       item("ExptType", p.ExptType),
-                       item("ExptSpeed", p.ExptSpeed),
-                       item("ExptStressRate", double(p.ExptStressRate)),
-                       item("ExptStrainRate", double(p.ExptStrainRate)),
-                       item("PreloadType", p.PreloadType),
-                       item("PreloadLoad", p.PreloadLoad),
-                       item("PreloadStress", p.PreloadStress),
-                       item("PreloadStrain", p.PreloadStrain),
-                       item("PreloadSpeedMode", p.PreloadSpeedMode),
-                       item("PreloadUserSpeed", p.PreloadUserSpeed),
-                       item("RateCalculation%", p.RateCalculationPercent),
-                       item("BreakFactor", double(p.BreakFactor)),
-                       item("MinBreakLoad", double(p.MinBreakLoad))}
+    return QStringList{
+        item("FiberDiameter", p.FiberDiameter), item("Modulus", p.Modulus), item("ModulusA", p.ModulusA),
+        item("CoatingEA", p.CoatingEA), item("GaugeLength", double(p.GaugeLength)),
+        item("ExptType", p.ExptType), item("ExptSpeed", p.ExptSpeed),
+        item("ExptStressRate", double(p.ExptStressRate)), item("ExptStrainRate", double(p.ExptStrainRate)),
+        item("PreloadType", p.PreloadType), item("PreloadLoad", p.PreloadLoad),
+        item("PreloadStress", p.PreloadStress), item("PreloadStrain", p.PreloadStrain),
+        item("PreloadSpeedMode", p.PreloadSpeedMode), item("PreloadUserSpeed", p.PreloadUserSpeed),
+        item("RateCalculation%", p.RateCalculationPercent), item("BreakFactor", double(p.BreakFactor)),
+        item("MinBreakLoad", double(p.MinBreakLoad)),
+        // It decides which holds are run-outs.
+        item("StaticMaxHold", p.StaticMaxHold)}
         .join(QLatin1Char(' '));
 }
 

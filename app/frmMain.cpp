@@ -15,6 +15,7 @@
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/WindowPlacement.h"
+#include "results/RowTitle.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -315,6 +316,17 @@ QGroupBox* frmMain::buildExperimentFrame() {
     grid->addWidget(txtOperator, 3, 1, 1, 2);
     grid->addWidget(label(MT::SampleLabel, frame, "lblSample"), 4, 0);
     grid->addWidget(txtSample, 4, 1, 1, 2);
+    // Said at entry, not found later in the file: the data file's parameter column holds no comma.
+    lblSampleNote = label(MT::SampleEscapedNote, frame, "lblSampleNote");
+    lblSampleNote->setWordWrap(true);
+    lblSampleNote->setStyleSheet(QStringLiteral("color: #8a5a00"));
+    lblSampleNote->hide();
+    grid->addWidget(lblSampleNote, 5, 0, 1, 3);
+    for (QLineEdit* box : {txtOperator, txtSample})
+        connect(box, &QLineEdit::textChanged, this, [this] {
+            lblSampleNote->setVisible(RowTitle::NoteEscaped(txtOperator->text()) ||
+                                      RowTitle::NoteEscaped(txtSample->text()));
+        });
 
     // The bend tester's boxes: part of the window, never shown by this product.
     txtGrooveAngle = addBox(frame, "txtGrooveAngle", QString(), QString());

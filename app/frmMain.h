@@ -197,6 +197,8 @@ private:
     QLineEdit* txtZo = nullptr;
     QLineEdit* txtOperator = nullptr;
     QLineEdit* txtSample = nullptr;
+    // Shown while Operator or Sample holds what the data file writes as an escape.
+    QLabel* lblSampleNote = nullptr;
     QLineEdit* txtGrooveAngle = nullptr;
     UpDown* udGrooveAngle = nullptr;
     QLineEdit* txtTestingCount = nullptr;

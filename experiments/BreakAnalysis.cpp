@@ -8,6 +8,7 @@
 #include "params/Parameters.h"
 #include "results/Chart.h"
 #include "results/LineFit.h"
+#include "results/RowTitle.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -228,12 +229,10 @@ QStringList BreakAnalysis::ResultFields(const LoadTimeRecorder& rec, const Break
 
 QString BreakAnalysis::ConditionsNotes(const QString& operatorName, const QString& sample) {
     // One item each, after the items readers of older files count on; a comma or quote would split
-    // or end the field in the data file, a blank the item.
+    // or end the field in the data file, a blank the item: they are written so that the report
+    // reads back what was typed.
     auto item = [](const QString& name, const QString& value) {
-        QString text = value;
-        for (QChar& c : text)
-            if (c == QLatin1Char(',') || c == QLatin1Char('"') || c.isSpace())
-                c = QLatin1Char('_');
+        const QString text = RowTitle::NoteItem(value);
         return text.isEmpty() ? QString() : QLatin1Char(' ') + name + text;
     };
     return item(QStringLiteral("operator:"), operatorName.trimmed()) +
@@ -314,6 +313,9 @@ LoadTimePlotData PlotsOf(int count, const std::function<PlotSample(int)>& sample
         }
         chart.setCurve(0, inside);
         chart.setCurve(1, outside);
+        // A static hold's first curve is the hold itself, up to the break.
+        chart.styles[0].name = exptType == 3 ? HoldStretch : AnalysedStretch;
+        chart.styles[1].name = exptType == 3 ? AfterHold : RestOfPull;
     }
     return plots;
 }

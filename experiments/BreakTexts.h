@@ -155,6 +155,11 @@ inline const QString StrainAxis = QStringLiteral("strain (%)");
 inline const QString SpeedAxis = QStringLiteral("speed (µm/s)");
 inline const QString PositionAxis = QStringLiteral("position (µm)");
 inline const QString TimeAxis = QStringLiteral("time (s)");
+// The two curves of each chart, as a point's read-out names them.
+inline const QString AnalysedStretch = QStringLiteral("rate fit stretch");
+inline const QString RestOfPull = QStringLiteral("rest of the pull");
+inline const QString HoldStretch = QStringLiteral("hold");
+inline const QString AfterHold = QStringLiteral("after the hold");
 
 inline const QString DataHeader =
     QStringLiteral("position (µm)\ttime (s)\tload (N)\tstress (MPa)\tstrain (%)\t"

@@ -94,6 +94,10 @@ inline const QString NoEstimate = QStringLiteral("------");
 inline const QString LoadAxis = QStringLiteral("Load(N)");
 inline const QString SignalAxis = QStringLiteral("Signal (au)");
 inline const QString ResidueAxis = QStringLiteral("Residue (au)");
+// The curves, as a point's read-out names them.
+inline const QString MeasuredCurve = QStringLiteral("measured");
+inline const QString FittedCurve = QStringLiteral("fitted line");
+inline const QString ResidueCurve = QStringLiteral("residues");
 inline const QString ParametersNew = QStringLiteral("New:");
 inline const QString ParametersOld = QStringLiteral("Current:");
 

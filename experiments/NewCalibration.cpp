@@ -196,6 +196,8 @@ void NewCalibration::fillSignalChart(ChartData& chart) const {
         high = measured.size() == 1 ? p.load : qMax(high, p.load);
     }
     chart.setCurve(0, measured);
+    chart.styles[0].name = T::MeasuredCurve;
+    chart.styles[1].name = T::FittedCurve;
     chart.styles[0].showLine = false;
     chart.styles[0].showMarkers = true;
     // The fitted line across the measured loads.
@@ -215,6 +217,7 @@ void NewCalibration::fillResidueChart(ChartData& chart) const {
         for (const CalibrationPoint& p : points())
             residues.append({p.load, p.residue});
     chart.setCurve(0, residues);
+    chart.styles[0].name = T::ResidueCurve;
     chart.styles[0].showLine = false;
     chart.styles[0].showMarkers = true;
 }

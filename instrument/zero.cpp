@@ -15,7 +15,8 @@ zero::zero(ZeroPosition& actions, QWidget* parent) : QDialog(parent), m_actions(
     auto button = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
+        // Enter presses the button with the focus, else the default one.
+        b->setAutoDefault(true);
         b->setMinimumWidth(150);
         return b;
     };
@@ -31,6 +32,8 @@ zero::zero(ZeroPosition& actions, QWidget* parent) : QDialog(parent), m_actions(
     cmdCheck = button("cmdCheck", QString());
     lblCheck = label("lblCheck", QString());
     cmdCancel = button("cmdCancel", MotionTexts::Cancel);
+    // The first start's usual way: Enter homes to the closed limit.
+    cmdRunToZero->setDefault(true);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(cmdRunToZero, 0, 0);

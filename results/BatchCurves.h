@@ -56,13 +56,21 @@ public:
     int missing() const { return m_missing; }
     bool isEmpty() const { return m_curves.isEmpty(); }
 
-    static QColor GroupColor(qsizetype group);
-    ChartData Chart(Axis x) const;
+    // The colour a group keeps from one window and report to the next: taken from its rate (the
+    // unit and the decade), so that 600 MPa/s is drawn alike whatever else the batch holds; a
+    // second group that would take a colour already given gets the next free one.
+    static int PreferredColor(const QString& group);
+    static QColor PaletteColor(int index);
+    static constexpr int PaletteSize = 16;
+    QColor GroupColor(const QString& group) const;
+    // The curves of every group, or of the one group named.
+    ChartData Chart(Axis x, const QString& onlyGroup = QString()) const;
     // "colour: group" legend entries, as HTML for a label.
     QString LegendHtml() const;
 
 private:
     QList<BatchCurve> m_curves;
     QStringList m_groups;
+    QList<QColor> m_colors; // one per group
     int m_missing = 0;
 };

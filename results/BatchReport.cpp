@@ -3,6 +3,7 @@
 #include "base/ProductIdentity.h"
 #include "results/ChartControl.h"
 #include "results/PointDecimation.h"
+#include "results/RowTitle.h"
 #include "results/StatisticsCharts.h"
 #include "results/StatisticsTexts.h"
 
@@ -71,9 +72,7 @@ void drawChart(QPainter& painter, const ChartData& data, const QString& caption,
                      QFontMetricsF(painter.font()).elidedText(caption, Qt::ElideRight, box.width()));
     double top = 24;
     // The legend under the caption, never on the same line: a long caption would run into it.
-    const QString note = !legend.isEmpty()        ? legend
-                         : data.curveCount() == 3 ? StatisticsTexts::WeibullLegend
-                                                  : QString();
+    const QString& note = legend;
     if (!note.isEmpty()) {
         painter.setFont(font(8));
         painter.drawText(QRectF(box.left(), box.top() + top, box.width(), 16),
@@ -243,15 +242,16 @@ QString noteValues(const QList<QStringList>& rows, const QString& note) {
     for (const QStringList& row : rows) {
         const QStringList items =
             row.value(BatchStatistics::ParametersField).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        for (const QString& item : items)
-            if (item.startsWith(note) && item.size() > note.size()) {
-                QString value = item.mid(note.size());
-                value.replace(QLatin1Char('_'), QLatin1Char(' '));
-                if (!values.contains(value))
-                    values.append(value);
-            }
+        const QString value = RowTitle::Note(items.join(QLatin1Char(' ')), note);
+        if (!value.isEmpty() && !values.contains(value))
+            values.append(value);
     }
-    return values.isEmpty() ? QStringLiteral("not given") : values.join(QStringLiteral(", "));
+    if (values.isEmpty())
+        return QStringLiteral("not given");
+    // Names that hold a comma themselves are told apart by semicolons.
+    const bool commas = std::any_of(values.begin(), values.end(),
+                                    [](const QString& v) { return v.contains(QLatin1Char(',')); });
+    return values.join(commas ? QStringLiteral("; ") : QStringLiteral(", "));
 }
 } // namespace
 
@@ -352,7 +352,7 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
             const GroupStatistics* g = columns[first + c];
             painter.drawText(QRectF(labelWidth + double(c) * width, y, width, rowHeight),
                              Qt::AlignRight | Qt::AlignVCenter,
-                             g->rate.isEmpty() && first + c == 0 ? StatisticsTexts::AllRows : g->rate);
+                             g->rate.isEmpty() && first + c == 0 ? m_stats.AllTitle() : g->rate);
         }
         y += rowHeight;
         painter.setFont(tableFont);
@@ -374,6 +374,8 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
             y = 0;
         }
     }
+    if (m_stats.AllPooled())
+        line(m_stats.PooledText(), font(9), 4);
     line(m_stats.FatigueText(), font(10), 4);
     // The static levels, one line each, and their n.
     const StaticStatistics& statics = m_stats.statics();
@@ -506,7 +508,8 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
         painter.setFont(font(8));
         double x = 0;
         for (qsizetype g = 0; g < m_curves.groups().size(); ++g)
-            x = drawLegendEntry(painter, x, 24, BatchCurves::GroupColor(g), m_curves.groups()[g]);
+            x = drawLegendEntry(painter, x, 24, m_curves.GroupColor(m_curves.groups()[g]),
+                                m_curves.groups()[g]);
         drawLegendEntry(painter, x, 24, Qt::gray, StatisticsTexts::IgnoredDashed, true);
         const double w = page.width() / 2;
         const QRectF left(0, 46, w - 8, usable - 46), right(w + 8, 46, w - 8, usable - 46);
@@ -514,16 +517,27 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
                   StatisticsTexts::OverlayStress + QLatin1Char(' ') + StatisticsTexts::OverlayAgainst +
                       QLatin1Char(' ') + StatisticsTexts::OverlayTime,
                   left, legend);
-        drawChart(painter, m_curves.Chart(BatchCurves::Axis::Strain),
-                  StatisticsTexts::OverlayStress + QLatin1Char(' ') + StatisticsTexts::OverlayAgainst +
-                      QLatin1Char(' ') + StatisticsTexts::OverlayStrain,
-                  right, legend);
+        const QString againstStrain = StatisticsTexts::OverlayStress + QLatin1Char(' ') +
+                                      StatisticsTexts::OverlayAgainst + QLatin1Char(' ') +
+                                      StatisticsTexts::OverlayStrain;
+        // Against strain the rates' curves lie on one another: a panel per group, as long as
+        // the panels stay tall enough to read.
+        const QStringList& groups = m_curves.groups();
+        if (groups.size() < 2 || groups.size() > MaxStrainPanels) {
+            drawChart(painter, m_curves.Chart(BatchCurves::Axis::Strain), againstStrain, right, legend);
+        } else {
+            const double h = right.height() / double(groups.size());
+            for (qsizetype g = 0; g < groups.size(); ++g)
+                drawChart(painter, m_curves.Chart(BatchCurves::Axis::Strain, groups[g]),
+                          againstStrain + QStringLiteral(": ") + groups[g],
+                          QRectF(right.left(), right.top() + double(g) * h, right.width(), h - 6), legend);
+        }
     }
 
     // The plots, four a page.
     QList<QPair<QString, ChartData>> charts;
     if (m_stats.all().specimens() >= MinWeibullPoints)
-        charts.append({StatisticsTexts::WeibullTitle + QStringLiteral(": ") + StatisticsTexts::AllRows,
+        charts.append({StatisticsTexts::WeibullTitle + QStringLiteral(": ") + m_stats.AllTitle(),
                        StatisticsCharts::Weibull(m_stats.all())});
     for (const GroupStatistics& g : m_stats.groups())
         if (g.specimens() >= MinWeibullPoints)
@@ -539,7 +553,10 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
             newPage();
         const int slot = int(i % ChartsPerPage);
         const QRectF box((slot % 2) * cellW + 6, (slot / 2) * cellH + 4, cellW - 12, cellH - 12);
-        drawChart(painter, charts[i].second, charts[i].first, box);
+        // The Weibull plots say which line is which; a chart of three other curves is no Weibull plot.
+        drawChart(painter, charts[i].second, charts[i].first, box,
+                  charts[i].first.startsWith(StatisticsTexts::WeibullTitle) ? StatisticsTexts::WeibullLegend
+                                                                            : QString());
     }
     for (const PagePainter& extra : m_extraPages) {
         newPage();

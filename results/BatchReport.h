@@ -28,6 +28,8 @@ public:
     // Fewer breaks than this draw no Weibull plot.
     static constexpr int MinWeibullPoints = 2;
     static constexpr int SignatureHeight = 90; // page pixels kept for the signatures at the end
+    // Up to this many groups get a panel each for their curves against strain.
+    static constexpr int MaxStrainPanels = 4;
 
     BatchReport(const QString& dataFileName, const QList<QStringList>& rows);
     // From the compact rows of a data file, without a copy of every field of every row.

@@ -321,6 +321,7 @@ QString BatchStatistics::KeyValueText() const {
                         QLatin1Char('\n');
     };
     add(QString(), m_all);
+    text += QStringLiteral("all_pooled\t") + QString::number(AllPooled() ? 1 : 0) + QLatin1Char('\n');
     if (m_fatigue) {
         text += QStringLiteral("fatigue_n\t") + ShortNumber(m_fatigue->n) + QLatin1Char('\n');
         if (m_fatigue->nError)
@@ -338,7 +339,7 @@ QString BatchStatistics::KeyValueText() const {
 }
 
 QString BatchStatistics::SummaryText() const {
-    QString text = QString() + QLatin1Char('\t') + StatisticsTexts::AllRows;
+    QString text = QString() + QLatin1Char('\t') + AllTitle();
     for (const GroupStatistics& g : m_groups)
         text += QLatin1Char('\t') + g.rate;
     text += QStringLiteral("\r\n");
@@ -357,8 +358,18 @@ QString BatchStatistics::SummaryText() const {
         text += QStringLiteral("Dynamic fatigue n\t") + Number(m_fatigue->n) + QStringLiteral("\r\n");
         text += QStringLiteral("Standard error of n\t") +
                 (m_fatigue->nError ? Number(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
+        if (const QString caution = FatigueCaution(); !caution.isEmpty())
+            text += QStringLiteral("Dynamic fatigue note\t") + caution.mid(3) + QStringLiteral("\r\n");
     }
     return text + m_static.SummaryText() + m_proof.SummaryText();
+}
+
+QString BatchStatistics::AllTitle() const {
+    return AllPooled() ? StatisticsTexts::AllPooled : StatisticsTexts::AllRows;
+}
+
+QString BatchStatistics::PooledText() const {
+    return AllPooled() ? StatisticsTexts::PooledNote.arg(m_groups.size()) : QString();
 }
 
 QString BatchStatistics::FatigueText() const {

@@ -49,6 +49,12 @@ public:
     explicit BatchStatistics(const std::vector<DataRow>& rows);
 
     const GroupStatistics& all() const { return m_all; }
+    // The whole batch pools more than one rate group: its figures mix strengths the rates set apart.
+    bool AllPooled() const { return m_groups.size() > 1; }
+    // The whole batch's column title: "All", or "All (pooled)" where it pools rates.
+    QString AllTitle() const;
+    // The line that says what a pooled column means; empty when it pools nothing.
+    QString PooledText() const;
     // Ordered by the rate's unit, then by its value.
     const QList<GroupStatistics>& groups() const { return m_groups; }
     const std::optional<FatigueFit>& fatigue() const { return m_fatigue; }

@@ -109,14 +109,29 @@ void CopyChart(const ChartData& source, ChartData& target) {
     target = source;
 }
 
-QString PointValueText(int column, int row, double x, double y, const QString& xTitle,
-                       const QString& yTitle) {
-    auto value = [](const QString& title, double v) {
-        const QString number = FormatNum(v, 1, -3);
-        return title.isEmpty() ? number : title + QStringLiteral(" = ") + number;
-    };
-    return PointSelectionText(column, row, x, y) + QStringLiteral(": ") + value(xTitle, x) +
-           QStringLiteral(", ") + value(yTitle, y);
+QString QuantityText(const QString& axisTitle, double value) {
+    const QString number = FormatNum(value, 1, -3);
+    const QString title = axisTitle.trimmed();
+    if (title.isEmpty())
+        return number;
+    // "stress (MPa)", "Load(N)": a unit in brackets at the end, one word; "ln(stress / MPa)" is a
+    // quantity of its own, without a unit.
+    const qsizetype open = title.lastIndexOf(QLatin1Char('('));
+    const QString unit = open > 0 && title.endsWith(QLatin1Char(')'))
+                             ? title.mid(open + 1, title.size() - open - 2)
+                             : QString();
+    const QString name = title.left(open).trimmed();
+    if (unit.isEmpty() || name.isEmpty() || unit.contains(QLatin1Char(' ')) ||
+        unit.contains(QLatin1Char('(')) || unit.contains(QLatin1Char(')')))
+        return title + QStringLiteral(" = ") + number;
+    return name + QLatin1Char(' ') + number + QLatin1Char(' ') + unit;
+}
+
+QString PointValueText(int column, int row, double x, double y, const QString& xTitle, const QString& yTitle,
+                       const QString& curveName) {
+    const QString values = QuantityText(xTitle, x) + QStringLiteral(", ") + QuantityText(yTitle, y);
+    return (curveName.isEmpty() ? values : curveName + QStringLiteral(": ") + values) + QStringLiteral(" (") +
+           PointSelectionText(column, row, x, y) + QLatin1Char(')');
 }
 
 QString PointSelectionText(int column, int row, double x, double y) {

@@ -29,7 +29,11 @@ QString AxisLabelFormat(const AxisScale& scale);
 constexpr int MaxAxisTicks = 8;
 
 // The message for a selected point: data column and row count from 1, as the operator sees them.
-// The same with each coordinate named by its axis title (which carries the unit):
-// "Series 1, index 3, coordinates (2.5,1.235): time (s) = 2.5, load (N) = 1.235".
-QString PointValueText(int column, int row, double x, double y, const QString& xTitle, const QString& yTitle);
+// The same read out for the operator: the curve's name and each coordinate as its quantity with
+// its unit from the axis title, then the selection text:
+// "rate fit stretch: time 2.5 s, load 1.235 N (Series 1, index 3, coordinates (2.5,1.235))".
+QString PointValueText(int column, int row, double x, double y, const QString& xTitle, const QString& yTitle,
+                       const QString& curveName = QString());
+// "load 1.235 N" from the title "load (N)"; "ln(stress / MPa) = 8.5" from a title without a unit.
+QString QuantityText(const QString& axisTitle, double value);
 QString PointSelectionText(int column, int row, double x, double y);

@@ -25,6 +25,7 @@ struct CurveStyle {
     Marker marker = Marker::Circle;
     double markerSize = 7;
     bool dashed = false; // the line drawn dashed
+    QString name;        // what the curve is, for the read-out of a point ("analysed stretch")
 
     bool operator==(const CurveStyle&) const = default;
 };

@@ -4,11 +4,63 @@
 #include "results/BatchStatistics.h"
 #include "results/StaticStatistics.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace {
+// The characters a conditions item cannot hold as they are, with their escapes.
+constexpr std::pair<char16_t, const char*> NoteEscapes[] = {
+    {u'%', "%25"}, {u',', "%2C"}, {u'"', "%22"}, {u'_', "%5F"}};
+} // namespace
+
+QString RowTitle::NoteItem(const QString& value) {
+    QString item;
+    item.reserve(value.size());
+    for (const QChar c : value) {
+        if (c.isSpace()) {
+            item += QLatin1Char('_');
+            continue;
+        }
+        const auto* e = std::find_if(std::begin(NoteEscapes), std::end(NoteEscapes),
+                                     [c](const auto& pair) { return c.unicode() == pair.first; });
+        if (e != std::end(NoteEscapes))
+            item += QLatin1String(e->second);
+        else
+            item += c;
+    }
+    return item;
+}
+
+bool RowTitle::NoteEscaped(const QString& value) {
+    return value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"'));
+}
+
 QString RowTitle::Note(const QString& conditions, const QString& note) {
     for (const QString& item : conditions.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         if (item.startsWith(note) && item.size() > note.size()) {
-            QString value = item.mid(note.size());
-            value.replace(QLatin1Char('_'), QLatin1Char(' '));
+            const QString raw = item.mid(note.size());
+            QString value;
+            value.reserve(raw.size());
+            for (qsizetype i = 0; i < raw.size(); ++i) {
+                if (raw[i] == QLatin1Char('_')) {
+                    value += QLatin1Char(' ');
+                    continue;
+                }
+                if (raw[i] == QLatin1Char('%')) {
+                    const QStringView code = QStringView(raw).mid(i, 3);
+                    const auto* e = std::find_if(
+                        std::begin(NoteEscapes), std::end(NoteEscapes), [code](const auto& pair) {
+                            return code.compare(QLatin1String(pair.second), Qt::CaseInsensitive) == 0;
+                        });
+                    if (e != std::end(NoteEscapes)) {
+                        value += QChar(e->first);
+                        i += 2;
+                        continue;
+                    }
+                }
+                value += raw[i];
+            }
             return value;
         }
     return {};

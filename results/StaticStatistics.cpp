@@ -123,6 +123,7 @@ StaticStatistics::StaticStatistics(int count, const FieldReader& field) {
     });
 
     QList<double> x, y;
+    int fewBreaks = 0;
     for (StaticLevel& level : m_levels) {
         const Level l = parseLevel(level.level);
         if (l.unit == QLatin1String("MPa")) {
@@ -141,6 +142,7 @@ StaticStatistics::StaticStatistics(int count, const FieldReader& field) {
         if (level.median && *level.median > 0 && level.stress && *level.stress > 0) {
             x.append(std::log(*level.stress));
             y.append(std::log(*level.median));
+            fewBreaks += level.breaks < MinBreaksPerLevel ? 1 : 0;
         }
     }
     if (x.size() < 2)
@@ -154,6 +156,7 @@ StaticStatistics::StaticStatistics(int count, const FieldReader& field) {
     f.n = -*fit.m;
     f.nError = fit.delm;
     f.levels = int(x.size());
+    f.fewBreaks = fewBreaks;
     m_fatigue = f;
 }
 
@@ -213,6 +216,10 @@ QString StaticStatistics::KeyValueText() const {
         if (m_fatigue->nError)
             text += QStringLiteral("static_n_se\t") + BatchStatistics::ShortNumber(*m_fatigue->nError) +
                     QLatin1Char('\n');
+        text += QStringLiteral("static_few_break_levels\t") + QString::number(m_fatigue->fewBreaks) +
+                QLatin1Char('\n');
+        text += QStringLiteral("static_n_determined\t") + QString::number(FatigueDetermined() ? 1 : 0) +
+                QLatin1Char('\n');
     }
     for (const StaticLevel& l : m_levels) {
         QList<std::pair<QString, QString>> figures{{QStringLiteral("breaks"), QString::number(l.breaks)},
@@ -255,6 +262,9 @@ QString StaticStatistics::SummaryText() const {
         text += QStringLiteral("Static fatigue n\t") + ShortestText(m_fatigue->n) + QStringLiteral("\r\n");
         text += QStringLiteral("Standard error of static n\t") +
                 (m_fatigue->nError ? ShortestText(*m_fatigue->nError) : QString()) + QStringLiteral("\r\n");
+        // The note travels with the figure into a spreadsheet.
+        if (const QString caution = FatigueCaution(); !caution.isEmpty())
+            text += QStringLiteral("Static fatigue note\t") + caution.mid(3) + QStringLiteral("\r\n");
     }
     return text;
 }
@@ -264,8 +274,24 @@ QString StaticStatistics::FatigueText() const {
         return QStringLiteral("Static fatigue needs median times to failure at two or more levels.");
     const QString n = QString::number(m_fatigue->n, 'f', 1);
     const QString levels = QString::number(m_fatigue->levels);
-    if (!m_fatigue->nError)
-        return QStringLiteral("Static fatigue n = %1 from %2 levels").arg(n, levels);
-    return QStringLiteral("Static fatigue n = %1 \u00b1 %2 from %3 levels")
-        .arg(n, QString::number(*m_fatigue->nError, 'f', 1), levels);
+    const QString line = !m_fatigue->nError
+                             ? QStringLiteral("Static fatigue n = %1 from %2 levels").arg(n, levels)
+                             : QStringLiteral("Static fatigue n = %1 \u00b1 %2 from %3 levels")
+                                   .arg(n, QString::number(*m_fatigue->nError, 'f', 1), levels);
+    return line + FatigueCaution();
+}
+
+bool StaticStatistics::FatigueDetermined() const {
+    return m_fatigue && std::isfinite(m_fatigue->n) && m_fatigue->n > 0;
+}
+
+QString StaticStatistics::FatigueCaution() const {
+    if (!m_fatigue)
+        return {};
+    QString text;
+    if (!FatigueDetermined())
+        text += StatisticsTexts::StaticNotDetermined;
+    if (m_fatigue->fewBreaks > 0)
+        text += StatisticsTexts::StaticFewBreaks(m_fatigue->fewBreaks, MinBreaksPerLevel);
+    return text;
 }

@@ -33,6 +33,7 @@ struct StaticFatigueFit {
     std::optional<double> nError; // the slope's standard error; none from two levels
     double slope = 0, intercept = 0;
     int levels = 0;
+    int fewBreaks = 0; // levels of the fit with fewer than MinBreaksPerLevel breaks
 };
 
 // Static fatigue statistics of result rows (the 17 fields of columns 1 to 17): the rows of static
@@ -72,8 +73,14 @@ public:
     QString KeyValueText() const;
     // The table as tab-separated lines, then n_s.
     QString SummaryText() const;
-    // The line under the table.
+    // The line under the table, with the note that says when n means little or nothing.
     QString FatigueText() const;
+    // n must be positive: a time to failure that grows with the stress is no fatigue of glass.
+    bool FatigueDetermined() const;
+    // The note that goes after n ("not determined", "uncertain"); empty when there is none.
+    QString FatigueCaution() const;
+    // Fewer breaks than this leave a level's median to one or no break.
+    static constexpr int MinBreaksPerLevel = 2;
 
     // A time in seconds rounded to the millisecond it was measured in.
     static double Milliseconds(double seconds);

@@ -31,6 +31,8 @@ ChartData pointsAndFit(const QString& xTitle, const QString& yTitle, const QList
     chart.xAxis.title = xTitle;
     SetYAxisTitle(chart, yTitle);
     pointsStyle(chart.styles[0]);
+    chart.styles[0].name = StatisticsTexts::CurveMedians;
+    chart.styles[1].name = StatisticsTexts::CurveFit;
     chart.setCurve(0, points);
     if (fit) {
         double x0 = 0, x1 = 0;
@@ -50,6 +52,9 @@ ChartData StatisticsCharts::Weibull(const GroupStatistics& group) {
     chart.xAxis.title = StatisticsTexts::WeibullX;
     SetYAxisTitle(chart, StatisticsTexts::WeibullY);
     pointsStyle(chart.styles[0]);
+    chart.styles[0].name = StatisticsTexts::CurveBreaks;
+    chart.styles[1].name = StatisticsTexts::CurveMaximumLikelihood;
+    chart.styles[2].name = StatisticsTexts::CurveRegression;
     QList<QPointF> points;
     for (const WeibullPlotPoint& p : Weibull::PlotPoints(group.stresses))
         points.append({p.x, p.y});

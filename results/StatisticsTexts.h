@@ -9,10 +9,10 @@ inline const QString WindowTitle = QStringLiteral("BATCH STATISTICS");
 inline const QString MenuEntry = QStringLiteral("Statistics");
 inline const QString AllRows = QStringLiteral("All");
 inline const QString NotEnoughData = QStringLiteral("not enough data");
-inline const QString Copy = QStringLiteral("&Copy");
+inline const QString Copy = QStringLiteral("Co&py");
 inline const QString Lifetime = QStringLiteral("Li&fetime...");
 inline const QString SaveReport = QStringLiteral("Save &report");
-inline const QString Close = QStringLiteral("C&lose");
+inline const QString Close = QStringLiteral("&Close");
 inline const QString Group = QStringLiteral("Group");
 inline const QString ColumnsLabel = QStringLiteral("Colum&ns");
 inline const QString ColumnsPerRate = QStringLiteral("per rate");
@@ -22,6 +22,11 @@ inline const QString WeibullTitle = QStringLiteral("WEIBULL PLOT");
 inline const QString WeibullX = QStringLiteral("ln(stress / MPa)");
 inline const QString WeibullY = QStringLiteral("ln(-ln(1 - F))");
 inline const QString WeibullLegend = QStringLiteral("red: maximum likelihood, green: median-rank regression");
+inline const QString CurveBreaks = QStringLiteral("breaks");
+inline const QString CurveMaximumLikelihood = QStringLiteral("maximum likelihood line");
+inline const QString CurveRegression = QStringLiteral("median-rank regression line");
+inline const QString CurveMedians = QStringLiteral("medians");
+inline const QString CurveFit = QStringLiteral("fitted line");
 inline const QString FatigueTitle = QStringLiteral("DYNAMIC FATIGUE");
 inline const QString FatigueX = QStringLiteral("ln(stress rate / (MPa/s))");
 inline const QString FatigueY = QStringLiteral("ln(median stress / MPa)");
@@ -85,6 +90,21 @@ inline const QString FatigueNarrowRates =
     QStringLiteral(" \u2014 n is not determined: the rates are less than a decade apart");
 inline const QString FatigueTwoGroups = QStringLiteral(" \u2014 n is not determined: only two rate groups");
 
+// Static fatigue: a time to failure that does not fall as the stress rises gives no n.
+inline const QString StaticNotDetermined =
+    QStringLiteral(" \u2014 n is not determined: the times to failure do not fall as the stress rises");
+inline QString StaticFewBreaks(int levels, int minimum) {
+    return QStringLiteral(" \u2014 uncertain: %1 of the levels %2 fewer than %3 breaks")
+        .arg(levels)
+        .arg(levels == 1 ? QStringLiteral("has") : QStringLiteral("have"))
+        .arg(minimum);
+}
+// The "All" column where the rows hold more than one rate.
+inline const QString AllPooled = QStringLiteral("All (pooled)");
+inline const QString PooledNote =
+    QStringLiteral("\"All (pooled)\" mixes %1 rate groups: strength depends on the rate, so its mean, "
+                   "spread and Weibull m are no figures of one population; read the column of each rate.");
+
 inline const QString StressNotPositive = QStringLiteral("break stress not a positive number");
 inline const QString TimeNotPositive = QStringLiteral("time to failure not a positive number");
 inline QString MarkedIgnore(const QString& comment) {
@@ -98,6 +118,11 @@ inline const QString OverlayTime = QStringLiteral("time (s)");
 inline const QString OverlayStrain = QStringLiteral("strain (%)");
 inline const QString OverlayStress = QStringLiteral("stress (MPa)");
 inline const QString OverlayAgainst = QStringLiteral("against");
+inline const QString OverlayAllGroups = QStringLiteral("all groups");
+inline const QString OverlayShow = QStringLiteral("&show");
+inline QString OverlayCurveName(const QString& specimen, const QString& group) {
+    return QStringLiteral("specimen %1 (%2)").arg(specimen, group);
+}
 inline const QString OverlayDashed = QStringLiteral(" &nbsp; dashed: marked \"ignore\"");
 inline QString OverlayCount(qsizetype shown, int missing) {
     QString text =

@@ -101,7 +101,7 @@ void frmBigPlot::pointSelected(int curve, int row) {
     const int column = 2 * curve + 1;
     // Shown under the plot, not in a box the operator must close before the next click.
     const QString text = PointValueText(column, row + 1, d.data(row, column - 1), d.data(row, column),
-                                        d.xAxis.title, d.yAxis.title);
+                                        d.xAxis.title, d.yAxis.title, d.styles.value(curve).name);
     lblPoint->setText(text);
     QToolTip::showText(QCursor::pos(), text, MSChart1);
 }

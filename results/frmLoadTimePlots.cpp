@@ -9,6 +9,7 @@
 #include "results/PlotTexts.h"
 #include "results/SafeReplace.h"
 #include "results/ScreenCapture.h"
+#include "results/TitleFit.h"
 #include "results/frmBigPlot.h"
 
 #include <QApplication>
@@ -30,11 +31,14 @@ frmLoadTimePlots::frmLoadTimePlots(Parameters& params, Operator& op, SettingsSto
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setAlignment(Qt::AlignCenter);
+    // A sample name is text, whatever it looks like.
+    lblTitle->setTextFormat(Qt::PlainText);
     {
         QFont bold = lblTitle->font();
         bold.setBold(true);
         bold.setPointSizeF(bold.pointSizeF() * 1.15);
         lblTitle->setFont(bold);
+        m_titleFont = bold;
     }
     for (size_t i = 0; i < MSChart.size(); ++i) {
         lblCaption[i] = new QLabel(this);
@@ -106,7 +110,8 @@ void frmLoadTimePlots::ShowPast(const LoadTimePlotData& data) {
 }
 
 void frmLoadTimePlots::showTitle(const QString& title) {
-    lblTitle->setText(title);
+    m_title = title;
+    fitTitle(width());
     setWindowTitle(title.isEmpty() ? PlotTexts::LoadTimeCaption
                                    : PlotTexts::LoadTimeCaption + QStringLiteral(" \u2014 ") + title);
 }
@@ -148,7 +153,8 @@ void frmLoadTimePlots::layOut() {
     const int gap = twipsToPixels(90);
     const int chartWidth = (w - twipsToPixels(360)) / 3;
     const int captionHeight = twipsToPixels(300);
-    // The row's title above the captions, inside the picture; the charts give up its height.
+    // The row's title above the captions, inside the picture, whole; the charts give up its height.
+    fitTitle(w - 2 * gap);
     const int titleHeight = lblTitle->sizeHint().height();
     lblTitle->setGeometry(gap, gap, w - 2 * gap, titleHeight);
     const int chartHeight = h - twipsToPixels(1860) - titleHeight;
@@ -169,6 +175,13 @@ void frmLoadTimePlots::layOut() {
         b->setGeometry(x, buttonTop, size.width(), size.height());
         x -= gap;
     }
+}
+
+void frmLoadTimePlots::fitTitle(int width) {
+    // A little room to spare: the label's own margins and the glyphs' rounding.
+    const FittedTitle fit = TitleFit::Fit(m_title, m_titleFont, width - 8);
+    lblTitle->setFont(fit.font);
+    lblTitle->setText(fit.text());
 }
 
 void frmLoadTimePlots::applyDots() {
@@ -270,8 +283,7 @@ QString frmLoadTimePlots::LT_Data_String() const {
 void frmLoadTimePlots::showBig(int index) {
     cmdClose->setFocus();
     const QString caption = lblCaption[size_t(index)]->text();
-    m_big->Show(*MSChart[size_t(index)], lblTitle->text().isEmpty()
-                                             ? caption
-                                             : caption + QStringLiteral(" \u2014 ") + lblTitle->text());
+    m_big->Show(*MSChart[size_t(index)],
+                m_title.isEmpty() ? caption : caption + QStringLiteral(" \u2014 ") + m_title);
     cmdClose->setFocus();
 }

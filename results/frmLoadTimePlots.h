@@ -4,6 +4,7 @@
 #include "results/LoadTimePlotData.h"
 
 #include <QDialog>
+#include <QFont>
 #include <array>
 #include <optional>
 
@@ -77,6 +78,8 @@ private:
     void cmdClose_Click();
     void showBig(int index);
     void showTitle(const QString& title);
+    // The title whole in the width, on two lines or in smaller type where it must.
+    void fitTitle(int width);
 
     Parameters& m_params;
     Operator& m_op;
@@ -86,4 +89,6 @@ private:
     bool m_hasData = false;
     bool m_dataFileWritten = false; // the record of the break shown is on the disc
     bool m_dots = true;
+    QString m_title;
+    QFont m_titleFont;
 };

@@ -41,6 +41,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     grdStatistics->verticalHeader()->setDefaultSectionSize(grdStatistics->fontMetrics().height() + 4);
     lblFatigue = new QLabel(this);
     lblFatigue->setObjectName(QStringLiteral("lblFatigue"));
+    lblFatigue->setWordWrap(true);
 
     grdStatic = new QTableWidget(this);
     grdStatic->setObjectName(QStringLiteral("grdStatic"));
@@ -48,6 +49,7 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     grdStatic->verticalHeader()->setDefaultSectionSize(grdStatic->fontMetrics().height() + 4);
     lblStaticFatigue = new QLabel(this);
     lblStaticFatigue->setObjectName(QStringLiteral("lblStaticFatigue"));
+    lblStaticFatigue->setWordWrap(true);
     chtStatic = new ChartControl(this);
     chtStatic->setObjectName(QStringLiteral("chtStatic"));
     chtStatic->setMinimumSize(300, 200);
@@ -146,6 +148,14 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     cboOverlayAxis->setObjectName(QStringLiteral("cboOverlayAxis"));
     cboOverlayAxis->addItems({ST::OverlayTime, ST::OverlayStrain});
     overlayTop->addWidget(cboOverlayAxis);
+    // One group at a time, where the rates' curves lie on top of each other.
+    cboOverlayGroup = new QComboBox(overlayPage);
+    cboOverlayGroup->setObjectName(QStringLiteral("cboOverlayGroup"));
+    auto* show = new QLabel(ST::OverlayShow, overlayPage);
+    show->setBuddy(cboOverlayGroup);
+    overlayTop->addSpacing(12);
+    overlayTop->addWidget(show);
+    overlayTop->addWidget(cboOverlayGroup);
     overlayTop->addStretch();
     overlay->addLayout(overlayTop);
     chtOverlay = new ChartControl(overlayPage);
@@ -159,9 +169,11 @@ frmStatistics::frmStatistics(Operator& op, SettingsStore& store, QWidget* parent
     overlay->addWidget(lblOverlayLegend);
     tabCharts->addTab(overlayPage, ST::OverlayTab);
     connect(cboOverlayAxis, &QComboBox::currentIndexChanged, this, &frmStatistics::showOverlay);
+    connect(cboOverlayGroup, &QComboBox::currentIndexChanged, this, &frmStatistics::showOverlay);
     connect(chtOverlay, &ChartControl::doubleClicked, this, [this] {
         enlarge(chtOverlay, ST::OverlayTitle + QStringLiteral(": ") + ST::OverlayStress + QLatin1Char(' ') +
-                                ST::OverlayAgainst + QLatin1Char(' ') + cboOverlayAxis->currentText());
+                                ST::OverlayAgainst + QLatin1Char(' ') + cboOverlayAxis->currentText() +
+                                QStringLiteral(", ") + cboOverlayGroup->currentText());
     });
     layout->addWidget(tabCharts, 1);
     auto* bottom = new QHBoxLayout;
@@ -194,6 +206,13 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
         w->setVisible(m_samples->samples() > 1);
     showTable();
     showStatic();
+    {
+        const QSignalBlocker blockGroups(cboOverlayGroup);
+        cboOverlayGroup->clear();
+        cboOverlayGroup->addItem(ST::OverlayAllGroups);
+        for (const QString& g : m_curves.groups())
+            cboOverlayGroup->addItem(g, g);
+    }
     showOverlay();
 }
 
@@ -202,7 +221,7 @@ void frmStatistics::showTable() {
     // Per rate (the batch's groups) or, where the rows hold several samples, per sample and rate.
     const bool perSample = cboColumns->currentIndex() == 1 && m_samples;
     QList<const GroupStatistics*> columns{&stats.all()};
-    QStringList titles{ST::AllRows};
+    QStringList titles{stats.AllTitle()};
     if (perSample) {
         for (const SampleGroup& g : m_samples->groups()) {
             columns.append(&g.group);
@@ -243,10 +262,15 @@ void frmStatistics::showTable() {
     if (const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen())
         height = qMin(height, screen->availableGeometry().height() * (statics ? 1 : 2) / (statics ? 4 : 5));
     grdStatistics->setFixedHeight(height);
-    lblFatigue->setText(stats.proof().isEmpty() ? stats.FatigueText()
-                                                : stats.FatigueText() + QLatin1Char('\n') +
-                                                      stats.proof().SummaryText().trimmed().replace(
-                                                          QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QString fatigue = stats.FatigueText();
+    if (stats.AllPooled())
+        fatigue += QLatin1Char('\n') + stats.PooledText();
+    if (!stats.proof().isEmpty())
+        fatigue += QLatin1Char('\n') + stats.proof().SummaryText().trimmed().replace(QStringLiteral("\r\n"),
+                                                                                     QStringLiteral("\n"));
+    lblFatigue->setText(fatigue);
+    if (QTableWidgetItem* all = grdStatistics->horizontalHeaderItem(0))
+        all->setToolTip(stats.PooledText());
 
     const QSignalBlocker block(cboGroup);
     cboGroup->clear();
@@ -269,10 +293,12 @@ void frmStatistics::showTable() {
 void frmStatistics::showOverlay() {
     const auto axis =
         cboOverlayAxis->currentIndex() == 1 ? BatchCurves::Axis::Strain : BatchCurves::Axis::Time;
-    chtOverlay->setData(m_curves.Chart(axis));
+    chtOverlay->setData(m_curves.Chart(axis, cboOverlayGroup->currentData().toString()));
     chtOverlay->setEnabled(!m_curves.isEmpty());
-    lblOverlayLegend->setText(ST::OverlayCount(m_curves.curves().size(), m_curves.missing()).toHtmlEscaped() +
-                              QStringLiteral(" &nbsp; ") + m_curves.LegendHtml());
+    QString count = ST::OverlayCount(m_curves.curves().size(), m_curves.missing());
+    if (chtOverlay->data().curveCount() != m_curves.curves().size())
+        count = QString::number(chtOverlay->data().curveCount()) + QStringLiteral(" of ") + count;
+    lblOverlayLegend->setText(count.toHtmlEscaped() + QStringLiteral(" &nbsp; ") + m_curves.LegendHtml());
 }
 
 void frmStatistics::showStatic() {

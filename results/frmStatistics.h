@@ -60,6 +60,7 @@ public:
     QTabWidget* tabCharts = nullptr;
     ChartControl* chtOverlay = nullptr;
     QComboBox* cboOverlayAxis = nullptr;
+    QComboBox* cboOverlayGroup = nullptr; // all groups, or one
     QLabel* lblOverlayLegend = nullptr;
     QPushButton* cmdLifetime = nullptr;
     QPushButton* cmdCopy = nullptr;

@@ -138,6 +138,15 @@ void grdResults::selectCell(int row, int column) {
     scrollTo(at);
 }
 
+void grdResults::selectRowAt(int row, int column) {
+    if (row < 0 || row >= model()->rowCount() || model()->columnCount() == 0)
+        return;
+    const QItemSelection whole(model()->index(row, 0), model()->index(row, model()->columnCount() - 1));
+    selectionModel()->select(whole, QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(model()->index(row, qBound(0, column, model()->columnCount() - 1)),
+                                      QItemSelectionModel::NoUpdate);
+}
+
 // ---- Comment editing --------------------------------------------------------------------------
 
 bool grdResults::editing() const {
@@ -226,6 +235,10 @@ void grdResults::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         const QModelIndex at = indexAt(event->position().toPoint());
         CommitEdit();
+        // The menu acts on what the operator sees selected: a click outside the selection selects
+        // the row under the pointer first, so "Copy selection" and "Delete row" mean the same row.
+        if (at.isValid() && !selectionModel()->isSelected(at))
+            selectRowAt(at.row(), at.column());
         // Empty grid space is no row and no column.
         emit rightClicked(at.isValid() ? at.row() : -1, at.isValid() ? at.column() + 1 : -1,
                           event->globalPosition().toPoint());
@@ -308,6 +321,8 @@ bool grdResults::eventFilter(QObject* watched, QEvent* event) {
         const bool rowNumbers = header == verticalHeader();
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
             CommitEdit();
+            if (rowNumbers && section >= 0 && !selectionModel()->isRowSelected(section, QModelIndex()))
+                selectRowAt(section, 0);
             if (rowNumbers)
                 emit rightClicked(section, section >= 0 ? 0 : -1, mouse->globalPosition().toPoint());
             else

@@ -30,6 +30,8 @@ public:
     GridBlock selectedBlock() const;
     // Makes one cell current and the selection that cell.
     void selectCell(int row, int column);
+    // Selects the whole row, the current cell in it at the model's column.
+    void selectRowAt(int row, int column);
 
     void fitRowNumbers();
     void applyWidths();

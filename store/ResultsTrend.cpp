@@ -1,62 +1,70 @@
 #include "store/ResultsTrend.h"
 
 #include "results/BatchStatistics.h"
-#include "results/WeibullEstimate.h"
+#include "results/StaticStatistics.h"
 
-#include <QHash>
-#include <QMap>
 #include <algorithm>
-#include <cmath>
 
-void ResultsTrend::add(const QString& sample, const QString& testedAt, std::optional<double> stress,
-                       const QString& comment) {
-    // The statistics' rules: a stress must be a positive number, an "ignore" comment leaves it out.
-    if (!stress || !std::isfinite(*stress) || *stress <= 0 || BatchStatistics::IsIgnored(comment))
-        return;
+QString SampleTrend::name() const {
+    // The rate first: a legend short of room cuts the end of a long sample name, not the rate.
+    return rate.isEmpty() ? sample : rate + QStringLiteral(" \u00b7 ") + sample;
+}
+
+int SampleTrend::results() const {
+    int n = 0;
+    for (const TrendPoint& p : points)
+        n += p.count;
+    return n;
+}
+
+void ResultsTrend::add(const QString& sample, const QString& testedAt, const QStringList& fields) {
     const QDate day = QDate::fromString(testedAt.left(10), Qt::ISODate);
     if (!day.isValid())
         return;
-    m_entries.append({sample.isEmpty() ? QStringLiteral("(no sample)") : sample, day, *stress});
+    if (StaticStatistics::IsStaticLevel(fields.value(BatchStatistics::RateField).trimmed())) {
+        ++m_staticRows;
+        return;
+    }
+    m_rows[sample.isEmpty() ? QStringLiteral("(no sample)") : sample][day].append(fields);
 }
 
-QList<SampleTrend> ResultsTrend::trends(int maxSamples) const {
-    QHash<QString, QMap<QDate, QList<double>>> bySample;
-    for (const Entry& e : m_entries)
-        bySample[e.sample][e.day].append(e.stress);
+QList<SampleTrend> ResultsTrend::trends(int maxSeries) const {
+    // Keyed by sample and rate; the points of a series come day by day.
+    QHash<QString, qsizetype> index;
     QList<SampleTrend> out;
-    for (auto s = bySample.cbegin(); s != bySample.cend(); ++s) {
-        SampleTrend trend;
-        trend.sample = s.key();
-        for (auto d = s->cbegin(); d != s->cend(); ++d) {
-            QList<double> values = d.value();
-            std::sort(values.begin(), values.end());
-            const qsizetype n = values.size();
-            TrendPoint p;
-            p.day = d.key();
-            p.count = int(n);
-            p.median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-            if (Weibull::Estimable(values))
-                if (const auto ml = Weibull::MaximumLikelihoodEstimate([&values] {
-                        QList<double> logs;
-                        for (double v : values)
-                            logs.append(std::log(v));
-                        return logs;
-                    }()))
-                    p.weibullM = ml->m;
-            trend.points.append(p);
+    for (auto s = m_rows.cbegin(); s != m_rows.cend(); ++s) {
+        QList<QDate> days = s->keys();
+        std::sort(days.begin(), days.end());
+        for (const QDate& day : days) {
+            // The statistics window's own figures for the rows of that sample and day.
+            const BatchStatistics stats(s->value(day));
+            for (const GroupStatistics& g : stats.groups()) {
+                if (!g.median)
+                    continue;
+                const QString key = s.key() + QChar(0x1f) + g.rate;
+                qsizetype i = index.value(key, -1);
+                if (i < 0) {
+                    i = out.size();
+                    index.insert(key, i);
+                    out.append({s.key(), g.rate, {}});
+                }
+                TrendPoint p;
+                p.day = day;
+                p.median = *g.median;
+                p.count = g.specimens();
+                if (g.maximumLikelihood && std::isfinite(g.maximumLikelihood->estimate.m))
+                    p.weibullM = g.maximumLikelihood->estimate.m;
+                out[i].points.append(p);
+            }
         }
-        out.append(trend);
     }
-    auto size = [](const SampleTrend& t) {
-        int n = 0;
-        for (const TrendPoint& p : t.points)
-            n += p.count;
-        return n;
-    };
-    std::sort(out.begin(), out.end(), [&](const SampleTrend& a, const SampleTrend& b) {
-        return size(a) != size(b) ? size(a) > size(b) : a.sample < b.sample;
+    std::sort(out.begin(), out.end(), [](const SampleTrend& a, const SampleTrend& b) {
+        const int na = a.results(), nb = b.results();
+        if (na != nb)
+            return na > nb;
+        return a.sample != b.sample ? a.sample < b.sample : a.rate < b.rate;
     });
-    if (out.size() > maxSamples)
-        out.resize(maxSamples);
+    if (out.size() > maxSeries)
+        out.resize(maxSeries);
     return out;
 }

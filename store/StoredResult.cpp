@@ -1,6 +1,7 @@
 #include "store/StoredResult.h"
 
 #include "results/DataLine.h"
+#include "results/RowTitle.h"
 
 #include <QDate>
 #include <QTime>
@@ -10,15 +11,8 @@ QString StoredResult::line() const {
 }
 
 QString StoredResult::ConditionsItem(const QString& conditions, const QString& name) {
-    const QString key = QLatin1Char(' ') + name + QLatin1Char(':');
-    const qsizetype at = (QLatin1Char(' ') + conditions).indexOf(key);
-    if (at < 0)
-        return {};
-    const qsizetype start = at + key.size() - 1;
-    qsizetype end = conditions.indexOf(QLatin1Char(' '), start);
-    if (end < 0)
-        end = conditions.size();
-    return conditions.mid(start, end - start);
+    // As typed: the item's blanks and escapes read back.
+    return RowTitle::Note(conditions, name + QLatin1Char(':'));
 }
 
 QString StoredResult::TestedAt(const QStringList& fields) {

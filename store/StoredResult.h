@@ -32,7 +32,7 @@ struct StoredResult {
 
     // The line of the data file, without its line end.
     QString line() const;
-    // The operator and the sample the conditions column names (" operator:x sample:y").
+    // The operator and the sample the conditions column names (" operator:x sample:y"), as typed.
     static QString ConditionsItem(const QString& conditions, const QString& name);
     // The break moment of columns 14 and 15 as "yyyy-MM-ddThh:mm:ss" (local time of the instrument);
     // empty when they are not a date and time.

@@ -1,5 +1,6 @@
 #include "store/frmResultsStore.h"
 
+#include "params/WindowPlacement.h"
 #include "store/ResultsTrend.h"
 #include "store/SearchText.h"
 #include "store/StoreTexts.h"
@@ -16,6 +17,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -25,6 +27,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -34,6 +37,9 @@ const std::pair<const char*, const char*> ShownColumns[] = {
     {"Tested", "tested_at"},  {"Sample", "sample"},       {"Operator", "operator"},
     {"Rate", "nominal_rate"}, {"s (MPa)", "stress_mpa"},  {"e (%)", "strain_percent"},
     {"Comment", "comment"},   {"Data file", "data_file"}, {"Row", "row_number"}};
+
+// One series per sample and nominal rate: pooling rates, or holds with pulls, would mix strengths.
+const QString TrendTitle = QStringLiteral("Median strength and Weibull m per sample and rate");
 
 // A value axis with a bounded number of ticks over any range.
 QValueAxis* valueAxis(const QString& title, double low, double high) {
@@ -109,7 +115,7 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent)
         view->setMinimumSize(360, 260);
     }
     chtCurve->chart()->setTitle(QStringLiteral("Load/time record of the chosen result"));
-    chtTrend->chart()->setTitle(QStringLiteral("Median strength and Weibull m per sample"));
+    chtTrend->chart()->setTitle(TrendTitle);
     // The legends tell lines from points (the median and the modulus share a colour).
     for (QChartView* view : {chtCurve, chtTrend})
         view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
@@ -120,6 +126,8 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent)
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     layout->addWidget(lblStatus);
     resize(1100, 720);
+    // Within what the screen's panels leave.
+    FitOnScreen(*this);
 
     connect(grdFound->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { ShowCurve(current.row()); });
@@ -166,7 +174,7 @@ int frmResultsStore::Search() {
     const bool ok = m_db.forEachResult(filter, [&](const ResultView& view) {
         const QString comment = view.currentFields.value(15);
         trend.add(view.text(QStringLiteral("sample")), view.text(QStringLiteral("tested_at")),
-                  view.number(QStringLiteral("stress_mpa")), comment);
+                  view.currentFields);
         ++found;
         if (m_uuids.size() < MaxRows) {
             QList<QStandardItem*> items;
@@ -196,6 +204,16 @@ int frmResultsStore::Search() {
     for (QAbstractAxis* axis : chart->axes())
         chart->removeAxis(axis);
     const QList<SampleTrend> trends = trend.trends(TrendSamples);
+    // One sample: named once in the title, the series by their rates alone.
+    const bool oneSample = std::all_of(trends.cbegin(), trends.cend(), [&trends](const SampleTrend& t) {
+        return t.sample == trends.front().sample;
+    });
+    QString title = TrendTitle;
+    if (oneSample && !trends.isEmpty())
+        title += QStringLiteral(": ") + trends.front().sample;
+    if (trend.staticRows() > 0)
+        title += QStringLiteral(" (%1 static hold rows left out)").arg(trend.staticRows());
+    chart->setTitle(title);
     double lowS = 1e300, highS = -1e300, lowM = 1e300, highM = -1e300;
     qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
     auto* time = new QDateTimeAxis;
@@ -205,10 +223,11 @@ int frmResultsStore::Search() {
     QList<QScatterSeries*> moduli;
     for (const SampleTrend& t : trends) {
         auto* median = new QLineSeries;
-        median->setName(t.sample + QStringLiteral(" median"));
+        const QString name = oneSample ? t.rate : t.name();
+        median->setName(name);
         median->setPointsVisible(true);
         auto* modulus = new QScatterSeries;
-        modulus->setName(t.sample + QStringLiteral(" m"));
+        modulus->setName(name + QStringLiteral(" \u00b7 m"));
         modulus->setMarkerSize(9);
         modulus->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
         for (const TrendPoint& p : t.points) {
@@ -246,9 +265,9 @@ int frmResultsStore::Search() {
     time->setTickCount(int(days > 8 ? 5 : days + 1));
     time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     chart->addAxis(time, Qt::AlignBottom);
-    QValueAxis* stressAxis = valueAxis(QStringLiteral("Median s (MPa)"), lowS * 0.98, highS * 1.02);
+    QValueAxis* stressAxis = valueAxis(QStringLiteral("Median s (MPa), lines"), lowS * 0.98, highS * 1.02);
     chart->addAxis(stressAxis, Qt::AlignLeft);
-    QValueAxis* mAxis = valueAxis(QStringLiteral("Weibull m"), lowM > highM ? 0 : lowM * 0.9,
+    QValueAxis* mAxis = valueAxis(QStringLiteral("Weibull m, squares"), lowM > highM ? 0 : lowM * 0.9,
                                   lowM > highM ? 10 : highM * 1.1);
     chart->addAxis(mAxis, Qt::AlignRight);
     for (int i = 0; i < medians.size(); ++i) {
@@ -259,6 +278,10 @@ int frmResultsStore::Search() {
         moduli[i]->setColor(medians[i]->color());
         moduli[i]->attachAxis(time);
         moduli[i]->attachAxis(mAxis);
+        // One legend entry per series, its colour shared by the line and the squares: the legend
+        // has room for the rate and the sample.
+        for (QLegendMarker* marker : chart->legend()->markers(moduli[i]))
+            marker->setVisible(false);
     }
     return found;
 }

@@ -128,6 +128,15 @@ private slots:
         QVERIFY(rig.find<QRadioButton>("optPreload2")->isChecked());
         QVERIFY(rig.find<QLineEdit>("txtPreload1")->isEnabled());
         QVERIFY(rig.find<QRadioButton>("optRate0")->isChecked());
+        // A comma typed in Sample is told at entry: the data file writes it otherwise.
+        rig.window.show();
+        QLabel* note = rig.find<QLabel>("lblSampleNote");
+        QVERIFY(!note->isVisible());
+        rig.find<QLineEdit>("txtSample")->setText(QStringLiteral("B7, preform 12"));
+        QVERIFY(note->isVisible());
+        QVERIFY(note->text().contains(QStringLiteral("%2C")));
+        rig.find<QLineEdit>("txtSample")->setText(QStringLiteral("B7 preform 12  spool 3"));
+        QVERIFY(!note->isVisible());
     }
 
     void staticRateIsOffered() {

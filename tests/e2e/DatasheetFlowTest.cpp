@@ -223,6 +223,11 @@ private slots:
         QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, cell.center());
         QMenu* menu = lab.find<QMenu>("mnuDataSheet");
         QTRY_VERIFY(menu->isVisible());
+        // The row under the pointer is selected first: "Copy selection" and "Delete row" mean it.
+        QVERIFY(grid->selectionModel()->isRowSelected(2, QModelIndex()));
+        QVERIFY(!grid->selectionModel()->isSelected(grid->model()->index(0, 2)));
+        QCOMPARE(grid->selectedBlock().row1, 2);
+        QCOMPARE(grid->selectedBlock().row2, 2);
         auto action = [&](const char* name) { return menu->findChild<QAction*>(QLatin1String(name)); };
         QCOMPARE(action("mnuGridDel")->text(), QStringLiteral("&Delete row 3"));
         QCOMPARE(action("mnuGridComment")->text(), QStringLiteral("&Edit comment for row 3"));

@@ -59,7 +59,14 @@ struct StartupRig : MotionRig {
 class ZeroStartupTest : public QObject {
     Q_OBJECT
 private slots:
+    // Its key, or Enter: homing is the window's default button.
+    void homingEndsAtZeroFromTheClosedLimit_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("R") << int(Qt::Key_R);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+    }
     void homingEndsAtZeroFromTheClosedLimit() {
+        QFETCH(int, key);
         MotionRig rig;
         QVERIFY(rig.start());
         keepPosition(rig.sim, 7000);
@@ -67,7 +74,7 @@ private slots:
         rig.op.answer(MsgResult::Ok);
         bool closed = false;
         whenModal<zero>([&](zero* w) {
-            QTest::keyClick(w, Qt::Key_R);
+            QTest::keyClick(w, Qt::Key(key));
             closed = !w->isVisible();
         });
         zero window(actions);

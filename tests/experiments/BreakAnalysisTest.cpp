@@ -318,6 +318,9 @@ private slots:
         QCOMPARE(plots.charts[0].xAxis.title, QStringLiteral("time (s)"));
         QCOMPARE(plots.charts[0].curvePoints(0).size(), 3); // the analysed stretch
         QCOMPARE(plots.charts[0].curvePoints(1).size(), 3); // the rest
+        // Named for the enlarged chart's read-out; a static hold's first curve is the hold.
+        QCOMPARE(plots.charts[1].styles[0].name, QStringLiteral("rate fit stretch"));
+        QCOMPARE(BreakAnalysis::Plots(r.rec, res, 3).charts[0].styles[0].name, QStringLiteral("hold"));
         QCOMPARE(BreakAnalysis::Plots(r.rec, res, 2).captions[1], QStringLiteral("STRAIN vs TIME"));
         QCOMPARE(BreakAnalysis::Plots(r.rec, res, 0).captions[2], QStringLiteral("STRAIN vs TIME"));
     }

@@ -3,6 +3,7 @@
 #include "experiments/Fiber.h"
 #include "experiments/LoadTimeRecorder.h"
 #include "params/Parameters.h"
+#include "results/RowTitle.h"
 #include "tests/support/ChartCompare.h"
 #include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
@@ -131,10 +132,19 @@ private slots:
             {QStringLiteral("Jane Doe"), QString(), QStringLiteral(" operator:Jane_Doe")},
             {QString(), QStringLiteral("B-17"), QStringLiteral(" sample:B-17")},
             {QStringLiteral(" ann "), QStringLiteral("lot 4, \"reel\" 2"),
-             QStringLiteral(" operator:ann sample:lot_4___reel__2")},
+             QStringLiteral(" operator:ann sample:lot_4%2C_%22reel%22_2")},
+            {QString(), QStringLiteral("B7 preform 12  spool 3, 50%_x"),
+             QStringLiteral(" sample:B7_preform_12__spool_3%2C_50%25%5Fx")},
         };
-        for (const auto& [name, sample, notes] : cases)
+        for (const auto& [name, sample, notes] : cases) {
             QCOMPARE(BreakAnalysis::ConditionsNotes(name, sample), notes);
+            // Read back as typed, whatever a reader of the conditions text splits it by.
+            const QString conditions =
+                QStringLiteral("125 500 0 72 3 0N/0 26/12/08 06:51:07 31.2mm/1.00") + notes;
+            QCOMPARE(RowTitle::Note(conditions, QStringLiteral("sample:")), sample.trimmed());
+            QCOMPARE(RowTitle::Note(conditions, QStringLiteral("operator:")), name.trimmed());
+            QVERIFY(!notes.contains(QLatin1Char(',')) && !notes.contains(QLatin1Char('"')));
+        }
     }
 };
 

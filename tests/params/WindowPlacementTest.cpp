@@ -69,6 +69,22 @@ private slots:
             QCOMPARE(placed, c.placed);
             QVERIFY(screen.contains(placed.marginsAdded(frame)));
         }
+        // The moving window with its live curve, shown over the main window's foot: whatever side
+        // a panel takes, the frame ends inside what the panel leaves.
+        const QRect moving(420, 250, 560, 520);
+        const QList<QRect> panelsLeave{{0, 0, 1366, 736},   // a panel at the bottom
+                                       {0, 32, 1366, 736},  // at the top
+                                       {48, 0, 1318, 768},  // on the left
+                                       {0, 24, 1366, 712}}; // one at the top and one below
+        for (const QRect& available : panelsLeave) {
+            const QRect placed = PlaceOnScreen(moving, frame, available);
+            QVERIFY2(available.contains(placed.marginsAdded(frame)), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                                    .arg(placed.x())
+                                                                                    .arg(placed.y())
+                                                                                    .arg(placed.width())
+                                                                                    .arg(placed.height())));
+            QCOMPARE(placed.width(), moving.width());
+        }
         // A window whose stored placement lies off the screen is brought back when restored.
         QTemporaryDir dir;
         SettingsStore store(dir.filePath(QStringLiteral("w.ini")));

@@ -1,5 +1,6 @@
 #include "results/BatchReport.h"
 #include "results/PointDecimation.h"
+#include "results/RowTitle.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QFile>
@@ -202,6 +203,13 @@ private slots:
         QCOMPARE(report.Operators(), QStringLiteral("Jane Doe"));
         QCOMPARE(report.Samples(), QStringLiteral("B-17, B-18"));
         QCOMPARE(BatchReport(QString(), rows(2)).Operators(), QStringLiteral("not given"));
+        // A name typed with a comma comes back as typed; names holding commas are set apart by
+        // semicolons.
+        QList<QStringList> typed = rows(2);
+        typed[0][16] +=
+            QStringLiteral(" sample:") + RowTitle::NoteItem(QStringLiteral("B7, preform 12  spool 3"));
+        typed[1][16] += QStringLiteral(" sample:C1");
+        QCOMPARE(BatchReport(QString(), typed).Samples(), QStringLiteral("B7, preform 12  spool 3; C1"));
         QString error;
         QVERIFY2(report.Write(pdf, &error), qPrintable(error));
 

@@ -1,9 +1,11 @@
 #include "results/Chart.h"
+#include "base/Twips.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
 #include "results/ChartControl.h"
 #include "results/ChartData.h"
 #include "results/RowTitle.h"
+#include "results/TitleFit.h"
 #include "results/frmBigPlot.h"
 #include "results/frmLoadTimePlots.h"
 #include "tests/app/ModalDriver.h"
@@ -21,6 +23,8 @@
 #include <QTest>
 #include <QValueAxis>
 #include <QXYSeries>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -37,6 +41,7 @@ ChartData twoCurves() {
     d.yAxis.minimum = -1;
     d.yAxis.maximum = 25;
     d.styles[1].showMarkers = true;
+    d.styles[0].name = QStringLiteral("rate fit stretch");
     return d;
 }
 
@@ -101,6 +106,17 @@ private slots:
         QCOMPARE(PointSelectionText(2, 1, -4, 1000.0004),
                  QStringLiteral("Series 1, index 1, coordinates (-4,1000)"));
         QCOMPARE(PointSelectionText(4, 2, 0.5, 7), QStringLiteral("Series 2, index 2, coordinates (0.5,7)"));
+        // The read-out names quantities and units from the axis titles the program gives.
+        const QList<std::array<QString, 2>> quantities{
+            {QStringLiteral("stress (MPa)"), QStringLiteral("stress 4725.125 MPa")},
+            {QStringLiteral("speed (\u00b5m/s)"), QStringLiteral("speed 4725.125 \u00b5m/s")},
+            {QStringLiteral("ln(stress / MPa)"), QStringLiteral("ln(stress / MPa) = 4725.125")},
+            {QStringLiteral("Load(N)"), QStringLiteral("Load 4725.125 N")},
+            {QStringLiteral("ln(stress rate / (MPa/s))"),
+             QStringLiteral("ln(stress rate / (MPa/s)) = 4725.125")},
+            {QString(), QStringLiteral("4725.125")}};
+        for (const auto& [title, text] : quantities)
+            QCOMPARE(QuantityText(title, 4725.1254), text);
     }
 
     // Every scale a chart can be given gets a finite, ascending range and a handful of ticks; on a
@@ -218,9 +234,8 @@ private slots:
             const QPoint at = chart->mapFromScene(scene);
             QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, at);
             // The values show under the plot, with the axes' titles; no box stands in the way.
-            QCOMPARE(w->lblPoint->text(), QStringLiteral("Series 1, index 3, coordinates (2.5,1.235): ") +
-                                              source.data().xAxis.title + QStringLiteral(" = 2.5, ") +
-                                              source.data().yAxis.title + QStringLiteral(" = 1.235"));
+            QCOMPARE(w->lblPoint->text(), QStringLiteral("rate fit stretch: time 2.5 s, load 1.235 N "
+                                                         "(Series 1, index 3, coordinates (2.5,1.235))"));
             w->findChild<QPushButton*>(QStringLiteral("cmdCopy"))->click();
             w->findChild<QPushButton*>(QStringLiteral("cmdExit"))->click();
             checked = true;
@@ -339,6 +354,64 @@ private slots:
         });
         plots.ShowPast(data);
         QVERIFY(titled);
+
+        // A realistic long name at the window's least width: two lines or smaller type, never cut,
+        // on the screen and in the saved picture.
+        data.title =
+            QStringLiteral("Specimen 118 \u00b7 sample B7 preform 12  spool 3, draw tower 2 \u00b7 "
+                           "operator Anna-Lena Vasquez-Whitfield \u00b7 600 MPa/s \u00b7 break stress "
+                           "5610.4 MPa \u00b7 2026-12-08 06:51:07");
+        plots.resize(twipsToPixels(frmLoadTimePlots::MinWidthTwips),
+                     twipsToPixels(frmLoadTimePlots::MinHeightTwips));
+        QString shown;
+        bool fits = false;
+        whenModal<frmLoadTimePlots>([&](frmLoadTimePlots* w) {
+            QLabel* title = w->lblTitle;
+            shown = title->text();
+            const QStringList lines = shown.split(QLatin1Char('\n'));
+            fits = lines.size() >= 2 &&
+                   TitleFit::Widest(lines, title->font()) <= title->contentsRect().width() &&
+                   title->geometry().bottom() < w->lblCaption[0]->y() &&
+                   title->height() >= lines.size() * QFontMetrics(title->font()).lineSpacing() &&
+                   w->ChartsPicture().height() == w->Label6->y() &&
+                   title->geometry().bottom() < w->Label6->y();
+            w->cmdClose->click();
+        });
+        plots.Show(data);
+        QVERIFY2(fits, qPrintable(shown));
+        QCOMPARE(QString(shown).replace(QLatin1Char('\n'), TitleFit::Separator), data.title);
+    }
+
+    // Titles against widths: whole, each line within the width, the type no smaller than allowed.
+    void titlesFitWhole() {
+        QFont font;
+        font.setBold(true);
+        font.setPointSizeF(10.5);
+        const QStringList titles{
+            QStringLiteral(
+                "Specimen 3 \u00b7 60 MPa/s \u00b7 break stress 4725.1 MPa \u00b7 2026-12-08 14:03:05"),
+            QStringLiteral("Specimen 12 \u00b7 sample B7 preform 12  spool 3 \u00b7 operator Jane Doe \u00b7 "
+                           "600 MPa/s \u00b7 break stress 5610.4 MPa \u00b7 2026-12-08 06:51:07"),
+            QStringLiteral("Specimen 7 \u00b7 sample lot 4, reel 2 of the 2026 qualification batch for the "
+                           "undersea cable, tower 3 \u00b7 1500 MPa \u00b7 run-out after 3600.00 s \u00b7 "
+                           "2026-12-08 22:14:40")};
+        for (const QString& title : titles)
+            for (const int width : {936, 700, 420}) {
+                const FittedTitle fit = TitleFit::Fit(title, font, width);
+                const QString whole = fit.text();
+                QVERIFY2(TitleFit::Widest(fit.lines, fit.font) <= width ||
+                             std::any_of(fit.lines.begin(), fit.lines.end(),
+                                         [](const QString& l) { return !l.contains(QLatin1Char(' ')); }),
+                         qPrintable(whole));
+                QVERIFY(fit.font.pointSizeF() >= font.pointSizeF() * TitleFit::MinShrink - 1e-9);
+                // Every character there: the breaks only take the separators or blanks they stand at.
+                QString joined = fit.lines.join(QLatin1Char(' '));
+                QString plain = title;
+                QCOMPARE(joined.remove(QLatin1Char(' ')).remove(QChar(0xb7)),
+                         plain.remove(QLatin1Char(' ')).remove(QChar(0xb7)));
+                QVERIFY(whole.contains(QStringLiteral("Specimen ")) &&
+                        whole.contains(QStringLiteral("2026-12-08")));
+            }
     }
 };
 

@@ -38,6 +38,66 @@ QMap<QString, QString> keyValues(const QString& text) {
 class StaticStatisticsTest : public QObject {
     Q_OBJECT
 private slots:
+    // An n that says nothing is told so, where the window, the report and the headless output
+    // read it: a negative n (lives that grow with the stress) is not determined, and a level
+    // whose median rests on fewer than two breaks makes n uncertain.
+    void staticNSaysWhenItMeansLittle() {
+        struct Level {
+            const char* level;
+            QList<const char*> times; // "r…" a run-out after that many seconds
+        };
+        struct Expected {
+            const char* name;
+            QList<Level> levels;
+            bool determined;
+            int fewBreaks;
+        };
+        const QList<Expected> cases{
+            {"three levels, one break each, lives rising with the stress",
+             {{"2600 MPa", {"31.0"}}, {"2800 MPa", {"54.2"}}, {"3000 MPa", {"402.7"}}},
+             false,
+             3},
+            {"falling lives, two breaks a level",
+             {{"2600 MPa", {"905.1", "1210.4"}},
+              {"2800 MPa", {"180.3", "240.9"}},
+              {"3000 MPa", {"40.2", "52.8"}}},
+             true,
+             0},
+            {"falling lives, one level a break and a run-out",
+             {{"2600 MPa", {"905.1", "r3600"}},
+              {"2800 MPa", {"180.3", "240.9"}},
+              {"3000 MPa", {"40.2", "52.8"}}},
+             true,
+             1},
+        };
+        for (const Expected& c : cases) {
+            QList<QStringList> rows;
+            for (const Level& l : c.levels)
+                for (const char* t : l.times) {
+                    const QString time = QString::fromLatin1(t);
+                    const bool runout = time.startsWith(QLatin1Char('r'));
+                    const QString level = QString::fromLatin1(l.level);
+                    rows << staticRow(level, runout ? time.mid(1) : time,
+                                      runout ? QStringLiteral("runout") : QString(),
+                                      level.section(' ', 0, 0));
+                }
+            const StaticStatistics s(rows);
+            QVERIFY2(s.fatigue().has_value(), c.name);
+            QCOMPARE(s.FatigueDetermined(), c.determined);
+            QCOMPARE(s.fatigue()->n > 0, c.determined);
+            const QString text = s.FatigueText();
+            QCOMPARE(text.contains(QStringLiteral("n is not determined")), !c.determined);
+            QCOMPARE(text.contains(QStringLiteral("uncertain: %1 of the levels").arg(c.fewBreaks)),
+                     c.fewBreaks > 0);
+            QVERIFY2(text.startsWith(QStringLiteral("Static fatigue n = ")), qPrintable(text));
+            const QMap<QString, QString> keys = keyValues(BatchStatistics(rows).KeyValueText());
+            QCOMPARE(keys.value(QStringLiteral("static_n_determined")), c.determined ? "1" : "0");
+            QCOMPARE(keys.value(QStringLiteral("static_few_break_levels")), QString::number(c.fewBreaks));
+            QCOMPARE(s.SummaryText().contains(QStringLiteral("\r\nStatic fatigue note\t")),
+                     !c.determined || c.fewBreaks > 0);
+        }
+    }
+
     // The censored fit against a script that maximises the whole two-parameter likelihood by golden
     // sections (no use of the profile equation), and the cases it must refuse.
     void censoredWeibullAgainstDirectMaximum() {

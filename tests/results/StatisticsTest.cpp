@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 namespace {
 // A seeded Weibull batch by inversion.
@@ -42,6 +43,28 @@ QString number(double v) {
 class StatisticsTest : public QObject {
     Q_OBJECT
 private slots:
+    // The whole batch's column says when it pools different rates, in the copy and the headless
+    // output alike; static holds are no rate of it.
+    void allColumnIsFlaggedWherePooled() {
+        const QList<std::tuple<QStringList, QString, QString>> cases{
+            {{"600 MPa/s", "600 MPa/s", "600 MPa/s"}, QStringLiteral("All"), QStringLiteral("0")},
+            {{"600 MPa/s", "600 MPa/s", "3000 MPa"}, QStringLiteral("All"), QStringLiteral("0")},
+            {{"600 MPa/s", "60 MPa/s", "50 %/min"}, QStringLiteral("All (pooled)"), QStringLiteral("1")},
+        };
+        for (const auto& [rates, title, pooled] : cases) {
+            QList<QStringList> rows;
+            for (const QString& rate : rates)
+                rows << row(QStringLiteral("5120"), rate);
+            const BatchStatistics stats(rows);
+            QCOMPARE(stats.AllTitle(), title);
+            QVERIFY(stats.SummaryText().startsWith(QLatin1Char('\t') + title + QLatin1Char('\t')) ||
+                    stats.SummaryText().startsWith(QLatin1Char('\t') + title + QStringLiteral("\r\n")));
+            QVERIFY(
+                stats.KeyValueText().contains(QStringLiteral("\nall_pooled\t") + pooled + QLatin1Char('\n')));
+            QCOMPARE(stats.PooledText().isEmpty(), pooled == QStringLiteral("0"));
+        }
+    }
+
     // Ball bearing endurance data (23 values) of the lifetime-data literature: ML shape 2.102,
     // scale 81.88.
     void maximumLikelihoodMatchesThePublishedWorkedExample() {
@@ -293,7 +316,7 @@ private slots:
                               "100_\u00b5m/s:mean_MPa\t5250\n100_\u00b5m/s:median_MPa\t5250\n"
                               "100_\u00b5m/s:min_MPa\t5250\n100_\u00b5m/s:max_MPa\t5250\n"));
         const QString summary = stats.SummaryText();
-        QVERIFY(summary.startsWith("\tAll\t6 MPa/s\t60 MPa/s\t100 \u00b5m/s\r\n"));
+        QVERIFY(summary.startsWith("\tAll (pooled)\t6 MPa/s\t60 MPa/s\t100 \u00b5m/s\r\n"));
         QVERIFY(summary.contains("\r\nSpecimens\t5\t2\t2\t1\r\n"));
         QVERIFY(summary.contains("\tnot enough data\r\n"));
     }

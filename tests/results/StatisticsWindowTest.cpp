@@ -15,7 +15,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,7 +55,7 @@ private slots:
 
         QTableWidget* grid = window.grdStatistics;
         QCOMPARE(grid->columnCount(), 4);
-        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("All"));
+        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("All (pooled)"));
         QCOMPARE(grid->horizontalHeaderItem(1)->text(), QStringLiteral("6 MPa/s"));
         QCOMPARE(grid->horizontalHeaderItem(3)->text(), QStringLiteral("600 \u00b5m/s"));
         QCOMPARE(grid->verticalHeaderItem(0)->text(), QStringLiteral("Specimens"));
@@ -121,6 +124,15 @@ private slots:
         QTest::mouseDClick(window.chtWeibull->viewport(), Qt::LeftButton);
         QVERIFY(enlarged);
         QVERIFY(op.unexpected.isEmpty());
+
+        // Alt+C closes the window; the copy has a letter of its own.
+        const qsizetype prompts = op.prompts.size();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.windowHandle(), Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(op.prompts.size(), prompts);
+        QVERIFY(!window.cmdCopy->text().contains(QStringLiteral("&C"), Qt::CaseInsensitive));
     }
 
     // The batch's curves: every row whose record reads, up to its break, one colour per rate group,
@@ -211,6 +223,25 @@ private slots:
         QVERIFY2(legend.contains(QStringLiteral("60 MPa/s")) && legend.contains(QStringLiteral("6 MPa/s")) &&
                      legend.contains(QStringLiteral("4 curves; 3 rows without a load/time record")),
                  qPrintable(legend));
+        // One group at a time, in the colour its rate has in every window and report.
+        QCOMPARE(window.cboOverlayGroup->count(), 3);
+        window.cboOverlayGroup->setCurrentIndex(window.cboOverlayGroup->findText(QStringLiteral("60 MPa/s")));
+        QCOMPARE(window.chtOverlay->data().curveCount(), 2);
+        for (const CurveStyle& style : window.chtOverlay->data().styles)
+            QCOMPARE(style.color,
+                     BatchCurves::PaletteColor(BatchCurves::PreferredColor(QStringLiteral("60 MPa/s"))));
+        QCOMPARE(window.chtOverlay->data().styles[0].name, QStringLiteral("specimen 1 (60 MPa/s)"));
+        window.cboOverlayGroup->setCurrentIndex(0);
+        QCOMPARE(window.chtOverlay->data().curveCount(), 4);
+        // The rates a lab pulls at get colours of their own, whichever of them a batch holds.
+        QStringList rates{QStringLiteral("0.6 MPa/s"),     QStringLiteral("6 MPa/s"),
+                          QStringLiteral("60 MPa/s"),      QStringLiteral("600 MPa/s"),
+                          QStringLiteral("5 %/min"),       QStringLiteral("50 %/min"),
+                          QStringLiteral("100 \u00b5m/s"), QStringLiteral("5000 \u00b5m/s")};
+        QSet<int> colours;
+        for (const QString& rate : rates)
+            colours.insert(BatchCurves::PreferredColor(rate));
+        QCOMPARE(colours.size(), rates.size());
 
         // The report's page of curves comes after the table.
         const int withCurves = window.report().PageCount();
@@ -221,6 +252,17 @@ private slots:
         QVERIFY2(window.report().Write(pdf, &error), qPrintable(error));
         QVERIFY(QFileInfo(pdf).size() > 1000);
         QVERIFY(op.unexpected.isEmpty());
+        // Against strain, a panel per rate group: one rate no longer hides the other.
+        if (const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+            !tool.isEmpty()) {
+            QProcess text;
+            text.start(tool, {pdf, QStringLiteral("-")});
+            QVERIFY(text.waitForFinished(60000));
+            const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+            for (const QString& group : curves.groups())
+                QVERIFY2(pages.contains(QStringLiteral("stress (MPa) against strain (%): ") + group),
+                         qPrintable(pages));
+        }
     }
 
     // More than one selected row: those rows; one row or none: the whole datasheet.

@@ -1,12 +1,20 @@
+#include "params/SettingsStore.h"
+#include "results/BatchReport.h"
+#include "results/BatchStatistics.h"
+#include "results/frmStatistics.h"
 #include "store/frmResultsStore.h"
 #include "tests/store/StoreRig.h"
+#include "tests/support/ScriptedOperator.h"
 #include "tests/support/TestRegistry.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
 #include <QLineSeries>
+#include <QMap>
+#include <QScatterSeries>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <set>
 
@@ -74,6 +82,116 @@ private slots:
         const QList<QAbstractSeries*> curve = window.chtCurve->chart()->series();
         QCOMPARE(curve.size(), 1);
         QCOMPARE(qobject_cast<QLineSeries*>(curve[0])->count(), 61);
+    }
+
+    // A lab's day in one data file: pulls at 600 and 60 MPa/s and 50 %/min, a stopped pull marked
+    // "ignore", four static holds with a run-out, and a second sample. The trend gives one point per
+    // sample and rate, never a hold, and each of its figures is the statistics window's own.
+    void trendAgreesWithTheStatisticsWindow() {
+        struct Row {
+            const char* sample;
+            const char* rate;
+            double stress;
+            const char* comment;
+            double time;
+        };
+        const QList<Row> day{
+            {"B7 preform 12  spool 3", "600 MPa/s", 5610, "", 9.4},
+            {"B7 preform 12  spool 3", "600 MPa/s", 5535, "", 9.2},
+            {"B7 preform 12  spool 3", "600 MPa/s", 5702, "", 9.5},
+            {"B7 preform 12  spool 3", "600 MPa/s", 5480, "", 9.1},
+            {"B7 preform 12  spool 3", "600 MPa/s", 5655, "", 9.4},
+            {"B7 preform 12  spool 3", "60 MPa/s", 5012, "", 83.5},
+            {"B7 preform 12  spool 3", "60 MPa/s", 4890, "", 81.5},
+            {"B7 preform 12  spool 3", "60 MPa/s", 5120, "", 85.3},
+            {"B7 preform 12  spool 3", "60 MPa/s", 2210, "ignore: stopped by hand", 36.8},
+            {"B7 preform 12  spool 3", "50 %/min", 5240, "", 7.9},
+            {"B7 preform 12  spool 3", "50 %/min", 5315, "", 8.0},
+            {"B7 preform 12  spool 3", "50 %/min", 5190, "", 7.8},
+            {"B7 preform 12  spool 3", "3000 MPa", 3000, "", 41.2},
+            {"B7 preform 12  spool 3", "3000 MPa", 3000, "", 55.0},
+            {"B7 preform 12  spool 3", "2800 MPa", 2800, "", 380.5},
+            {"B7 preform 12  spool 3", "2800 MPa", 2800, "runout", 3600},
+            // Rows read from a data file: the sample from its conditions text, as it was typed.
+            {"", "600 MPa/s", 5820, "", 9.7},
+            {"", "600 MPa/s", 5790, "", 9.6},
+        };
+        StoreRig rig;
+        QList<QStringList> b7;
+        {
+            ResultsDatabase db;
+            QVERIFY(db.open(rig.storePath));
+            const QString file = rig.dataFile(QStringLiteral("day.dat"), 0);
+            for (int n = 1; n <= day.size(); ++n) {
+                const Row& row = day[n - 1];
+                StoredResult r;
+                r.uuid = QStringLiteral("u%1").arg(n);
+                r.dataFile = file;
+                r.rowNumber = n;
+                r.fields = SheetRig::result(n, QString::fromUtf8(row.comment));
+                r.fields[3] = QString::number(row.stress, 'f', 1);
+                r.fields[4] = QString::number(row.stress / 760, 'f', 2);
+                r.fields[5] = QString::fromUtf8(row.rate);
+                r.fields[12] = QString::number(row.time, 'f', 1);
+                r.fields[13] = QStringLiteral("26/12/08");
+                r.origin = QStringLiteral("test");
+                r.context.sample = QString::fromUtf8(row.sample);
+                if (r.context.sample.isEmpty())
+                    r.fields[16] += QStringLiteral(" operator:Ann_Lee sample:C1%2C_reel_2");
+                QVERIFY2(db.addResult(r), qPrintable(db.error()));
+                if (!r.context.sample.isEmpty())
+                    b7 << r.fields;
+            }
+        }
+        frmResultsStore store(rig.storePath);
+        QCOMPARE(store.Search(), int(day.size()));
+        QTemporaryDir dir;
+        SettingsStore settings(dir.filePath(QStringLiteral("s.ini")));
+        ScriptedOperator op;
+        frmStatistics statistics(op, settings);
+        statistics.setRows(b7, QString());
+        const BatchStatistics& stats = statistics.report().statistics();
+
+        // Every median series of the trend: its sample and rate, one point on the day.
+        QMap<QString, double> medians, moduli;
+        for (QAbstractSeries* series : store.chtTrend->chart()->series()) {
+            const auto* xy = qobject_cast<QXYSeries*>(series);
+            QVERIFY(xy && xy->count() == 1);
+            (qobject_cast<QScatterSeries*>(series) ? moduli : medians).insert(series->name(), xy->at(0).y());
+        }
+        const QString sample = QStringLiteral(" \u00b7 B7 preform 12  spool 3");
+        QCOMPARE(medians.keys(),
+                 (QStringList{QStringLiteral("50 %/min") + sample, QStringLiteral("60 MPa/s") + sample,
+                              QStringLiteral("600 MPa/s") + sample,
+                              QStringLiteral("600 MPa/s \u00b7 C1, reel 2")}));
+        QVERIFY2(store.chtTrend->chart()->title().contains(QStringLiteral("4 static hold rows left out")),
+                 qPrintable(store.chtTrend->chart()->title()));
+        // The figures the two windows share, as the statistics window shows them.
+        QTableWidget* grid = statistics.grdStatistics;
+        auto cell = [grid](const QString& label, const QString& column) {
+            int r = -1, c = -1;
+            for (int i = 0; i < grid->rowCount(); ++i)
+                if (grid->verticalHeaderItem(i)->text() == label)
+                    r = i;
+            for (int i = 0; i < grid->columnCount(); ++i)
+                if (grid->horizontalHeaderItem(i)->text() == column)
+                    c = i;
+            return r < 0 || c < 0 ? QStringLiteral("missing") : grid->item(r, c)->text();
+        };
+        QCOMPARE(stats.groups().size(), 3);
+        for (const GroupStatistics& g : stats.groups()) {
+            const QString name = g.rate + sample;
+            QCOMPARE(medians.value(name), *g.median);
+            QCOMPARE(QString::number(medians.value(name), 'f', 1),
+                     cell(QStringLiteral("Median (MPa)"), g.rate));
+            QVERIFY(g.maximumLikelihood);
+            QCOMPARE(moduli.value(name + QStringLiteral(" \u00b7 m")), g.maximumLikelihood->estimate.m);
+            QCOMPARE(QString::number(moduli.value(name + QStringLiteral(" \u00b7 m")), 'f', 2),
+                     cell(QStringLiteral("Weibull m (max. likelihood)"), g.rate));
+        }
+        // The stopped pull is marked "ignore" in both: 60 MPa/s has three strengths, not four.
+        QCOMPARE(cell(QStringLiteral("Specimens"), QStringLiteral("60 MPa/s")), QStringLiteral("3"));
+        QCOMPARE(statistics.grdStatistics->horizontalHeaderItem(0)->text(), QStringLiteral("All (pooled)"));
     }
 };
 

@@ -49,6 +49,9 @@ private slots:
             QTest::keyClick(edit, Qt::Key_Tab);
         }
         QCOMPARE(rig.program->parameters().GaugeLength, 450.0f);
+        // The longest hold decides which holds are run-outs: its change is told like the others.
+        rig.program->parameters().StaticMaxHold = 1.5;
+        emit main.parametersSaved();
         ResultsStore& store = rig.program->resultsStore();
         QTRY_COMPARE(store.waiting(), 0);
         const QString storePath = store.path();
@@ -95,7 +98,8 @@ private slots:
                                QStringLiteral(" by ") + q.value(2).toString();
             QCOMPARE(options,
                      QStringList({QStringLiteral("GaugeLength=%1 > GaugeLength=450 by Ann Lee").arg(gaugeWas),
-                                  QStringLiteral("ExptStressRate=600 > ExptStressRate=60 by Ann Lee")}));
+                                  QStringLiteral("ExptStressRate=600 > ExptStressRate=60 by Ann Lee"),
+                                  QStringLiteral("StaticMaxHold=0 > StaticMaxHold=1.5 by Ann Lee")}));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("options"));
 
