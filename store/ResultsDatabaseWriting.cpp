@@ -105,8 +105,8 @@ bool ResultsDatabase::insertResult(const StoredResult& given) {
     auto field = [&f](int column) { return column - 1 < f.size() ? f[column - 1] : QString(); };
     const auto [rateValue, rateUnit] = StoreValues::splitRate(field(6));
     QByteArray recordBlob;
-    QVariant samples(QMetaType(QMetaType::LongLong));
-    QVariant recordHash(QMetaType(QMetaType::QString));
+    QVariant samples{QMetaType(QMetaType::LongLong)};
+    QVariant recordHash{QMetaType(QMetaType::QString)};
     if (!r.record.isEmpty()) {
         recordBlob = qCompress(r.record.toUtf8(), 6);
         samples = qlonglong(r.record.count(QLatin1Char('\n')));
