@@ -32,6 +32,10 @@ bool openStore(ResultsDatabase& db, const QString& path, bool create, std::FILE*
         print(err, QStringLiteral("No results store at \"") + path + QStringLiteral("\" yet."));
         return false;
     }
+    if (!create && QFileInfo(path).isFile() && QFileInfo(path).size() == 0) {
+        print(err, StoreTexts::EmptyStore.arg(path));
+        return false;
+    }
     if (!(create ? db.open(path) : db.openReadOnly(path))) {
         print(err, QStringLiteral("Cannot use the results store: ") + db.error() + QStringLiteral(". ") +
                        StoreTexts::RebuildHint);
@@ -41,10 +45,28 @@ bool openStore(ResultsDatabase& db, const QString& path, bool create, std::FILE*
     return true;
 }
 
+// Nothing is written into, or exported from, a store whose pages or trail are damaged: the way back
+// (the lab database, a backup) keeps the trail, whatever a write would add to the damage.
+bool damaged(ResultsDatabase& db, const QString& path, std::FILE* err) {
+    QString why = db.pageDamage();
+    if (why.isEmpty()) {
+        const VerifyOutcome outcome = db.verify();
+        if (!outcome.intact)
+            why = QStringLiteral("audit trail broken at ") + outcome.broken;
+    }
+    if (why.isEmpty())
+        return false;
+    print(err, StoreTexts::DamagedNoWrite.arg(path, why) + QLatin1Char(' ') + StoreTexts::RebuildHint +
+                   QLatin1Char('.'));
+    return true;
+}
+
 int import(const ProgramOptions& options, const QString& path, std::FILE* out, std::FILE* err) {
     ResultsDatabase db;
     if (!openStore(db, path, true, err))
         return 2;
+    if (damaged(db, path, err))
+        return 4;
     db.setRecordPath(&BreakAnalysis::RowDataFile);
     int code = 0;
     for (const QString& file : options.dbImport) {
@@ -59,6 +81,8 @@ int import(const ProgramOptions& options, const QString& path, std::FILE* out, s
             db.reconcile(fileKey(file), *rows, QStringLiteral("import"), false);
         if (!report) {
             print(err, QStringLiteral("Cannot import \"") + file + QStringLiteral("\": ") + db.error());
+            // What the rolled-back import wrote to the log would otherwise hold the disc.
+            db.truncateLog();
             return 2;
         }
         print(out, QStringLiteral("%1: %2 rows, %3 added to the results store")
@@ -199,12 +223,21 @@ int StoreCommands::Run(const ProgramOptions& options, std::FILE* out, std::FILE*
     if (!openStore(db, path, false, err))
         return 2;
     if (!options.dbExport.isEmpty()) {
+        if (damaged(db, path, err))
+            return 4;
         ResultFilter filter;
         filter.sample = options.filterSample;
         filter.operatorName = options.filterOperator;
         filter.since = options.filterSince;
+        filter.until = options.filterUntil;
         QString error;
-        const std::optional<qint64> count = StoreExport::Write(db, filter, options.dbExport, &error);
+        // This store holds one instrument's results: another instrument's are none of them.
+        const bool otherInstrument =
+            !options.filterInstrument.isEmpty() && options.filterInstrument != db.instrumentId();
+        const std::optional<qint64> count =
+            otherInstrument
+                ? StoreExport::Write([](const auto&, QString*) { return true; }, options.dbExport, &error)
+                : StoreExport::Write(db, filter, options.dbExport, &error);
         if (!count) {
             print(err, QStringLiteral("Cannot write \"") + options.dbExport + QStringLiteral("\": ") + error);
             return 2;
@@ -213,6 +246,12 @@ int StoreCommands::Run(const ProgramOptions& options, std::FILE* out, std::FILE*
         return 0;
     }
     if (options.auditVerify) {
+        // The pages first: a damaged page may hold what the chain covers, or what places it.
+        if (const QString damage = db.pageDamage(); !damage.isEmpty()) {
+            print(out, StoreTexts::PagesDamaged.arg(damage));
+            print(err, StoreTexts::RebuildHint + QLatin1Char('.'));
+            return 4;
+        }
         const VerifyOutcome outcome = db.verify();
         if (!outcome.intact) {
             print(out, QStringLiteral("Audit trail broken at ") + outcome.broken);

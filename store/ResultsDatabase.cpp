@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 #include <atomic>
 
@@ -200,10 +201,21 @@ bool ResultsDatabase::open(const QString& path) {
 }
 
 bool ResultsDatabase::openReadOnly(const QString& path) {
-    return openWith(path, true);
+    if (openWith(path, true))
+        return true;
+    // Where SQLite cannot make its lock files (a read-only folder or medium, a full disc), a store
+    // that no program has open (no log with entries beside it) is read as it lies.
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    if (log.exists() && log.size() > 0)
+        return false;
+    const QString first = m_error;
+    if (openWith(path, true, true))
+        return true;
+    m_error = first;
+    return false;
 }
 
-bool ResultsDatabase::openWith(const QString& path, bool readOnly) {
+bool ResultsDatabase::openWith(const QString& path, bool readOnly, bool immutable) {
     close();
     m_path = path;
     m_error.clear();
@@ -257,8 +269,12 @@ bool ResultsDatabase::openWith(const QString& path, bool readOnly) {
     bool opened = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000")
+        db.setDatabaseName(immutable
+                               ? QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                                     QStringLiteral("?immutable=1")
+                               : path);
+        db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000") +
+                                            (immutable ? QStringLiteral(";QSQLITE_OPEN_URI") : QString())
                                       : QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
         opened = db.open();
         if (!opened)

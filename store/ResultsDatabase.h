@@ -134,6 +134,12 @@ public:
     bool setInstrumentId(const QString& id);
 
     VerifyOutcome verify();
+    // SQLite's own check of every page and index of the file: empty when it finds nothing wrong,
+    // otherwise the first faults it names.
+    QString pageDamage();
+    // Gives the write-ahead log back to the disc: after a rolled-back import it holds all that the
+    // import wrote.
+    void truncateLog();
     // The entries of one row of a data file, in order (its result's whole story, wherever it went).
     std::optional<QList<AuditEvent>> history(const QString& dataFile, int rowNumber);
     // Results in the order they were recorded; the callback returns false to stop.
@@ -171,7 +177,9 @@ private:
     QSqlQuery& query(const QString& sql);
     bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
-    bool openWith(const QString& path, bool readOnly);
+    // immutable: the file is read as it lies, without the lock files SQLite would create beside it
+    // (a read-only folder or medium, a full disc).
+    bool openWith(const QString& path, bool readOnly, bool immutable = false);
     bool insertResult(const StoredResult& result);
     bool insertResultRow(const QList<QVariant>& values, const QString& identity);
     bool place(qint64 file, int rowNumber, const QString& uuid, const QString& line, qint64 lineHash);

@@ -17,6 +17,11 @@ inline const QString NotOpened = QStringLiteral("the results store \"%1\" cannot
 inline const QString Failed = QStringLiteral("the results store \"%1\" failed (%2)");
 inline const QString NewerSchema =
     QStringLiteral("the results store \"%1\" was written by a newer version of the program");
+inline const QString EmptyStore =
+    QStringLiteral("The results store \"%1\" is empty (0 bytes): it holds no results and no audit trail.");
+inline const QString DamagedNoWrite = QStringLiteral(
+    "The results store \"%1\" is damaged (%2): nothing is exported from it or written into it.");
+inline const QString PagesDamaged = QStringLiteral("Audit trail broken: the store's pages are damaged (%1)");
 inline const QString RebuildHint =
     QStringLiteral("Keep the file as it is (it holds the audit trail) and run: stavely --db-restore, which "
                    "rebuilds the store from the lab database; without a lab database, put back the last "
