@@ -62,6 +62,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.dbSync = true;
         } else if (arg == QStringLiteral("--db-path")) {
             options.dbPath = true;
+        } else if (arg == QStringLiteral("--db-restore")) {
+            options.dbRestore = true;
         } else if (arg == QStringLiteral("--audit-verify")) {
             options.auditVerify = true;
         } else if (arg == QStringLiteral("--db-import")) {
@@ -123,6 +125,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
          !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
          !options.filterInstrument.isEmpty()) &&
         options.dbExport.isEmpty() && !options.labStats &&
+        !(options.dbRestore && options.filterSample.isEmpty() && options.filterOperator.isEmpty() &&
+          options.filterSince.isEmpty() && options.filterUntil.isEmpty()) &&
         !(options.auditVerify && !options.labDatabase.isEmpty())) {
         *error =
             QStringLiteral("--sample, --operator, --since, --until and --instrument go with --db-export or "
@@ -138,10 +142,9 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 }
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
-    for (const char* flag :
-         {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import", "--db-export",
-          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics", "--lifetime",
-          "--per-sample"})
+    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import",
+                             "--db-export", "--audit-verify", "--history", "--db-init", "--db-sync",
+                             "--db-restore", "--verify-statistics", "--lifetime", "--per-sample"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -26,9 +26,10 @@ struct ProgramOptions {
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
     // The results store's commands.
-    bool dbPath = false;  // --db-path: print where the store is
-    QStringList dbImport; // --db-import: data files to take in
-    QString dbExport;     // --db-export: CSV or JSON file to write
+    bool dbPath = false;    // --db-path: print where the store is
+    bool dbRestore = false; // --db-restore: the store from the lab database's copy of its trail
+    QStringList dbImport;   // --db-import: data files to take in
+    QString dbExport;       // --db-export: CSV or JSON file to write
     // --sample, --operator, --since, --until, --instrument: which results --db-export and --stats --db take.
     QString filterSample;
     QString filterOperator;
@@ -50,7 +51,8 @@ struct ProgramOptions {
     QStringList lifetimeArguments;
 
     bool storeCommand() const {
-        return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
+        return dbPath || dbRestore || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify ||
+               !historyFile.isEmpty();
     }
     bool headless() const {
         return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||

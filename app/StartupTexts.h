@@ -49,8 +49,8 @@ inline const QString Usage = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
     "stavely --report FILE.pdf DATAFILE | stavely --db-path | stavely --db-import DATAFILE... | "
     "stavely --db-export OUT.csv|OUT.json [--sample S] [--operator O] [--since DATE] | "
-    "stavely --audit-verify | stavely --history DATAFILE [ROW] | stavely --verify-statistics | "
-    "stavely --lifetime OPTIONS");
+    "stavely --audit-verify | stavely --history DATAFILE [ROW] | stavely --db-restore [--db URI] "
+    "[--instrument I] | stavely --verify-statistics | stavely --lifetime OPTIONS");
 inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE [--per-sample]\n"
@@ -61,6 +61,7 @@ inline const QString Help = QStringLiteral(
     "       stavely --stats --db URI [--sample S] [--operator O] [--instrument I] [--since DATE] [--until "
     "DATE]\n"
     "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
+    "       stavely --db-restore [--db URI] [--instrument I]\n"
     "       stavely --verify-statistics\n"
     "       stavely --lifetime [--from DATAFILE] [--m M] [--n N] [--proof-stress MPa] [--proof-time s]\n"
     "                [--proof-breaks-per-km NP] [--length-km L] --service-stress MPa|--service-strain %\n"
@@ -94,6 +95,10 @@ inline const QString Help = QStringLiteral(
     "  --db-init         create the lab database's tables and the role stavely_tester (administrator)\n"
     "  --db-sync         send the results that wait for the lab database; prints sent and waiting\n"
     "                    (exit 0 when none wait, 3 when some still do)\n"
+    "  --db-restore      bring the results store up to date from the lab database's copy of its\n"
+    "                    audit trail (after a restore from a backup), or rebuild a lost or damaged\n"
+    "                    store from it (the damaged file is kept aside; --instrument names the\n"
+    "                    tester when the store cannot be read)\n"
     "  --verify-statistics\n"
     "                    compute the statistics of the reference data sets shipped with the\n"
     "                    program and print each figure beside its published reference value\n"
@@ -107,6 +112,7 @@ inline const QString Help = QStringLiteral(
     "\n"
     "Exit codes: 0 done, 1 no display or another instance runs, or a statistic that differs from its\n"
     "reference, 2 bad arguments or an unreadable file or results store, 3 results still wait for the\n"
-    "lab database, 4 an audit trail that does not verify, 5 the lab database refused or cannot be\n"
+    "lab database, 4 an audit trail that does not verify or --db-import found rows changed outside\n"
+    "the program, 5 the lab database refused or cannot be\n"
     "reached.\n");
 } // namespace StartupTexts

@@ -65,7 +65,8 @@ VersionVerdict VersionFile::Decide(const QString& folder, const QByteArray& body
         if (fields[0].trimmed().compare(title, Qt::CaseInsensitive) != 0)
             continue;
         const QString latest = cleanField(fields[1]);
-        const QString file = fields[2].trimmed();
+        // Cut as the other fields are: the dialog and the clipboard get no more than a field's length.
+        const QString file = fields[2].trimmed().left(MaxFieldLength);
         // A line without a version or with anything but a plain file name is a bad line.
         if (latest.isEmpty() || !plainFileName(file))
             continue;

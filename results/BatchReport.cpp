@@ -4,6 +4,7 @@
 #include "results/ChartControl.h"
 #include "results/PointDecimation.h"
 #include "results/RowTitle.h"
+#include "results/SafeReplace.h"
 #include "results/StatisticsCharts.h"
 #include "results/StatisticsTexts.h"
 
@@ -264,15 +265,18 @@ QString BatchReport::Samples() const {
 }
 
 bool BatchReport::Write(const QString& pdfPath, QString* error) const {
-    {
-        // QPdfWriter reports nothing when it cannot create the file.
-        QFile probe(pdfPath);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            *error = probe.errorString();
-            return false;
-        }
-    }
-    QPdfWriter writer(pdfPath);
+    // Drawn into a file beside the older report, which it replaces only once whole and on the disc:
+    // a full disc or a kill leaves the older report as it was.
+    SafeReplace::RemoveStaleTemporaries(pdfPath);
+    const std::optional<FileFault> fault =
+        SafeReplace::WriteThrough(pdfPath, [this](QIODevice& device) { return draw(device); });
+    if (fault)
+        *error = fault->description;
+    return !fault;
+}
+
+QString BatchReport::draw(QIODevice& device) const {
+    QPdfWriter writer(&device);
     writer.setResolution(Resolution);
     writer.setPageSize(m_pageSize);
     writer.setPageOrientation(QPageLayout::Landscape);
@@ -280,10 +284,8 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     writer.setTitle(QStringLiteral("Batch strength report"));
     writer.setCreator(QStringLiteral("STAVELY"));
     QPainter painter;
-    if (!painter.begin(&writer)) {
-        *error = QStringLiteral("the PDF writer could not start");
-        return false;
-    }
+    if (!painter.begin(&writer))
+        return QStringLiteral("the PDF writer could not start");
     const QRectF page(QPointF(0, 0), QSizeF(writer.width(), writer.height()));
     const int totalPages = PageCount();
     int pageNumber = 0;
@@ -567,6 +569,7 @@ bool BatchReport::Write(const QString& pdfPath, QString* error) const {
     if (signaturePage())
         newPage();
     signatures();
-    painter.end();
-    return true;
+    if (!painter.end())
+        return QStringLiteral("the PDF writer could not finish the report");
+    return QString();
 }

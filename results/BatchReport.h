@@ -16,6 +16,8 @@
 #include <functional>
 #include <vector>
 
+class QIODevice;
+
 // The batch report as a PDF: the data file's name, the date, the test parameters of the rows, the
 // statistics per group, the datasheet table (40 rows a page) and the Weibull and fatigue plots.
 // The statistics take every row; the table shows at most MaxTableRows of them and says how many it
@@ -83,6 +85,8 @@ public:
     QString LeftOutText() const;
 
 private:
+    // Draws the report onto the device; why it could not, empty when it could.
+    QString draw(QIODevice& device) const;
     int chartCount() const;
     int leftOutPages() const;
     bool overlayPage() const { return !m_curves.isEmpty(); }

@@ -58,14 +58,37 @@ bool controlByte(unsigned char b) {
     return (b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F;
 }
 
+// Whether the first line that is not blank or a note carries the data file's titles, as every file
+// this program writes does (a few may differ, as in files of older versions).
+bool startsWithTitles(QByteArrayView head) {
+    qsizetype pos = 0;
+    while (pos < head.size()) {
+        qsizetype end = pos;
+        while (end < head.size() && head[end] != '\n' && head[end] != '\r')
+            ++end;
+        const QByteArrayView stripped = DataLine::StripLine(head.sliced(pos, end - pos));
+        if (!DataLine::IsSkipped(stripped)) {
+            DataLine::Fields fields;
+            DataLine::ParseDataLine(Cp1252::decode(stripped), fields);
+            int same = 0;
+            for (int c = 1; c < DataLine::ParameterColumn; ++c)
+                same += fields[size_t(c)] == DataLine::Titles()[size_t(c)] ? 1 : 0;
+            return same >= DataLine::ParameterColumn - 1 - DataLine::HeaderMismatchLimit;
+        }
+        pos = end + 1;
+    }
+    return false;
+}
+
 // Whether the start of a file is plainly binary data. A stray control character in a comment is no
-// reason to refuse a file; one byte in fifty is. The first megabyte tells, and a large file is not
-// gone through twice.
+// reason to refuse a file; one byte in fifty is, unless the file begins with the data file's titles:
+// control characters in the comments of a few rows must not turn away a file this program wrote.
+// The first megabyte tells, and a large file is not gone through twice.
 bool binaryHead(QByteArrayView head) {
     qsizetype controls = 0;
     for (const char c : head)
         controls += controlByte(static_cast<unsigned char>(c)) ? 1 : 0;
-    return controls > 0 && controls * 50 > head.size();
+    return controls > 0 && controls * 50 > head.size() && !startsWithTitles(head);
 }
 
 // The first line of a specimen's load/time record: tab-separated titles starting with the position.
@@ -125,11 +148,13 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
                 parse = false;
             }
             // Room for the rows at the first block's line length, so that a large file's rows are
-            // not moved over and over as they grow.
+            // not moved over and over as they grow; never more than a bound, as the first block
+            // may be all blank lines. Past it the rows grow as they come.
             const qsizetype lines = fresh.count('\n') + (fresh.contains('\n') ? 0 : fresh.count('\r'));
             if (lines > 0 && parse)
-                contents.rows.reserve(
-                    std::size_t(double(file.size()) / double(fresh.size()) * double(lines) * 1.02) + 16);
+                contents.rows.reserve(std::min(
+                    std::size_t(double(file.size()) / double(fresh.size()) * double(lines) * 1.02) + 16,
+                    ReservedRows));
         }
         if (fresh.contains('\0'))
             return nulBytes();
@@ -157,11 +182,20 @@ std::optional<FileFault> DataFile::Read(const QString& path, DataFileContents& c
                 break;
             // Windows-1252 is one byte a character: the line is split as the file holds it, and
             // only the header is turned into text.
-            const QByteArrayView stripped = DataLine::StripLine(QByteArrayView(data + pos, end - pos));
+            const QByteArrayView raw(data + pos, end - pos);
+            const QByteArrayView stripped = DataLine::StripLine(raw);
             pos = std::min(n, end + (end + 1 < n && data[end] == '\r' && data[end + 1] == '\n' ? 2 : 1));
             scanned = pos;
-            if (DataLine::IsSkipped(stripped))
+            if (DataLine::IsSkipped(stripped)) {
+                // A run of such lines is kept as one, so that a million blank lines cost their bytes only.
+                const int rowsBefore = contents.headerFound ? rowNumber : -1;
+                if (contents.keptLines.empty() || contents.keptLines.back().rowsBefore != rowsBefore)
+                    contents.keptLines.push_back({rowsBefore, QByteArray()});
+                QByteArray& kept = contents.keptLines.back().bytes;
+                kept.append(raw);
+                kept.append("\r\n", 2);
                 continue;
+            }
             if (!contents.headerFound) {
                 const QString header = Cp1252::decode(stripped);
                 if (isLoadTimeHeader(header)) {

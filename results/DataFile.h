@@ -10,6 +10,14 @@
 #include <optional>
 #include <vector>
 
+// Lines of a data file that are no rows (blank lines and ";" notes), kept so that a rewrite puts them
+// back where they stood: each run of them as the file holds it, every line ending in CR LF, and the
+// number of result rows before it (-1: before the header line).
+struct KeptLines {
+    int rowsBefore = 0;
+    QByteArray bytes;
+};
+
 // What a data file holds, read without any window: the header line's fields and the result rows
 // (numbered 1, 2, ... in file order), with the count of suspicious items.
 struct DataFileContents {
@@ -26,6 +34,8 @@ struct DataFileContents {
     std::vector<DataRow> tailRows;
     // Numbers of the rows whose line held more than 17 fields.
     std::vector<int> longRows;
+    // The blank and ";" lines of the part read, in file order.
+    std::vector<KeptLines> keptLines;
     // Why the file is no data file at all (binary, UTF-16, a load/time record); empty when it may be.
     QString notDataFile;
 };
@@ -34,6 +44,9 @@ struct DataFileContents {
 namespace DataFile {
 // No data file of a laboratory comes near this; anything larger is refused before it is read.
 constexpr qint64 MaxBytes = qint64(256) * 1024 * 1024;
+
+// Reading reserves room for no more rows than this before it has read them.
+constexpr std::size_t ReservedRows = 65536;
 
 // Why the path cannot serve as a data file, one line per reason in the order the operator is told;
 // empty when it can.

@@ -411,7 +411,8 @@ bool DataLine::IsSkipped(QByteArrayView stripped) {
 bool DataLine::FileCanHold(QStringView text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u == u'\r' || u == u'\n')
+        // A NUL byte would make the file read as binary data.
+        if (u == u'\r' || u == u'\n' || u == 0)
             return false;
         if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
             continue;

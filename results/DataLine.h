@@ -57,7 +57,7 @@ QByteArrayView StripLine(QByteArrayView line);
 bool IsSkipped(QStringView stripped);
 bool IsSkipped(QByteArrayView stripped);
 
-// Whether a text survives a round trip through the file: Windows-1252 characters on one line.
+// Whether a text survives a round trip through the file: Windows-1252 characters on one line, no NUL.
 bool FileCanHold(QStringView text);
 
 std::optional<double> Number(QStringView text);

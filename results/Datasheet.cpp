@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <cmath>
+#include <limits>
 
 namespace T = DatasheetTexts;
 
@@ -192,6 +193,7 @@ bool Datasheet::load(const QString& path) {
     m_unreadTail.clear();
     m_tailRows.clear();
     m_rowsBeforeTail = 0;
+    m_keptLines.clear();
     // What a rewrite killed half-way left beside the file is of no use to anyone.
     SafeReplace::RemoveStaleTemporaries(path);
     SafeReplace::RemoveStaleTemporaries(DataLine::BackupName(QFileInfo(path).absoluteFilePath()));
@@ -224,9 +226,14 @@ bool Datasheet::load(const QString& path) {
         return false;
     }
     if (!fault && !contents.headerFound) {
-        // A new or empty file gets the header line as its only line.
-        fault = SafeReplace::WriteWhole(path, DataFile::Encoded(RowToLine(-1, QStringLiteral(","))));
+        // A new or empty file gets the header line, after whatever notes it holds.
+        QByteArray bytes;
+        for (const KeptLines& kept : contents.keptLines)
+            bytes += kept.bytes;
+        fault = SafeReplace::WriteWhole(path, bytes + DataFile::Encoded(RowToLine(-1, QStringLiteral(","))));
+        std::vector<KeptLines> kept = std::move(contents.keptLines);
         contents = DataFileContents();
+        contents.keptLines = std::move(kept);
     }
     if (fault) {
         m_op.msgBox(faultText(*fault, QStringLiteral(", ")) + T::Cr + T::File2grdError,
@@ -248,6 +255,9 @@ bool Datasheet::load(const QString& path) {
             offset = 1;
             for (DataRow& r : rows)
                 r.setNumber(r.number() + offset);
+            for (KeptLines& kept : contents.keptLines)
+                if (kept.rowsBefore >= 0)
+                    kept.rowsBefore += offset;
             rows.insert(rows.begin(), m_model.row(0));
         }
     }
@@ -258,6 +268,7 @@ bool Datasheet::load(const QString& path) {
     m_unreadTail = contents.unreadTail;
     m_tailRows = std::move(contents.tailRows);
     m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
+    m_keptLines = std::move(contents.keptLines);
     if (contents.badItems > DataLine::CorruptedThreshold) {
         QString text = T::CorruptedBefore + QString::number(contents.badItems) + T::CorruptedAfter + T::Cr;
         if (contents.unreadRows > 0)
@@ -269,6 +280,7 @@ bool Datasheet::load(const QString& path) {
             m_unreadTail.clear();
             m_tailRows.clear();
             m_rowsBeforeTail = 0;
+            m_keptLines.clear();
             m_chooseAnother = true;
             finishLoad();
             return false;
@@ -325,6 +337,8 @@ void Datasheet::useDataFile(const QString& path) {
     m_rowsNotInFile = 0;
     m_editsNotInFile = false;
     m_rowsBeforeTail = m_unreadTail.isEmpty() ? 0 : m_model.rows();
+    // The new file holds the rows as the grid shows them, without the old file's notes.
+    m_keptLines.clear();
     const QString previous = m_fileName;
     m_fileName = path;
     m_dataFolder = QFileInfo(path).absolutePath();
@@ -356,18 +370,29 @@ QString Datasheet::RowToLine(int row, const QString& delimiter) const {
 }
 
 QByteArray Datasheet::fileContents() const {
-    QByteArray bytes = DataFile::Encoded(DataLine::HeaderLine());
-    bytes.reserve(qsizetype(m_model.rows()) * 160);
+    QByteArray bytes;
+    // The blank and ";" lines go back after the rows they followed.
+    auto kept = m_keptLines.cbegin();
+    auto writeKept = [&](int rowsBefore) {
+        for (; kept != m_keptLines.cend() && kept->rowsBefore <= rowsBefore; ++kept)
+            bytes += kept->bytes;
+    };
+    writeKept(-1);
+    bytes += DataFile::Encoded(DataLine::HeaderLine());
+    bytes.reserve(bytes.size() + qsizetype(m_model.rows()) * 160);
     bool tailWritten = m_unreadTail.isEmpty();
     auto writeTail = [&] {
         bytes += unreadTail();
         tailWritten = true;
     };
     for (int i : m_model.fileOrder()) {
-        if (!tailWritten && m_model.row(i).number() > m_rowsBeforeTail)
+        const int number = m_model.row(i).number();
+        writeKept(number - 1);
+        if (!tailWritten && number > m_rowsBeforeTail)
             writeTail();
         bytes += DataFile::Encoded(m_model.row(i));
     }
+    writeKept(std::numeric_limits<int>::max());
     if (!tailWritten)
         writeTail();
     return bytes;
@@ -446,10 +471,17 @@ bool Datasheet::RewriteDataFile() {
         tellRewriteFailure(T::SaveBakTitle,
                            faultText(outcome.fault, QStringLiteral(": ")) + T::SaveBakText + T::NotSavedTail);
         break;
-    case SafeReplace::Stage::Write:
-        tellRewriteFailure(T::WriteTitle, faultText(outcome.fault, QStringLiteral(": ")) + T::WriteText +
-                                              T::WriteTail + T::Cr + T::Cr + backup);
+    case SafeReplace::Stage::Write: {
+        // Name the .BAK only where it exists, and only when the data file may not be whole.
+        const QString text = faultText(outcome.fault, QStringLiteral(": ")) + T::WriteText;
+        if (outcome.oldContentsWhole)
+            tellRewriteFailure(T::WriteTitle, text + T::WriteWholeTail);
+        else if (QFileInfo::exists(backup))
+            tellRewriteFailure(T::WriteTitle, text + T::WriteTail + T::Cr + T::Cr + backup);
+        else
+            tellRewriteFailure(T::WriteTitle, text + T::WriteNoBackupTail);
         break;
+    }
     }
     // The grid now differs from the file: the next result or edit writes it whole, and until then
     // the datasheet says so and the end of the program reminds the operator.
@@ -475,6 +507,10 @@ void Datasheet::setInFile() {
 void Datasheet::rowRemoved(int number) {
     if (number <= m_rowsBeforeTail)
         --m_rowsBeforeTail;
+    // Lines that followed the row now follow the one before it.
+    for (KeptLines& kept : m_keptLines)
+        if (kept.rowsBefore >= number)
+            --kept.rowsBefore;
 }
 
 int Datasheet::fileRowNumber(int number) const {

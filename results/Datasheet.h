@@ -163,8 +163,9 @@ private:
     int m_rowsNotInFile = 0;
     bool m_editsNotInFile = false;
     QByteArray m_unreadTail;
-    std::vector<DataRow> m_tailRows; // the unread lines' rows
-    int m_rowsBeforeTail = 0;        // the unread tail follows the row of this number
+    std::vector<DataRow> m_tailRows;    // the unread lines' rows
+    int m_rowsBeforeTail = 0;           // the unread tail follows the row of this number
+    std::vector<KeptLines> m_keptLines; // blank and ";" lines, after the rows they followed
     bool m_chooseAnother = false;
     std::function<bool()> m_exitProgram;
 };

@@ -81,6 +81,13 @@ inline const QString WriteTail =
     QStringLiteral("The changes to the datasheet have not been saved! Save the datasheet to a new file. "
                    "The existing data file might have been corrupted but you should find the old "
                    "contents in:");
+// Ours: what a failed rewrite left, named only as far as it is so.
+inline const QString WriteWholeTail =
+    QStringLiteral("The changes to the datasheet have not been saved! Save the datasheet to a new file. "
+                   "The data file on the disc is whole: it holds what it held before this change.");
+inline const QString WriteNoBackupTail =
+    QStringLiteral("The changes to the datasheet have not been saved! Save the datasheet to a new file. "
+                   "The existing data file might have been corrupted.");
 inline const QString Ok = QStringLiteral("&Ok");
 // Ours: a rewrite while no data file is selected would have nowhere to go.
 inline const QString NoDataFileTitle = QStringLiteral("NO DATA FILE");

@@ -88,8 +88,33 @@ bool syncToDisc(QFile& file) {
 #endif
 }
 
-// The new contents in a temporary file beside the target, on the disc; its name, or a fault.
-std::optional<FileFault> writeTemporary(const QString& target, const QByteArray& contents,
+// Passes writes on to a file and remembers any that the file did not take whole: a streaming writer
+// (a PDF, a picture) does not look at what each write returned.
+class CheckedWrites : public QIODevice {
+public:
+    explicit CheckedWrites(QFile& file) : m_file(file) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    bool failed() const { return m_failed; }
+    qint64 size() const override { return m_file.size(); }
+    bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_file.seek(pos); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override {
+        const qint64 written = m_file.write(data, length);
+        if (written != length)
+            m_failed = true;
+        return written;
+    }
+
+private:
+    QFile& m_file;
+    bool m_failed = false;
+};
+
+// The new contents in a temporary file beside the target, on the disc; its name, or a fault. `fill`
+// writes them: false when a write fell short, with `why` set when the writer itself gave up.
+std::optional<FileFault> writeTemporary(const QString& target,
+                                        const std::function<bool(QFile&, QString& why)>& fill,
                                         QString& tempName) {
     const QFileInfo info(target);
     QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
@@ -104,14 +129,25 @@ std::optional<FileFault> writeTemporary(const QString& target, const QByteArray&
 #else
     ::fchmod(temp.handle(), modeFor(target));
 #endif
-    if (temp.write(contents) != contents.size() || !syncToDisc(temp)) {
-        const FileFault fault = FileFault::of(temp);
+    QString why;
+    if (!fill(temp, why) || !syncToDisc(temp)) {
+        FileFault fault = why.isEmpty() ? FileFault::of(temp) : FileFault{57, why};
+        // A write cut short by a full disc often leaves no error of its own.
+        if (why.isEmpty() && (temp.error() == QFileDevice::NoError || fault.description.isEmpty()))
+            fault = {61, QStringLiteral("Disk full")};
         temp.close();
         QFile::remove(tempName);
-        return fault.description.isEmpty() ? FileFault{61, QStringLiteral("Disk full")} : fault;
+        return fault;
     }
     temp.close();
     return std::nullopt;
+}
+
+std::optional<FileFault> writeTemporary(const QString& target, const QByteArray& contents,
+                                        QString& tempName) {
+    return writeTemporary(
+        target, [&contents](QFile& file, QString&) { return file.write(contents) == contents.size(); },
+        tempName);
 }
 
 // Moves the temporary file over the target in one step.
@@ -211,6 +247,7 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
     if (const auto fault = writeTemporary(target, contents, tempName)) {
         outcome.failed = Stage::Write;
         outcome.fault = *fault;
+        outcome.oldContentsWhole = QFileInfo::exists(target);
         return outcome;
     }
     // Without a data file the older backup stays: it may be all that is left.
@@ -245,6 +282,8 @@ SafeReplace::Outcome SafeReplace::Rewrite(const QString& path, const QString& ba
         outcome.fault = FileFault{75, QString::fromLocal8Bit(std::strerror(EISDIR))};
         return outcome;
     }
+    // Until the rename the file itself is never touched.
+    outcome.oldContentsWhole = QFileInfo::exists(target);
     if (auto fault = writeTemporary(target, contents, tempName)) {
         outcome.failed = Stage::Write;
         outcome.fault = *fault;
@@ -285,6 +324,25 @@ std::optional<FileFault> SafeReplace::WriteWhole(const QString& path, const QByt
         return FileFault{70, QStringLiteral("Permission denied")};
     QString tempName;
     if (auto fault = writeTemporary(target, contents, tempName))
+        return fault;
+    return moveOver(tempName, target);
+}
+
+std::optional<FileFault> SafeReplace::WriteThrough(const QString& path,
+                                                   const std::function<QString(QIODevice&)>& write) {
+    const QString target = Target(path);
+    if (ReadOnly(target))
+        return FileFault{70, QStringLiteral("Permission denied")};
+    QString tempName;
+    auto fill = [&write](QFile& file, QString& why) {
+        CheckedWrites device(file);
+        why = write(device);
+        // A write that fell short is the reason, whatever the writer made of it.
+        if (device.failed())
+            why.clear();
+        return why.isEmpty() && !device.failed() && file.error() == QFileDevice::NoError;
+    };
+    if (auto fault = writeTemporary(target, fill, tempName))
         return fault;
     return moveOver(tempName, target);
 }

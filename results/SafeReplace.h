@@ -4,7 +4,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
+
+class QIODevice;
 
 // Writing files so that a crash, a power cut or a full disc never leaves a half-written one: new
 // contents go to a temporary file in the same folder, are flushed to the disc and only then take the
@@ -15,6 +18,8 @@ enum class Stage { None, DeleteBackup, SaveBackup, Write };
 struct Outcome {
     Stage failed = Stage::None;
     FileFault fault;
+    // After a failure: the file still holds its old contents whole (nothing of the new reached it).
+    bool oldContentsWhole = false;
     bool ok() const { return failed == Stage::None; }
 };
 
@@ -25,6 +30,11 @@ Outcome Rewrite(const QString& path, const QString& backup, const QByteArray& co
 
 // Replaces (or creates) the file's contents without keeping a backup, equally safely.
 std::optional<FileFault> WriteWhole(const QString& path, const QByteArray& contents);
+
+// Replaces (or creates) the file with what `write` puts on the device it is handed, equally safely:
+// a text returned by `write` (why it failed), a write the device refused or a full disc leaves the
+// old file as it was, and the fault says why. For writers that stream, such as a PDF or a picture.
+std::optional<FileFault> WriteThrough(const QString& path, const std::function<QString(QIODevice&)>& write);
 
 // Appends to an existing file and returns only once the bytes are on the disc. A failed append
 // takes the file back to its length before; `tailLeft` tells when even that failed and part of the

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 // libpq's connection keywords that the driver passes through; anything else is a typing error that
@@ -57,9 +58,17 @@ bool LabAddress::set(const QString& key, const QString& value, QString* error) {
         *error = LabTexts::UnknownAddressKey.arg(key);
         return false;
     }
-    // The driver separates its options with ';' and cannot quote one.
-    if (value.contains(QLatin1Char(';'))) {
-        *error = LabTexts::BadAddress.arg(key + QLatin1Char('=') + value);
+    // The driver separates its options with ';' and cannot quote one; the C library it hands them to
+    // ends a value at a NUL ("5432\0x" would be taken as 5432), and no option holds a control character.
+    const bool control = std::any_of(value.cbegin(), value.cend(),
+                                     [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    if (value.contains(QLatin1Char(';')) || control) {
+        QString shown = key + QLatin1Char('=');
+        for (const QChar c : value)
+            shown += c.unicode() < 0x20 || c.unicode() == 0x7F
+                         ? QStringLiteral("\\x%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'))
+                         : QString(c);
+        *error = LabTexts::BadAddress.arg(shown);
         return false;
     }
     m_values.insert(key, value);

@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 #include <atomic>
 
@@ -196,20 +197,55 @@ bool ResultsDatabase::fail(const QString& what) {
 }
 
 bool ResultsDatabase::open(const QString& path) {
+    return openWith(path, false);
+}
+
+bool ResultsDatabase::openReadOnly(const QString& path) {
+    if (openWith(path, true))
+        return true;
+    // Where SQLite cannot make its lock files (a read-only folder or medium, a full disc), a store
+    // that no program has open (no log with entries beside it) is read as it lies.
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    if (log.exists() && log.size() > 0)
+        return false;
+    const QString first = m_error;
+    if (openWith(path, true, true))
+        return true;
+    m_error = first;
+    return false;
+}
+
+bool ResultsDatabase::openWith(const QString& path, bool readOnly, bool immutable) {
     close();
     m_path = path;
     m_error.clear();
+    m_readOnly = readOnly;
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         m_error = T::NotOpened.arg(path, QStringLiteral("not a regular file"));
         return false;
     }
+    if (readOnly && !info.exists()) {
+        m_error = T::NotOpened.arg(path, QStringLiteral("no such file"));
+        return false;
+    }
     // The file's own read-only mark counts, whoever runs the program (an administrator could write).
-    if (info.exists() && (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))) {
+    if (!readOnly && info.exists() &&
+        (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))) {
         m_error = T::ReadOnly.arg(path);
         return false;
     }
-    QDir().mkpath(info.absolutePath());
+    if (!readOnly && !info.exists()) {
+        // Results and their trail are for this account alone; SQLite gives its journal files the
+        // same rights.
+        QDir().mkpath(info.absolutePath());
+        QFile created(path);
+        if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+            !created.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            m_error = T::NotOpened.arg(path, created.errorString());
+            return false;
+        }
+    }
     {
         OpenStoreFiles& files = openStoreFiles();
         const QMutexLocker lock(&files.mutex);
@@ -233,8 +269,13 @@ bool ResultsDatabase::open(const QString& path) {
     bool opened = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        db.setDatabaseName(immutable
+                               ? QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                                     QStringLiteral("?immutable=1")
+                               : path);
+        db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000") +
+                                            (immutable ? QStringLiteral(";QSQLITE_OPEN_URI") : QString())
+                                      : QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
         opened = db.open();
         if (!opened)
             fail(db.lastError().databaseText().isEmpty() ? db.lastError().text()
@@ -251,12 +292,12 @@ bool ResultsDatabase::open(const QString& path) {
         // WAL: a reader never blocks the writer; FULL: an entry acknowledged is on the disc.
         for (const char* pragma :
              {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA cache_size=-32768"})
-            if (ready && !q.exec(QLatin1String(pragma)))
+            if (ready && !readOnly && !q.exec(QLatin1String(pragma)))
                 ready = fail(q);
         if (ready && m_pageLimit > 0)
             q.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(m_pageLimit));
     }
-    if (!ready || !createSchema()) {
+    if (!ready || !(readOnly ? readMeta() : createSchema())) {
         close();
         return false;
     }
@@ -268,6 +309,8 @@ bool ResultsDatabase::open(const QString& path) {
 bool ResultsDatabase::begin() {
     if (!m_open)
         return fail(QStringLiteral("not open"));
+    if (m_readOnly)
+        return fail(QStringLiteral("opened read-only"));
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     // IMMEDIATE: another process writing (an import) waits for this one instead of failing later.
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))

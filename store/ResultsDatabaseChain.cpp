@@ -29,7 +29,7 @@ std::optional<QByteArray> ResultsDatabase::resultCanonical(const QString& uuid) 
     return canonical;
 }
 
-bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText) {
+bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText, bool asRecorded) {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (m_chainCount < 0) {
         if (!q.exec(QStringLiteral("SELECT hash FROM events ORDER BY seq DESC LIMIT 1")))
@@ -43,9 +43,11 @@ bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText) {
         e.uuid = StoreValues::newUuid();
     if (e.utc.isEmpty())
         e.utc = StoreValues::nowUtc();
-    e.systemUser = m_systemUser;
-    if (e.operatorName.isEmpty())
-        e.operatorName = m_operator;
+    if (!asRecorded) {
+        e.systemUser = m_systemUser;
+        if (e.operatorName.isEmpty())
+            e.operatorName = m_operator;
+    }
     e.hash = AuditEvent::chainHash(m_head, e.canonicalText(resultText));
     QSqlQuery& insert = query(
         QStringLiteral("INSERT INTO events(uuid, utc, system_user, operator, kind, data_file, row_number, "

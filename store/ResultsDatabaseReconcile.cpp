@@ -1,6 +1,7 @@
 #include "store/ResultsDatabase.h"
 
 #include "results/DataLine.h"
+#include "store/ResultIdentity.h"
 #include "store/StoreTexts.h"
 #include "store/StoreValues.h"
 
@@ -36,6 +37,14 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         if (!appendEvent(opened))
             return abandon();
     }
+
+    // Whether the store has results at all: a first import into an empty store looks none up.
+    QSqlQuery& any = query(QStringLiteral("SELECT EXISTS(SELECT 1 FROM results)"));
+    if (!run(any, {}) || !any.next())
+        return abandon();
+    const bool anyResults = any.value(0).toBool();
+    any.finish();
+    QHash<QString, QString> filedHere; // identity -> result, of the rows filed by this comparison
 
     // Rows are found again by their hash; texts are read only for rows that differ.
     struct Placed {
@@ -99,9 +108,9 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             return abandon();
         p.number = row.number();
     }
-    auto note = [&](const QString& kind, int number, const QString& uuid, const QString& before,
-                    const QString& after) {
-        report.changes.append(QStringLiteral("row ") + QString::number(number) + QStringLiteral(": ") + kind);
+    // An entry of the trail; note() also tells the operator (the data file changed outside).
+    auto entry = [&](const QString& kind, int number, const QString& uuid, const QString& before,
+                     const QString& after) {
         AuditEvent e;
         e.kind = kind;
         e.dataFile = dataFile;
@@ -110,6 +119,11 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         e.before = before;
         e.after = after;
         return appendEvent(e);
+    };
+    auto note = [&](const QString& kind, int number, const QString& uuid, const QString& before,
+                    const QString& after) {
+        report.changes.append(QStringLiteral("row ") + QString::number(number) + QStringLiteral(": ") + kind);
+        return entry(kind, number, uuid, before, after);
     };
     for (const DataRow* row : unmatched) {
         const QString line = DataLine::FileLine(*row);
@@ -124,11 +138,40 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
                 return abandon();
             continue;
         }
+        // A row whose result the chain covers already (its placement lost, a store rebuilt from the
+        // lab database, a copy of another file's row) is placed again, never filed twice.
+        const QString identity = ResultIdentity::of(*row);
+        QString stored = filedHere.value(identity);
+        if (stored.isEmpty() && anyResults) {
+            const std::optional<QString> found = storedResult(identity);
+            if (!found)
+                return abandon();
+            stored = *found;
+        }
+        if (!stored.isEmpty()) {
+            if (!place(*file, row->number(), stored, line, LineHash(*row)))
+                return abandon();
+            ++report.placedAgain;
+            if (created)
+                continue;
+            // Known here: a row copied within the file by hand, or a placement the store lost.
+            QSqlQuery& elsewhere = query(
+                QStringLiteral("SELECT count(*) FROM placements WHERE file_id = ? AND result_uuid = ?"));
+            if (!run(elsewhere, {*file, stored}) || !elsewhere.next())
+                return abandon();
+            const bool copied = elsewhere.value(0).toLongLong() > 1;
+            elsewhere.finish();
+            if (copied ? !note(T::EventAddedOutside, row->number(), stored, {}, line)
+                       : !entry(T::EventPlacedAgain, row->number(), stored, {}, line))
+                return abandon();
+            continue;
+        }
         // A row the store lacks: at the file's end, the one a kill between the two writes left
         // behind; elsewhere, one put in outside the program.
         StoredResult r = fromRow(dataFile, *row, origin);
         if (!insertResult(r))
             return abandon();
+        filedHere.insert(identity, r.uuid);
         ++report.added;
         if (!created && row->number() <= lastPlaced &&
             !note(T::EventAddedOutside, row->number(), r.uuid, {}, line))

@@ -2,6 +2,7 @@
 
 #include "results/BatchStatistics.h"
 #include "results/DataLine.h"
+#include "store/ResultIdentity.h"
 #include "store/StoreTexts.h"
 #include "store/StoreValues.h"
 
@@ -61,23 +62,51 @@ QString ResultsDatabase::calibrationDate(const QString& serial, const std::optio
     return q.value(0).toString();
 }
 
-bool ResultsDatabase::insertResult(const StoredResult& r) {
+bool ResultsDatabase::insertResultRow(const QList<QVariant>& values, const QString& identity) {
+    static const QString sql = [] {
+        const QStringList& columns = ResultColumns();
+        QStringList marks;
+        for (qsizetype i = 0; i <= columns.size(); ++i)
+            marks << QStringLiteral("?");
+        return QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
+               QStringLiteral(", identity) VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }();
+    QSqlQuery& q = query(sql);
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
+    q.bindValue(int(values.size()), identity);
+    return exec(q);
+}
+
+bool ResultsDatabase::insertResult(const StoredResult& given) {
+    // The store keeps a row as the data file holds it: a character the file cannot hold is the "?" there.
+    StoredResult r = given;
+    r.fields = StoreValues::asFileHolds(r.fields);
+    r.context.operatorName = StoreValues::asFileHolds(r.context.operatorName);
+    r.context.sample = StoreValues::asFileHolds(r.context.sample);
+    const QString identity = ResultIdentity::of(r.fields);
+    if (r.uuid.isEmpty())
+        r.uuid = identity;
     bool fileCreated = false;
     const std::optional<qint64> file = fileId(r.dataFile, true, &fileCreated);
     if (!file)
         return false;
-    QSqlQuery& identityQuery = query(QStringLiteral("SELECT identity FROM data_files WHERE id = ?"));
-    if (!run(identityQuery, {*file}) || !identityQuery.next())
-        return fail(QStringLiteral("data file entry missing"));
-    const QString identity = identityQuery.value(0).toString();
-    identityQuery.finish();
+    QString fileIdentity = m_fileIdentities.value(*file);
+    if (fileIdentity.isEmpty()) {
+        QSqlQuery& identityQuery = query(QStringLiteral("SELECT identity FROM data_files WHERE id = ?"));
+        if (!run(identityQuery, {*file}) || !identityQuery.next())
+            return fail(QStringLiteral("data file entry missing"));
+        fileIdentity = identityQuery.value(0).toString();
+        identityQuery.finish();
+        m_fileIdentities.insert(*file, fileIdentity);
+    }
 
     const QStringList& f = r.fields;
     auto field = [&f](int column) { return column - 1 < f.size() ? f[column - 1] : QString(); };
     const auto [rateValue, rateUnit] = StoreValues::splitRate(field(6));
     QByteArray recordBlob;
-    QVariant samples(QMetaType(QMetaType::LongLong));
-    QVariant recordHash(QMetaType(QMetaType::QString));
+    QVariant samples{QMetaType(QMetaType::LongLong)};
+    QVariant recordHash{QMetaType(QMetaType::QString)};
     if (!r.record.isEmpty()) {
         recordBlob = qCompress(r.record.toUtf8(), 6);
         samples = qlonglong(r.record.count(QLatin1Char('\n')));
@@ -93,18 +122,12 @@ bool ResultsDatabase::insertResult(const StoredResult& r) {
         sample = StoredResult::ConditionsItem(conditions, QStringLiteral("sample"));
     const QVariant slope = r.context.calibrationSlope ? QVariant(*r.context.calibrationSlope)
                                                       : QVariant(QMetaType(QMetaType::Double));
-
-    const QStringList& columns = ResultColumns();
-    QStringList marks;
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        marks << QStringLiteral("?");
-    QSqlQuery& q = query(QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
-                         QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    const QString line = r.line();
     const QList<QVariant> values = {r.uuid,
                                     r.dataFile,
-                                    identity,
+                                    fileIdentity,
                                     r.rowNumber,
-                                    r.line(),
+                                    line,
                                     StoreValues::numberOrNull(field(1)),
                                     StoreValues::numberOrNull(field(2)),
                                     StoreValues::numberOrNull(field(3)),
@@ -136,21 +159,13 @@ bool ResultsDatabase::insertResult(const StoredResult& r) {
                                     r.origin,
                                     samples,
                                     recordHash};
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values[i]);
-    if (!exec(q))
+    if (!insertResultRow(values, identity))
         return false;
     if (!recordBlob.isEmpty() &&
         !run(query(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)")),
              {r.uuid, recordBlob}))
         return false;
-    if (!run(query(QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) "
-                                  "VALUES (?, ?, ?, ?, ?)")),
-             {*file, r.rowNumber, r.uuid, r.line(), LineHash(r.fields)}))
-        return false;
-    // The chain covers the result as read back, the form --audit-verify reads it in.
-    const std::optional<QByteArray> canonical = resultCanonical(r.uuid);
-    if (!canonical)
+    if (!place(*file, r.rowNumber, r.uuid, line, LineHash(f)))
         return false;
     AuditEvent added;
     added.kind = T::EventAdded;
@@ -160,15 +175,34 @@ bool ResultsDatabase::insertResult(const StoredResult& r) {
     added.after = r.origin;
     if (!r.context.operatorName.isEmpty())
         added.operatorName = r.context.operatorName;
-    return appendEvent(added, *canonical);
+    // The chain covers the result as --audit-verify reads it back: the values just bound, as SQLite
+    // keeps them.
+    return appendEvent(added, StoreValues::canonicalOf(values));
+}
+
+bool ResultsDatabase::place(qint64 file, int rowNumber, const QString& uuid, const QString& line,
+                            qint64 lineHash) {
+    return run(
+        query(QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) "
+                             "VALUES (?, ?, ?, ?, ?)")),
+        {file, rowNumber, uuid, line, lineHash});
+}
+
+std::optional<QString> ResultsDatabase::storedResult(const QString& identity) {
+    QSqlQuery& q = query(QStringLiteral("SELECT uuid FROM results WHERE identity = ? ORDER BY seq LIMIT 1"));
+    if (!run(q, {identity}))
+        return std::nullopt;
+    const QString uuid = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    return uuid;
 }
 
 StoredResult ResultsDatabase::fromRow(const QString& dataFile, const DataRow& row, const QString& origin) {
     StoredResult r;
-    r.uuid = StoreValues::newUuid();
     r.dataFile = dataFile;
     r.rowNumber = row.number();
-    r.fields = row.fields();
+    r.fields = StoreValues::asFileHolds(row.fields());
+    r.uuid = ResultIdentity::of(r.fields);
     r.origin = origin;
     if (m_recordPath) {
         const QString recordFile = m_recordPath(dataFile, r.fields);
@@ -183,30 +217,32 @@ StoredResult ResultsDatabase::fromRow(const QString& dataFile, const DataRow& ro
 
 bool ResultsDatabase::addResult(const StoredResult& result) {
     return transaction([&] {
-        // Taken in already: a repeated write of the same result, or a reconciliation that found its row
-        // first.
-        QSqlQuery q(QSqlDatabase::database(m_connection, false));
-        q.prepare(QStringLiteral("SELECT 1 FROM results WHERE uuid = ?"));
-        q.addBindValue(result.uuid);
-        if (!exec(q))
-            return false;
-        bool present = q.next();
-        if (!present) {
-            const std::optional<qint64> file = fileId(result.dataFile, false);
-            if (!file)
+        // Taken in already (a repeated write of the same result, a reconciliation that found its row
+        // first, a store rebuilt from the lab database): the result the chain covers is placed at its
+        // row, never filed twice.
+        const QStringList fields = StoreValues::asFileHolds(result.fields);
+        std::optional<QString> stored = storedResult(ResultIdentity::of(fields));
+        if (stored && stored->isEmpty() && !result.uuid.isEmpty()) {
+            QSqlQuery& byUuid = query(QStringLiteral("SELECT uuid FROM results WHERE uuid = ?"));
+            if (!run(byUuid, {result.uuid}))
                 return false;
-            q.prepare(
-                QStringLiteral("SELECT 1 FROM placements WHERE file_id = ? AND row_number = ? AND line = ?"));
-            q.addBindValue(*file);
-            q.addBindValue(result.rowNumber);
-            q.addBindValue(result.line());
-            if (!exec(q))
-                return false;
-            present = q.next();
+            stored = byUuid.next() ? byUuid.value(0).toString() : QString();
+            byUuid.finish();
         }
-        if (present)
-            return true;
-        return insertResult(result);
+        if (!stored)
+            return false;
+        if (stored->isEmpty())
+            return insertResult(result);
+        const std::optional<qint64> file = fileId(result.dataFile, true);
+        if (!file)
+            return false;
+        QSqlQuery& placed =
+            query(QStringLiteral("SELECT 1 FROM placements WHERE file_id = ? AND row_number = ?"));
+        if (!run(placed, {*file, result.rowNumber}))
+            return false;
+        const bool there = placed.next();
+        placed.finish();
+        return there || place(*file, result.rowNumber, *stored, DataLine::FileLine(fields), LineHash(fields));
     });
 }
 

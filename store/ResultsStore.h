@@ -44,6 +44,7 @@ public:
     // A data file loaded: compared with the store, changedOutside tells what was changed outside.
     void dataFileOpened(const QString& dataFile, const std::vector<DataRow>& rows);
     void event(const QString& kind, const QString& what, const QString& before, const QString& after);
+    using QObject::event; // the object's own event handler keeps its name beside the entry above
 
     // Jobs not yet written.
     int waiting() const { return m_waiting.load(); }

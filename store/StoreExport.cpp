@@ -21,9 +21,10 @@ QByteArray jsonString(const QString& text) {
     return '"' + escaped.toUtf8() + '"';
 }
 
+// A field holding a comma, a quote or a line end (a lone CR too: readers end a record there) is quoted.
 QByteArray csvField(const QString& text) {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text.toUtf8();
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));

@@ -1,6 +1,8 @@
 #include "store/StoreValues.h"
 
+#include "params/Cp1252.h"
 #include "results/DataLine.h"
+#include "store/ResultIdentity.h"
 #include "store/ResultsDatabase.h"
 
 #include <QDateTime>
@@ -24,11 +26,24 @@ QVariant text(const QString& value) {
 
 QVariant numberOrNull(QStringView text) {
     const std::optional<double> v = DataLine::Number(text);
-    return v && std::isfinite(*v) ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
+    if (!v || !std::isfinite(*v))
+        return QVariant(QMetaType(QMetaType::Double));
+    // SQLite keeps -0 as 0: the chain covers what it reads back.
+    return QVariant(*v == 0 ? 0.0 : *v);
+}
+
+bool storedNull(const QVariant& value) {
+    if (value.isNull())
+        return true;
+    if (value.typeId() == QMetaType::QString)
+        return static_cast<const QString*>(value.constData())->isNull();
+    if (value.typeId() == QMetaType::QByteArray)
+        return static_cast<const QByteArray*>(value.constData())->isNull();
+    return false;
 }
 
 void addValue(CanonicalText& text, const QVariant& value) {
-    if (value.isNull()) {
+    if (storedNull(value)) {
         text.add(QByteArray("-"));
         return;
     }
@@ -82,6 +97,36 @@ QByteArray canonicalOf(const QSqlQuery& q, int first) {
     for (int i = 0; i < ResultsDatabase::ResultColumns().size(); ++i)
         addValue(text, q.value(first + i));
     return text.bytes();
+}
+
+QByteArray canonicalOf(const QList<QVariant>& values) {
+    CanonicalText text;
+    for (const QVariant& v : values)
+        addValue(text, v);
+    return text.bytes();
+}
+
+QString identityOfLine(const QString& line) {
+    DataLine::Fields parsed;
+    DataLine::ParseDataLine(line, parsed);
+    QStringList fields;
+    for (int c = 1; c < DataLine::Columns; ++c)
+        fields << parsed[size_t(c)];
+    return ResultIdentity::of(fields);
+}
+
+QString asFileHolds(const QString& text) {
+    for (const QChar c : text)
+        if (char byte = 0; c.unicode() >= 0x80 && !Cp1252::encodeChar(c.unicode(), byte))
+            return Cp1252::decode(Cp1252::encode(text));
+    return text;
+}
+
+QStringList asFileHolds(const QStringList& fields) {
+    QStringList out = fields;
+    for (QString& f : out)
+        f = asFileHolds(f);
+    return out;
 }
 
 } // namespace StoreValues

@@ -3,7 +3,9 @@
 #include "store/AuditEvent.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <utility>
 
@@ -26,4 +28,13 @@ extern const QString EventColumns;
 AuditEvent eventFrom(const QSqlQuery& q, int first = 0);
 // A result's columns (ResultsDatabase::ResultColumns() from `first` on) as the chain covers them.
 QByteArray canonicalOf(const QSqlQuery& q, int first);
+// The same text from the values as they are bound: a value SQLite stores as NULL counts as nothing.
+QByteArray canonicalOf(const QList<QVariant>& values);
+// A value SQLite stores as NULL (Qt binds a null text as NULL).
+bool storedNull(const QVariant& value);
+// The identity of the result a data file line holds.
+QString identityOfLine(const QString& line);
+// Text as the data file holds it: characters Windows-1252 lacks become "?".
+QString asFileHolds(const QString& text);
+QStringList asFileHolds(const QStringList& fields);
 } // namespace StoreValues

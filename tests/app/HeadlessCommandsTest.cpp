@@ -2,6 +2,7 @@
 #include "tests/support/TestRegistry.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,12 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 namespace {
 // Two stress-rate groups with a row marked "ignore" and one without a stress, and a speed group of
@@ -115,8 +122,8 @@ private:
         int exitCode = -1;
         QByteArray out, err;
     };
-    Run run(const QStringList& arguments) {
-        QProcess p;
+    // discFull: the disc is full for the program beyond that many bytes of any file it writes.
+    void prepare(QProcess& p, const QStringList& arguments, qint64 discFull = 0) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(name));
@@ -124,7 +131,23 @@ private:
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
         p.setProcessEnvironment(env);
-        p.start(programPath(), arguments);
+#ifdef Q_OS_UNIX
+        if (discFull > 0)
+            p.setChildProcessModifier([discFull] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{rlim_t(discFull), rlim_t(discFull)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+#else
+        Q_UNUSED(discFull);
+#endif
+        p.setProgram(programPath());
+        p.setArguments(arguments);
+    }
+    Run run(const QStringList& arguments, qint64 discFull = 0) {
+        QProcess p;
+        prepare(p, arguments, discFull);
+        p.start();
         if (!p.waitForFinished(60000))
             return {};
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
@@ -279,6 +302,57 @@ private slots:
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith("%PDF-"));
+    }
+
+    // A new report replaces an older one only once it is whole: a full disc ends with 2 and the
+    // reason, a kill half-way through a long report leaves the older one, and neither leaves a
+    // temporary behind for long (the next report clears what a kill left).
+    void anOlderReportSurvivesAFullDiscAndAKill() {
+        QByteArray large = QByteArray(SmallBatch).left(QByteArray(SmallBatch).indexOf("; batch 7"));
+        const QByteArray row = QByteArray(SmallBatch).mid(QByteArray(SmallBatch).indexOf("\r\n1,") + 2);
+        const QByteArray first = row.left(row.indexOf("\r\n") + 2);
+        for (int n = 0; n < 20000; ++n)
+            large += first;
+        QFile data(m_dir.filePath(QStringLiteral("large.dat")));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.write(large);
+        data.close();
+        const QString pdf = m_dir.filePath(QStringLiteral("older.pdf"));
+        QCOMPARE(
+            run({QStringLiteral("--report"), pdf, m_dir.filePath(QStringLiteral("batch7.dat"))}).exitCode, 0);
+        auto contents = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray older = contents(pdf);
+        QVERIFY(older.trimmed().endsWith("%%EOF"));
+        auto temporaries = [this] {
+            return QDir(m_dir.path()).entryList({QStringLiteral(".older.pdf.*")}, QDir::Files | QDir::Hidden);
+        };
+
+#ifdef Q_OS_UNIX
+        const Run full = run({QStringLiteral("--report"), pdf, data.fileName()}, 16 * 1024);
+        QCOMPARE(full.exitCode, 2);
+        QVERIFY2(full.err.startsWith("Cannot write report \"" + pdf.toUtf8() + "\": "), full.err.constData());
+        QCOMPARE(contents(pdf), older);
+        QCOMPARE(temporaries(), QStringList());
+#endif
+
+        // Killed while it draws: the temporary is there, the older report whole beside it.
+        QProcess p;
+        prepare(p, {QStringLiteral("--report"), pdf, data.fileName()});
+        p.start();
+        QVERIFY(p.waitForStarted());
+        QDeadlineTimer deadline(60000);
+        while (temporaries().isEmpty() && p.state() == QProcess::Running && !deadline.hasExpired())
+            QThread::msleep(2);
+        QVERIFY2(!temporaries().isEmpty(), "the report was not drawn beside the older one");
+        p.kill();
+        p.waitForFinished();
+        QCOMPARE(contents(pdf), older);
+        QCOMPARE(
+            run({QStringLiteral("--report"), pdf, m_dir.filePath(QStringLiteral("batch7.dat"))}).exitCode, 0);
+        QCOMPARE(temporaries(), QStringList());
     }
 
     void helpAndVersionWithoutADisplay() {

@@ -148,6 +148,13 @@ private slots:
         QTest::newRow("bad line, then a good one")
             << ("STAVELY,1.10,../x.deb,2026-11-02,5123456\n" + line("1.10")) << "NEWER VERSION AVAILABLE"
             << newer.arg("1.10") << "stavely_1.10.deb";
+        // A file name is cut as the other fields are, in the dialog and on the clipboard alike.
+        const QByteArray longName = QByteArray(3000, 'a') + ".deb";
+        QTest::newRow("long file name")
+            << "STAVELY,1.10," + longName + ",2026-11-02,5123456\n"
+            << "NEWER VERSION AVAILABLE"
+            << newer.arg("1.10").replace(QStringLiteral("stavely_1.10.deb"), QString(256, QLatin1Char('a')))
+            << QString(256, QLatin1Char('a'));
         QTest::newRow("empty") << QByteArray() << "EMPTY VERSION FILE"
                                << "The version information file was empty.\r\n\r\n" + Support << "";
         QTest::newRow("binary") << QByteArray("\x7f"

@@ -32,8 +32,13 @@ DataFileContents readAsText(const QByteArray& bytes) {
         if (consumed < text.size() && text[consumed] == QLatin1Char('\n'))
             ++consumed;
         const QStringView stripped = DataLine::StripLine(line);
-        if (DataLine::IsSkipped(stripped))
+        if (DataLine::IsSkipped(stripped)) {
+            const int before = contents.headerFound ? number : -1;
+            if (contents.keptLines.empty() || contents.keptLines.back().rowsBefore != before)
+                contents.keptLines.push_back({before, QByteArray()});
+            contents.keptLines.back().bytes += Cp1252::encode(line) + "\r\n";
             continue;
+        }
         if (!contents.headerFound) {
             contents.headerFound = true;
             DataLine::ParseDataLine(stripped, contents.header);
@@ -280,11 +285,26 @@ private slots:
         QCOMPARE(read.longRows, expected.longRows);
         QCOMPARE(read.unreadTail, expected.unreadTail);
         QCOMPARE(read.rows.size(), expected.rows.size());
-        QByteArray canonical = SheetRig::header();
+        QCOMPARE(read.keptLines.size(), expected.keptLines.size());
+        // Blank and ";" lines go back where they stood, every line ending in CR LF.
+        auto kept = expected.keptLines.cbegin();
+        auto keptUpTo = [&](int rowsBefore) {
+            QByteArray lines;
+            for (; kept != expected.keptLines.cend() && kept->rowsBefore <= rowsBefore; ++kept)
+                lines += kept->bytes;
+            return lines;
+        };
+        for (std::size_t i = 0; i < read.keptLines.size(); ++i) {
+            QCOMPARE(read.keptLines[i].rowsBefore, expected.keptLines[i].rowsBefore);
+            QCOMPARE(read.keptLines[i].bytes, expected.keptLines[i].bytes);
+        }
+        QByteArray canonical = keptUpTo(-1) + SheetRig::header();
         for (std::size_t i = 0; i < read.rows.size(); ++i) {
             QCOMPARE(read.rows[i], expected.rows[i]);
+            canonical += keptUpTo(int(i));
             canonical += DataFile::Encoded(DataLine::FileLine(expected.rows[i].fields()));
         }
+        canonical += keptUpTo(int(read.rows.size()));
         if (!expected.headerFound || !expected.unreadTail.isEmpty())
             return;
         rig.op.failOnUnexpected = false;

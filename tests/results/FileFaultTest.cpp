@@ -146,6 +146,12 @@ private slots:
                      DiscFullAt full(200);
                      rig.sheet.SetComment(0, QStringLiteral("slipped"), QString());
                  }
+                 // The message says the data file is whole and sends nobody to an older .BAK.
+                 if (!rig.op.last().text.endsWith(
+                         QStringLiteral("The data file on the disc is whole: it holds what it held before "
+                                        "this change.")) ||
+                     rig.op.last().text.contains(QStringLiteral(".BAK")))
+                     return QString();
                  if (!rig.sheet.editsNotInFile() || rig.read(QStringLiteral("run.dat")) != two ||
                      rig.read(QStringLiteral("run.BAK")) != "earlier backup\r\n")
                      return QString();

@@ -40,6 +40,14 @@ private slots:
             << "host=lab port=99999"
             << "The lab database address is not a PostgreSQL connection string or URI (at "
                "\"port=99999\").";
+        // The driver's C library would end the value at the NUL and take port 5432.
+        QTest::newRow("NUL in a value")
+            << QStringLiteral("host=lab port=5432") + QChar(0) + QStringLiteral("x")
+            << "The lab database address is not a PostgreSQL connection string or URI (at "
+               "\"port=5432\\x00x\").";
+        QTest::newRow("NUL in a uri") << "postgresql://lab/results?application_name=a%00b"
+                                      << "The lab database address is not a PostgreSQL connection string "
+                                         "or URI (at \"application_name=a\\x00b\").";
     }
     void addresses() {
         QFETCH(QString, text);
