@@ -5,6 +5,7 @@
 #include "app/StartupTexts.h"
 #include "app/StatisticsVerification.h"
 #include "app/StoreCommands.h"
+#include "app/TraceabilityCommands.h"
 #include "base/ProductIdentity.h"
 #include "experiments/BreakAnalysis.h"
 #include "results/BatchCurves.h"
@@ -88,6 +89,10 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
         const QCoreApplication app(argc, argv);
         return options.auditVerify ? LabCommands::AuditVerify(options, stdout, stderr)
                                    : LabCommands::Export(options, stdout, stderr);
+    }
+    if (options.trace.any()) {
+        const QCoreApplication app(argc, argv);
+        return TraceabilityCommands::Run(options, stdin, stdout, stderr);
     }
     if (options.storeCommand()) {
         const QCoreApplication app(argc, argv);

@@ -99,6 +99,12 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             }
             options.historyFile = arguments[i + 1];
             i += 2;
+        } else if (const int taken = TraceabilityOptions::Take(arguments, i, options.trace, error);
+                   taken != 0) {
+            if (taken < 0) {
+                *error += QLatin1Char(' ') + StartupTexts::Usage;
+                return std::nullopt;
+            }
         } else if (arg.startsWith(settingsEq) && arg.size() > settingsEq.size()) {
             options.settingsFile = arg.mid(settingsEq.size());
         } else {
@@ -106,6 +112,10 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
                 QStringLiteral("Unknown argument \"") + arg + QStringLiteral("\". ") + StartupTexts::Usage;
             return std::nullopt;
         }
+    }
+    if (!options.trace.complete(error)) {
+        *error += QLatin1Char(' ') + StartupTexts::Usage;
+        return std::nullopt;
     }
     if ((!options.filterSample.isEmpty() || !options.filterOperator.isEmpty() ||
          !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
@@ -127,7 +137,7 @@ bool ProgramOptions::asksHeadless(const QStringList& arguments) {
           "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
-    return false;
+    return TraceabilityOptions::Asks(arguments);
 }
 
 QString ProgramOptions::settingsPath() const {

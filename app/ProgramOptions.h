@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/TraceabilityOptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -44,13 +46,14 @@ struct ProgramOptions {
     bool help = false;             // --help, -h: the usage
     bool version = false;          // --version: the program's version
     bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
+    TraceabilityOptions trace;     // users and signatures
 
     bool storeCommand() const {
         return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
     }
     bool headless() const {
         return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||
-               labStats || dbInit || dbSync || verifyStatistics;
+               labStats || dbInit || dbSync || verifyStatistics || trace.any();
     }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);

@@ -49,7 +49,9 @@ inline const QString Usage = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
     "stavely --report FILE.pdf DATAFILE | stavely --db-path | stavely --db-import DATAFILE... | "
     "stavely --db-export OUT.csv|OUT.json [--sample S] [--operator O] [--since DATE] | "
-    "stavely --audit-verify | stavely --history DATAFILE ROW | stavely --verify-statistics");
+    "stavely --audit-verify | stavely --history DATAFILE ROW | stavely --verify-statistics | "
+    "stavely --user-add NAME --role ROLE [--as ADMIN] | stavely --users | "
+    "stavely --sign DATAFILE --as NAME --meaning MEANING [--note TEXT] | stavely --signatures DATAFILE");
 inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE\n"
@@ -61,6 +63,9 @@ inline const QString Help = QStringLiteral(
     "DATE]\n"
     "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
     "       stavely --verify-statistics\n"
+    "       stavely --user-add NAME --role operator|reviewer|admin [--as ADMIN] | stavely --users\n"
+    "       stavely --sign DATAFILE --as NAME --meaning reviewed|approved|rejected [--note TEXT]\n"
+    "       stavely --signatures DATAFILE | stavely --idle-lock MINUTES --as ADMIN\n"
     "       stavely --help | --version\n"
     "\n"
     "Control program of the STAVELY tensile tester for optical fibers.\n"
@@ -90,11 +95,24 @@ inline const QString Help = QStringLiteral(
     "  --verify-statistics\n"
     "                    compute the statistics of the reference data sets shipped with the\n"
     "                    program and print each figure beside its published reference value\n"
+    "  --user-add NAME --role operator|reviewer|admin [--as ADMIN]\n"
+    "                    add a user of the results store; the first user needs no --as, becomes\n"
+    "                    the administrator and turns sign-in on; passwords are read from standard\n"
+    "                    input, one line each: the administrator's, then the new one twice\n"
+    "  --users           list the users, their roles and lock-outs, and the idle lock\n"
+    "  --sign DATAFILE --as NAME --meaning reviewed|approved|rejected [--note TEXT]\n"
+    "                    sign the store's results of a data file (a reviewer or an administrator;\n"
+    "                    the password from standard input); five wrong passwords lock the user out\n"
+    "  --signatures DATAFILE\n"
+    "                    list the signatures of a data file: valid, or broken and by which change\n"
+    "  --idle-lock MINUTES --as ADMIN\n"
+    "                    the idle time after which the window locks (default 15)\n"
     "  --help, -h        print this text\n"
     "  --version         print the program's version\n"
     "\n"
     "Exit codes: 0 done, 1 no display or another instance runs, or a statistic that differs from its\n"
     "reference, 2 bad arguments or an unreadable file or results store, 3 results still wait for the\n"
-    "lab database, 4 an audit trail that does not verify, 5 the lab database refused or cannot be\n"
-    "reached.\n");
+    "lab database, 4 an audit trail that does not verify or a broken signature, 5 the lab database\n"
+    "refused or cannot be reached, 6 a sign-in refused (wrong password, locked out, unknown user or\n"
+    "a role without the right).\n");
 } // namespace StartupTexts

@@ -4,6 +4,7 @@
 #include "results/BatchStatistics.h"
 #include "results/DataLine.h"
 #include "store/StoreTexts.h"
+#include "store/TraceabilityTexts.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -147,6 +148,17 @@ AuditEvent eventFrom(const QSqlQuery& q, int first = 0) {
     e.before = q.value(first + 9).toString();
     e.after = q.value(first + 10).toString();
     e.hash = q.value(first + 11).toByteArray();
+    return e;
+}
+
+// The reason for a change, as the entry that follows it.
+AuditEvent reasonFor(const AuditEvent& change, const QString& reason) {
+    AuditEvent e;
+    e.kind = TraceabilityTexts::EventReason;
+    e.dataFile = change.dataFile;
+    e.rowNumber = change.rowNumber;
+    e.resultUuid = change.resultUuid;
+    e.after = reason;
     return e;
 }
 
@@ -742,7 +754,7 @@ bool ResultsDatabase::addResult(const StoredResult& result) {
 }
 
 bool ResultsDatabase::commentEdited(const QString& dataFile, int rowNumber, const QStringList& fields,
-                                    const QString& before) {
+                                    const QString& before, const QString& reason) {
     return transaction([&] {
         const std::optional<qint64> file = fileId(dataFile, false);
         if (!file)
@@ -772,11 +784,12 @@ bool ResultsDatabase::commentEdited(const QString& dataFile, int rowNumber, cons
         e.resultUuid = uuid;
         e.before = before;
         e.after = after;
-        return appendEvent(e);
+        return appendEvent(e) && (reason.isEmpty() || appendEvent(reasonFor(e, reason)));
     });
 }
 
-bool ResultsDatabase::rowDeleted(const QString& dataFile, int rowNumber, const QString& line) {
+bool ResultsDatabase::rowDeleted(const QString& dataFile, int rowNumber, const QString& line,
+                                 const QString& reason) {
     return transaction([&] {
         const std::optional<qint64> file = fileId(dataFile, false);
         if (!file)
@@ -809,7 +822,7 @@ bool ResultsDatabase::rowDeleted(const QString& dataFile, int rowNumber, const Q
         e.rowNumber = rowNumber;
         e.resultUuid = uuid;
         e.before = line;
-        return exec(q) && appendEvent(e);
+        return exec(q) && appendEvent(e) && (reason.isEmpty() || appendEvent(reasonFor(e, reason)));
     });
 }
 
