@@ -24,7 +24,7 @@
 namespace Tr = TraceabilityTexts;
 
 namespace {
-void say(std::FILE* to, const QString& text) {
+void sayLine(std::FILE* to, const QString& text) {
     const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
     std::fflush(to);
@@ -69,28 +69,28 @@ std::optional<QByteArray> readPassword(std::FILE* in, std::FILE* err, const QStr
     return line;
 }
 
-QString fileKey(const QString& path) {
+QString signedFileKey(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-struct Session {
+struct StoreSession {
     ResultsDatabase db;
     std::optional<Users> users;
 };
 
-bool openStore(Session& s, const QString& path, bool create, std::FILE* err) {
+bool openUsersStore(StoreSession& s, const QString& path, bool create, std::FILE* err) {
     if (!create && !QFileInfo::exists(path)) {
-        say(err, QStringLiteral("No results store at \"") + path + QStringLiteral("\" yet."));
+        sayLine(err, QStringLiteral("No results store at \"") + path + QStringLiteral("\" yet."));
         return false;
     }
     if (!s.db.open(path)) {
-        say(err, QStringLiteral("Cannot use the results store: ") + s.db.error() + QStringLiteral(". ") +
-                     StoreTexts::RebuildHint);
+        sayLine(err, QStringLiteral("Cannot use the results store: ") + s.db.error() + QStringLiteral(". ") +
+                         StoreTexts::RebuildHint);
         return false;
     }
     s.users.emplace(s.db, ResultsStore::SystemUser());
     if (!s.users->ready()) {
-        say(err, QStringLiteral("Cannot use the results store: ") + s.users->error());
+        sayLine(err, QStringLiteral("Cannot use the results store: ") + s.users->error());
         return false;
     }
     return true;
@@ -101,17 +101,17 @@ int signIn(Users& users, const QString& name, const QString& purpose, std::FILE*
            UserInfo* who) {
     std::optional<QByteArray> password = readPassword(in, err, QStringLiteral("Password of %1: ").arg(name));
     if (!password) {
-        say(err, QStringLiteral("No password on standard input."));
+        sayLine(err, QStringLiteral("No password on standard input."));
         return 2;
     }
     const Users::SignIn result = users.signIn(name, *password, purpose);
     PasswordHash::Wipe(*password);
     if (result.outcome == Users::Outcome::Failed) {
-        say(err, QStringLiteral("Cannot use the results store: ") + result.message);
+        sayLine(err, QStringLiteral("Cannot use the results store: ") + result.message);
         return 2;
     }
     if (result.outcome != Users::Outcome::Accepted) {
-        say(err, result.message);
+        sayLine(err, result.message);
         return 6;
     }
     *who = result.user;
@@ -121,32 +121,32 @@ int signIn(Users& users, const QString& name, const QString& purpose, std::FILE*
 int userAdd(const ProgramOptions& options, std::FILE* in, std::FILE* out, std::FILE* err) {
     const TraceabilityOptions& o = options.trace;
     if (const QString bad = Users::CheckName(o.userAdd); !bad.isEmpty()) {
-        say(err, bad);
+        sayLine(err, bad);
         return 2;
     }
     if (!Users::Roles().contains(o.role)) {
-        say(err, QStringLiteral("--role is operator, reviewer or admin."));
+        sayLine(err, QStringLiteral("--role is operator, reviewer or admin."));
         return 2;
     }
-    Session s;
-    if (!openStore(s, StoreCommands::StorePath(options), true, err))
+    StoreSession s;
+    if (!openUsersStore(s, StoreCommands::StorePath(options), true, err))
         return 2;
     const std::optional<bool> on = s.users->signInOn();
     if (!on) {
-        say(err, s.users->error());
+        sayLine(err, s.users->error());
         return 2;
     }
     QString admin;
     if (*on) {
         if (o.as.isEmpty()) {
-            say(err, Tr::NeedsAdmin);
+            sayLine(err, Tr::NeedsAdmin);
             return 6;
         }
         UserInfo who;
         if (const int code = signIn(*s.users, o.as, QStringLiteral("add user ") + o.userAdd, in, err, &who))
             return code;
         if (who.role != Tr::RoleAdmin) {
-            say(err, Tr::NotAllowed.arg(who.name, who.role, QStringLiteral("add users")));
+            sayLine(err, Tr::NotAllowed.arg(who.name, who.role, QStringLiteral("add users")));
             return 6;
         }
         admin = who.name;
@@ -159,13 +159,13 @@ int userAdd(const ProgramOptions& options, std::FILE* in, std::FILE* out, std::F
     const bool same = first && again && *first == *again;
     int code = 0;
     if (!first || !again) {
-        say(err, QStringLiteral("No password on standard input (twice)."));
+        sayLine(err, QStringLiteral("No password on standard input (twice)."));
         code = 2;
     } else if (!same) {
-        say(err, Tr::PasswordsDiffer);
+        sayLine(err, Tr::PasswordsDiffer);
         code = 2;
     } else if (!s.users->add(o.userAdd, o.role, *first, admin)) {
-        say(err, s.users->error());
+        sayLine(err, s.users->error());
         code = 2;
     }
     if (first)
@@ -176,34 +176,36 @@ int userAdd(const ProgramOptions& options, std::FILE* in, std::FILE* out, std::F
         return code;
     const std::optional<std::optional<UserInfo>> added = s.users->find(o.userAdd);
     const QString role = added && *added ? (*added)->role : o.role;
-    say(out, QStringLiteral("User %1 added (%2)").arg(o.userAdd, role) +
-                 (*on ? QString() : QStringLiteral(": the first user, the administrator; sign-in is on")));
+    sayLine(out,
+            QStringLiteral("User %1 added (%2)").arg(o.userAdd, role) +
+                (*on ? QString() : QStringLiteral(": the first user, the administrator; sign-in is on")));
     return 0;
 }
 
 int listUsers(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
-    Session s;
-    if (!openStore(s, StoreCommands::StorePath(options), false, err))
+    StoreSession s;
+    if (!openUsersStore(s, StoreCommands::StorePath(options), false, err))
         return 2;
     const std::optional<QList<UserInfo>> users = s.users->list();
     if (!users) {
-        say(err, s.users->error());
+        sayLine(err, s.users->error());
         return 2;
     }
     if (users->isEmpty())
-        say(out, QStringLiteral("No users: sign-in is off (the first user added is the administrator)."));
+        sayLine(out, QStringLiteral("No users: sign-in is off (the first user added is the administrator)."));
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const UserInfo& u : *users) {
         const QDateTime until = QDateTime::fromString(u.lockedUntil, Qt::ISODate);
-        say(out, u.name + QLatin1Char('\t') + u.role + QStringLiteral("\tsince ") + u.createdUtc +
-                     (until.isValid() && until > now ? QStringLiteral("\tlocked out until ") + u.lockedUntil
-                                                     : QString()));
+        sayLine(out,
+                u.name + QLatin1Char('\t') + u.role + QStringLiteral("\tsince ") + u.createdUtc +
+                    (until.isValid() && until > now ? QStringLiteral("\tlocked out until ") + u.lockedUntil
+                                                    : QString()));
     }
-    say(out, QStringLiteral("Idle lock: %1 minutes").arg(s.users->idleLockMinutes()));
+    sayLine(out, QStringLiteral("Idle lock: %1 minutes").arg(s.users->idleLockMinutes()));
     return 0;
 }
 
-QString describe(const Signature& sig) {
+QString describeSignature(const Signature& sig) {
     QString line = sig.utc + QLatin1Char('\t') + sig.meaning + QStringLiteral("\tby ") + sig.name +
                    QStringLiteral("\t%1 results\tsha256 ").arg(sig.items.size()) +
                    QString::fromLatin1(sig.sha256);
@@ -215,29 +217,30 @@ QString describe(const Signature& sig) {
 int sign(const ProgramOptions& options, std::FILE* in, std::FILE* out, std::FILE* err) {
     const TraceabilityOptions& o = options.trace;
     if (!Signatures::Meanings().contains(o.meaning)) {
-        say(err, QStringLiteral("--meaning is reviewed, approved or rejected."));
+        sayLine(err, QStringLiteral("--meaning is reviewed, approved or rejected."));
         return 2;
     }
-    const QString file = fileKey(o.signFile);
+    const QString file = signedFileKey(o.signFile);
     QString error;
     const std::optional<std::vector<DataRow>> rows = ReadDataFileRows(o.signFile, &error);
     if (!rows) {
-        say(err, QStringLiteral("Cannot read \"") + o.signFile + QStringLiteral("\": ") + error);
+        sayLine(err, QStringLiteral("Cannot read \"") + o.signFile + QStringLiteral("\": ") + error);
         return 2;
     }
-    Session s;
-    if (!openStore(s, StoreCommands::StorePath(options), false, err))
+    StoreSession s;
+    if (!openUsersStore(s, StoreCommands::StorePath(options), false, err))
         return 2;
     const std::optional<bool> on = s.users->signInOn();
     if (!on || !*on) {
-        say(err, on ? QStringLiteral("No users: add one with --user-add before signing.") : s.users->error());
+        sayLine(err,
+                on ? QStringLiteral("No users: add one with --user-add before signing.") : s.users->error());
         return on ? 6 : 2;
     }
     UserInfo who;
     if (const int code = signIn(*s.users, o.as, QStringLiteral("sign ") + file, in, err, &who))
         return code;
     if (who.role == Tr::RoleOperator) {
-        say(err, Tr::NotAllowed.arg(who.name, who.role, QStringLiteral("sign")));
+        sayLine(err, Tr::NotAllowed.arg(who.name, who.role, QStringLiteral("sign")));
         return 6;
     }
     Signatures signatures(s.db);
@@ -245,62 +248,62 @@ int sign(const ProgramOptions& options, std::FILE* in, std::FILE* out, std::FILE
     // in first.
     const std::optional<Signatures::Current> now = signatures.current(file);
     if (!now) {
-        say(err, signatures.error());
+        sayLine(err, signatures.error());
         return 2;
     }
     QStringList fileLines;
     for (const DataRow& row : *rows)
         fileLines.append(DataLine::FileLine(row));
     if (fileLines != now->lines) {
-        say(err,
-            QStringLiteral("The data file \"%1\" differs from the results store: run stavely --db-import "
-                           "\"%1\" first, then sign.")
-                .arg(o.signFile));
+        sayLine(err,
+                QStringLiteral("The data file \"%1\" differs from the results store: run stavely --db-import "
+                               "\"%1\" first, then sign.")
+                    .arg(o.signFile));
         return 2;
     }
     const std::optional<Signature> made =
         signatures.sign(file, who.name, ResultsStore::SystemUser(), o.meaning, o.note);
     if (!made) {
-        say(err, signatures.error());
+        sayLine(err, signatures.error());
         return 2;
     }
-    say(out, QStringLiteral("Signed: ") + describe(*made));
+    sayLine(out, QStringLiteral("Signed: ") + describeSignature(*made));
     return 0;
 }
 
 int listSignatures(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
-    Session s;
-    if (!openStore(s, StoreCommands::StorePath(options), false, err))
+    StoreSession s;
+    if (!openUsersStore(s, StoreCommands::StorePath(options), false, err))
         return 2;
     Signatures signatures(s.db);
-    const std::optional<QList<Signature>> all = signatures.of(fileKey(options.trace.signaturesFile));
+    const std::optional<QList<Signature>> all = signatures.of(signedFileKey(options.trace.signaturesFile));
     if (!all) {
-        say(err, signatures.error());
+        sayLine(err, signatures.error());
         return 2;
     }
     if (all->isEmpty())
-        say(out, QStringLiteral("No signatures of %1").arg(options.trace.signaturesFile));
+        sayLine(out, QStringLiteral("No signatures of %1").arg(options.trace.signaturesFile));
     bool broken = false;
     for (const Signature& sig : *all) {
-        say(out, describe(sig));
+        sayLine(out, describeSignature(sig));
         broken = broken || !sig.valid;
     }
     return broken ? 4 : 0;
 }
 
 int idleLock(const ProgramOptions& options, std::FILE* in, std::FILE* out, std::FILE* err) {
-    Session s;
-    if (!openStore(s, StoreCommands::StorePath(options), false, err))
+    StoreSession s;
+    if (!openUsersStore(s, StoreCommands::StorePath(options), false, err))
         return 2;
     UserInfo who;
     if (const int code =
             signIn(*s.users, options.trace.as, QStringLiteral("set the idle lock"), in, err, &who))
         return code;
     if (!s.users->setIdleLockMinutes(options.trace.idleLock, who.name)) {
-        say(err, s.users->error());
+        sayLine(err, s.users->error());
         return who.role == Tr::RoleAdmin ? 2 : 6;
     }
-    say(out, QStringLiteral("Idle lock: %1 minutes").arg(options.trace.idleLock));
+    sayLine(out, QStringLiteral("Idle lock: %1 minutes").arg(options.trace.idleLock));
     return 0;
 }
 } // namespace
