@@ -403,13 +403,16 @@ bool Program::startSignIn() {
         return true;
     // The signed-in user is the operator of every record and entry: the Operator box shows it.
     auto* box = m_main->findChild<QLineEdit*>(QStringLiteral("txtOperator"));
-    m_signIn->setSignedIn([this, box](const UserInfo& user) {
+    auto* who = new QLabel(m_main->statusBar());
+    who->setObjectName(QStringLiteral("lblSignedIn"));
+    m_main->statusBar()->addPermanentWidget(who);
+    m_signIn->setSignedIn([this, box, who](const UserInfo& user) {
         m_parameters->OperatorName = user.name;
         if (box) {
             box->setText(user.name);
             box->setReadOnly(true);
         }
-        m_main->statusBar()->showMessage(SignInTexts::SignedInAs(user.name, user.role));
+        who->setText(SignInTexts::SignedInAs(user.name, user.role));
     });
     m_signIn->setBusy([this] { return m_motion->moving() || QApplication::activeModalWidget() != nullptr; });
     m_datasheet->setReasonAsker(
@@ -421,7 +424,7 @@ bool Program::startSignIn() {
         QObject::connect(switchUser, &QAction::triggered, file, [this] { m_signIn->switchUser(); });
         auto* lock = new QAction(SignInTexts::LockMenu, file);
         lock->setObjectName(QStringLiteral("mnuFileLock"));
-        QObject::connect(lock, &QAction::triggered, file, [this] { m_signIn->lock(); });
+        QObject::connect(lock, &QAction::triggered, file, [this] { m_signIn->lock(true); });
         file->insertActions(exit, {switchUser, lock});
     }
     if (!m_signIn->signIn(SignInTexts::SignInTitle))

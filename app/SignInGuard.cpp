@@ -95,7 +95,7 @@ bool SignInGuard::switchUser() {
     return signIn(S::SwitchTitle);
 }
 
-void SignInGuard::lock() {
+void SignInGuard::lock(bool byHand) {
     if (!m_on || m_locked)
         return;
     if (m_busy && m_busy()) {
@@ -107,7 +107,8 @@ void SignInGuard::lock() {
     // Nobody works on until someone signs in; a program nobody watches stays locked.
     while (m_locked && m_op.watched()) {
         const std::optional<UserInfo> who =
-            ask(S::LockedTitle, S::LockedPrompt.arg(m_idleMinutes), QStringLiteral("unlock"));
+            ask(S::LockedTitle, byHand ? S::LockedByHandPrompt : S::LockedPrompt.arg(m_idleMinutes),
+                QStringLiteral("unlock"));
         if (!who)
             continue;
         m_user = who;

@@ -23,8 +23,8 @@ public:
     // Signs someone in: false when nobody did (cancelled, or nobody can answer).
     bool signIn(const QString& title);
     bool switchUser();
-    // Locks now (at once, or as soon as the work in progress lets it).
-    void lock();
+    // Locks now (at once, or as soon as the work in progress lets it); byHand: from the menu.
+    void lock(bool byHand = false);
     const std::optional<UserInfo>& user() const { return m_user; }
 
     // The reason for a change of row rowNumber (nullopt: cancelled, the change is not made).

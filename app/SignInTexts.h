@@ -10,6 +10,8 @@ inline const QString LockedTitle = QStringLiteral("LOCKED");
 inline const QString UserPrompt = QStringLiteral("User name:");
 inline const QString LockedPrompt =
     QStringLiteral("STAVELY locked after %1 minutes without use. Sign in to go on.\r\rUser name:");
+inline const QString LockedByHandPrompt =
+    QStringLiteral("STAVELY is locked. Sign in to go on.\r\rUser name:");
 inline const QString PasswordPrompt = QStringLiteral("Password of %1:");
 inline const QString NoUserSignedIn = QStringLiteral("Nobody signed in: STAVELY ends.");
 inline const QString SwitchUserMenu = QStringLiteral("S&witch user");

@@ -9,6 +9,7 @@
 #include "tests/store/StoreRig.h"
 #include "tests/support/TestRegistry.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -56,6 +57,9 @@ private slots:
         auto* box = rig.program->mainWindow()->findChild<QLineEdit*>(QStringLiteral("txtOperator"));
         QVERIFY(box && box->isReadOnly());
         QCOMPARE(box->text(), QStringLiteral("olga"));
+        auto* who = rig.program->mainWindow()->findChild<QLabel*>(QStringLiteral("lblSignedIn"));
+        QVERIFY(who);
+        QCOMPARE(who->text(), SignInTexts::SignedInAs(QStringLiteral("olga"), Tr::RoleOperator));
 
         rig.breakFiber();
         QCOMPARE(rig.resultLines().size(), 1);
