@@ -182,6 +182,27 @@ std::pair<qint64, QString> Signatures::brokenBy(const Signature& s, const Signed
                                                (reason.isEmpty() ? Tr::NoReason : reason))};
 }
 
+std::optional<QList<Signature>> Signatures::all() {
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("SELECT DISTINCT data_file FROM events WHERE kind = ? ORDER BY data_file"));
+    q.addBindValue(Tr::EventSigned);
+    if (!q.exec()) {
+        fail(q.lastError().text());
+        return std::nullopt;
+    }
+    QStringList files;
+    while (q.next())
+        files << q.value(0).toString();
+    QList<Signature> out;
+    for (const QString& file : files) {
+        const std::optional<QList<Signature>> some = of(file);
+        if (!some)
+            return std::nullopt;
+        out += *some;
+    }
+    return out;
+}
+
 std::optional<QList<Signature>> Signatures::of(const QString& dataFile) {
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     q.prepare(QStringLiteral(

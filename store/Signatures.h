@@ -54,6 +54,8 @@ public:
                                   const QString& meaning, const QString& note);
     // The signatures of a data file in the order they were made, each with its state.
     std::optional<QList<Signature>> of(const QString& dataFile);
+    // Every signature of the store, data file by data file.
+    std::optional<QList<Signature>> all();
 
 private:
     std::optional<QByteArray> itemHash(const QString& dataFile, const QString& uuid, int* row);

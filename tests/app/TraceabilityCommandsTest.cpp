@@ -143,7 +143,11 @@ private slots:
                 reviewer + "\n");
         QCOMPARE(r.exitCode, 2);
         QVERIFY(r.err.contains("differs from the results store"));
-        QCOMPARE(run({QStringLiteral("--audit-verify")}).exitCode, 0);
+        r = run({QStringLiteral("--audit-verify")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains("\nSignature of ") &&
+                     r.out.contains(" by rob (approved): broken by the change of row 3 on "),
+                 r.out.constData());
 
         QDirIterator it(m_dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         int files = 0;
