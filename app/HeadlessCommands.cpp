@@ -13,8 +13,10 @@
 #include "results/BatchStatistics.h"
 #include "results/DataFileRows.h"
 #include "results/StatisticsTexts.h"
+#include "store/Signatures.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -43,6 +45,8 @@ int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
         return 2;
     const QString dataFile = QFileInfo(options.reportDataFile).absoluteFilePath();
     BatchReport report(dataFile, *rows);
+    report.setSignatures(
+        Signatures::ReportLines(StoreCommands::StorePath(options), QDir::cleanPath(dataFile)));
     QList<QStringList> fields;
     fields.reserve(qsizetype(rows->size()));
     for (const DataRow& row : *rows)

@@ -69,6 +69,7 @@
 #include "store/LabStoreSource.h"
 #include "store/LabTexts.h"
 #include "store/ResultsStore.h"
+#include "store/Signatures.h"
 #include "store/StoreAppender.h"
 #include "store/StoreTexts.h"
 #include "store/frmResultsStore.h"
@@ -661,6 +662,8 @@ void Program::showStatistics() {
         selection = m_datasheetPanel->grid()->selectionModel()->selection();
     frmStatistics window(*m_op, *m_settings, m_main.get());
     window.setCalibration(CalibrationText(m_loadCell->current()));
+    window.setSignatures(
+        Signatures::ReportLines(m_store->path(), DatasheetStoreLink::FileKey(m_datasheet->dataFileName())));
     window.setRecordLocator([file = m_datasheet->dataFileName()](const QStringList& fields) {
         return BreakAnalysis::RowDataFile(file, fields);
     });

@@ -165,6 +165,7 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     m_dataFileName = dataFileName;
     m_report = std::make_unique<BatchReport>(dataFileName, rows);
     m_report->setCalibration(m_calibration);
+    m_report->setSignatures(m_signatures);
     m_curves = BatchCurves(rows, m_locate, BatchCurves::GroupOrder(m_report->statistics()));
     m_report->setCurves(m_curves);
     const BatchStatistics& stats = m_report->statistics();

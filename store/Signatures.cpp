@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -180,6 +181,24 @@ std::pair<qint64, QString> Signatures::brokenBy(const Signature& s, const Signed
     return {seq, Tr::BrokenBy.arg(row).arg(shortUtc(utc), who,
                                            kind + QStringLiteral(": ") +
                                                (reason.isEmpty() ? Tr::NoReason : reason))};
+}
+
+QString Signatures::ReportLine(const Signature& s) {
+    return QStringLiteral("Signed electronically: ") + s.meaning + QStringLiteral(" by ") + s.name +
+           QStringLiteral(", ") + shortUtc(s.utc) + QStringLiteral(", ") + QString::number(s.items.size()) +
+           QStringLiteral(" results: ") + s.state;
+}
+
+QStringList Signatures::ReportLines(const QString& storePath, const QString& dataFile) {
+    if (!QFileInfo(storePath).isFile())
+        return {};
+    ResultsDatabase db;
+    if (!db.open(storePath))
+        return {};
+    QStringList lines;
+    for (const Signature& s : Signatures(db).of(dataFile).value_or(QList<Signature>()))
+        lines << ReportLine(s);
+    return lines;
 }
 
 std::optional<QList<Signature>> Signatures::all() {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <utility>
 
@@ -54,6 +55,10 @@ public:
                                   const QString& meaning, const QString& note);
     // The signatures of a data file in the order they were made, each with its state.
     std::optional<QList<Signature>> of(const QString& dataFile);
+    // A signature as a report prints it: meaning, signer, time, results and state.
+    static QString ReportLine(const Signature& signature);
+    // The report lines of a data file's signatures in the store at storePath (none without a store).
+    static QStringList ReportLines(const QString& storePath, const QString& dataFile);
     // Every signature of the store, data file by data file.
     std::optional<QList<Signature>> all();
 

@@ -132,6 +132,17 @@ private slots:
         QVERIFY2(r.out.contains("broken by the change of row 3 on ") &&
                      r.out.contains("row changed outside the program"),
                  r.out.constData());
+        // The report's signature block says so too.
+        const QString pdf = m_dir.filePath(QStringLiteral("batch7.pdf"));
+        QCOMPARE(run({QStringLiteral("--report"), pdf, dataFile}).exitCode, 0);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        if (text.waitForFinished(30000) && text.exitCode() == 0) {
+            const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+            QVERIFY2(page.contains(QStringLiteral("Signed electronically: approved by rob, ")) &&
+                         page.contains(QStringLiteral("4 results: broken by the change of row 3 on ")),
+                     qPrintable(page.right(400)));
+        }
         // Signing what the store no longer matches is refused until the file is taken in.
         {
             QFile f(dataFile);
