@@ -201,6 +201,31 @@ QStringList Signatures::ReportLines(const QString& storePath, const QString& dat
     return lines;
 }
 
+std::optional<QList<Signature>> Signatures::ofResult(const QString& resultUuid) {
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("SELECT DISTINCT data_file FROM events WHERE kind = ? AND instr(after, ?) > 0"));
+    q.addBindValue(Tr::EventSigned);
+    q.addBindValue(QStringLiteral("\"uuid\":\"") + resultUuid + QLatin1Char('"'));
+    if (!q.exec()) {
+        fail(q.lastError().text());
+        return std::nullopt;
+    }
+    QStringList files;
+    while (q.next())
+        files << q.value(0).toString();
+    QList<Signature> out;
+    for (const QString& file : files) {
+        const std::optional<QList<Signature>> some = of(file);
+        if (!some)
+            return std::nullopt;
+        for (const Signature& s : *some)
+            if (std::any_of(s.items.begin(), s.items.end(),
+                            [&](const SignedItem& item) { return item.uuid == resultUuid; }))
+                out << s;
+    }
+    return out;
+}
+
 std::optional<QList<Signature>> Signatures::all() {
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     q.prepare(QStringLiteral("SELECT DISTINCT data_file FROM events WHERE kind = ? ORDER BY data_file"));

@@ -59,6 +59,8 @@ public:
     static QString ReportLine(const Signature& signature);
     // The report lines of a data file's signatures in the store at storePath (none without a store).
     static QStringList ReportLines(const QString& storePath, const QString& dataFile);
+    // The signatures that cover one result, wherever its data file.
+    std::optional<QList<Signature>> ofResult(const QString& resultUuid);
     // Every signature of the store, data file by data file.
     std::optional<QList<Signature>> all();
 

@@ -30,6 +30,7 @@ public:
     QChartView* chtCurve = nullptr;
     QChartView* chtTrend = nullptr;
     QLabel* lblStatus = nullptr;
+    QLabel* lblSignatures = nullptr; // the electronic signatures of the chosen result
 
     // Runs the search with the filter boxes; the count found.
     int Search();

@@ -5,6 +5,7 @@
 #include "store/StoreTexts.h"
 #include "store/TraceabilityTexts.h"
 #include "store/Users.h"
+#include "store/frmResultsStore.h"
 #include "tests/e2e/DefaultFiberRig.h"
 #include "tests/store/StoreRig.h"
 #include "tests/support/TestRegistry.h"
@@ -107,6 +108,11 @@ private slots:
                      broken.state.endsWith(QStringLiteral(" by olga (comment edited: slipped in the grip)")),
                  qPrintable(broken.state));
         QVERIFY(db.verify().intact);
+        // The Results store window shows the chosen result's signature and its state.
+        frmResultsStore window(storePath);
+        QCOMPARE(window.Search(), 1);
+        window.ShowCurve(0);
+        QCOMPARE(window.lblSignatures->text(), Signatures::ReportLine(broken));
         QVERIFY(rig.op->unexpected.isEmpty());
     }
 };
