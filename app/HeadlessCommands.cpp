@@ -6,6 +6,7 @@
 #include "app/StartupTexts.h"
 #include "app/StatisticsVerification.h"
 #include "app/StoreCommands.h"
+#include "app/TraceabilityCommands.h"
 #include "base/ProductIdentity.h"
 #include "experiments/BreakAnalysis.h"
 #include "results/BatchCurves.h"
@@ -14,8 +15,10 @@
 #include "results/DataFileRows.h"
 #include "results/SampleStatistics.h"
 #include "results/StatisticsTexts.h"
+#include "store/Signatures.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -52,6 +55,8 @@ int HeadlessCommands::Report(const ProgramOptions& options, std::FILE* err) {
         return 2;
     const QString dataFile = QFileInfo(options.reportDataFile).absoluteFilePath();
     BatchReport report(dataFile, *rows);
+    report.setSignatures(
+        Signatures::ReportLines(StoreCommands::StorePath(options), QDir::cleanPath(dataFile)));
     QList<QStringList> fields;
     fields.reserve(qsizetype(rows->size()));
     for (const DataRow& row : *rows)
@@ -98,6 +103,10 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
         const QCoreApplication app(argc, argv);
         return options.auditVerify ? LabCommands::AuditVerify(options, stdout, stderr)
                                    : LabCommands::Export(options, stdout, stderr);
+    }
+    if (options.trace.any()) {
+        const QCoreApplication app(argc, argv);
+        return TraceabilityCommands::Run(options, stdin, stdout, stderr);
     }
     if (options.storeCommand()) {
         const QCoreApplication app(argc, argv);

@@ -9,6 +9,8 @@
 #include "app/ProcessPriority.h"
 #include "app/ProofCommands.h"
 #include "app/Shutdown.h"
+#include "app/SignInGuard.h"
+#include "app/SignInTexts.h"
 #include "app/SimulatedInstrument.h"
 #include "app/SingleInstance.h"
 #include "app/StartupTexts.h"
@@ -68,6 +70,7 @@
 #include "store/LabStoreSource.h"
 #include "store/LabTexts.h"
 #include "store/ResultsStore.h"
+#include "store/Signatures.h"
 #include "store/StoreAppender.h"
 #include "store/StoreTexts.h"
 #include "store/frmAuditTrail.h"
@@ -81,6 +84,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -387,10 +391,49 @@ Program::Started Program::start() {
     // Stored values the load could not take are told once the program is up.
     m_table->ReportLoadResets();
 
+    if (!startSignIn())
+        m_end->EndProgram(SignInTexts::NoUserSignedIn, StartupTexts::ProgramEndingTitle);
+
     // 22. A data file must be attached.
     if (!m_datasheet->hasDataFile())
         askForDataFile();
     return Started::Running;
+}
+
+bool Program::startSignIn() {
+    m_signIn = std::make_unique<SignInGuard>(*m_op, m_store->path(), ResultsStore::SystemUser());
+    if (!m_signIn->on())
+        return true;
+    // The signed-in user is the operator of every record and entry: the Operator box shows it.
+    auto* box = m_main->findChild<QLineEdit*>(QStringLiteral("txtOperator"));
+    auto* who = new QLabel(m_main->statusBar());
+    who->setObjectName(QStringLiteral("lblSignedIn"));
+    m_main->statusBar()->addPermanentWidget(who);
+    m_signIn->setSignedIn([this, box, who](const UserInfo& user) {
+        m_parameters->OperatorName = user.name;
+        if (box) {
+            box->setText(user.name);
+            box->setReadOnly(true);
+        }
+        who->setText(SignInTexts::SignedInAs(user.name, user.role));
+    });
+    m_signIn->setBusy([this] { return m_motion->moving() || QApplication::activeModalWidget() != nullptr; });
+    m_datasheet->setReasonAsker(
+        [this](int row, const QString& what) { return m_signIn->askReason(row, what); });
+    if (auto* file = m_main->findChild<QMenu*>(QStringLiteral("mnuFile"))) {
+        QAction* exit = file->actions().value(file->actions().size() - 1);
+        auto* switchUser = new QAction(SignInTexts::SwitchUserMenu, file);
+        switchUser->setObjectName(QStringLiteral("mnuFileSwitchUser"));
+        QObject::connect(switchUser, &QAction::triggered, file, [this] { m_signIn->switchUser(); });
+        auto* lock = new QAction(SignInTexts::LockMenu, file);
+        lock->setObjectName(QStringLiteral("mnuFileLock"));
+        QObject::connect(lock, &QAction::triggered, file, [this] { m_signIn->lock(true); });
+        file->insertActions(exit, {switchUser, lock});
+    }
+    if (!m_signIn->signIn(SignInTexts::SignInTitle))
+        return false;
+    m_signIn->watchIdle(m_signIn->idleMinutes());
+    return true;
 }
 
 void Program::connectDatasheet() {
@@ -624,6 +667,8 @@ void Program::showStatistics() {
         selection = m_datasheetPanel->grid()->selectionModel()->selection();
     frmStatistics window(*m_op, *m_settings, m_main.get());
     window.setCalibration(CalibrationText(m_loadCell->current()));
+    window.setSignatures(
+        Signatures::ReportLines(m_store->path(), DatasheetStoreLink::FileKey(m_datasheet->dataFileName())));
     window.setRecordLocator([file = m_datasheet->dataFileName()](const QStringList& fields) {
         return BreakAnalysis::RowDataFile(file, fields);
     });

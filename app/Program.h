@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class SignInGuard;
 class BreakRun;
 class BreakSound;
 class CalibrationCommand;
@@ -136,6 +137,8 @@ private:
     void placeMainAndPanel();
     void connectDatasheet();
     void connectStore();
+    // Sign-in when the results store has users; false: nobody signed in.
+    bool startSignIn();
     // (Re)starts sending to the lab database of the option "Lab database"; stops it when none is set.
     void startLabSender();
     // Stops the sender and says what still waits (the end of the program).
@@ -183,7 +186,8 @@ private:
     std::unique_ptr<DatasheetCommands> m_datasheetCommands;
     std::unique_ptr<ResultsStore> m_store;
     DatasheetStoreLink* m_storeLink = nullptr; // owned by the store
-    QString m_recordedOptions;                 // as the audit trail last recorded them
+    std::unique_ptr<SignInGuard> m_signIn;
+    QString m_recordedOptions; // as the audit trail last recorded them
     std::unique_ptr<LabSender> m_labSender;
     QLabel* m_labStatus = nullptr; // owned by the status bar
     std::unique_ptr<StoreAppender> m_storeAppender;

@@ -113,6 +113,12 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             }
             options.historyFile = arguments[i + 1];
             i += ok ? 2 : 1;
+        } else if (const int taken = TraceabilityOptions::Take(arguments, i, options.trace, error);
+                   taken != 0) {
+            if (taken < 0) {
+                *error += QLatin1Char(' ') + StartupTexts::Usage;
+                return std::nullopt;
+            }
         } else if (arg.startsWith(settingsEq) && arg.size() > settingsEq.size()) {
             options.settingsFile = arg.mid(settingsEq.size());
         } else {
@@ -120,6 +126,10 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
                 QStringLiteral("Unknown argument \"") + arg + QStringLiteral("\". ") + StartupTexts::Usage;
             return std::nullopt;
         }
+    }
+    if (!options.trace.complete(error)) {
+        *error += QLatin1Char(' ') + StartupTexts::Usage;
+        return std::nullopt;
     }
     if ((!options.filterSample.isEmpty() || !options.filterOperator.isEmpty() ||
          !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
@@ -147,7 +157,7 @@ bool ProgramOptions::asksHeadless(const QStringList& arguments) {
                              "--db-restore", "--verify-statistics", "--lifetime", "--per-sample"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
-    return false;
+    return TraceabilityOptions::Asks(arguments);
 }
 
 QString ProgramOptions::settingsPath() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/TraceabilityOptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -49,6 +51,7 @@ struct ProgramOptions {
     bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
     bool lifetime = false;         // --lifetime: the lifetime model; the arguments after it are its own
     QStringList lifetimeArguments;
+    TraceabilityOptions trace; // users and signatures
 
     bool storeCommand() const {
         return dbPath || dbRestore || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify ||
@@ -56,7 +59,7 @@ struct ProgramOptions {
     }
     bool headless() const {
         return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||
-               labStats || dbInit || dbSync || verifyStatistics || lifetime;
+               labStats || dbInit || dbSync || verifyStatistics || lifetime || trace.any();
     }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);

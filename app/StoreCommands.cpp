@@ -9,6 +9,7 @@
 #include "store/LabDatabase.h"
 #include "store/ResultsDatabase.h"
 #include "store/ResultsStore.h"
+#include "store/Signatures.h"
 #include "store/StoreExport.h"
 #include "store/StoreTexts.h"
 
@@ -262,6 +263,11 @@ int StoreCommands::Run(const ProgramOptions& options, std::FILE* out, std::FILE*
         print(out, QStringLiteral("Audit trail intact: %1 entries, %2 results")
                        .arg(outcome.events)
                        .arg(outcome.results));
+        // A signature a later change broke stands in the trail as it was made: told, not a fault.
+        for (const Signature& s : Signatures(db).all().value_or(QList<Signature>()))
+            if (!s.valid)
+                print(out, QStringLiteral("Signature of %1 at %2 by %3 (%4): %5")
+                               .arg(s.dataFile, s.utc, s.name, s.meaning, s.state));
         return 0;
     }
     if (!options.historyFile.isEmpty())

@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -135,6 +136,17 @@ std::optional<QString> WidgetOperator::inputBox(const QString& prompt, const QSt
     dialog.setLabelText(WindowTexts::toDisplayLines(prompt));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(defaultText);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+std::optional<QString> WidgetOperator::passwordBox(const QString& prompt, const QString& title) {
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(titleOrApp(title));
+    dialog.setLabelText(WindowTexts::toDisplayLines(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(QLineEdit::Password);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();

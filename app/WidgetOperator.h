@@ -22,6 +22,7 @@ public:
     int myMsgBox(const MyMsgBoxRequest& request) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText,
                                     int helpContext = 0) override;
+    std::optional<QString> passwordBox(const QString& prompt, const QString& title) override;
     QString openFileName(const FileDialogRequest& request) override;
     QString saveFileName(const FileDialogRequest& request) override;
 

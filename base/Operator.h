@@ -66,6 +66,13 @@ public:
     // Text input box; nullopt when cancelled.
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                             const QString& defaultText, int helpContext = 0) = 0;
+    // A password, typed unseen; nullopt when cancelled. An operator that cannot hide what is typed
+    // asks nothing.
+    virtual std::optional<QString> passwordBox(const QString& prompt, const QString& title) {
+        Q_UNUSED(prompt);
+        Q_UNUSED(title);
+        return std::nullopt;
+    }
     // File dialogs; an empty result means cancelled.
     virtual QString openFileName(const FileDialogRequest& request) = 0;
     virtual QString saveFileName(const FileDialogRequest& request) = 0;

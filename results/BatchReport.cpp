@@ -496,6 +496,15 @@ QString BatchReport::draw(QIODevice& device) const {
             painter.drawText(QPointF(x, top + 14), labels[i]);
             painter.drawLine(QPointF(x, top + 50), QPointF(x + third - 30, top + 50));
         }
+        // One line below the pens: the latest signature, and how many came before it.
+        if (!m_signatures.isEmpty()) {
+            painter.setFont(font(7));
+            QString text = m_signatures.last();
+            if (m_signatures.size() > 1)
+                text += StatisticsTexts::MoreSignatures(m_signatures.size() - 1);
+            painter.drawText(QRectF(0, top + 53, page.width(), 12), Qt::AlignLeft | Qt::AlignVCenter,
+                             painter.fontMetrics().elidedText(text, Qt::ElideRight, int(page.width())));
+        }
     };
 
     // The batch's curves, stress against time and against strain, one colour per rate group.

@@ -41,6 +41,8 @@ public:
     // The load-cell calibration the program has in use ("serial SIM-2041, slope …"); a report made
     // from the data file alone says it does not know.
     void setCalibration(const QString& calibration) { m_calibration = calibration; }
+    // The electronic signatures of the batch, one line each, drawn under the pen signatures.
+    void setSignatures(const QStringList& lines) { m_signatures = lines; }
     // The distinct operators and samples the rows name in their conditions text, comma separated;
     // "not given" when none does.
     QString Operators() const;
@@ -102,6 +104,7 @@ private:
     QDateTime m_date;
     QPageSize m_pageSize;
     QString m_calibration;
+    QStringList m_signatures;
     QStringList m_leftOutLines;
     void listLeftOut(const std::function<QString(int row, int field)>& field);
     BatchCurves m_curves;

@@ -541,8 +541,24 @@ std::vector<DataRow> Datasheet::fileRows() const {
     return rows;
 }
 
+bool Datasheet::askReason(int rowNumber, const QString& what) {
+    m_lastReason.clear();
+    if (!m_reasonAsker)
+        return true;
+    const std::optional<QString> reason = m_reasonAsker(rowNumber, what);
+    if (!reason)
+        return false;
+    m_lastReason = *reason;
+    return true;
+}
+
 void Datasheet::SetComment(int row, const QString& text, const QString& before) {
     if (row < 0 || row >= m_model.rows())
+        return;
+    // Without a reason the comment stays as it was.
+    if (text != before && !askReason(fileRowNumber(m_model.row(row).number()),
+                                     QStringLiteral("comment \"") + before +
+                                         QStringLiteral("\" changed to \"") + text + QLatin1Char('"')))
         return;
     m_model.setCell(row, DataLine::CommentsColumn, text);
     AutoFitColumns(DataLine::CommentsColumn, false);

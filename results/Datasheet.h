@@ -114,6 +114,14 @@ public:
     // The comment of a result row: the grid takes it; the file is rewritten when it changed.
     void SetComment(int row, const QString& text, const QString& before);
 
+    // Signed-in use: a change of a recorded result needs a reason, asked with the row's number in the
+    // file and what changes; nullopt: the change is not made. lastReason() is the one given for the
+    // change just told (empty: none asked).
+    using ReasonAsker = std::function<std::optional<QString>(int rowNumber, const QString& what)>;
+    void setReasonAsker(ReasonAsker asker) { m_reasonAsker = std::move(asker); }
+    bool askReason(int rowNumber, const QString& what);
+    QString lastReason() const { return m_lastReason; }
+
 signals:
     void dataFileChanged();
     void widthsChanged();
@@ -149,6 +157,8 @@ private:
     void setInFile();
 
     Operator& m_op;
+    ReasonAsker m_reasonAsker;
+    QString m_lastReason;
     Parameters& m_params;
     ParameterTable& m_table;
     SettingsStore& m_settings;

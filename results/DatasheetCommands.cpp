@@ -75,6 +75,8 @@ void DatasheetCommands::DeleteRow(int row) {
 
     const QString line = DataLine::FileLine(model.row(found));
     const int place = m_sheet.fileRowNumber(n);
+    if (!m_sheet.askReason(place, QStringLiteral("row deleted")))
+        return;
     model.removeRowAt(found);
     std::vector<DataRow> rows = model.allRows();
     for (DataRow& r : rows)

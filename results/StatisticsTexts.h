@@ -137,6 +137,9 @@ inline const QString IgnoredDashed = QStringLiteral("dashed: marked \"ignore\"")
 inline const QString TestedBy = QStringLiteral("Tested by:");
 inline const QString CheckedBy = QStringLiteral("Checked by:");
 inline const QString SignedOn = QStringLiteral("Date:");
+inline QString MoreSignatures(qsizetype earlier) {
+    return QStringLiteral(" (and %1 earlier, see stavely --signatures)").arg(earlier);
+}
 
 inline const QString ReportTitle = QStringLiteral("SAVE REPORT");
 inline const QString ReportFilter = QStringLiteral("PDF files (*.pdf)|*.pdf|All files (*.*)|*.*");

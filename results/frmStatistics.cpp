@@ -197,6 +197,7 @@ void frmStatistics::setRows(const QList<QStringList>& rows, const QString& dataF
     m_dataFileName = dataFileName;
     m_report = std::make_unique<BatchReport>(dataFileName, rows);
     m_report->setCalibration(m_calibration);
+    m_report->setSignatures(m_signatures);
     m_curves = BatchCurves(rows, m_locate, BatchCurves::GroupOrder(m_report->statistics()));
     m_report->setCurves(m_curves);
     m_samples = std::make_unique<SampleStatistics>(rows);

@@ -40,6 +40,8 @@ public:
     void setLifetimeOpener(const std::function<void()>& open);
     // The load-cell calibration in use, for the report.
     void setCalibration(const QString& calibration);
+    // The batch's electronic signatures as the report prints them.
+    void setSignatures(const QStringList& lines) { m_signatures = lines; }
     // Where a row's load/time record lies, for the batch's curves; set before setRows.
     void setRecordLocator(const BatchCurves::Locator& locate) { m_locate = locate; }
     const BatchCurves& curves() const { return m_curves; }
@@ -80,6 +82,7 @@ private:
     SettingsStore& m_store;
     std::unique_ptr<BatchReport> m_report;
     QString m_calibration;
+    QStringList m_signatures;
     QString m_dataFileName;
     frmBigPlot* m_bigPlot = nullptr;
     QWidget* m_staticChart = nullptr;

@@ -18,13 +18,13 @@ DatasheetStoreLink::DatasheetStoreLink(Datasheet& sheet, ResultsStore& store,
                 for (const DataRow& row : m_sheet.model().allRows())
                     if (m_sheet.fileRowNumber(row.number()) == place) {
                         tellOperator();
-                        m_store.commentEdited(dataFile(), place, row.fields(), before);
+                        m_store.commentEdited(dataFile(), place, row.fields(), before, m_sheet.lastReason());
                         return;
                     }
             });
     connect(&sheet, &Datasheet::rowDeleted, this, [this](int place, const QString& line) {
         tellOperator();
-        m_store.rowDeleted(dataFile(), place, line);
+        m_store.rowDeleted(dataFile(), place, line, m_sheet.lastReason());
     });
     connect(&sheet, &Datasheet::savedUnderNewName, this,
             [this](const QString& previous, const QString& path) {

@@ -99,6 +99,8 @@ public:
     QString instrumentId() const { return m_instrumentId; }
     // The computer a store belongs to, as its meta keeps it: "machine id|host name".
     static QString ThisMachine();
+    // The connection's name, for the tables kept beside the results (users, signatures).
+    QString connectionName() const { return m_connection; }
 
     // The load/time record file of a row taken from a data file (empty: none).
     using RecordPath = std::function<QString(const QString& dataFile, const QStringList& fields)>;
@@ -111,11 +113,12 @@ public:
     // A result whose row has just reached the data file. Nothing is added when the file already
     // has that row in the store (taken in by a reconciliation first).
     bool addResult(const StoredResult& result);
-    // The comment of a row changed (an "ignore" comment is recorded as such).
+    // The comment of a row changed (an "ignore" comment is recorded as such). A reason given (signed-in
+    // use asks for one) is an entry right after the change, in the same transaction.
     bool commentEdited(const QString& dataFile, int rowNumber, const QStringList& fields,
-                       const QString& before);
+                       const QString& before, const QString& reason = {});
     // A row deleted; the rows after it move up by one.
-    bool rowDeleted(const QString& dataFile, int rowNumber, const QString& line);
+    bool rowDeleted(const QString& dataFile, int rowNumber, const QString& line, const QString& reason = {});
     // The datasheet written under a new name: the new file holds these rows in this order (a
     // sorted grid is saved as it is shown).
     bool savedAs(const QString& oldFile, const QString& newFile, const std::vector<DataRow>& rows);

@@ -5,6 +5,7 @@
 #include "store/ResultIdentity.h"
 #include "store/StoreTexts.h"
 #include "store/StoreValues.h"
+#include "store/TraceabilityTexts.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -17,6 +18,19 @@
 // datasheet saved under a new name, other entries.
 
 namespace T = StoreTexts;
+
+namespace {
+// The reason for a change, as the entry that follows it.
+AuditEvent reasonFor(const AuditEvent& change, const QString& reason) {
+    AuditEvent e;
+    e.kind = TraceabilityTexts::EventReason;
+    e.dataFile = change.dataFile;
+    e.rowNumber = change.rowNumber;
+    e.resultUuid = change.resultUuid;
+    e.after = reason;
+    return e;
+}
+} // namespace
 
 std::optional<qint64> ResultsDatabase::fileId(const QString& dataFile, bool create, bool* created) {
     if (created)
@@ -247,7 +261,7 @@ bool ResultsDatabase::addResult(const StoredResult& result) {
 }
 
 bool ResultsDatabase::commentEdited(const QString& dataFile, int rowNumber, const QStringList& fields,
-                                    const QString& before) {
+                                    const QString& before, const QString& reason) {
     return transaction([&] {
         const std::optional<qint64> file = fileId(dataFile, false);
         if (!file)
@@ -277,11 +291,12 @@ bool ResultsDatabase::commentEdited(const QString& dataFile, int rowNumber, cons
         e.resultUuid = uuid;
         e.before = before;
         e.after = after;
-        return appendEvent(e);
+        return appendEvent(e) && (reason.isEmpty() || appendEvent(reasonFor(e, reason)));
     });
 }
 
-bool ResultsDatabase::rowDeleted(const QString& dataFile, int rowNumber, const QString& line) {
+bool ResultsDatabase::rowDeleted(const QString& dataFile, int rowNumber, const QString& line,
+                                 const QString& reason) {
     return transaction([&] {
         const std::optional<qint64> file = fileId(dataFile, false);
         if (!file)
@@ -314,7 +329,7 @@ bool ResultsDatabase::rowDeleted(const QString& dataFile, int rowNumber, const Q
         e.rowNumber = rowNumber;
         e.resultUuid = uuid;
         e.before = line;
-        return exec(q) && appendEvent(e);
+        return exec(q) && appendEvent(e) && (reason.isEmpty() || appendEvent(reasonFor(e, reason)));
     });
 }
 

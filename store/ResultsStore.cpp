@@ -85,12 +85,13 @@ void ResultsStore::resultAppended(const StoredResult& result) {
 }
 
 void ResultsStore::commentEdited(const QString& dataFile, int rowNumber, const QStringList& fields,
-                                 const QString& before) {
-    post([=](ResultsDatabase& db) { return db.commentEdited(dataFile, rowNumber, fields, before); });
+                                 const QString& before, const QString& reason) {
+    post([=](ResultsDatabase& db) { return db.commentEdited(dataFile, rowNumber, fields, before, reason); });
 }
 
-void ResultsStore::rowDeleted(const QString& dataFile, int rowNumber, const QString& line) {
-    post([=](ResultsDatabase& db) { return db.rowDeleted(dataFile, rowNumber, line); });
+void ResultsStore::rowDeleted(const QString& dataFile, int rowNumber, const QString& line,
+                              const QString& reason) {
+    post([=](ResultsDatabase& db) { return db.rowDeleted(dataFile, rowNumber, line, reason); });
 }
 
 void ResultsStore::savedAs(const QString& oldFile, const QString& newFile, const std::vector<DataRow>& rows) {

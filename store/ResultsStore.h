@@ -38,8 +38,8 @@ public:
 
     void resultAppended(const StoredResult& result);
     void commentEdited(const QString& dataFile, int rowNumber, const QStringList& fields,
-                       const QString& before);
-    void rowDeleted(const QString& dataFile, int rowNumber, const QString& line);
+                       const QString& before, const QString& reason = {});
+    void rowDeleted(const QString& dataFile, int rowNumber, const QString& line, const QString& reason = {});
     void savedAs(const QString& oldFile, const QString& newFile, const std::vector<DataRow>& rows);
     // A data file loaded: compared with the store, changedOutside tells what was changed outside.
     void dataFileOpened(const QString& dataFile, const std::vector<DataRow>& rows);

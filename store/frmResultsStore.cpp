@@ -3,6 +3,7 @@
 #include "params/WindowPlacement.h"
 #include "store/ResultsTrend.h"
 #include "store/SearchText.h"
+#include "store/Signatures.h"
 #include "store/StoreTexts.h"
 #include "store/frmAuditTrail.h"
 
@@ -125,6 +126,10 @@ frmResultsStore::frmResultsStore(const QString& storePath, QWidget* parent)
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     layout->addWidget(lblStatus);
+    lblSignatures = new QLabel(this);
+    lblSignatures->setObjectName(QStringLiteral("lblSignatures"));
+    lblSignatures->setWordWrap(true);
+    layout->addWidget(lblSignatures);
     resize(1100, 720);
     // Within what the screen's panels leave.
     FitOnScreen(*this);
@@ -291,8 +296,13 @@ void frmResultsStore::ShowCurve(int row) {
     chart->removeAllSeries();
     for (QAbstractAxis* axis : chart->axes())
         chart->removeAxis(axis);
+    lblSignatures->clear();
     if (row < 0 || row >= m_uuids.size())
         return;
+    QStringList signatures;
+    for (const Signature& s : Signatures(m_db).ofResult(m_uuids[row]).value_or(QList<Signature>()))
+        signatures << Signatures::ReportLine(s);
+    lblSignatures->setText(signatures.join(QLatin1Char('\n')));
     // The record's lines: position, time, load, stress, strain, speed, tab-separated.
     auto* series = new QLineSeries;
     series->setName(QStringLiteral("Load (N)"));

@@ -32,6 +32,7 @@ public:
     QChartView* chtTrend = nullptr;
     QLabel* lblStatus = nullptr;
     QPushButton* cmdTrail = nullptr;
+    QLabel* lblSignatures = nullptr; // the electronic signatures of the chosen result
 
     // Runs the search with the filter boxes; the count found, -1 when a typed date is not understood.
     int Search();

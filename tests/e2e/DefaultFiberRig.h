@@ -31,6 +31,8 @@ struct DefaultFiberRig {
     ScriptedOperator* op = nullptr;
     std::unique_ptr<Program> program;
 
+    // Answers to what start-up asks after the kept position (a sign-in).
+    std::function<void(ScriptedOperator&)> moreAnswers;
     // Seen when the plot window first showed.
     bool plotsSeen = false;
     qint64 yesToPlotsMs = -1;
@@ -89,6 +91,8 @@ struct DefaultFiberRig {
         program = std::make_unique<Program>(options, std::move(scripted));
         program->setEndHook([](const ProgramEnded& how) { throw how; });
         op->answer(MsgResult::Yes); // the position the instrument kept
+        if (moreAnswers)
+            moreAnswers(*op);
         return program->start() == Program::Started::Running;
     }
 

@@ -63,6 +63,17 @@ std::optional<QString> ScriptedOperator::inputBox(const QString& prompt, const Q
     return v.toString();
 }
 
+std::optional<QString> ScriptedOperator::passwordBox(const QString& prompt, const QString& title) {
+    Prompt p;
+    p.kind = QStringLiteral("passwordBox");
+    p.title = title;
+    p.text = prompt;
+    const QVariant v = next(p);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toString();
+}
+
 QString ScriptedOperator::openFileName(const FileDialogRequest& request) {
     Prompt p;
     p.kind = QStringLiteral("openFile");

@@ -10,7 +10,8 @@
 
 // What the program put before the operator.
 struct Prompt {
-    QString kind; // "msgBox", "myMsgBox", "inputBox", "openFile", "saveFile", "countdown", "longString"
+    QString kind; // "msgBox", "myMsgBox", "inputBox", "passwordBox", "openFile", "saveFile", "countdown",
+                  // "longString"
     QString title;
     QString text;
     int style = 0;       // msgBox: buttons + icon; myMsgBox: icons
@@ -47,6 +48,7 @@ public:
     int myMsgBox(const MyMsgBoxRequest& request) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText,
                                     int helpContext) override;
+    std::optional<QString> passwordBox(const QString& prompt, const QString& title) override;
     QString openFileName(const FileDialogRequest& request) override;
     QString saveFileName(const FileDialogRequest& request) override;
     void showStatus(const QString& text, const QString& title, int alignment,
