@@ -161,9 +161,11 @@ std::pair<qint64, QString> Signatures::brokenBy(const Signature& s, const Signed
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     q.prepare(
         QStringLiteral("SELECT seq, utc, operator, system_user, kind, row_number FROM events WHERE seq > ? "
-                       "AND result_uuid = ? AND kind <> ? ORDER BY seq LIMIT 1"));
+                       "AND result_uuid = ? AND data_file = ? AND kind <> ? ORDER BY seq LIMIT 1"));
+    // One specimen may stand in several data files; only a change in the signed file breaks it.
     q.addBindValue(s.seq);
     q.addBindValue(item.uuid);
+    q.addBindValue(s.dataFile);
     q.addBindValue(Tr::EventReason);
     if (!q.exec() || !q.next())
         return {std::numeric_limits<qint64>::max(), Tr::BrokenUnrecorded.arg(item.row)};
