@@ -53,6 +53,12 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.dbInit = true;
         } else if (arg == QStringLiteral("--db-sync")) {
             options.dbSync = true;
+        } else if (arg == QStringLiteral("--db-register-tester")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+                *error = QStringLiteral("--db-register-tester needs a login. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.registerTester = arguments[++i];
         } else if (arg == QStringLiteral("--db-path")) {
             options.dbPath = true;
         } else if (arg == QStringLiteral("--audit-verify")) {
@@ -110,7 +116,7 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
     if ((!options.filterSample.isEmpty() || !options.filterOperator.isEmpty() ||
          !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
          !options.filterInstrument.isEmpty()) &&
-        options.dbExport.isEmpty() && !options.labStats &&
+        options.dbExport.isEmpty() && !options.labStats && options.registerTester.isEmpty() &&
         !(options.auditVerify && !options.labDatabase.isEmpty())) {
         *error =
             QStringLiteral("--sample, --operator, --since, --until and --instrument go with --db-export or "
@@ -122,9 +128,9 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 }
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
-    for (const char* flag :
-         {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import", "--db-export",
-          "--audit-verify", "--history", "--db-init", "--db-sync", "--verify-statistics"})
+    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import",
+                             "--db-export", "--audit-verify", "--history", "--db-init", "--db-sync",
+                             "--db-register-tester", "--verify-statistics"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -60,6 +60,7 @@ inline const QString Help = QStringLiteral(
     "       stavely --stats --db URI [--sample S] [--operator O] [--instrument I] [--since DATE] [--until "
     "DATE]\n"
     "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
+    "       stavely --db-register-tester LOGIN [--instrument I] --db URI\n"
     "       stavely --verify-statistics\n"
     "       stavely --help | --version\n"
     "\n"
@@ -85,8 +86,12 @@ inline const QString Help = QStringLiteral(
     "  --stats --db URI  the batch statistics of the lab database's results (every tester's), of one\n"
     "                    sample, operator or instrument, tested since/until a date (yyyy-mm-dd)\n"
     "  --db-init         create the lab database's tables and the role stavely_tester (administrator)\n"
-    "  --db-sync         send the results that wait for the lab database; prints sent and waiting\n"
-    "                    (exit 0 when none wait, 3 when some still do)\n"
+    "  --db-register-tester LOGIN\n"
+    "                    let a login send results (administrator); with --instrument, that\n"
+    "                    instrument's results are taken from this login only\n"
+    "  --db-sync         send the results that wait for the lab database; prints the results and\n"
+    "                    audit entries sent and the results waiting (exit 0 when none wait, 3 when\n"
+    "                    some still do, 6 when the store's trail and the lab's copy part ways)\n"
     "  --verify-statistics\n"
     "                    compute the statistics of the reference data sets shipped with the\n"
     "                    program and print each figure beside its published reference value\n"
@@ -96,5 +101,6 @@ inline const QString Help = QStringLiteral(
     "Exit codes: 0 done, 1 no display or another instance runs, or a statistic that differs from its\n"
     "reference, 2 bad arguments or an unreadable file or results store, 3 results still wait for the\n"
     "lab database, 4 an audit trail that does not verify, 5 the lab database refused or cannot be\n"
-    "reached.\n");
+    "reached, 6 the results store's audit trail and the lab database's copy part ways (a store\n"
+    "restored from a backup or copied from another PC).\n");
 } // namespace StartupTexts
