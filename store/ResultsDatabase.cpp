@@ -301,6 +301,9 @@ bool ResultsDatabase::begin() {
         return fail(q);
     m_head.clear();
     m_chainCount = -1;
+    // One moment for what one transaction writes; record files are looked for afresh.
+    m_now = StoreValues::nowUtc();
+    m_recordFolder.clear();
     return true;
 }
 

@@ -172,7 +172,9 @@ private:
     bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
     bool openWith(const QString& path, bool readOnly);
-    bool insertResult(const StoredResult& result);
+    // knownIdentity: the identity of the result's fields, when the caller has it already.
+    bool insertResult(const StoredResult& result, const QString& knownIdentity = {});
+    bool mayHoldRecords(const QString& dataFile);
     bool insertResultRow(const QList<QVariant>& values, const QString& identity);
     bool place(qint64 file, int rowNumber, const QString& uuid, const QString& line, qint64 lineHash);
     // The result the chain covers under this identity (empty: none; nullopt: the store failed).
@@ -184,7 +186,8 @@ private:
     QString classify(const QString& driverText) const;
     bool createSchema();
     bool readMeta();
-    StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin);
+    StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin,
+                         const QString& identity = {});
 
     QString m_connection;
     QString m_openKey; // the file as this process counts its connections to it
@@ -202,4 +205,7 @@ private:
     int m_pageLimit = 0;
     bool m_open = false;
     bool m_readOnly = false;
+    QString m_now;          // the moment of the transaction under way
+    QString m_recordFolder; // the folder last looked at for record files
+    bool m_folderHasRecords = false;
 };

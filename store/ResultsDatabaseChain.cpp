@@ -42,7 +42,7 @@ bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText, bo
     if (e.uuid.isEmpty())
         e.uuid = StoreValues::newUuid();
     if (e.utc.isEmpty())
-        e.utc = StoreValues::nowUtc();
+        e.utc = m_now;
     if (!asRecorded) {
         e.systemUser = m_systemUser;
         if (e.operatorName.isEmpty())

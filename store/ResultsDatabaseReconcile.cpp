@@ -168,8 +168,8 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         }
         // A row the store lacks: at the file's end, the one a kill between the two writes left
         // behind; elsewhere, one put in outside the program.
-        StoredResult r = fromRow(dataFile, *row, origin);
-        if (!insertResult(r))
+        StoredResult r = fromRow(dataFile, *row, origin, identity);
+        if (!insertResult(r, identity))
             return abandon();
         filedHere.insert(identity, r.uuid);
         ++report.added;
