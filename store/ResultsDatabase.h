@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -107,6 +108,8 @@ public:
     void setWho(const QString& systemUser, const QString& operatorName);
     // Tests: a store that cannot grow beyond this many pages acts as one on a full disc.
     void setPageLimit(int pages) { m_pageLimit = pages; }
+    // A flag another thread sets to have a long comparison abandoned (the program's end).
+    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
 
     // A result whose row has just reached the data file. Nothing is added when the file already
     // has that row in the store (taken in by a reconciliation first).
@@ -203,6 +206,7 @@ private:
     QByteArray m_head; // hash of the last entry, read at the start of each write
     qint64 m_chainCount = 0;
     int m_pageLimit = 0;
+    const std::atomic<bool>* m_stop = nullptr;
     bool m_open = false;
     bool m_readOnly = false;
     QString m_now;          // the moment of the transaction under way
