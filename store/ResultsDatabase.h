@@ -16,6 +16,7 @@
 #include <vector>
 
 class QSqlQuery;
+class SqliteDirect;
 
 // What comparing a data file with the store found.
 struct ReconcileReport {
@@ -173,6 +174,8 @@ private:
     // A statement prepared once per connection (the store writes thousands of rows alike).
     QSqlQuery& query(const QString& sql);
     bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
+    // An insert of many alike: bound straight to SQLite where it can be, else through Qt SQL.
+    bool write(const QString& sql, const QList<QVariant>& values);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
     bool openWith(const QString& path, bool readOnly);
     // knownIdentity: the identity of the result's fields, when the caller has it already.
@@ -203,6 +206,7 @@ private:
     QHash<QString, qint64> m_fileIds;
     QHash<qint64, QString> m_fileIdentities;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unique_ptr<SqliteDirect> m_direct;
     QByteArray m_head; // hash of the last entry, read at the start of each write
     qint64 m_chainCount = 0;
     int m_pageLimit = 0;

@@ -74,11 +74,9 @@ bool ResultsDatabase::insertResultRow(const QList<QVariant>& values, const QStri
         return QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
                QStringLiteral(", identity) VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
     }();
-    QSqlQuery& q = query(sql);
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values[i]);
-    q.bindValue(int(values.size()), identity);
-    return exec(q);
+    QList<QVariant> row = values;
+    row << identity;
+    return write(sql, row);
 }
 
 bool ResultsDatabase::insertResult(const StoredResult& given, const QString& knownIdentity) {
@@ -166,8 +164,7 @@ bool ResultsDatabase::insertResult(const StoredResult& given, const QString& kno
     if (!insertResultRow(values, identity))
         return false;
     if (!recordBlob.isEmpty() &&
-        !run(query(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)")),
-             {r.uuid, recordBlob}))
+        !write(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)"), {r.uuid, recordBlob}))
         return false;
     if (!place(*file, r.rowNumber, r.uuid, line, LineHash(f)))
         return false;
@@ -186,10 +183,9 @@ bool ResultsDatabase::insertResult(const StoredResult& given, const QString& kno
 
 bool ResultsDatabase::place(qint64 file, int rowNumber, const QString& uuid, const QString& line,
                             qint64 lineHash) {
-    return run(
-        query(QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) "
-                             "VALUES (?, ?, ?, ?, ?)")),
-        {file, rowNumber, uuid, line, lineHash});
+    return write(QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) "
+                                "VALUES (?, ?, ?, ?, ?)"),
+                 {file, rowNumber, uuid, line, lineHash});
 }
 
 std::optional<QString> ResultsDatabase::storedResult(const QString& identity) {
