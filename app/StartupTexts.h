@@ -102,6 +102,5 @@ inline const QString Help = QStringLiteral(
     "Exit codes: 0 done, 1 no display or another instance runs, or a statistic that differs from its\n"
     "reference, 2 bad arguments or an unreadable file or results store, 3 results still wait for the\n"
     "lab database, 4 an audit trail that does not verify or --db-import found rows changed outside\n"
-    "the program, 5 the lab database refused or cannot be\n"
-    "reached.\n");
+    "the program, 5 the lab database refused or cannot be reached.\n");
 } // namespace StartupTexts
