@@ -61,6 +61,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.registerTester = arguments[++i];
         } else if (arg == QStringLiteral("--db-path")) {
             options.dbPath = true;
+        } else if (arg == QStringLiteral("--db-restore")) {
+            options.dbRestore = true;
         } else if (arg == QStringLiteral("--audit-verify")) {
             options.auditVerify = true;
         } else if (arg == QStringLiteral("--db-import")) {
@@ -117,6 +119,8 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
          !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
          !options.filterInstrument.isEmpty()) &&
         options.dbExport.isEmpty() && !options.labStats && options.registerTester.isEmpty() &&
+        !(options.dbRestore && options.filterSample.isEmpty() && options.filterOperator.isEmpty() &&
+          options.filterSince.isEmpty() && options.filterUntil.isEmpty()) &&
         !(options.auditVerify && !options.labDatabase.isEmpty())) {
         *error =
             QStringLiteral("--sample, --operator, --since, --until and --instrument go with --db-export or "
@@ -130,7 +134,7 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
     for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import",
                              "--db-export", "--audit-verify", "--history", "--db-init", "--db-sync",
-                             "--db-register-tester", "--verify-statistics"})
+                             "--db-register-tester", "--db-restore", "--verify-statistics"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return false;

@@ -24,9 +24,10 @@ struct ProgramOptions {
     QString reportFile;      // --report: write the data file's report as a PDF and end
     QString reportDataFile;
     // The results store's commands.
-    bool dbPath = false;  // --db-path: print where the store is
-    QStringList dbImport; // --db-import: data files to take in
-    QString dbExport;     // --db-export: CSV or JSON file to write
+    bool dbPath = false;    // --db-path: print where the store is
+    bool dbRestore = false; // --db-restore: the store from the lab database's copy of its trail
+    QStringList dbImport;   // --db-import: data files to take in
+    QString dbExport;       // --db-export: CSV or JSON file to write
     // --sample, --operator, --since, --until, --instrument: which results --db-export and --stats --db take.
     QString filterSample;
     QString filterOperator;
@@ -47,7 +48,8 @@ struct ProgramOptions {
     bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
 
     bool storeCommand() const {
-        return dbPath || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify || !historyFile.isEmpty();
+        return dbPath || dbRestore || !dbImport.isEmpty() || !dbExport.isEmpty() || auditVerify ||
+               !historyFile.isEmpty();
     }
     bool headless() const {
         return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||

@@ -49,7 +49,8 @@ inline const QString Usage = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate] | stavely --stats DATAFILE | "
     "stavely --report FILE.pdf DATAFILE | stavely --db-path | stavely --db-import DATAFILE... | "
     "stavely --db-export OUT.csv|OUT.json [--sample S] [--operator O] [--since DATE] | "
-    "stavely --audit-verify | stavely --history DATAFILE ROW | stavely --verify-statistics");
+    "stavely --audit-verify | stavely --history DATAFILE ROW | stavely --db-restore [--db URI] "
+    "[--instrument I] | stavely --verify-statistics");
 inline const QString Help = QStringLiteral(
     "Usage: stavely [--settings FILE] [--simulate]\n"
     "       stavely --stats DATAFILE\n"
@@ -61,6 +62,7 @@ inline const QString Help = QStringLiteral(
     "DATE]\n"
     "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
     "       stavely --db-register-tester LOGIN [--instrument I] --db URI\n"
+    "       stavely --db-restore [--db URI] [--instrument I]\n"
     "       stavely --verify-statistics\n"
     "       stavely --help | --version\n"
     "\n"
@@ -92,6 +94,10 @@ inline const QString Help = QStringLiteral(
     "  --db-sync         send the results that wait for the lab database; prints the results and\n"
     "                    audit entries sent and the results waiting (exit 0 when none wait, 3 when\n"
     "                    some still do, 6 when the store's trail and the lab's copy part ways)\n"
+    "  --db-restore      bring the results store up to date from the lab database's copy of its\n"
+    "                    audit trail (after a restore from a backup), or rebuild a lost or damaged\n"
+    "                    store from it (the damaged file is kept aside; --instrument names the\n"
+    "                    tester when the store cannot be read)\n"
     "  --verify-statistics\n"
     "                    compute the statistics of the reference data sets shipped with the\n"
     "                    program and print each figure beside its published reference value\n"
@@ -100,7 +106,8 @@ inline const QString Help = QStringLiteral(
     "\n"
     "Exit codes: 0 done, 1 no display or another instance runs, or a statistic that differs from its\n"
     "reference, 2 bad arguments or an unreadable file or results store, 3 results still wait for the\n"
-    "lab database, 4 an audit trail that does not verify, 5 the lab database refused or cannot be\n"
-    "reached, 6 the results store's audit trail and the lab database's copy part ways (a store\n"
-    "restored from a backup or copied from another PC).\n");
+    "lab database, 4 an audit trail that does not verify or --db-import found rows changed outside\n"
+    "the program, 5 the lab database refused or cannot be reached, 6 the results store's audit trail\n"
+    "and the lab database's copy part ways (a store restored from a backup or copied to another PC:\n"
+    "--db-restore brings it up to date).\n");
 } // namespace StartupTexts

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,11 +16,13 @@
 #include <vector>
 
 class QSqlQuery;
+class SqliteDirect;
 
 // What comparing a data file with the store found.
 struct ReconcileReport {
     bool firstSeen = false; // the store had never seen the file: its rows were taken as they are
     int added = 0;          // rows the store lacked (taken in, each once)
+    int placedAgain = 0;    // rows whose result the store held already (placed, not filed again)
     QStringList changes;    // rows changed, removed or added outside the program, one line each
 };
 
@@ -58,12 +61,27 @@ struct ResultView {
     static std::optional<double> NumberOf(const QVariant& value);
 };
 
+// A copy of a store's trail kept elsewhere (the lab database): its entries in order, and the text and
+// load/time record (compressed) of each result its "added" entries cover, by result.
+struct TrailCopy {
+    QList<AuditEvent> events;
+    QHash<QString, std::pair<QByteArray, QByteArray>> results;
+};
+
+// What taking in a copy of the trail did.
+struct AdoptReport {
+    qint64 common = 0;    // entries the store and the copy have alike
+    qint64 adopted = 0;   // entries the store lacked, taken as the copy holds them
+    qint64 rechained = 0; // entries of the store's own after the parting, chained after the copy's
+    qint64 dropped = 0;   // of those, results filed again that the copy holds already
+};
+
 // The results store in one SQLite file: results with their load/time records, where each result
 // stands in which data file, and the audit trail with its hash chain. One object per thread: it
 // owns its own database connection. Every write is one transaction, all or nothing.
 class ResultsDatabase {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     ResultsDatabase();
     ~ResultsDatabase();
@@ -72,12 +90,17 @@ public:
 
     // Opens (and creates) the store; false with error() saying why in words for the operator.
     bool open(const QString& path);
+    // Opens an existing store to read only: nothing is created, upgraded or written (a store on a
+    // read-only disc, or one of another computer, can be verified and exported).
+    bool openReadOnly(const QString& path);
     void close();
     bool isOpen() const { return m_open; }
     QString path() const { return m_path; }
     QString error() const { return m_error; }
     // This store's identity: the audit trail of one instrument.
     QString instrumentId() const { return m_instrumentId; }
+    // The computer a store belongs to, as its meta keeps it: "machine id|host name".
+    static QString ThisMachine();
 
     // The load/time record file of a row taken from a data file (empty: none).
     using RecordPath = std::function<QString(const QString& dataFile, const QStringList& fields)>;
@@ -86,6 +109,8 @@ public:
     void setWho(const QString& systemUser, const QString& operatorName);
     // Tests: a store that cannot grow beyond this many pages acts as one on a full disc.
     void setPageLimit(int pages) { m_pageLimit = pages; }
+    // A flag another thread sets to have a long comparison abandoned (the program's end).
+    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
 
     // A result whose row has just reached the data file. Nothing is added when the file already
     // has that row in the store (taken in by a reconciliation first).
@@ -104,6 +129,13 @@ public:
     // origin names how rows the store lacked came in ("reconcile" or "import").
     std::optional<ReconcileReport> reconcile(const QString& dataFile, const std::vector<DataRow>& rows,
                                              const QString& origin, bool recordOpening);
+
+    // Brings the store up to date from a copy of its own trail (the lab database's): entries the store
+    // lacks are taken as the copy holds them, hashes checked; the store's own entries after the point
+    // where the two part are chained again after them. Nothing when the copy is not ahead.
+    std::optional<AdoptReport> adoptTrail(const TrailCopy& copy);
+    // A new, empty store takes the identity of the trail it is rebuilt from.
+    bool setInstrumentId(const QString& id);
 
     VerifyOutcome verify();
     // The entries of one row of a data file, in order (its result's whole story, wherever it went).
@@ -142,14 +174,26 @@ private:
     // A statement prepared once per connection (the store writes thousands of rows alike).
     QSqlQuery& query(const QString& sql);
     bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
+    // An insert of many alike: bound straight to SQLite where it can be, else through Qt SQL.
+    bool write(const QString& sql, const QList<QVariant>& values);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
-    bool insertResult(const StoredResult& result);
-    bool appendEvent(AuditEvent event, const QByteArray& resultText = {});
+    bool openWith(const QString& path, bool readOnly);
+    // knownIdentity: the identity of the result's fields, when the caller has it already.
+    bool insertResult(const StoredResult& result, const QString& knownIdentity = {});
+    bool mayHoldRecords(const QString& dataFile);
+    bool insertResultRow(const QList<QVariant>& values, const QString& identity);
+    bool place(qint64 file, int rowNumber, const QString& uuid, const QString& line, qint64 lineHash);
+    // The result the chain covers under this identity (empty: none; nullopt: the store failed).
+    std::optional<QString> storedResult(const QString& identity);
+    // asRecorded: the entry keeps its account and operator (an entry chained again).
+    bool appendEvent(AuditEvent event, const QByteArray& resultText = {}, bool asRecorded = false);
     std::optional<QByteArray> resultCanonical(const QString& uuid);
     QString calibrationDate(const QString& serial, const std::optional<double>& slope);
     QString classify(const QString& driverText) const;
     bool createSchema();
-    StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin);
+    bool readMeta();
+    StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin,
+                         const QString& identity = {});
 
     QString m_connection;
     QString m_openKey; // the file as this process counts its connections to it
@@ -160,9 +204,16 @@ private:
     QString m_operator;
     RecordPath m_recordPath;
     QHash<QString, qint64> m_fileIds;
+    QHash<qint64, QString> m_fileIdentities;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unique_ptr<SqliteDirect> m_direct;
     QByteArray m_head; // hash of the last entry, read at the start of each write
     qint64 m_chainCount = 0;
     int m_pageLimit = 0;
+    const std::atomic<bool>* m_stop = nullptr;
     bool m_open = false;
+    bool m_readOnly = false;
+    QString m_now;          // the moment of the transaction under way
+    QString m_recordFolder; // the folder last looked at for record files
+    bool m_folderHasRecords = false;
 };

@@ -1,9 +1,9 @@
 #include "store/StoreAppender.h"
 
+#include "store/ResultIdentity.h"
 #include "store/ResultsStore.h"
 
 #include <QDateTime>
-#include <QUuid>
 
 StoreAppender::StoreAppender(ResultAppender& sheet, ResultsStore& store, Describe describe)
     : m_sheet(sheet), m_store(store), m_describe(std::move(describe)) {}
@@ -15,7 +15,8 @@ bool StoreAppender::AppendResult(const QStringList& fields) {
     // A row the grid holds but the file missed goes to the store as well: the next write of the
     // file takes it in too.
     if (!result.dataFile.isEmpty()) {
-        result.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        // Named by its row, so a store rebuilt from the data file or the lab database names it alike.
+        result.uuid = ResultIdentity::of(fields);
         result.fields = fields;
         result.origin = QStringLiteral("test");
         result.recordedUtc = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);

@@ -139,14 +139,15 @@ private slots:
     }
 
     void threeImportsAtOnce() {
-        // Three testers take their archives in and send them at the same moment.
+        // Three testers take their archives in and send them at the same moment; each has breaks of its
+        // own (a row alike in every figure and moment is one specimen, whichever store files it).
         std::vector<std::unique_ptr<QTemporaryDir>> testers;
         std::vector<std::unique_ptr<QProcess>> imports;
         const int before = serverCount("results");
         for (int i = 0; i < 3; ++i) {
             testers.push_back(std::make_unique<QTemporaryDir>());
             const QString file = testers.back()->filePath(QStringLiteral("C%1.csv").arg(i));
-            writeDataFile(file, 80, 4700 + 100 * i);
+            writeDataFile(file, 80, 6000 + 100 * i);
             imports.push_back(std::make_unique<QProcess>());
             imports.back()->start(programPath(),
                                   {QStringLiteral("--settings"),

@@ -115,7 +115,7 @@ private slots:
                "stress_rate_spread_mpa_s, time_to_break_s, tested_at, comment, "
                "conditions, operator, sample, parameters, calibration_serial, "
                "calibration_slope, calibration_date, program_version, host, firmware, "
-               "recorded_utc, origin, record_samples, record_sha256 FROM results "
+               "recorded_utc, origin, record_samples, record_sha256, identity FROM results "
                "WHERE row_number = 1"
             << "put in outside the program";
         QTest::newRow("a record changed") << "UPDATE records SET data = zeroblob(40)"
