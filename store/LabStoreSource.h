@@ -22,10 +22,10 @@ public:
     QString markFile() override { return m_path + QStringLiteral(".lab-sent"); }
 
 private:
-    // The store's meta table, through a connection of this source's own.
-    bool metaConnection();
+    // A connection of this source's own to the store file: the bulk read and the meta table.
+    bool ownConnection();
 
     QString m_path;
-    QString m_metaConnection;
+    QString m_connection;
     ResultsDatabase m_db;
 };

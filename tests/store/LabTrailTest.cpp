@@ -47,7 +47,7 @@ void writeBreaks(const QString& path, int rows) {
 }
 
 // Copies a store with its write-ahead log, as a backup program copies a folder.
-bool copyStore(const QString& from, const QString& to) {
+bool copyStoreBeside(const QString& from, const QString& to) {
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         QFile::remove(to + suffix);
         if (QFile::exists(from + suffix) && !QFile::copy(from + suffix, to + suffix))
@@ -116,7 +116,7 @@ private slots:
         const QString backup = dir.filePath(QStringLiteral("backup.sqlite"));
         writeBreaks(data, 20);
         QCOMPARE(runTrail(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 0);
-        QVERIFY(copyStore(store, backup));
+        QVERIFY(copyStoreBeside(store, backup));
         writeBreaks(data, 30);
         TrailRun run = runTrail(in(dir, {QStringLiteral("--db-import"), data}));
         QVERIFY2(run.out.endsWith(QStringLiteral("sent\t10\nentries sent\t10\nwaiting\t0\n")),
@@ -125,7 +125,7 @@ private slots:
                 (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
 
         // The store put back from the backup, five more breaks: its trail parts from the lab's at 21.
-        QVERIFY(copyStore(backup, store));
+        QVERIFY(copyStoreBeside(backup, store));
         writeBreaks(data, 35);
         QCOMPARE(runTrail(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 6);
         run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
