@@ -45,10 +45,30 @@ LabFilter filterOf(const ProgramOptions& options) {
 // A result of the lab as an export reads a stored one: its columns from its stored values.
 ResultView viewOf(const LabResult& result) {
     ResultView view;
+    // The store keeps these columns as numbers: an export reads them as numbers, converted once here.
+    static const std::vector<bool> numeric = [] {
+        static const QStringList integers = {QStringLiteral("row_number"), QStringLiteral("record_samples")};
+        std::vector<bool> out;
+        for (const QString& c : ResultsDatabase::ResultColumns())
+            out.push_back(integers.contains(c) || c == QLatin1String("specimen") ||
+                          c.endsWith(QLatin1String("_n")) || c.endsWith(QLatin1String("_mpa")) ||
+                          c.endsWith(QLatin1String("_percent")) || c.endsWith(QLatin1String("_value")) ||
+                          c.endsWith(QLatin1String("_um_s")) || c.endsWith(QLatin1String("_min")) ||
+                          c.endsWith(QLatin1String("_mpa_s")) || c.endsWith(QLatin1String("_s")) ||
+                          c == QLatin1String("calibration_slope"));
+        return out;
+    }();
     const QList<QByteArray> items = LabResult::Items(result.content).value_or(QList<QByteArray>());
-    for (qsizetype i = 0; i < ResultsDatabase::ResultColumns().size(); ++i)
-        view.values << (i >= items.size() || items[i] == "-" ? QVariant()
-                                                             : QVariant(QString::fromUtf8(items[i])));
+    view.values.reserve(ResultsDatabase::ResultColumns().size());
+    for (qsizetype i = 0; i < ResultsDatabase::ResultColumns().size(); ++i) {
+        if (i >= items.size() || items[i] == "-") {
+            view.values << QVariant();
+            continue;
+        }
+        bool ok = false;
+        const double number = numeric[size_t(i)] ? items[i].toDouble(&ok) : 0.0;
+        view.values << (ok ? QVariant(number) : QVariant(QString::fromUtf8(items[i])));
+    }
     DataLine::Fields parsed;
     DataLine::ParseDataLine(result.line, parsed);
     for (int c = 1; c < DataLine::Columns; ++c)
