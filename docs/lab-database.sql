@@ -167,12 +167,14 @@ ON CONFLICT DO NOTHING;
 
 -- The one way a tester adds rows. Results and entries come as JSON arrays of objects named as the
 -- columns (a result's record base64-encoded). Entries the server holds must be the same entries;
--- new ones must go on from the trail's end without a gap; every result must be added by an entry of
--- its instrument's trail. Returns the trail's last entry after the call.
+-- new ones must go on from the trail's end without a gap; every result must come with the entry of
+-- its instrument's trail that adds it. Returns the trail's last entry after the call.
 CREATE OR REPLACE FUNCTION stavely.add_entries(p_instrument text, p_results jsonb, p_events jsonb)
 RETURNS bigint
 LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = stavely, pg_catalog, pg_temp
+-- A batch's thousands of rows meet a trail whose statistics may be old: hash them, never loop.
+SET enable_nestloop = off
 AS $$
 DECLARE
     owner name;
@@ -223,10 +225,12 @@ BEGIN
     WHERE x.seq > last_seq
     ORDER BY x.seq;
 
+    -- A result travels with the entry that adds it (an entry the server may hold already: then it was
+    -- found the same above).
     SELECT x.uuid INTO stray
     FROM jsonb_to_recordset(coalesce(p_results, '[]')) AS x(uuid uuid)
-    WHERE NOT EXISTS (SELECT FROM events e WHERE e.instrument = p_instrument AND e.kind = 'result added'
-                      AND e.result_uuid = x.uuid::text)
+    WHERE NOT EXISTS (SELECT FROM jsonb_to_recordset(coalesce(p_events, '[]')) AS y(kind text, result_uuid text)
+                      WHERE y.kind = 'result added' AND y.result_uuid = x.uuid::text)
     LIMIT 1;
     IF FOUND THEN
         RAISE EXCEPTION USING ERRCODE = 'SV004',

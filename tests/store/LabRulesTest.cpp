@@ -293,6 +293,13 @@ private slots:
                                     "IS NULL FROM stavely.results"),
                      nullptr, QStringLiteral("older")),
                  QStringLiteral("6|3|6|t"));
+        // The first version's testers could insert into the tables; now only through the function.
+        QCOMPARE(
+            m_server.sql(QStringLiteral("SELECT has_table_privilege('stavely_tester', 'stavely.results', "
+                                        "'INSERT'), has_table_privilege('stavely_tester', 'stavely.events', "
+                                        "'INSERT'), (SELECT login FROM stavely.instruments LIMIT 1)"),
+                         nullptr, QStringLiteral("older")),
+            QStringLiteral("f|f|tester3"));
         // Counted once, exported once, and both trails still verify.
         run = runRules({QStringLiteral("--stats"), QStringLiteral("--db"), olderUri,
                         QStringLiteral("--sample"), QStringLiteral("C1")});
