@@ -75,7 +75,7 @@ const QRegularExpression& userInfoSecret() {
 }
 const QRegularExpression& pairSecret() {
     static const QRegularExpression re(
-        QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|[^\\s&;]*)"),
+        QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?[^\\s&;]*|[^\\s&;]*)"),
         QRegularExpression::CaseInsensitiveOption);
     return re;
 }
