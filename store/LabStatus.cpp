@@ -12,6 +12,8 @@ QString LabStatus::text() const {
     const QString when = since.toString(QStringLiteral("HH:mm"));
     if (error.fault == LabFault::Unreachable)
         out += LabTexts::StatusUnreachableSince.arg(when);
+    else if (error.fault == LabFault::Diverged)
+        out += LabTexts::StatusHeldSince.arg(when, error.message);
     else if (error.fault != LabFault::None)
         out += LabTexts::StatusRefusedSince.arg(when, error.message);
     return out;

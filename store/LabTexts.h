@@ -48,13 +48,14 @@ inline const QString ServerRefusedEntries = QStringLiteral(
 
 // The store's trail and the server's copy of it part ways: %1 the entry, %2 the address.
 inline const QString Diverged = QStringLiteral(
-    "The results store's audit trail and the lab database's copy of it (%2) differ from entry %1 on: the "
-    "store was restored from a backup or copied from another PC. Nothing more is sent from it; its "
-    "results stay in the store and none is lost.");
+    "The results store was restored from a backup or copied from another PC: its audit trail and the lab "
+    "database's copy (%2) differ from entry %1 on. Nothing more is sent from it until stavely --db-restore "
+    "brings it up to date; its results stay in the store and none is lost.");
 inline const QString Behind = QStringLiteral(
-    "The lab database %2 holds entries up to %1 of this store's audit trail that the store no longer has: "
-    "the store was restored from a backup. Nothing more is sent from it until it is brought up to date; "
-    "its results stay in the store and none is lost.");
+    "The results store was restored from a backup: the lab database %2 holds entries up to %1 of its audit "
+    "trail that the store no longer has. Nothing more is sent from it until stavely --db-restore brings it "
+    "up "
+    "to date; its results stay in the store and none is lost.");
 inline const QString StoreUnreadable = QStringLiteral("The results store cannot be read: %1");
 
 inline const QString SchemaFileMissing = QStringLiteral("The lab database schema file %1 is missing.");
@@ -66,6 +67,7 @@ inline const QString StatusWaitingOne = QStringLiteral("Lab database: 1 result w
 inline const QString StatusWaiting = QStringLiteral("Lab database: %1 results waiting");
 inline const QString StatusUnreachableSince = QStringLiteral(" (server unreachable since %1)");
 inline const QString StatusRefusedSince = QStringLiteral(" (refused since %1: %2)");
+inline const QString StatusHeldSince = QStringLiteral(" (held back since %1: %2)");
 inline const QString StatusSending = QStringLiteral(" (sending)");
 inline const QString StatusStoreUnreadable = QStringLiteral("Lab database: nothing sent (%1)");
 

@@ -131,9 +131,10 @@ private slots:
         run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
         QCOMPARE(run.exitCode, 6);
         QCOMPARE(run.out, QStringLiteral("sent\t0\nentries sent\t0\nwaiting\t15\n"));
-        QVERIFY2(run.err.contains(
-                     QStringLiteral("differ from entry 21 on: the store was restored from a backup or "
-                                    "copied from another PC")),
+        QVERIFY2(run.err.startsWith(QStringLiteral("The results store was restored from a backup or copied "
+                                                   "from another PC: its audit trail and the lab database's "
+                                                   "copy")) &&
+                     run.err.contains(QStringLiteral("differ from entry 21 on.")),
                  qPrintable(run.err));
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM stavely.results")), QStringLiteral("30"));
         // Nothing dropped: the store holds its 35 results, and both sides name the parting.
