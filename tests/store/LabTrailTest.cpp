@@ -147,6 +147,17 @@ private slots:
             run.out.contains(QStringLiteral("the results store lacks entries up to 30 that the lab database "
                                             "holds and acknowledged")),
             qPrintable(run.out));
+
+        // Brought up to date from the server's copy, the store sends on: every result once.
+        run = runTrail(in(dir, {QStringLiteral("--db-restore")}));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+        run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
+        QVERIFY2(run.exitCode == 0 && run.out.endsWith(QStringLiteral("waiting\t0\n")),
+                 qPrintable(run.out + run.err));
+        QCOMPARE(count(QStringLiteral("SELECT count(*), count(DISTINCT specimen) FROM stavely.results")),
+                 QStringLiteral("35|35"));
+        run = runTrail(in(dir, {QStringLiteral("--audit-verify")}));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out));
     }
 
     void aCutTailIsFoundFromTheOtherSide() {
