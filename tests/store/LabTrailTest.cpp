@@ -1,4 +1,6 @@
 #include "results/DataLine.h"
+#include "store/LabSender.h"
+#include "store/LabStoreSource.h"
 #include "tests/support/FlowHelpers.h"
 #include "tests/support/LabTestStore.h"
 #include "tests/support/PostgresCluster.h"
@@ -283,6 +285,18 @@ private slots:
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.out, QString());
         QVERIFY2(run.err.startsWith(QStringLiteral("The results store cannot be read")), qPrintable(run.err));
+
+        // The status bar never counts "0 waiting" from a store it cannot read.
+        QString error;
+        LabSender sender(
+            *LabAddress::parse(m_uri, &error),
+            [store] { return std::unique_ptr<LabSource>(new LabStoreSource(store)); },
+            LabSender::Timing{50, 100, 400});
+        sender.start();
+        QTRY_VERIFY_WITH_TIMEOUT(sender.status().known, 10000);
+        QVERIFY2(sender.status().text().startsWith(
+                     QStringLiteral("Lab database: nothing sent (The results store cannot be read")),
+                 qPrintable(sender.status().text()));
     }
 };
 
