@@ -94,6 +94,10 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
         const QCoreApplication app(argc, argv);
         return LabCommands::Init(options, stdout, stderr);
     }
+    if (!options.registerTester.isEmpty()) {
+        const QCoreApplication app(argc, argv);
+        return LabCommands::RegisterTester(options, stdout, stderr);
+    }
     if (options.dbSync) {
         const QCoreApplication app(argc, argv);
         return LabCommands::Sync(options, stdout, stderr);

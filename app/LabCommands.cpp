@@ -45,10 +45,30 @@ LabFilter filterOf(const ProgramOptions& options) {
 // A result of the lab as an export reads a stored one: its columns from its stored values.
 ResultView viewOf(const LabResult& result) {
     ResultView view;
+    // The store keeps these columns as numbers: an export reads them as numbers, converted once here.
+    static const std::vector<bool> numeric = [] {
+        static const QStringList integers = {QStringLiteral("row_number"), QStringLiteral("record_samples")};
+        std::vector<bool> out;
+        for (const QString& c : ResultsDatabase::ResultColumns())
+            out.push_back(integers.contains(c) || c == QLatin1String("specimen") ||
+                          c.endsWith(QLatin1String("_n")) || c.endsWith(QLatin1String("_mpa")) ||
+                          c.endsWith(QLatin1String("_percent")) || c.endsWith(QLatin1String("_value")) ||
+                          c.endsWith(QLatin1String("_um_s")) || c.endsWith(QLatin1String("_min")) ||
+                          c.endsWith(QLatin1String("_mpa_s")) || c.endsWith(QLatin1String("_s")) ||
+                          c == QLatin1String("calibration_slope"));
+        return out;
+    }();
     const QList<QByteArray> items = LabResult::Items(result.content).value_or(QList<QByteArray>());
-    for (qsizetype i = 0; i < ResultsDatabase::ResultColumns().size(); ++i)
-        view.values << (i >= items.size() || items[i] == "-" ? QVariant()
-                                                             : QVariant(QString::fromUtf8(items[i])));
+    view.values.reserve(ResultsDatabase::ResultColumns().size());
+    for (qsizetype i = 0; i < ResultsDatabase::ResultColumns().size(); ++i) {
+        if (i >= items.size() || items[i] == "-") {
+            view.values << QVariant();
+            continue;
+        }
+        bool ok = false;
+        const double number = numeric[size_t(i)] ? items[i].toDouble(&ok) : 0.0;
+        view.values << (ok ? QVariant(number) : QVariant(QString::fromUtf8(items[i])));
+    }
     DataLine::Fields parsed;
     DataLine::ParseDataLine(result.line, parsed);
     for (int c = 1; c < DataLine::Columns; ++c)
@@ -75,23 +95,24 @@ int LabCommands::Stats(const ProgramOptions& options, std::FILE* out, std::FILE*
         printLine(err, error);
         return 2;
     }
-    const LabFilter filter = filterOf(options);
     LabDatabase lab(*address, QStringLiteral("stavely-lab-stats"));
     LabError labError;
-    std::vector<LabResult> results;
+    std::vector<DataRow> rows;
+    // Figures need the rows' lines only: never the records, each specimen once.
     if (lab.open(&labError))
-        results = lab.results(filter, &labError);
+        lab.forEachSpecimen(
+            filterOf(options), false,
+            [&rows](const LabResult& result) {
+                DataRow row;
+                DataLine::ParseDataLine(result.line, row);
+                row.setNumber(int(rows.size()) + 1);
+                rows.push_back(std::move(row));
+                return true;
+            },
+            &labError);
     if (labError.fault != LabFault::None) {
         printLine(err, labError.message);
         return LabRefused;
-    }
-    std::vector<DataRow> rows;
-    rows.reserve(results.size());
-    for (const LabResult& result : results) {
-        DataRow row;
-        DataLine::ParseDataLine(result.line, row);
-        row.setNumber(int(rows.size()) + 1);
-        rows.push_back(std::move(row));
     }
     const QByteArray text = BatchStatistics(rows).KeyValueText().toUtf8();
     std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
@@ -105,17 +126,32 @@ int LabCommands::Sync(const ProgramOptions& options, std::FILE* out, std::FILE* 
         return 2;
     const QString path = StoreCommands::StorePath(options);
     if (!QFileInfo::exists(path)) {
-        // No store yet: nothing was ever recorded, so nothing waits.
-        std::fputs(LabTexts::SyncSummary.arg(0).arg(0).toUtf8().constData(), out);
+        // No store yet: nothing was ever recorded, so nothing waits; but a wrong address or a server
+        // that refuses this login is told now, not at the first result.
+        LabDatabase lab(*address, QStringLiteral("stavely-lab-sync"));
+        LabError error;
+        if (!lab.open(&error)) {
+            printLine(err, error.message);
+            return LabRefused;
+        }
+        std::fputs(LabTexts::SyncSummary.arg(0).arg(0).arg(0).toUtf8().constData(), out);
         return 0;
     }
     LabStoreSource source(path);
     LabForwarder forwarder(*address, source, QStringLiteral("stavely-lab-sync"));
     const LabForwarder::Pass pass = forwarder.pass();
-    std::fputs(LabTexts::SyncSummary.arg(pass.sent).arg(pass.waiting).toUtf8().constData(), out);
+    if (pass.error.fault == LabFault::StoreUnreadable) {
+        // Nothing can be counted in a store that cannot be read.
+        printLine(err, pass.error.message);
+        return 2;
+    }
+    std::fputs(LabTexts::SyncSummary.arg(pass.sent).arg(pass.entries).arg(pass.waiting).toUtf8().constData(),
+               out);
     std::fflush(out);
     if (pass.error.fault != LabFault::None)
         printLine(err, pass.error.message);
+    if (pass.error.fault == LabFault::Diverged)
+        return TrailsPart;
     return pass.waiting == 0 && pass.error.fault == LabFault::None ? 0 : ResultsWaiting;
 }
 
@@ -128,6 +164,15 @@ int LabCommands::AuditVerify(const ProgramOptions& options, std::FILE* out, std:
     std::vector<LabAudit::ChainReport> reports;
     if (lab.open(&error))
         reports = LabAudit::Verify(lab, options.filterInstrument, &error);
+    // This computer's store and the server vouch for each other: each holds the head the other
+    // acknowledged.
+    const QString path = StoreCommands::StorePath(options);
+    if (error.fault == LabFault::None && QFileInfo::exists(path)) {
+        LabStoreSource source(path);
+        QString why;
+        if (source.open(&why))
+            LabAudit::CompareHeads(lab, source, &reports, &error);
+    }
     if (error.fault != LabFault::None) {
         printLine(err, error.message);
         return LabRefused;
@@ -146,22 +191,26 @@ int LabCommands::Export(const ProgramOptions& options, std::FILE* out, std::FILE
         return 2;
     LabDatabase lab(*address, QStringLiteral("stavely-lab-export"));
     LabError error;
-    std::vector<LabResult> results;
-    if (lab.open(&error))
-        results = lab.results(filterOf(options), &error);
-    if (error.fault != LabFault::None) {
+    if (!lab.open(&error)) {
         printLine(err, error.message);
         return LabRefused;
     }
     QString why;
+    // Streamed from the server as the file is written; the records are never read.
     const std::optional<qint64> count = StoreExport::Write(
-        [&results](const std::function<bool(const ResultView&)>& take, QString*) {
-            for (const LabResult& result : results)
-                if (!take(viewOf(result)))
-                    break;
-            return true;
+        [&](const std::function<bool(const ResultView&)>& take, QString* readError) {
+            const bool read = lab.forEachSpecimen(
+                filterOf(options), true, [&take](const LabResult& result) { return take(viewOf(result)); },
+                &error);
+            if (!read)
+                *readError = error.message;
+            return read;
         },
         options.dbExport, &why);
+    if (error.fault != LabFault::None) {
+        printLine(err, error.message);
+        return LabRefused;
+    }
     if (!count) {
         printLine(err, QStringLiteral("Cannot write \"") + options.dbExport + QStringLiteral("\": ") + why);
         return 2;
@@ -191,6 +240,25 @@ int LabCommands::Init(const ProgramOptions& options, std::FILE* out, std::FILE* 
     }
     const int version = lab.schemaVersion(&labError);
     std::fputs(LabTexts::Initialised.arg(address->describe()).arg(version).toUtf8().constData(), out);
+    std::fflush(out);
+    return 0;
+}
+
+int LabCommands::RegisterTester(const ProgramOptions& options, std::FILE* out, std::FILE* err) {
+    const std::optional<LabAddress> address = addressOf(options, err);
+    if (!address)
+        return 2;
+    LabDatabase lab(*address, QStringLiteral("stavely-lab-register"));
+    LabError error;
+    if (!lab.open(&error) || !lab.registerTester(options.registerTester, options.filterInstrument, &error)) {
+        printLine(err, error.message);
+        return LabRefused;
+    }
+    const QString text = options.filterInstrument.isEmpty()
+                             ? LabTexts::Registered.arg(address->describe(), options.registerTester)
+                             : LabTexts::RegisteredInstrument.arg(address->describe(), options.registerTester,
+                                                                  options.filterInstrument);
+    std::fputs(text.toUtf8().constData(), out);
     std::fflush(out);
     return 0;
 }

@@ -60,6 +60,12 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
             options.dbInit = true;
         } else if (arg == QStringLiteral("--db-sync")) {
             options.dbSync = true;
+        } else if (arg == QStringLiteral("--db-register-tester")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+                *error = QStringLiteral("--db-register-tester needs a login. ") + StartupTexts::Usage;
+                return std::nullopt;
+            }
+            options.registerTester = arguments[++i];
         } else if (arg == QStringLiteral("--db-path")) {
             options.dbPath = true;
         } else if (arg == QStringLiteral("--db-restore")) {
@@ -134,7 +140,7 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
     if ((!options.filterSample.isEmpty() || !options.filterOperator.isEmpty() ||
          !options.filterSince.isEmpty() || !options.filterUntil.isEmpty() ||
          !options.filterInstrument.isEmpty()) &&
-        options.dbExport.isEmpty() && !options.labStats &&
+        options.dbExport.isEmpty() && !options.labStats && options.registerTester.isEmpty() &&
         !(options.dbRestore && options.filterSample.isEmpty() && options.filterOperator.isEmpty() &&
           options.filterSince.isEmpty() && options.filterUntil.isEmpty()) &&
         !(options.auditVerify && !options.labDatabase.isEmpty())) {
@@ -152,9 +158,10 @@ std::optional<ProgramOptions> ProgramOptions::parse(const QStringList& arguments
 }
 
 bool ProgramOptions::asksHeadless(const QStringList& arguments) {
-    for (const char* flag : {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import",
-                             "--db-export", "--audit-verify", "--history", "--db-init", "--db-sync",
-                             "--db-restore", "--verify-statistics", "--lifetime", "--per-sample"})
+    for (const char* flag :
+         {"--stats", "--report", "--help", "-h", "--version", "--db-path", "--db-import", "--db-export",
+          "--audit-verify", "--history", "--db-init", "--db-sync", "--db-register-tester", "--db-restore",
+          "--verify-statistics", "--lifetime", "--per-sample"})
         if (arguments.contains(QLatin1String(flag)))
             return true;
     return TraceabilityOptions::Asks(arguments);

@@ -46,6 +46,7 @@ struct ProgramOptions {
     bool labStats = false;         // --stats --db URI: the whole lab's results instead of a data file
     bool dbInit = false;           // --db-init: create the lab database's tables and role
     bool dbSync = false;           // --db-sync: send the results that wait for the lab database
+    QString registerTester;        // --db-register-tester LOGIN: let a login send (administrator)
     bool help = false;             // --help, -h: the usage
     bool version = false;          // --version: the program's version
     bool verifyStatistics = false; // --verify-statistics: check the statistics on reference data
@@ -59,7 +60,8 @@ struct ProgramOptions {
     }
     bool headless() const {
         return help || version || !statsFile.isEmpty() || !reportFile.isEmpty() || storeCommand() ||
-               labStats || dbInit || dbSync || verifyStatistics || lifetime || trace.any();
+               labStats || dbInit || dbSync || !registerTester.isEmpty() || verifyStatistics || lifetime ||
+               trace.any();
     }
     // Arguments that ask for a command without a window (checked before a display is needed).
     static bool asksHeadless(const QStringList& arguments);

@@ -63,6 +63,7 @@ inline const QString Help = QStringLiteral(
     "       stavely --stats --db URI [--sample S] [--operator O] [--instrument I] [--since DATE] [--until "
     "DATE]\n"
     "       stavely --db-init --db URI | stavely --db-sync [--db URI]\n"
+    "       stavely --db-register-tester LOGIN [--instrument I] --db URI\n"
     "       stavely --db-restore [--db URI] [--instrument I]\n"
     "       stavely --verify-statistics\n"
     "       stavely --lifetime [--from DATAFILE] [--m M] [--n N] [--proof-stress MPa] [--proof-time s]\n"
@@ -99,8 +100,12 @@ inline const QString Help = QStringLiteral(
     "  --stats --db URI  the batch statistics of the lab database's results (every tester's), of one\n"
     "                    sample, operator or instrument, tested since/until a date (yyyy-mm-dd)\n"
     "  --db-init         create the lab database's tables and the role stavely_tester (administrator)\n"
-    "  --db-sync         send the results that wait for the lab database; prints sent and waiting\n"
-    "                    (exit 0 when none wait, 3 when some still do)\n"
+    "  --db-register-tester LOGIN\n"
+    "                    let a login send results (administrator); with --instrument, that\n"
+    "                    instrument's results are taken from this login only\n"
+    "  --db-sync         send the results that wait for the lab database; prints the results and\n"
+    "                    audit entries sent and the results waiting (exit 0 when none wait, 3 when\n"
+    "                    some still do, 6 when the store's trail and the lab's copy part ways)\n"
     "  --db-restore      bring the results store up to date from the lab database's copy of its\n"
     "                    audit trail (after a restore from a backup), or rebuild a lost or damaged\n"
     "                    store from it (the damaged file is kept aside; --instrument names the\n"
@@ -132,5 +137,7 @@ inline const QString Help = QStringLiteral(
     "reference, 2 bad arguments or an unreadable file or results store, 3 results still wait for the\n"
     "lab database, 4 an audit trail that does not verify, a broken signature or --db-import found rows\n"
     "changed outside the program, 5 the lab database refused or cannot be reached, 6 a sign-in refused\n"
-    "(wrong password, locked out, unknown user or a role without the right).\n");
+    "(wrong password, locked out, unknown user or a role without the right), 7 the results store's audit\n"
+    "trail and the lab database's copy part ways (a store restored from a backup or copied to another PC:\n"
+    "--db-restore brings it up to date).\n");
 } // namespace StartupTexts

@@ -12,8 +12,11 @@ class QSqlDatabase;
 // PGPASSFILE names or a service file, so the settings never hold it.
 class LabAddress {
 public:
-    // nullopt with *error set for a text that is not a connection string or that holds a password.
+    // nullopt with *error set for a text that is not a connection string or that holds a password
+    // (the message never shows the password).
     static std::optional<LabAddress> parse(const QString& text, QString* error);
+    // The text with any password in it replaced by ***, for messages.
+    static QString Masked(const QString& text);
 
     QString host() const { return value(QStringLiteral("host")); }
     QString database() const { return value(QStringLiteral("dbname")); }
@@ -28,6 +31,7 @@ public:
     QString describe() const;
 
 private:
+    static std::optional<LabAddress> parseText(const QString& text, QString* error);
     bool set(const QString& key, const QString& value, QString* error);
 
     QMap<QString, QString> m_values;

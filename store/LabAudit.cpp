@@ -1,5 +1,6 @@
 #include "store/LabAudit.h"
 
+#include "store/LabTexts.h"
 #include "store/StoreTexts.h"
 
 #include <QHash>
@@ -70,9 +71,53 @@ std::vector<LabAudit::ChainReport> LabAudit::Verify(LabDatabase& lab, const QStr
         const std::vector<LabResult> results = lab.results(filter, error);
         if (error->fault != LabFault::None)
             return reports;
-        reports.push_back(verifyChain(name, events, results));
+        LabAudit::ChainReport report = verifyChain(name, events, results);
+        const std::optional<LabHead> acknowledged = lab.acknowledged(name, error);
+        if (!acknowledged)
+            return reports;
+        if (report.intact && acknowledged->seq > 0) {
+            const qint64 end = events.empty() ? 0 : events.back().event.seq;
+            if (end < acknowledged->seq) {
+                report.intact = false;
+                report.broken = LabTexts::ServerCut.arg(acknowledged->seq).arg(end);
+            } else if (events[size_t(acknowledged->seq - 1)].event.hash != acknowledged->hash) {
+                report.intact = false;
+                report.broken = LabTexts::ServerHeadDiffers.arg(acknowledged->seq);
+            }
+        }
+        reports.push_back(report);
     }
     return reports;
+}
+
+void LabAudit::CompareHeads(LabDatabase& lab, LabSource& store, std::vector<ChainReport>* reports,
+                            LabError* error) {
+    const QString instrument = store.instrument();
+    ChainReport* report = nullptr;
+    for (ChainReport& r : *reports)
+        if (r.instrument == instrument)
+            report = &r;
+    if (!report || !report->intact)
+        return;
+    const std::optional<LabHead> serverHead = lab.acknowledged(instrument, error);
+    if (!serverHead)
+        return;
+    if (serverHead->seq > 0) {
+        const std::optional<QByteArray> mine = store.hashAt(serverHead->seq);
+        if (mine && *mine != serverHead->hash) {
+            report->intact = false;
+            report->broken = LabTexts::StoreLacksServerHead.arg(serverHead->seq);
+            return;
+        }
+    }
+    const std::optional<std::pair<qint64, QByteArray>> kept = store.acknowledged();
+    if (kept && kept->first > 0) {
+        const std::optional<QByteArray> theirs = lab.hashAt(instrument, kept->first, error);
+        if (theirs && *theirs != kept->second) {
+            report->intact = false;
+            report->broken = LabTexts::ServerLacksStoreHead.arg(kept->first);
+        }
+    }
 }
 
 QString LabAudit::Text(const std::vector<ChainReport>& reports) {

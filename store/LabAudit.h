@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/LabDatabase.h"
+#include "store/LabSource.h"
 
 #include <QString>
 #include <vector>
@@ -18,8 +19,12 @@ struct ChainReport {
     QString broken; // the first entry that does not verify: its time, what it was and why
 };
 
-// One report per store (or only `instrument`'s); *error set when the server could not be read.
+// One report per store (or only `instrument`'s); *error set when the server could not be read. A
+// trail that ends before the head the server acknowledged to its sender was cut.
 std::vector<ChainReport> Verify(LabDatabase& lab, const QString& instrument, LabError* error);
+// A local store beside the server's copies: the server must still hold the head the store keeps as
+// acknowledged, and the store the head the server acknowledged. Marks its instrument's report broken.
+void CompareHeads(LabDatabase& lab, LabSource& store, std::vector<ChainReport>* reports, LabError* error);
 
 // Lines for the command line: "<instrument>: audit trail intact: 12 entries, 10 results" or
 // "<instrument>: audit trail broken at …".

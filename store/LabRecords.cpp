@@ -1,5 +1,7 @@
 #include "store/LabRecords.h"
 
+#include "results/DataLine.h"
+#include "store/ResultIdentity.h"
 #include "store/ResultsDatabase.h"
 
 #include <QCryptographicHash>
@@ -49,6 +51,7 @@ bool LabResult::fillFromContent() {
     bool ok = false;
     const double stress = textItem(*items, "stress_mpa").toDouble(&ok);
     stressMPa = ok ? std::optional<double>(stress) : std::nullopt;
+    specimen = SpecimenOf(line);
     return true;
 }
 
@@ -66,4 +69,15 @@ bool LabResult::matchesContent() const {
            fromContent.rowNumber == rowNumber && fromContent.line == line && fromContent.sample == sample &&
            fromContent.operatorName == operatorName && fromContent.testedAt == testedAt &&
            fromContent.nominalRate == nominalRate && fromContent.stressMPa == stressMPa;
+}
+
+QString LabResult::SpecimenOf(const QString& line) {
+    if (line.trimmed().isEmpty())
+        return QString();
+    DataLine::Fields parsed;
+    DataLine::ParseDataLine(line, parsed);
+    QStringList fields;
+    for (int c = 1; c < DataLine::Columns; ++c)
+        fields << parsed[size_t(c)];
+    return ResultIdentity::of(fields);
 }

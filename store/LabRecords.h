@@ -24,11 +24,14 @@ struct LabResult {
     QString testedAt; // yyyy-MM-ddThh:mm:ss, the instrument's clock; empty when unknown
     QString nominalRate;
     std::optional<double> stressMPa;
+    QString specimen; // the specimen's identity from the row's fields (empty: the line is not a row)
 
     // Fills the copies from the content; false when the content is not a result's text.
     bool fillFromContent();
     // Whether the copies and the record still match the content.
     bool matchesContent() const;
+    // The specimen's identity of a data file's row (empty when the line is not one).
+    static QString SpecimenOf(const QString& line);
     // The items of a canonical text (length-prefixed); nullopt when it is not one.
     static std::optional<QList<QByteArray>> Items(const QByteArray& canonical);
 };

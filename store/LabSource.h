@@ -2,6 +2,8 @@
 
 #include "store/LabRecords.h"
 
+#include <optional>
+
 #include <QString>
 #include <vector>
 
@@ -21,6 +23,18 @@ public:
                       std::vector<LabResult>* results, QString* error) = 0;
     // Results added by events after `afterSeq`.
     virtual qint64 resultsAfter(qint64 afterSeq) = 0;
+    // The hash of entry `seq` (empty when the trail has none); nullopt when the store cannot be read.
+    virtual std::optional<QByteArray> hashAt(qint64 seq) = 0;
+    // The head the lab database last acknowledged, as the store keeps it (seq 0: none), and its
+    // keeping after a sync; a store that keeps none answers seq 0 and keeps nothing.
+    virtual std::optional<std::pair<qint64, QByteArray>> acknowledged() {
+        return std::pair<qint64, QByteArray>{};
+    }
+    virtual bool acknowledge(qint64 seq, const QByteArray& hash) {
+        Q_UNUSED(seq);
+        Q_UNUSED(hash);
+        return true;
+    }
     // A file where the sender notes how far each server's copy reached, so that a program started
     // while the server is away can tell how many results wait (empty: none is kept).
     virtual QString markFile() { return QString(); }

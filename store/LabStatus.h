@@ -8,7 +8,7 @@
 
 // Where the sending stands, for the status bar and the end of the program.
 struct LabStatus {
-    qint64 waiting = 0; // results not yet on the server
+    qint64 waiting = 0; // results not yet on the server; -1 when the store cannot be counted
     bool known = false; // false until the store has been read once
     LabError error;     // why the last attempt failed; None while the server answers
     QDateTime since;    // local time of the first failure of the current outage

@@ -8,6 +8,7 @@
 class LabStoreSource : public LabSource {
 public:
     explicit LabStoreSource(const QString& path) : m_path(path) {}
+    ~LabStoreSource() override;
 
     bool open(QString* error) override;
     QString instrument() override { return m_db.instrumentId(); }
@@ -15,9 +16,16 @@ public:
     bool read(qint64 afterSeq, int limit, std::vector<LabEvent>* events, std::vector<LabResult>* results,
               QString* error) override;
     qint64 resultsAfter(qint64 afterSeq) override;
+    std::optional<QByteArray> hashAt(qint64 seq) override;
+    std::optional<std::pair<qint64, QByteArray>> acknowledged() override;
+    bool acknowledge(qint64 seq, const QByteArray& hash) override;
     QString markFile() override { return m_path + QStringLiteral(".lab-sent"); }
 
 private:
+    // A connection of this source's own to the store file: the bulk read and the meta table.
+    bool ownConnection();
+
     QString m_path;
+    QString m_connection;
     ResultsDatabase m_db;
 };

@@ -1,6 +1,7 @@
 #include "store/ResultsDatabase.h"
 
 #include "params/Cp1252.h"
+#include "store/SqliteDirect.h"
 #include "store/StoreTexts.h"
 #include "store/StoreValues.h"
 
@@ -147,6 +148,7 @@ ResultsDatabase::~ResultsDatabase() {
 
 void ResultsDatabase::close() {
     m_queries.clear();
+    m_direct.reset();
     if (QSqlDatabase::contains(m_connection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -286,6 +288,8 @@ bool ResultsDatabase::openWith(const QString& path, bool readOnly, bool immutabl
         return false;
     }
     m_open = true;
+    if (!readOnly)
+        m_direct = std::make_unique<SqliteDirect>(QSqlDatabase::database(m_connection, false));
     bool ready = true;
     {
         QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -317,6 +321,9 @@ bool ResultsDatabase::begin() {
         return fail(q);
     m_head.clear();
     m_chainCount = -1;
+    // One moment for what one transaction writes; record files are looked for afresh.
+    m_now = StoreValues::nowUtc();
+    m_recordFolder.clear();
     return true;
 }
 
@@ -374,6 +381,15 @@ bool ResultsDatabase::run(QSqlQuery& q, std::initializer_list<QVariant> values) 
     int i = 0;
     for (const QVariant& v : values)
         q.bindValue(i++, v);
+    return exec(q);
+}
+
+bool ResultsDatabase::write(const QString& sql, const QList<QVariant>& values) {
+    if (m_direct && m_direct->available())
+        return m_direct->run(sql, values) || fail(m_direct->error());
+    QSqlQuery& q = query(sql);
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
     return exec(q);
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <vector>
 
 class QSqlQuery;
+class SqliteDirect;
 
 // What comparing a data file with the store found.
 struct ReconcileReport {
@@ -109,6 +111,8 @@ public:
     void setWho(const QString& systemUser, const QString& operatorName);
     // Tests: a store that cannot grow beyond this many pages acts as one on a full disc.
     void setPageLimit(int pages) { m_pageLimit = pages; }
+    // A flag another thread sets to have a long comparison abandoned (the program's end).
+    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
 
     // A result whose row has just reached the data file. Nothing is added when the file already
     // has that row in the store (taken in by a reconciliation first).
@@ -179,11 +183,15 @@ private:
     // A statement prepared once per connection (the store writes thousands of rows alike).
     QSqlQuery& query(const QString& sql);
     bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
+    // An insert of many alike: bound straight to SQLite where it can be, else through Qt SQL.
+    bool write(const QString& sql, const QList<QVariant>& values);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
     // immutable: the file is read as it lies, without the lock files SQLite would create beside it
     // (a read-only folder or medium, a full disc).
     bool openWith(const QString& path, bool readOnly, bool immutable = false);
-    bool insertResult(const StoredResult& result);
+    // knownIdentity: the identity of the result's fields, when the caller has it already.
+    bool insertResult(const StoredResult& result, const QString& knownIdentity = {});
+    bool mayHoldRecords(const QString& dataFile);
     bool insertResultRow(const QList<QVariant>& values, const QString& identity);
     bool place(qint64 file, int rowNumber, const QString& uuid, const QString& line, qint64 lineHash);
     // The result the chain covers under this identity (empty: none; nullopt: the store failed).
@@ -195,7 +203,8 @@ private:
     QString classify(const QString& driverText) const;
     bool createSchema();
     bool readMeta();
-    StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin);
+    StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin,
+                         const QString& identity = {});
 
     QString m_connection;
     QString m_openKey; // the file as this process counts its connections to it
@@ -208,9 +217,14 @@ private:
     QHash<QString, qint64> m_fileIds;
     QHash<qint64, QString> m_fileIdentities;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unique_ptr<SqliteDirect> m_direct;
     QByteArray m_head; // hash of the last entry, read at the start of each write
     qint64 m_chainCount = 0;
     int m_pageLimit = 0;
+    const std::atomic<bool>* m_stop = nullptr;
     bool m_open = false;
     bool m_readOnly = false;
+    QString m_now;          // the moment of the transaction under way
+    QString m_recordFolder; // the folder last looked at for record files
+    bool m_folderHasRecords = false;
 };

@@ -42,21 +42,20 @@ bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText, bo
     if (e.uuid.isEmpty())
         e.uuid = StoreValues::newUuid();
     if (e.utc.isEmpty())
-        e.utc = StoreValues::nowUtc();
+        e.utc = m_now;
     if (!asRecorded) {
         e.systemUser = m_systemUser;
         if (e.operatorName.isEmpty())
             e.operatorName = m_operator;
     }
     e.hash = AuditEvent::chainHash(m_head, e.canonicalText(resultText));
-    QSqlQuery& insert = query(
-        QStringLiteral("INSERT INTO events(uuid, utc, system_user, operator, kind, data_file, row_number, "
-                       "result_uuid, before, after, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    if (!run(insert,
-             {StoreValues::text(e.uuid), StoreValues::text(e.utc), StoreValues::text(e.systemUser),
-              StoreValues::text(e.operatorName), StoreValues::text(e.kind), StoreValues::text(e.dataFile),
-              QVariant(e.rowNumber), StoreValues::text(e.resultUuid), StoreValues::text(e.before),
-              StoreValues::text(e.after), StoreValues::text(QString::fromLatin1(e.hash))}))
+    if (!write(QStringLiteral(
+                   "INSERT INTO events(uuid, utc, system_user, operator, kind, data_file, row_number, "
+                   "result_uuid, before, after, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+               {StoreValues::text(e.uuid), StoreValues::text(e.utc), StoreValues::text(e.systemUser),
+                StoreValues::text(e.operatorName), StoreValues::text(e.kind), StoreValues::text(e.dataFile),
+                QVariant(e.rowNumber), StoreValues::text(e.resultUuid), StoreValues::text(e.before),
+                StoreValues::text(e.after), StoreValues::text(QString::fromLatin1(e.hash))}))
         return false;
     m_head = e.hash;
     ++m_chainCount;

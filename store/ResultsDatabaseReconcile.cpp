@@ -90,7 +90,18 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
 
     // Rows as the store knows them (wherever the file now has them) first, then the rest.
     std::vector<const DataRow*> unmatched;
+    // The program's end abandons a long comparison: rolled back whole, it is made again at the next
+    // opening of the file, which holds every row.
+    size_t done = 0;
+    auto stopped = [&] {
+        if ((++done & 255) != 0 || !m_stop || !m_stop->load(std::memory_order_relaxed))
+            return false;
+        m_error = T::Interrupted.arg(m_path);
+        return true;
+    };
     for (const DataRow& row : rows) {
+        if (stopped())
+            return abandon();
         const qint64 hash = LineHash(row);
         const auto found = byHash.find(hash);
         if (found == byHash.end()) {
@@ -126,6 +137,8 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         return entry(kind, number, uuid, before, after);
     };
     for (const DataRow* row : unmatched) {
+        if (stopped())
+            return abandon();
         const QString line = DataLine::FileLine(*row);
         const auto at = byNumber.constFind(row->number());
         if (at != byNumber.constEnd() && !placed[*at].matched) {
@@ -168,8 +181,8 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         }
         // A row the store lacks: at the file's end, the one a kill between the two writes left
         // behind; elsewhere, one put in outside the program.
-        StoredResult r = fromRow(dataFile, *row, origin);
-        if (!insertResult(r))
+        StoredResult r = fromRow(dataFile, *row, origin, identity);
+        if (!insertResult(r, identity))
             return abandon();
         filedHere.insert(identity, r.uuid);
         ++report.added;

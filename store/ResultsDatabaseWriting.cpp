@@ -8,9 +8,12 @@
 #include "store/TraceabilityTexts.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMultiHash>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -52,7 +55,7 @@ std::optional<qint64> ResultsDatabase::fileId(const QString& dataFile, bool crea
     q.prepare(QStringLiteral("INSERT INTO data_files(path, identity, first_seen_utc) VALUES (?, ?, ?)"));
     q.addBindValue(dataFile);
     q.addBindValue(StoreValues::newUuid());
-    q.addBindValue(StoreValues::nowUtc());
+    q.addBindValue(m_now);
     if (!exec(q))
         return std::nullopt;
     if (created)
@@ -85,20 +88,19 @@ bool ResultsDatabase::insertResultRow(const QList<QVariant>& values, const QStri
         return QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
                QStringLiteral(", identity) VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
     }();
-    QSqlQuery& q = query(sql);
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values[i]);
-    q.bindValue(int(values.size()), identity);
-    return exec(q);
+    QList<QVariant> row = values;
+    row << identity;
+    return write(sql, row);
 }
 
-bool ResultsDatabase::insertResult(const StoredResult& given) {
+bool ResultsDatabase::insertResult(const StoredResult& given, const QString& knownIdentity) {
     // The store keeps a row as the data file holds it: a character the file cannot hold is the "?" there.
     StoredResult r = given;
     r.fields = StoreValues::asFileHolds(r.fields);
     r.context.operatorName = StoreValues::asFileHolds(r.context.operatorName);
     r.context.sample = StoreValues::asFileHolds(r.context.sample);
-    const QString identity = ResultIdentity::of(r.fields);
+    const QString identity =
+        r.uuid == knownIdentity && !knownIdentity.isEmpty() ? knownIdentity : ResultIdentity::of(r.fields);
     if (r.uuid.isEmpty())
         r.uuid = identity;
     bool fileCreated = false;
@@ -169,15 +171,14 @@ bool ResultsDatabase::insertResult(const StoredResult& given) {
                                     r.context.programVersion,
                                     r.context.host,
                                     r.context.firmware,
-                                    r.recordedUtc.isEmpty() ? StoreValues::nowUtc() : r.recordedUtc,
+                                    r.recordedUtc.isEmpty() ? m_now : r.recordedUtc,
                                     r.origin,
                                     samples,
                                     recordHash};
     if (!insertResultRow(values, identity))
         return false;
     if (!recordBlob.isEmpty() &&
-        !run(query(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)")),
-             {r.uuid, recordBlob}))
+        !write(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)"), {r.uuid, recordBlob}))
         return false;
     if (!place(*file, r.rowNumber, r.uuid, line, LineHash(f)))
         return false;
@@ -196,10 +197,9 @@ bool ResultsDatabase::insertResult(const StoredResult& given) {
 
 bool ResultsDatabase::place(qint64 file, int rowNumber, const QString& uuid, const QString& line,
                             qint64 lineHash) {
-    return run(
-        query(QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) "
-                             "VALUES (?, ?, ?, ?, ?)")),
-        {file, rowNumber, uuid, line, lineHash});
+    return write(QStringLiteral("INSERT INTO placements(file_id, row_number, result_uuid, line, line_hash) "
+                                "VALUES (?, ?, ?, ?, ?)"),
+                 {file, rowNumber, uuid, line, lineHash});
 }
 
 std::optional<QString> ResultsDatabase::storedResult(const QString& identity) {
@@ -211,14 +211,31 @@ std::optional<QString> ResultsDatabase::storedResult(const QString& identity) {
     return uuid;
 }
 
-StoredResult ResultsDatabase::fromRow(const QString& dataFile, const DataRow& row, const QString& origin) {
+bool ResultsDatabase::mayHoldRecords(const QString& dataFile) {
+    const QString folder = QFileInfo(dataFile).absolutePath();
+    if (folder != m_recordFolder) {
+        // Record files are named after their break: yyyyMMdd_hhmmss_specimen.dat. A folder without
+        // one has nothing to read for any row, and its rows are not looked up one by one.
+        static const QRegularExpression recordName(QStringLiteral("^\\d{8}_\\d{6}_\\d+\\.dat$"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+        m_recordFolder = folder;
+        m_folderHasRecords = false;
+        QDirIterator names(folder, QDir::Files);
+        while (!m_folderHasRecords && names.hasNext())
+            m_folderHasRecords = recordName.match(QFileInfo(names.next()).fileName()).hasMatch();
+    }
+    return m_folderHasRecords;
+}
+
+StoredResult ResultsDatabase::fromRow(const QString& dataFile, const DataRow& row, const QString& origin,
+                                      const QString& identity) {
     StoredResult r;
     r.dataFile = dataFile;
     r.rowNumber = row.number();
     r.fields = StoreValues::asFileHolds(row.fields());
-    r.uuid = ResultIdentity::of(r.fields);
+    r.uuid = identity.isEmpty() ? ResultIdentity::of(r.fields) : identity;
     r.origin = origin;
-    if (m_recordPath) {
+    if (m_recordPath && mayHoldRecords(dataFile)) {
         const QString recordFile = m_recordPath(dataFile, r.fields);
         QFile in(recordFile);
         // A record file is a few hundred kilobytes at most; anything else is not one.

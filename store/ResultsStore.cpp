@@ -97,16 +97,19 @@ void ResultsStore::rowDeleted(const QString& dataFile, int rowNumber, const QStr
 void ResultsStore::savedAs(const QString& oldFile, const QString& newFile, const std::vector<DataRow>& rows) {
     post([=](ResultsDatabase& db) { return db.savedAs(oldFile, newFile, rows); });
     // Rows the old file lacked in the store come in as the new file's own.
-    post([=](ResultsDatabase& db) {
-        return db.reconcile(newFile, rows, QStringLiteral("reconcile"), false).has_value();
-    });
+    compare(newFile, rows, false);
 }
 
 void ResultsStore::dataFileOpened(const QString& dataFile, const std::vector<DataRow>& rows) {
+    compare(dataFile, rows, true);
+}
+
+void ResultsStore::compare(const QString& dataFile, const std::vector<DataRow>& rows, bool recordOpening) {
+    // Whatever comparison records a change made outside the program tells the operator, once.
     QPointer<ResultsStore> self(this);
     post([=](ResultsDatabase& db) {
         const std::optional<ReconcileReport> report =
-            db.reconcile(dataFile, rows, QStringLiteral("reconcile"), true);
+            db.reconcile(dataFile, rows, QStringLiteral("reconcile"), recordOpening);
         if (!report)
             return false;
         if (!report->changes.isEmpty() && self)
@@ -129,6 +132,7 @@ void ResultsStore::event(const QString& kind, const QString& what, const QString
 void ResultsStore::finish(int waitMs) {
     if (!m_worker || !m_thread.isRunning())
         return;
+    m_worker->requestStop();
     QMetaObject::invokeMethod(
         m_worker, [worker = m_worker, waitMs] { worker->finish(waitMs); }, Qt::BlockingQueuedConnection);
     m_thread.quit();

@@ -60,6 +60,7 @@ signals:
 
 private:
     void post(std::function<bool(ResultsDatabase&)> job);
+    void compare(const QString& dataFile, const std::vector<DataRow>& rows, bool recordOpening);
 
     QString m_path;
     QString m_operator;

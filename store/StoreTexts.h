@@ -15,6 +15,8 @@ inline const QString ReadOnly = QStringLiteral("the results store \"%1\" cannot 
 inline const QString DiscFull = QStringLiteral("the disc of the results store \"%1\" is full");
 inline const QString NotOpened = QStringLiteral("the results store \"%1\" cannot be opened (%2)");
 inline const QString Failed = QStringLiteral("the results store \"%1\" failed (%2)");
+inline const QString Interrupted =
+    QStringLiteral("the comparison of a data file with the results store \"%1\" was left for the next start");
 inline const QString NewerSchema =
     QStringLiteral("the results store \"%1\" was written by a newer version of the program");
 inline const QString EmptyStore =

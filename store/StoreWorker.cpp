@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 
 StoreWorker::StoreWorker(const QString& path, int retryMs) : m_path(path) {
+    m_db.setStopFlag(&m_stopping);
     m_retry.setSingleShot(true);
     m_retry.setInterval(retryMs);
     connect(&m_retry, &QTimer::timeout, this, &StoreWorker::run);
@@ -21,6 +22,8 @@ void StoreWorker::run() {
             break;
         }
         if (!m_jobs.front()(m_db)) {
+            if (m_stopping.load())
+                return; // the program ends: finish() takes over
             // A store that failed once is opened afresh: the file may have been replaced or repaired.
             const QString reason = m_db.error();
             m_db.close();
@@ -56,7 +59,9 @@ void StoreWorker::finish(int waitMs) {
     while (!m_jobs.empty() && !deadline.hasExpired()) {
         if (!m_db.isOpen() && !m_db.open(m_path))
             break;
-        if (!m_jobs.front()(m_db))
+        // A comparison abandoned at the program's end is made again at the next opening of its file;
+        // what comes after it is still written.
+        if (!m_jobs.front()(m_db) && !m_stopping.load())
             break;
         m_jobs.pop_front();
     }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <atomic>
 #include <deque>
 #include <functional>
 
@@ -23,6 +24,8 @@ public:
     void setPageLimit(int pages) { m_db.setPageLimit(pages); }
     // Runs what waits (bounded by the deadline) and closes the store: the end of the program.
     void finish(int waitMs);
+    // Any thread: the job under way gives up when it is long (a first comparison of a big data file).
+    void requestStop() { m_stopping.store(true); }
 
 signals:
     // The first failure after a time of success, in words for the operator.
@@ -41,4 +44,5 @@ private:
     QTimer m_retry{this}; // a child, so that it moves to the store's thread with the worker
     bool m_failing = false;
     int m_waitedMax = 0;
+    std::atomic<bool> m_stopping{false};
 };

@@ -15,9 +15,39 @@ QString StoredResult::ConditionsItem(const QString& conditions, const QString& n
     return RowTitle::Note(conditions, name + QLatin1Char(':'));
 }
 
+namespace {
+// Two digits at text[at]; -1 when they are not.
+int twoDigits(QStringView text, qsizetype at) {
+    const QChar a = text[at];
+    const QChar b = text[at + 1];
+    if (a < QLatin1Char('0') || a > QLatin1Char('9') || b < QLatin1Char('0') || b > QLatin1Char('9'))
+        return -1;
+    return (a.unicode() - '0') * 10 + (b.unicode() - '0');
+}
+
+// "nn?nn?nn" as its three numbers, the separators as given; false for anything else.
+bool threePairs(QStringView text, QChar separator, int out[3]) {
+    if (text.size() != 8 || text[2] != separator || text[5] != separator)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if ((out[i] = twoDigits(text, i * 3)) < 0)
+            return false;
+    return true;
+}
+} // namespace
+
 QString StoredResult::TestedAt(const QStringList& fields) {
     if (fields.size() < 15)
         return {};
+    // The form the program writes, read without the general date parser (an import reads thousands).
+    int d[3];
+    int t[3];
+    if (threePairs(fields[13], QLatin1Char('/'), d) && threePairs(fields[14], QLatin1Char(':'), t)) {
+        const QDate date(2000 + d[0], d[1], d[2]);
+        const QTime time(t[0], t[1], t[2]);
+        if (date.isValid() && time.isValid())
+            return date.toString(Qt::ISODate) + QLatin1Char('T') + time.toString(Qt::ISODate);
+    }
     QDate date = QDate::fromString(fields[13].trimmed(), QStringLiteral("yy/MM/dd"));
     const QTime time = QTime::fromString(fields[14].trimmed(), QStringLiteral("hh:mm:ss"));
     if (!date.isValid() || !time.isValid())

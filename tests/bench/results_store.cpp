@@ -1,9 +1,11 @@
 // The results store's figures on a data file of 100,000 realistic rows: a result into the store
 // (median), opening the data file with and without the comparison with the store, --db-export
-// to CSV and JSON, --audit-verify of the whole trail, and the store's size with load/time records.
+// to CSV and JSON, --audit-verify of the whole trail, and the store's size with load/time records;
+// first --db-import of the data file into a new store beside sqlite3's own .import of the same rows.
 // Not run by ctest.
-//   bench_results_store [ROWS] [FOLDER]
+//   bench_results_store [ROWS] [FOLDER] [import]   (import: that figure alone)
 
+#include "experiments/BreakAnalysis.h"
 #include "params/ParameterTable.h"
 #include "params/Parameters.h"
 #include "params/SettingsStore.h"
@@ -21,8 +23,10 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUuid>
 #include <algorithm>
 #include <chrono>
@@ -87,6 +91,51 @@ int main(int argc, char** argv) {
             return 1;
         std::printf("data file: %d rows, %.1f MB in %s\n", rows, double(size) / 1e6, qPrintable(dir.path()));
     }
+
+    // 0. --db-import of every row into a new store, as the command does it (the rows read, compared
+    // with the store and filed), beside sqlite3's own .import of the same file into a table.
+    {
+        const QString importStore = dir.filePath(QStringLiteral("import.sqlite"));
+        auto start = Clock::now();
+        QString error;
+        const std::optional<std::vector<DataRow>> fileRows = ReadDataFileRows(path, &error);
+        ResultsDatabase db;
+        if (!fileRows || !db.open(importStore))
+            return 5;
+        db.setRecordPath(&BreakAnalysis::RowDataFile);
+        const std::optional<ReconcileReport> imported =
+            db.reconcile(path, *fileRows, QStringLiteral("import"), false);
+        const double ours = since(start);
+        db.close();
+        QProcess sqlite;
+        start = Clock::now();
+        sqlite.start(QStringLiteral("sqlite3"),
+                     {dir.filePath(QStringLiteral("plain.sqlite")), QStringLiteral(".mode csv"),
+                      QStringLiteral(".import '%1' results").arg(path)});
+        const bool plainRan = sqlite.waitForFinished(120000) && sqlite.exitCode() == 0;
+        const double plain = since(start);
+        std::printf("%-52s %9.3f s   (%d added; sqlite3 .import %.3f s%s; %.1f x; aim 1.2 s)\n",
+                    "--db-import into a new store", ours, imported ? imported->added : -1, plain,
+                    plainRan ? "" : " FAILED", ours / plain);
+    }
+    // 0b. The program ended right after opening the data file the store has not seen: the store's
+    // thread gives the comparison up and the end waits for nothing more.
+    {
+        QString error;
+        const std::optional<std::vector<DataRow>> fileRows = ReadDataFileRows(path, &error);
+        ResultsStore store(dir.filePath(QStringLiteral("ending.sqlite")));
+        store.start();
+        if (fileRows)
+            store.dataFileOpened(path, *fileRows);
+        QEventLoop settle;
+        QTimer::singleShot(300, &settle, &QEventLoop::quit);
+        settle.exec();
+        const auto start = Clock::now();
+        store.finish(2000);
+        report("the program's end during a first comparison", since(start), "aim 1 s");
+    }
+    if (argc > 3 && qstrcmp(argv[3], "import") == 0)
+        return 0;
 
     // 1. One result into the store, as the store's thread writes it: record, result and entry.
     {

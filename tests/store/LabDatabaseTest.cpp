@@ -64,7 +64,7 @@ private slots:
             const LabRun init =
                 runStavely({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()});
             QCOMPARE(init.exitCode, 0);
-            QCOMPARE(init.out, QStringLiteral("Lab database admin@%1:%2/lab: tables of version 1 ready.\n")
+            QCOMPARE(init.out, QStringLiteral("Lab database admin@%1:%2/lab: tables of version 2 ready.\n")
                                    .arg(m_server.socketDir())
                                    .arg(m_server.port()));
             QCOMPARE(init.err, QString());
@@ -148,16 +148,16 @@ private slots:
                          .arg(deadPort)),
                  qPrintable(error.message));
 
-        m_server.sql(QStringLiteral("UPDATE stavely_schema SET version = 0"));
+        m_server.sql(QStringLiteral("UPDATE stavely.stavely_schema SET version = version - 2"));
         LabDatabase older(
             labAddressOf(m_server.uri(QStringLiteral("tester3"), QStringLiteral("passfile=") + m_testerPass)),
             QStringLiteral("older"));
         const bool opened = older.open(&error);
-        m_server.sql(QStringLiteral("UPDATE stavely_schema SET version = 1"));
+        m_server.sql(QStringLiteral("UPDATE stavely.stavely_schema SET version = version + 2"));
         QVERIFY(!opened);
         QCOMPARE(int(error.fault), int(LabFault::OlderSchema));
         QVERIFY2(error.message.endsWith(QStringLiteral("has tables of version 0; this program needs version "
-                                                       "1: the administrator runs stavely --db-init.")),
+                                                       "2: the administrator runs stavely --db-init.")),
                  qPrintable(error.message));
     }
 
@@ -182,8 +182,12 @@ private slots:
         QCOMPARE(result.stressMPa, 4802.0);
         QCOMPARE(result.testedAt, QStringLiteral("2026-12-07T10:00:01"));
         // Sent twice (a resend after a lost acknowledgement): kept once.
-        QVERIFY2(lab.send(results, events, &error), qPrintable(error.message));
-        QVERIFY2(lab.send(results, events, &error), qPrintable(error.message));
+        for (int resend = 0; resend < 2; ++resend) {
+            const std::optional<LabHead> head = lab.send(result.instrument, results, events, &error);
+            QVERIFY2(head, qPrintable(error.message));
+            QCOMPARE(head->seq, qint64(1));
+            QCOMPARE(head->hash, events[0].event.hash);
+        }
         LabFilter filter;
         filter.instrument = result.instrument;
         const std::vector<LabResult> back = lab.results(filter, &error);
@@ -198,16 +202,19 @@ private slots:
                  events[0].event.canonicalText(result.content));
 
         for (const QString& change :
-             {QStringLiteral("UPDATE results SET stress_mpa = 6000"), QStringLiteral("DELETE FROM events"),
-              QStringLiteral("TRUNCATE results")}) {
+             {QStringLiteral("UPDATE stavely.results SET stress_mpa = 6000"),
+              QStringLiteral("DELETE FROM stavely.events"), QStringLiteral("TRUNCATE stavely.results"),
+              QStringLiteral("UPDATE stavely.heads SET seq = 0"),
+              QStringLiteral("INSERT INTO stavely.instruments VALUES ('x', 'tester3')")}) {
             QSqlQuery query(lab.db());
             QVERIFY2(!query.exec(change), qPrintable(change));
             QCOMPARE(int(lab.classify(query.lastError(), QStringLiteral("change results")).fault),
                      int(LabFault::NoRights));
         }
         QCOMPARE(
-            m_server.sql(QStringLiteral("SELECT stress_mpa FROM results WHERE uuid = '%1'").arg(result.uuid)),
-            QStringLiteral("4802"));
+            m_server.sql(QStringLiteral("SELECT stress_mpa, sent_by FROM stavely.results WHERE uuid = '%1'")
+                             .arg(result.uuid)),
+            QStringLiteral("4802|tester3"));
     }
 };
 

@@ -60,7 +60,8 @@ class LabSyncTest : public QObject {
                arguments;
     }
     int serverCount(const char* table) {
-        return m_server.sql(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(table))).toInt();
+        return m_server.sql(QStringLiteral("SELECT count(*) FROM stavely.%1").arg(QLatin1String(table)))
+            .toInt();
     }
 
 private slots:
@@ -81,11 +82,12 @@ private slots:
         writeDataFile(first, 60, 4800);
         SyncRun run = runProgram(withLab({QStringLiteral("--db-import"), first}));
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.out.endsWith(QStringLiteral("sent\t60\nwaiting\t0\n")), qPrintable(run.out + run.err));
+        QVERIFY2(run.out.endsWith(QStringLiteral("sent\t60\nentries sent\t60\nwaiting\t0\n")),
+                 qPrintable(run.out + run.err));
         QCOMPARE(serverCount("results"), 60);
         run = runProgram(withLab({QStringLiteral("--db-sync")}));
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("sent\t0\nwaiting\t0\n"));
+        QCOMPARE(run.out, QStringLiteral("sent\t0\nentries sent\t0\nwaiting\t0\n"));
 
         // The server away: the import is kept, says what waits, and the next sync sends it.
         QVERIFY(m_server.stop());
@@ -93,7 +95,8 @@ private slots:
         writeDataFile(second, 40, 5000);
         run = runProgram(withLab({QStringLiteral("--db-import"), second}));
         QCOMPARE(run.exitCode, 3);
-        QVERIFY2(run.out.endsWith(QStringLiteral("sent\t0\nwaiting\t40\n")), qPrintable(run.out));
+        QVERIFY2(run.out.endsWith(QStringLiteral("sent\t0\nentries sent\t0\nwaiting\t40\n")),
+                 qPrintable(run.out));
         QVERIFY2(run.err.contains(QStringLiteral("cannot be reached")), qPrintable(run.err));
         QString why;
         QVERIFY2(m_server.restart(&why), qPrintable(why));
@@ -110,7 +113,7 @@ private slots:
 
         run = runProgram(withLab({QStringLiteral("--db-sync")}));
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("sent\t40\nwaiting\t0\n"));
+        QCOMPARE(run.out, QStringLiteral("sent\t40\nentries sent\t40\nwaiting\t0\n"));
         QCOMPARE(serverCount("results"), 100);
         QCOMPARE(serverCount("events"), 100);
 
@@ -125,8 +128,8 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QStringLiteral("100 results written to %1\n").arg(csv));
 
-        m_server.sql(QStringLiteral(
-            "UPDATE results SET stress_mpa = 9999 WHERE row_number = 3 AND data_file LIKE '%B8.csv'"));
+        m_server.sql(QStringLiteral("UPDATE stavely.results SET stress_mpa = 9999 WHERE row_number = 3 AND "
+                                    "data_file LIKE '%B8.csv'"));
         run = runProgram(withLab({QStringLiteral("--audit-verify")}));
         QCOMPARE(run.exitCode, 4);
         QVERIFY2(run.out.contains(QStringLiteral("audit trail broken at result ")) &&
@@ -155,12 +158,13 @@ private slots:
             QVERIFY(import->waitForFinished(60000));
             QCOMPARE(import->exitCode(), 0);
             QVERIFY(QString::fromUtf8(import->readAllStandardOutput())
-                        .endsWith(QStringLiteral("sent\t80\nwaiting\t0\n")));
+                        .endsWith(QStringLiteral("sent\t80\nentries sent\t80\nwaiting\t0\n")));
         }
         QCOMPARE(serverCount("results"), before + 240);
-        QCOMPARE(m_server.sql(QStringLiteral(
-                     "SELECT count(DISTINCT instrument) FROM results WHERE data_file LIKE '%C_.csv'")),
-                 QStringLiteral("3"));
+        QCOMPARE(
+            m_server.sql(QStringLiteral(
+                "SELECT count(DISTINCT instrument) FROM stavely.results WHERE data_file LIKE '%C_.csv'")),
+            QStringLiteral("3"));
     }
 
     void killedWhileSendingLosesAndDoublesNothing() {
@@ -199,13 +203,14 @@ private slots:
         QCOMPARE(last.exitCode, 0);
         QVERIFY2(last.out.endsWith(QStringLiteral("waiting\t0\n")), qPrintable(last.out));
         const QString instrument = store.instrument();
-        QCOMPARE(m_server.sql(
-                     QStringLiteral("SELECT count(*), count(DISTINCT uuid), min(seq), max(seq) FROM events "
-                                    "WHERE instrument = '%1'")
-                         .arg(instrument)),
-                 QStringLiteral("%1|%1|1|%1").arg(row));
-        QCOMPARE(m_server.sql(
-                     QStringLiteral("SELECT count(*) FROM results WHERE instrument = '%1'").arg(instrument)),
+        QCOMPARE(
+            m_server.sql(QStringLiteral(
+                             "SELECT count(*), count(DISTINCT uuid), min(seq), max(seq) FROM stavely.events "
+                             "WHERE instrument = '%1'")
+                             .arg(instrument)),
+            QStringLiteral("%1|%1|1|%1").arg(row));
+        QCOMPARE(m_server.sql(QStringLiteral("SELECT count(*) FROM stavely.results WHERE instrument = '%1'")
+                                  .arg(instrument)),
                  QString::number(row));
         const SyncRun verify = runProgram({QStringLiteral("--db"), m_uri, QStringLiteral("--audit-verify"),
                                            QStringLiteral("--instrument"), instrument});

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 class ResultsStoreTest : public QObject {
     Q_OBJECT
@@ -100,6 +101,90 @@ private slots:
         const auto added = db.history(DatasheetStoreLink::FileKey(file), 76);
         QVERIFY(added && !added->isEmpty());
         QCOMPARE(added->at(0).after, QStringLiteral("test"));
+    }
+
+    // Every open that finds rows changed outside the program tells the operator once, naming them:
+    // a stress changed, a row deleted, both, a row put in, one open with nothing changed, twice each.
+    void everyOutsideChangeIsTold() {
+        StoreRig rig;
+        SheetRig sheet;
+        QList<QStringList> rows;
+        for (int n = 1; n <= 12; ++n)
+            rows << SheetRig::result(n);
+        auto write = [&] {
+            QByteArray bytes = SheetRig::header();
+            for (const QStringList& fields : rows)
+                bytes += SheetRig::line(fields);
+            return sheet.write(QStringLiteral("run.dat"), bytes);
+        };
+        const QString file = write();
+        ResultsStore store(rig.storePath);
+        store.start(40);
+        DatasheetStoreLink link(sheet.sheet, store);
+        QSignalSpy outside(&store, &ResultsStore::changedOutside);
+        QVERIFY(sheet.sheet.file2grd(file));
+        QTRY_COMPARE(store.waiting(), 0);
+        int stress = 5000;
+        // Each edit, and whether it changes a row the store knows.
+        const std::vector<std::pair<std::function<void()>, bool>> edits = {
+            {[&] { rows[1][3] = QString::number(++stress); }, true},
+            {[&] { rows.removeAt(4); }, true},
+            {[&] {
+                 rows[2][3] = QString::number(++stress);
+                 rows.removeAt(6);
+             },
+             true},
+            {[&] { rows.insert(3, SheetRig::result(40 + stress % 10)); }, true},
+            {[] {}, false},
+        };
+        int told = 0;
+        for (int round = 0; round < 2; ++round)
+            for (const auto& [edit, changes] : edits) {
+                edit();
+                write();
+                QVERIFY(sheet.sheet.file2grd(file));
+                QTRY_COMPARE(store.waiting(), 0);
+                if (changes) {
+                    ++told;
+                    QTRY_COMPARE(outside.size(), told);
+                    QVERIFY(!outside.back().at(1).toStringList().isEmpty());
+                } else {
+                    QTest::qWait(100);
+                    QCOMPARE(outside.size(), told);
+                }
+            }
+        store.finish();
+    }
+
+    // The program ends right after opening a long data file the store has not seen: the comparison is
+    // abandoned whole, nothing half taken in, and the next opening takes every row once.
+    void endingAbandonsAFirstComparison() {
+        StoreRig rig;
+        const QString file = rig.dataFile(QStringLiteral("long.dat"), 20000);
+        const std::vector<DataRow> rows = StoreRig::rows(file);
+        QCOMPARE(rows.size(), size_t(20000));
+        {
+            ResultsStore store(rig.storePath);
+            store.start(40);
+            store.dataFileOpened(file, rows);
+            QTest::qWait(20);
+            store.finish(2000);
+        }
+        {
+            ResultsDatabase db;
+            QVERIFY(db.open(rig.storePath));
+            QCOMPARE(db.count(QStringLiteral("results")), 0);
+        }
+        ResultsStore store(rig.storePath);
+        store.start(40);
+        store.dataFileOpened(file, rows);
+        QTRY_COMPARE_WITH_TIMEOUT(store.waiting(), 0, 60000);
+        store.finish();
+        ResultsDatabase db;
+        QVERIFY(db.open(rig.storePath));
+        QCOMPARE(StoreRig::rowsOnce(db, file), QString());
+        const VerifyOutcome outcome = db.verify();
+        QVERIFY2(outcome.intact && outcome.results == 20000, qPrintable(outcome.broken));
     }
 
     // A store that cannot be written is told once on the status bar; the rows wait and are written,
