@@ -167,15 +167,18 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             ++report.placedAgain;
             if (created)
                 continue;
-            // Known here: a row copied within the file by hand, or a placement the store lost.
-            QSqlQuery& elsewhere = query(
-                QStringLiteral("SELECT count(*) FROM placements WHERE file_id = ? AND result_uuid = ?"));
-            if (!run(elsewhere, {*file, stored}) || !elsewhere.next())
+            // Known here: a row copied within the file by hand, or one deleted from it and put back,
+            // is a change made outside the program; else the store had lost the row's place.
+            QSqlQuery& elsewhere = query(QStringLiteral(
+                "SELECT (SELECT count(*) FROM placements WHERE file_id = ? AND result_uuid = ?) > 1 OR "
+                "EXISTS(SELECT 1 FROM events WHERE result_uuid = ? AND data_file = ? AND kind IN (?, ?))"));
+            if (!run(elsewhere, {*file, stored, stored, dataFile, T::EventDeleted, T::EventRemovedOutside}) ||
+                !elsewhere.next())
                 return abandon();
-            const bool copied = elsewhere.value(0).toLongLong() > 1;
+            const bool outside = elsewhere.value(0).toBool();
             elsewhere.finish();
-            if (copied ? !note(T::EventAddedOutside, row->number(), stored, {}, line)
-                       : !entry(T::EventPlacedAgain, row->number(), stored, {}, line))
+            if (outside ? !note(T::EventAddedOutside, row->number(), stored, {}, line)
+                        : !entry(T::EventPlacedAgain, row->number(), stored, {}, line))
                 return abandon();
             continue;
         }
