@@ -192,6 +192,8 @@ private:
     QString classify(const QString& driverText) const;
     bool createSchema();
     bool readMeta();
+    // Within a transaction: drops or builds the indexes only searches use.
+    bool setSearchIndexes(bool present);
     StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin,
                          const QString& identity = {});
 

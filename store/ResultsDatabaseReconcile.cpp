@@ -45,6 +45,10 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
     const bool anyResults = any.value(0).toBool();
     any.finish();
     QHash<QString, QString> filedHere; // identity -> result, of the rows filed by this comparison
+    // A long file taken into an empty store: its search indexes are built once at the end.
+    const bool indexAtEnd = !anyResults && rows.size() > 5000;
+    if (indexAtEnd && !setSearchIndexes(false))
+        return abandon();
 
     // Rows are found again by their hash; texts are read only for rows that differ.
     struct Placed {
@@ -202,6 +206,8 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             !note(T::EventRemovedOutside, p.number, was->first, was->second, {}))
             return abandon();
     }
+    if (indexAtEnd && !setSearchIndexes(true))
+        return abandon();
     if (!commit())
         return std::nullopt;
     return report;
