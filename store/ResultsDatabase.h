@@ -175,13 +175,22 @@ private:
     QSqlQuery& query(const QString& sql);
     bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
     // An insert of many alike: bound straight to SQLite where it can be, else through Qt SQL.
-    bool write(const QString& sql, const QList<QVariant>& values);
+    // covered: the first coveredCount values added as the chain covers them.
+    bool write(const QString& sql, const QList<QVariant>& values, CanonicalText* covered = nullptr,
+               qsizetype coveredCount = 0);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
     bool openWith(const QString& path, bool readOnly);
-    // knownIdentity: the identity of the result's fields, when the caller has it already.
-    bool insertResult(const StoredResult& result, const QString& knownIdentity = {});
+    // What a caller knows of a result's row already: the identity of its fields, and for fields as
+    // the data file holds them, the row's line and line hash (an empty line: not known).
+    struct KnownRow {
+        QString identity;
+        QString line;
+        qint64 lineHash = 0;
+    };
+    bool insertResult(const StoredResult& result, const KnownRow& known);
     bool mayHoldRecords(const QString& dataFile);
-    bool insertResultRow(const QList<QVariant>& values, const QString& identity);
+    // Adds the result's stored columns to covered as the chain covers them.
+    bool insertResultRow(const QList<QVariant>& values, const QString& identity, CanonicalText& covered);
     bool place(qint64 file, int rowNumber, const QString& uuid, const QString& line, qint64 lineHash);
     // The result the chain covers under this identity (empty: none; nullopt: the store failed).
     std::optional<QString> storedResult(const QString& identity);

@@ -189,7 +189,10 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         // A row the store lacks: at the file's end, the one a kill between the two writes left
         // behind; elsewhere, one put in outside the program.
         StoredResult r = fromRow(dataFile, *row, origin, identity);
-        if (!insertResult(r, identity))
+        // A row read from the file holds what the file holds: its line serves as it is.
+        const KnownRow known =
+            row->isNarrow() ? KnownRow{identity, line, LineHash(*row)} : KnownRow{identity, {}, 0};
+        if (!insertResult(r, known))
             return abandon();
         filedHere.insert(identity, r.uuid);
         ++report.added;
