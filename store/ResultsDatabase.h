@@ -190,7 +190,7 @@ private:
     bool insertResult(const StoredResult& result, const KnownRow& known);
     bool mayHoldRecords(const QString& dataFile);
     // Adds the result's stored columns to covered as the chain covers them.
-    bool insertResultRow(const QList<QVariant>& values, const QString& identity, CanonicalText& covered);
+    bool insertResultRow(QList<QVariant> values, const QString& identity, CanonicalText& covered);
     bool place(qint64 file, int rowNumber, const QString& uuid, const QString& line, qint64 lineHash);
     // The result the chain covers under this identity (empty: none; nullopt: the store failed).
     std::optional<QString> storedResult(const QString& identity);

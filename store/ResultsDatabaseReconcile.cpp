@@ -20,8 +20,19 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
     if (!begin())
         return std::nullopt;
     ReconcileReport report;
-    auto abandon = [this]() -> std::optional<ReconcileReport> {
+    // A long first import keeps the pages it writes in memory until its end, instead of writing them
+    // out to the log early and again when they change.
+    bool largeCache = false;
+    auto cacheFor = [this, &largeCache](bool large) {
+        QSqlQuery pragma(QSqlDatabase::database(m_connection, false));
+        pragma.exec(large ? QStringLiteral("PRAGMA cache_size=-262144")
+                          : QStringLiteral("PRAGMA cache_size=-32768"));
+        largeCache = large;
+    };
+    auto abandon = [&]() -> std::optional<ReconcileReport> {
         rollback();
+        if (largeCache)
+            cacheFor(false);
         return std::nullopt;
     };
     bool created = false;
@@ -49,6 +60,8 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
     const bool indexAtEnd = !anyResults && rows.size() > 5000;
     if (indexAtEnd && !setSearchIndexes(false))
         return abandon();
+    if (indexAtEnd)
+        cacheFor(true);
 
     // Rows are found again by their hash; texts are read only for rows that differ.
     struct Placed {
@@ -93,7 +106,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         QStringLiteral("UPDATE placements SET row_number = ?, line = ?, line_hash = ? WHERE rowid = ?"));
 
     // Rows as the store knows them (wherever the file now has them) first, then the rest.
-    std::vector<const DataRow*> unmatched;
+    std::vector<std::pair<const DataRow*, qint64>> unmatched; // with its line hash
     // The program's end abandons a long comparison: rolled back whole, it is made again at the next
     // opening of the file, which holds every row.
     size_t done = 0;
@@ -109,7 +122,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         const qint64 hash = LineHash(row);
         const auto found = byHash.find(hash);
         if (found == byHash.end()) {
-            unmatched.push_back(&row);
+            unmatched.emplace_back(&row, hash);
             continue;
         }
         const size_t at = *found;
@@ -140,7 +153,8 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         report.changes.append(QStringLiteral("row ") + QString::number(number) + QStringLiteral(": ") + kind);
         return entry(kind, number, uuid, before, after);
     };
-    for (const DataRow* row : unmatched) {
+    filedHere.reserve(qsizetype(unmatched.size()));
+    for (const auto& [row, rowHash] : unmatched) {
         if (stopped())
             return abandon();
         const QString line = DataLine::FileLine(*row);
@@ -150,7 +164,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             Placed& p = placed[*at];
             p.matched = true;
             const auto was = textOf(p);
-            if (!was || !run(rewrite, {row->number(), line, LineHash(*row), p.rowid}) ||
+            if (!was || !run(rewrite, {row->number(), line, rowHash, p.rowid}) ||
                 !note(T::EventChangedOutside, row->number(), was->first, was->second, line))
                 return abandon();
             continue;
@@ -166,7 +180,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             stored = *found;
         }
         if (!stored.isEmpty()) {
-            if (!place(*file, row->number(), stored, line, LineHash(*row)))
+            if (!place(*file, row->number(), stored, line, rowHash))
                 return abandon();
             ++report.placedAgain;
             if (created)
@@ -191,7 +205,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         StoredResult r = fromRow(dataFile, *row, origin, identity);
         // A row read from the file holds what the file holds: its line serves as it is.
         const KnownRow known =
-            row->isNarrow() ? KnownRow{identity, line, LineHash(*row)} : KnownRow{identity, {}, 0};
+            row->isNarrow() ? KnownRow{identity, line, rowHash} : KnownRow{identity, {}, 0};
         if (!insertResult(r, known))
             return abandon();
         filedHere.insert(identity, r.uuid);
@@ -211,7 +225,10 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
     }
     if (indexAtEnd && !setSearchIndexes(true))
         return abandon();
-    if (!commit())
+    const bool committed = commit();
+    if (largeCache)
+        cacheFor(false);
+    if (!committed)
         return std::nullopt;
     return report;
 }

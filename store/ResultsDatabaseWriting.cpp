@@ -65,7 +65,7 @@ QString ResultsDatabase::calibrationDate(const QString& serial, const std::optio
     return q.value(0).toString();
 }
 
-bool ResultsDatabase::insertResultRow(const QList<QVariant>& values, const QString& identity,
+bool ResultsDatabase::insertResultRow(QList<QVariant> values, const QString& identity,
                                       CanonicalText& covered) {
     static const QString sql = [] {
         const QStringList& columns = ResultColumns();
@@ -75,9 +75,9 @@ bool ResultsDatabase::insertResultRow(const QList<QVariant>& values, const QStri
         return QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
                QStringLiteral(", identity) VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
     }();
-    QList<QVariant> row = values;
-    row << identity;
-    return write(sql, row, &covered, values.size());
+    const qsizetype stored = values.size();
+    values << identity;
+    return write(sql, values, &covered, stored);
 }
 
 bool ResultsDatabase::insertResult(const StoredResult& given, const KnownRow& known) {
@@ -131,47 +131,47 @@ bool ResultsDatabase::insertResult(const StoredResult& given, const KnownRow& kn
     const QVariant slope = r.context.calibrationSlope ? QVariant(*r.context.calibrationSlope)
                                                       : QVariant(QMetaType(QMetaType::Double));
     const QString line = asFile ? known.line : r.line();
-    const QList<QVariant> values = {uuid,
-                                    r.dataFile,
-                                    fileIdentity,
-                                    r.rowNumber,
-                                    line,
-                                    StoreValues::numberOrNull(field(1)),
-                                    StoreValues::numberOrNull(field(2)),
-                                    StoreValues::numberOrNull(field(3)),
-                                    StoreValues::numberOrNull(field(4)),
-                                    StoreValues::numberOrNull(field(5)),
-                                    field(6),
-                                    rateValue,
-                                    rateUnit,
-                                    StoreValues::numberOrNull(field(7)),
-                                    StoreValues::numberOrNull(field(8)),
-                                    StoreValues::numberOrNull(field(9)),
-                                    StoreValues::numberOrNull(field(10)),
-                                    StoreValues::numberOrNull(field(11)),
-                                    StoreValues::numberOrNull(field(12)),
-                                    StoreValues::numberOrNull(field(13)),
-                                    StoredResult::TestedAt(f),
-                                    field(16),
-                                    conditions,
-                                    operatorName,
-                                    sample,
-                                    r.context.parameters,
-                                    r.context.calibrationSerial,
-                                    slope,
-                                    calibrationDate(r.context.calibrationSerial, r.context.calibrationSlope),
-                                    r.context.programVersion,
-                                    r.context.host,
-                                    r.context.firmware,
-                                    r.recordedUtc.isEmpty() ? m_now : r.recordedUtc,
-                                    r.origin,
-                                    samples,
-                                    recordHash};
+    QList<QVariant> values = {uuid,
+                              r.dataFile,
+                              fileIdentity,
+                              r.rowNumber,
+                              line,
+                              StoreValues::numberOrNull(field(1)),
+                              StoreValues::numberOrNull(field(2)),
+                              StoreValues::numberOrNull(field(3)),
+                              StoreValues::numberOrNull(field(4)),
+                              StoreValues::numberOrNull(field(5)),
+                              field(6),
+                              rateValue,
+                              rateUnit,
+                              StoreValues::numberOrNull(field(7)),
+                              StoreValues::numberOrNull(field(8)),
+                              StoreValues::numberOrNull(field(9)),
+                              StoreValues::numberOrNull(field(10)),
+                              StoreValues::numberOrNull(field(11)),
+                              StoreValues::numberOrNull(field(12)),
+                              StoreValues::numberOrNull(field(13)),
+                              StoredResult::TestedAt(f),
+                              field(16),
+                              conditions,
+                              operatorName,
+                              sample,
+                              r.context.parameters,
+                              r.context.calibrationSerial,
+                              slope,
+                              calibrationDate(r.context.calibrationSerial, r.context.calibrationSlope),
+                              r.context.programVersion,
+                              r.context.host,
+                              r.context.firmware,
+                              r.recordedUtc.isEmpty() ? m_now : r.recordedUtc,
+                              r.origin,
+                              samples,
+                              recordHash};
     // The chain covers the result as --audit-verify reads it back: the values as they are bound, as
     // SQLite keeps them.
     CanonicalText covered;
     covered.reserve(1024);
-    if (!insertResultRow(values, identity, covered))
+    if (!insertResultRow(std::move(values), identity, covered))
         return false;
     if (!recordBlob.isEmpty() &&
         !write(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)"), {uuid, recordBlob}))
