@@ -100,11 +100,13 @@ bool SqliteDirect::run(const QString& sql, const QList<QVariant>& values, Canoni
                 cover->add(QByteArrayView("-"));
         } else {
             switch (v.typeId()) {
-            case QMetaType::Double:
-                rc = sqlite3_bind_double(statement, i + 1, v.toDouble());
+            case QMetaType::Double: {
+                const double number = *static_cast<const double*>(v.constData());
+                rc = sqlite3_bind_double(statement, i + 1, number);
                 if (cover)
-                    cover->addNumber(v.toDouble());
+                    cover->addNumber(number);
                 break;
+            }
             case QMetaType::Int:
             case QMetaType::LongLong:
                 rc = sqlite3_bind_int64(statement, i + 1, v.toLongLong());
