@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -34,11 +35,16 @@ struct AuditEvent {
 class CanonicalText {
 public:
     CanonicalText& add(const QString& text);
-    CanonicalText& add(const QByteArray& bytes);
+    CanonicalText& add(QByteArrayView bytes);
+    CanonicalText& add(const QByteArray& bytes) { return add(QByteArrayView(bytes)); }
     CanonicalText& add(qint64 number);
-    // Numbers in their shortest exact form; a missing one as "-".
+    // Numbers in their shortest exact form (17 significant digits, as "%.17g" writes them); a
+    // missing one as "-".
     CanonicalText& addNumber(const std::optional<double>& value);
     const QByteArray& bytes() const { return m_bytes; }
+    // Emptied for the next text, keeping what it has grown to.
+    void clear() { m_bytes.resize(0); }
+    void reserve(qsizetype size) { m_bytes.reserve(size); }
 
 private:
     QByteArray m_bytes;

@@ -384,12 +384,16 @@ bool ResultsDatabase::run(QSqlQuery& q, std::initializer_list<QVariant> values) 
     return exec(q);
 }
 
-bool ResultsDatabase::write(const QString& sql, const QList<QVariant>& values) {
+bool ResultsDatabase::write(const QString& sql, const QList<QVariant>& values, CanonicalText* covered,
+                            qsizetype coveredCount) {
     if (m_direct && m_direct->available())
-        return m_direct->run(sql, values) || fail(m_direct->error());
+        return m_direct->run(sql, values, covered, coveredCount) || fail(m_direct->error());
     QSqlQuery& q = query(sql);
-    for (int i = 0; i < values.size(); ++i)
+    for (int i = 0; i < values.size(); ++i) {
         q.bindValue(i, values[i]);
+        if (covered && i < coveredCount)
+            StoreValues::addValue(*covered, values[i]);
+    }
     return exec(q);
 }
 

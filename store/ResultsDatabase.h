@@ -184,15 +184,24 @@ private:
     QSqlQuery& query(const QString& sql);
     bool run(QSqlQuery& q, std::initializer_list<QVariant> values);
     // An insert of many alike: bound straight to SQLite where it can be, else through Qt SQL.
-    bool write(const QString& sql, const QList<QVariant>& values);
+    // covered: the first coveredCount values added as the chain covers them.
+    bool write(const QString& sql, const QList<QVariant>& values, CanonicalText* covered = nullptr,
+               qsizetype coveredCount = 0);
     std::optional<qint64> fileId(const QString& dataFile, bool create, bool* created = nullptr);
     // immutable: the file is read as it lies, without the lock files SQLite would create beside it
     // (a read-only folder or medium, a full disc).
     bool openWith(const QString& path, bool readOnly, bool immutable = false);
-    // knownIdentity: the identity of the result's fields, when the caller has it already.
-    bool insertResult(const StoredResult& result, const QString& knownIdentity = {});
+    // What a caller knows of a result's row already: the identity of its fields, and for fields as
+    // the data file holds them, the row's line and line hash (an empty line: not known).
+    struct KnownRow {
+        QString identity;
+        QString line;
+        qint64 lineHash = 0;
+    };
+    bool insertResult(const StoredResult& result, const KnownRow& known);
     bool mayHoldRecords(const QString& dataFile);
-    bool insertResultRow(const QList<QVariant>& values, const QString& identity);
+    // Adds the result's stored columns to covered as the chain covers them.
+    bool insertResultRow(QList<QVariant> values, const QString& identity, CanonicalText& covered);
     bool place(qint64 file, int rowNumber, const QString& uuid, const QString& line, qint64 lineHash);
     // The result the chain covers under this identity (empty: none; nullopt: the store failed).
     std::optional<QString> storedResult(const QString& identity);
@@ -203,6 +212,8 @@ private:
     QString classify(const QString& driverText) const;
     bool createSchema();
     bool readMeta();
+    // Within a transaction: drops or builds the indexes only searches use.
+    bool setSearchIndexes(bool present);
     StoredResult fromRow(const QString& dataFile, const DataRow& row, const QString& origin,
                          const QString& identity = {});
 

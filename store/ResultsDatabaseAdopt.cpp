@@ -205,7 +205,8 @@ std::optional<AdoptReport> ResultsDatabase::adoptTrail(const TrailCopy& copy) {
             if (!run(query(QLatin1String(sql)), {e.resultUuid}))
                 return abandon();
         const QString line = values->at(ResultView::IndexOf(QStringLiteral("line"))).toString();
-        if (!insertResultRow(*values, StoreValues::identityOfLine(line)))
+        CanonicalText covered;
+        if (!insertResultRow(*values, StoreValues::identityOfLine(line), covered))
             return abandon();
         if (!record.isEmpty() &&
             !run(query(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)")),

@@ -30,8 +30,8 @@ std::optional<QByteArray> ResultsDatabase::resultCanonical(const QString& uuid) 
 }
 
 bool ResultsDatabase::appendEvent(AuditEvent e, const QByteArray& resultText, bool asRecorded) {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (m_chainCount < 0) {
+        QSqlQuery q(QSqlDatabase::database(m_connection, false));
         if (!q.exec(QStringLiteral("SELECT hash FROM events ORDER BY seq DESC LIMIT 1")))
             return fail(q);
         m_head = q.next() ? q.value(0).toByteArray() : QByteArray();

@@ -20,8 +20,19 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
     if (!begin())
         return std::nullopt;
     ReconcileReport report;
-    auto abandon = [this]() -> std::optional<ReconcileReport> {
+    // A long first import keeps the pages it writes in memory until its end, instead of writing them
+    // out to the log early and again when they change.
+    bool largeCache = false;
+    auto cacheFor = [this, &largeCache](bool large) {
+        QSqlQuery pragma(QSqlDatabase::database(m_connection, false));
+        pragma.exec(large ? QStringLiteral("PRAGMA cache_size=-262144")
+                          : QStringLiteral("PRAGMA cache_size=-32768"));
+        largeCache = large;
+    };
+    auto abandon = [&]() -> std::optional<ReconcileReport> {
         rollback();
+        if (largeCache)
+            cacheFor(false);
         return std::nullopt;
     };
     bool created = false;
@@ -45,6 +56,12 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
     const bool anyResults = any.value(0).toBool();
     any.finish();
     QHash<QString, QString> filedHere; // identity -> result, of the rows filed by this comparison
+    // A long file taken into an empty store: its search indexes are built once at the end.
+    const bool indexAtEnd = !anyResults && rows.size() > 5000;
+    if (indexAtEnd && !setSearchIndexes(false))
+        return abandon();
+    if (indexAtEnd)
+        cacheFor(true);
 
     // Rows are found again by their hash; texts are read only for rows that differ.
     struct Placed {
@@ -89,7 +106,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         QStringLiteral("UPDATE placements SET row_number = ?, line = ?, line_hash = ? WHERE rowid = ?"));
 
     // Rows as the store knows them (wherever the file now has them) first, then the rest.
-    std::vector<const DataRow*> unmatched;
+    std::vector<std::pair<const DataRow*, qint64>> unmatched; // with its line hash
     // The program's end abandons a long comparison: rolled back whole, it is made again at the next
     // opening of the file, which holds every row.
     size_t done = 0;
@@ -105,7 +122,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         const qint64 hash = LineHash(row);
         const auto found = byHash.find(hash);
         if (found == byHash.end()) {
-            unmatched.push_back(&row);
+            unmatched.emplace_back(&row, hash);
             continue;
         }
         const size_t at = *found;
@@ -136,7 +153,8 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
         report.changes.append(QStringLiteral("row ") + QString::number(number) + QStringLiteral(": ") + kind);
         return entry(kind, number, uuid, before, after);
     };
-    for (const DataRow* row : unmatched) {
+    filedHere.reserve(qsizetype(unmatched.size()));
+    for (const auto& [row, rowHash] : unmatched) {
         if (stopped())
             return abandon();
         const QString line = DataLine::FileLine(*row);
@@ -146,7 +164,7 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             Placed& p = placed[*at];
             p.matched = true;
             const auto was = textOf(p);
-            if (!was || !run(rewrite, {row->number(), line, LineHash(*row), p.rowid}) ||
+            if (!was || !run(rewrite, {row->number(), line, rowHash, p.rowid}) ||
                 !note(T::EventChangedOutside, row->number(), was->first, was->second, line))
                 return abandon();
             continue;
@@ -162,27 +180,33 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             stored = *found;
         }
         if (!stored.isEmpty()) {
-            if (!place(*file, row->number(), stored, line, LineHash(*row)))
+            if (!place(*file, row->number(), stored, line, rowHash))
                 return abandon();
             ++report.placedAgain;
             if (created)
                 continue;
-            // Known here: a row copied within the file by hand, or a placement the store lost.
-            QSqlQuery& elsewhere = query(
-                QStringLiteral("SELECT count(*) FROM placements WHERE file_id = ? AND result_uuid = ?"));
-            if (!run(elsewhere, {*file, stored}) || !elsewhere.next())
+            // Known here: a row copied within the file by hand, or one deleted from it and put back,
+            // is a change made outside the program; else the store had lost the row's place.
+            QSqlQuery& elsewhere = query(QStringLiteral(
+                "SELECT (SELECT count(*) FROM placements WHERE file_id = ? AND result_uuid = ?) > 1 OR "
+                "EXISTS(SELECT 1 FROM events WHERE result_uuid = ? AND data_file = ? AND kind IN (?, ?))"));
+            if (!run(elsewhere, {*file, stored, stored, dataFile, T::EventDeleted, T::EventRemovedOutside}) ||
+                !elsewhere.next())
                 return abandon();
-            const bool copied = elsewhere.value(0).toLongLong() > 1;
+            const bool outside = elsewhere.value(0).toBool();
             elsewhere.finish();
-            if (copied ? !note(T::EventAddedOutside, row->number(), stored, {}, line)
-                       : !entry(T::EventPlacedAgain, row->number(), stored, {}, line))
+            if (outside ? !note(T::EventAddedOutside, row->number(), stored, {}, line)
+                        : !entry(T::EventPlacedAgain, row->number(), stored, {}, line))
                 return abandon();
             continue;
         }
         // A row the store lacks: at the file's end, the one a kill between the two writes left
         // behind; elsewhere, one put in outside the program.
         StoredResult r = fromRow(dataFile, *row, origin, identity);
-        if (!insertResult(r, identity))
+        // A row read from the file holds what the file holds: its line serves as it is.
+        const KnownRow known =
+            row->isNarrow() ? KnownRow{identity, line, rowHash} : KnownRow{identity, {}, 0};
+        if (!insertResult(r, known))
             return abandon();
         filedHere.insert(identity, r.uuid);
         ++report.added;
@@ -199,7 +223,12 @@ std::optional<ReconcileReport> ResultsDatabase::reconcile(const QString& dataFil
             !note(T::EventRemovedOutside, p.number, was->first, was->second, {}))
             return abandon();
     }
-    if (!commit())
+    if (indexAtEnd && !setSearchIndexes(true))
+        return abandon();
+    const bool committed = commit();
+    if (largeCache)
+        cacheFor(false);
+    if (!committed)
         return std::nullopt;
     return report;
 }

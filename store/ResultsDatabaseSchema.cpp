@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <utility>
 #include <vector>
 
 // The store's tables, and the upgrades an older store takes when it is opened.
@@ -47,7 +48,31 @@ const char* const Schema[] = {
     "CREATE INDEX IF NOT EXISTS events_result ON events(result_uuid)",
     "CREATE INDEX IF NOT EXISTS events_kind ON events(kind)",
 };
+
+// The indexes only searches use (none a comparison of a data file with an empty store needs): a
+// first import builds them once at its end, from sorted keys, instead of row by row.
+const std::pair<const char*, const char*> SearchIndexes[] = {
+    {"results_sample", "results(sample, tested_at)"},
+    {"results_operator", "results(operator)"},
+    {"results_tested", "results(tested_at)"},
+    {"results_identity", "results(identity)"},
+    {"placements_result", "placements(result_uuid)"},
+    {"events_result", "events(result_uuid)"},
+    {"events_kind", "events(kind)"},
+};
 } // namespace
+
+bool ResultsDatabase::setSearchIndexes(bool present) {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    for (const auto& [name, on] : SearchIndexes) {
+        const QString sql = present ? QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2")
+                                          .arg(QLatin1String(name), QLatin1String(on))
+                                    : QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(name));
+        if (!q.exec(sql))
+            return fail(q);
+    }
+    return true;
+}
 
 namespace {
 bool hasColumn(QSqlQuery& q, const QString& table, const QString& column) {

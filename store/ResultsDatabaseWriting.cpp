@@ -79,7 +79,8 @@ QString ResultsDatabase::calibrationDate(const QString& serial, const std::optio
     return q.value(0).toString();
 }
 
-bool ResultsDatabase::insertResultRow(const QList<QVariant>& values, const QString& identity) {
+bool ResultsDatabase::insertResultRow(QList<QVariant> values, const QString& identity,
+                                      CanonicalText& covered) {
     static const QString sql = [] {
         const QStringList& columns = ResultColumns();
         QStringList marks;
@@ -88,21 +89,26 @@ bool ResultsDatabase::insertResultRow(const QList<QVariant>& values, const QStri
         return QStringLiteral("INSERT INTO results(") + columns.join(QStringLiteral(", ")) +
                QStringLiteral(", identity) VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
     }();
-    QList<QVariant> row = values;
-    row << identity;
-    return write(sql, row);
+    const qsizetype stored = values.size();
+    values << identity;
+    return write(sql, values, &covered, stored);
 }
 
-bool ResultsDatabase::insertResult(const StoredResult& given, const QString& knownIdentity) {
+bool ResultsDatabase::insertResult(const StoredResult& given, const KnownRow& known) {
     // The store keeps a row as the data file holds it: a character the file cannot hold is the "?" there.
-    StoredResult r = given;
-    r.fields = StoreValues::asFileHolds(r.fields);
-    r.context.operatorName = StoreValues::asFileHolds(r.context.operatorName);
-    r.context.sample = StoreValues::asFileHolds(r.context.sample);
-    const QString identity =
-        r.uuid == knownIdentity && !knownIdentity.isEmpty() ? knownIdentity : ResultIdentity::of(r.fields);
-    if (r.uuid.isEmpty())
-        r.uuid = identity;
+    const bool asFile = !known.line.isEmpty();
+    std::optional<StoredResult> converted;
+    if (!asFile) {
+        converted = given;
+        converted->fields = StoreValues::asFileHolds(given.fields);
+    }
+    const StoredResult& r = converted ? *converted : given;
+    const QString contextOperator = StoreValues::asFileHolds(r.context.operatorName);
+    const QString contextSample = StoreValues::asFileHolds(r.context.sample);
+    const QString identity = !known.identity.isEmpty() && (r.uuid == known.identity || r.uuid.isEmpty())
+                                 ? known.identity
+                                 : ResultIdentity::of(r.fields);
+    const QString uuid = r.uuid.isEmpty() ? identity : r.uuid;
     bool fileCreated = false;
     const std::optional<qint64> file = fileId(r.dataFile, true, &fileCreated);
     if (!file)
@@ -130,69 +136,71 @@ bool ResultsDatabase::insertResult(const StoredResult& given, const QString& kno
             QString::fromLatin1(QCryptographicHash::hash(recordBlob, QCryptographicHash::Sha256).toHex());
     }
     const QString conditions = field(17);
-    QString operatorName = r.context.operatorName;
-    QString sample = r.context.sample;
+    QString operatorName = contextOperator;
+    QString sample = contextSample;
     if (operatorName.isEmpty())
         operatorName = StoredResult::ConditionsItem(conditions, QStringLiteral("operator"));
     if (sample.isEmpty())
         sample = StoredResult::ConditionsItem(conditions, QStringLiteral("sample"));
     const QVariant slope = r.context.calibrationSlope ? QVariant(*r.context.calibrationSlope)
                                                       : QVariant(QMetaType(QMetaType::Double));
-    const QString line = r.line();
-    const QList<QVariant> values = {r.uuid,
-                                    r.dataFile,
-                                    fileIdentity,
-                                    r.rowNumber,
-                                    line,
-                                    StoreValues::numberOrNull(field(1)),
-                                    StoreValues::numberOrNull(field(2)),
-                                    StoreValues::numberOrNull(field(3)),
-                                    StoreValues::numberOrNull(field(4)),
-                                    StoreValues::numberOrNull(field(5)),
-                                    field(6),
-                                    rateValue,
-                                    rateUnit,
-                                    StoreValues::numberOrNull(field(7)),
-                                    StoreValues::numberOrNull(field(8)),
-                                    StoreValues::numberOrNull(field(9)),
-                                    StoreValues::numberOrNull(field(10)),
-                                    StoreValues::numberOrNull(field(11)),
-                                    StoreValues::numberOrNull(field(12)),
-                                    StoreValues::numberOrNull(field(13)),
-                                    StoredResult::TestedAt(f),
-                                    field(16),
-                                    conditions,
-                                    operatorName,
-                                    sample,
-                                    r.context.parameters,
-                                    r.context.calibrationSerial,
-                                    slope,
-                                    calibrationDate(r.context.calibrationSerial, r.context.calibrationSlope),
-                                    r.context.programVersion,
-                                    r.context.host,
-                                    r.context.firmware,
-                                    r.recordedUtc.isEmpty() ? m_now : r.recordedUtc,
-                                    r.origin,
-                                    samples,
-                                    recordHash};
-    if (!insertResultRow(values, identity))
+    const QString line = asFile ? known.line : r.line();
+    QList<QVariant> values = {uuid,
+                              r.dataFile,
+                              fileIdentity,
+                              r.rowNumber,
+                              line,
+                              StoreValues::numberOrNull(field(1)),
+                              StoreValues::numberOrNull(field(2)),
+                              StoreValues::numberOrNull(field(3)),
+                              StoreValues::numberOrNull(field(4)),
+                              StoreValues::numberOrNull(field(5)),
+                              field(6),
+                              rateValue,
+                              rateUnit,
+                              StoreValues::numberOrNull(field(7)),
+                              StoreValues::numberOrNull(field(8)),
+                              StoreValues::numberOrNull(field(9)),
+                              StoreValues::numberOrNull(field(10)),
+                              StoreValues::numberOrNull(field(11)),
+                              StoreValues::numberOrNull(field(12)),
+                              StoreValues::numberOrNull(field(13)),
+                              StoredResult::TestedAt(f),
+                              field(16),
+                              conditions,
+                              operatorName,
+                              sample,
+                              r.context.parameters,
+                              r.context.calibrationSerial,
+                              slope,
+                              calibrationDate(r.context.calibrationSerial, r.context.calibrationSlope),
+                              r.context.programVersion,
+                              r.context.host,
+                              r.context.firmware,
+                              r.recordedUtc.isEmpty() ? m_now : r.recordedUtc,
+                              r.origin,
+                              samples,
+                              recordHash};
+    // The chain covers the result as --audit-verify reads it back: the values as they are bound, as
+    // SQLite keeps them.
+    CanonicalText covered;
+    covered.reserve(1024);
+    if (!insertResultRow(std::move(values), identity, covered))
         return false;
     if (!recordBlob.isEmpty() &&
-        !write(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)"), {r.uuid, recordBlob}))
+        !write(QStringLiteral("INSERT INTO records(result_uuid, data) VALUES (?, ?)"), {uuid, recordBlob}))
         return false;
-    if (!place(*file, r.rowNumber, r.uuid, line, LineHash(f)))
+    if (!place(*file, r.rowNumber, uuid, line, asFile ? known.lineHash : LineHash(f)))
         return false;
     AuditEvent added;
     added.kind = T::EventAdded;
     added.dataFile = r.dataFile;
     added.rowNumber = r.rowNumber;
-    added.resultUuid = r.uuid;
+    added.resultUuid = uuid;
     added.after = r.origin;
-    if (!r.context.operatorName.isEmpty())
-        added.operatorName = r.context.operatorName;
-    // The chain covers the result as --audit-verify reads it back: the values just bound, as SQLite
-    // keeps them.
-    return appendEvent(added, StoreValues::canonicalOf(values));
+    if (!contextOperator.isEmpty())
+        added.operatorName = contextOperator;
+    return appendEvent(added, covered.bytes());
 }
 
 bool ResultsDatabase::place(qint64 file, int rowNumber, const QString& uuid, const QString& line,
@@ -232,7 +240,7 @@ StoredResult ResultsDatabase::fromRow(const QString& dataFile, const DataRow& ro
     StoredResult r;
     r.dataFile = dataFile;
     r.rowNumber = row.number();
-    r.fields = StoreValues::asFileHolds(row.fields());
+    r.fields = row.isNarrow() ? row.fields() : StoreValues::asFileHolds(row.fields());
     r.uuid = identity.isEmpty() ? ResultIdentity::of(r.fields) : identity;
     r.origin = origin;
     if (m_recordPath && mayHoldRecords(dataFile)) {
@@ -263,7 +271,7 @@ bool ResultsDatabase::addResult(const StoredResult& result) {
         if (!stored)
             return false;
         if (stored->isEmpty())
-            return insertResult(result);
+            return insertResult(result, {});
         const std::optional<qint64> file = fileId(result.dataFile, true);
         if (!file)
             return false;

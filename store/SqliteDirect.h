@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QVariant>
 #include <map>
+#include <unordered_map>
+#include <vector>
 
+class CanonicalText;
 class QSqlDatabase;
 struct sqlite3;
 struct sqlite3_stmt;
@@ -24,13 +28,21 @@ public:
     bool available() const { return m_db != nullptr; }
     // Runs a statement (prepared once) with these values, bound as Qt SQL binds them: a null text as
     // NULL, numbers as numbers, texts as text, bytes as a blob. False with error() on failure.
-    bool run(const QString& sql, const QList<QVariant>& values);
+    // covered: the first coveredCount values are added to it as the chain covers them, from the very
+    // bytes bound.
+    bool run(const QString& sql, const QList<QVariant>& values, CanonicalText* covered = nullptr,
+             qsizetype coveredCount = 0);
     QString error() const { return m_error; }
     // Every statement finalised: before the connection closes.
     void clear();
 
 private:
+    sqlite3_stmt* statement(const QString& sql);
+
     sqlite3* m_db = nullptr;
     std::map<QString, sqlite3_stmt*> m_statements;
+    // The statements by where their text lies: the text is held here, so no other can lie there.
+    std::unordered_map<const QChar*, std::pair<QString, sqlite3_stmt*>> m_byText;
+    std::vector<QByteArray> m_texts; // the UTF-8 of the texts bound, kept until the statement ran
     QString m_error;
 };

@@ -43,10 +43,18 @@ QString StoredResult::TestedAt(const QStringList& fields) {
     int d[3];
     int t[3];
     if (threePairs(fields[13], QLatin1Char('/'), d) && threePairs(fields[14], QLatin1Char(':'), t)) {
-        const QDate date(2000 + d[0], d[1], d[2]);
-        const QTime time(t[0], t[1], t[2]);
-        if (date.isValid() && time.isValid())
-            return date.toString(Qt::ISODate) + QLatin1Char('T') + time.toString(Qt::ISODate);
+        if (QDate::isValid(2000 + d[0], d[1], d[2]) && QTime::isValid(t[0], t[1], t[2])) {
+            // "20yy-MM-ddThh:mm:ss", as the ISO form of the date and the time gives it.
+            char16_t text[19] = {u'2', u'0', 0, 0,    u'-', 0, 0,    u'-', 0, 0,
+                                 u'T', 0,    0, u':', 0,    0, u':', 0,    0};
+            const int parts[6] = {d[0], d[1], d[2], t[0], t[1], t[2]};
+            const int at[6] = {2, 5, 8, 11, 14, 17};
+            for (int i = 0; i < 6; ++i) {
+                text[at[i]] = char16_t(u'0' + parts[i] / 10);
+                text[at[i] + 1] = char16_t(u'0' + parts[i] % 10);
+            }
+            return QString(reinterpret_cast<const QChar*>(text), 19);
+        }
     }
     QDate date = QDate::fromString(fields[13].trimmed(), QStringLiteral("yy/MM/dd"));
     const QTime time = QTime::fromString(fields[14].trimmed(), QStringLiteral("hh:mm:ss"));

@@ -110,6 +110,15 @@ private slots:
             QCOMPARE(report->added, 0);
             QCOMPARE(report->placedAgain, 5);
             QCOMPARE(db.count(QStringLiteral("results")), 5);
+
+            // A row deleted in the program and put back by hand is a change made outside it, told.
+            const std::vector<DataRow> all = StoreRig::rows(file);
+            QVERIFY(db.rowDeleted(file, 4, DataLine::FileLine(all[3])));
+            report = db.reconcile(file, all, QStringLiteral("reconcile"), true);
+            QVERIFY(report);
+            QCOMPARE(report->added, 0);
+            QCOMPARE(report->changes, QStringList{QStringLiteral("row 4: ") + T::EventAddedOutside});
+            QVERIFY(StoreRig::rowsOnce(db, file).isEmpty());
             const VerifyOutcome outcome = db.verify();
             QVERIFY2(outcome.intact, qPrintable(outcome.broken));
         }
