@@ -21,24 +21,6 @@ QString labSchemaScript() {
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-struct LabRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-LabRun runStavely(const QStringList& arguments) {
-    QProcess process;
-    process.start(programPath(), arguments);
-    LabRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 LabAddress labAddressOf(const QString& text) {
     QString error;
     const std::optional<LabAddress> address = LabAddress::parse(text, &error);
@@ -61,8 +43,8 @@ private slots:
         STAVELY_START_POSTGRES(m_server);
         // The administrator's command, twice: a second run on a server that has the tables changes nothing.
         for (int run = 0; run < 2; ++run) {
-            const LabRun init =
-                runStavely({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()});
+            const ProgramRun init =
+                runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()});
             QCOMPARE(init.exitCode, 0);
             QCOMPARE(init.out, QStringLiteral("Lab database admin@%1:%2/lab: tables of version 2 ready.\n")
                                    .arg(m_server.socketDir())

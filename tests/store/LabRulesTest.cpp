@@ -12,24 +12,6 @@
 #include <QTest>
 
 namespace {
-struct RulesRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-RulesRun runRules(const QStringList& arguments) {
-    QProcess process;
-    process.start(programPath(), arguments);
-    RulesRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 LabAddress rulesAddress(const QString& text) {
     QString error;
     return *LabAddress::parse(text, &error);
@@ -127,10 +109,11 @@ private slots:
     void initTestCase() {
         STAVELY_START_POSTGRES(m_server);
         QCOMPARE(
-            runRules({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()}).exitCode, 0);
+            runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()}).exitCode,
+            0);
         for (const QString& role : {QStringLiteral("tester3"), QStringLiteral("tester4")}) {
             QVERIFY(m_server.createLogin(role, QStringLiteral("pw")));
-            const RulesRun registered = runRules(
+            const ProgramRun registered = runProgram(
                 {QStringLiteral("--db-register-tester"), role, QStringLiteral("--db"), m_server.adminUri()});
             QCOMPARE(registered.exitCode, 0);
             QVERIFY2(registered.out.endsWith(role + QStringLiteral(" may send results.\n")),
@@ -224,9 +207,9 @@ private slots:
         // An instrument the administrator registered for tester4 is refused to tester3 from its first row.
         LabTestStore registered;
         QVERIFY(registered.add(1));
-        const RulesRun bind = runRules({QStringLiteral("--db-register-tester"), QStringLiteral("tester4"),
-                                        QStringLiteral("--instrument"), registered.instrument(),
-                                        QStringLiteral("--db"), m_server.adminUri()});
+        const ProgramRun bind = runProgram({QStringLiteral("--db-register-tester"), QStringLiteral("tester4"),
+                                            QStringLiteral("--instrument"), registered.instrument(),
+                                            QStringLiteral("--db"), m_server.adminUri()});
         QCOMPARE(bind.exitCode, 0);
         const Batch other = readAll(registered);
         QVERIFY(!tester3.send(registered.instrument(), other.results, other.events, &error));
@@ -243,8 +226,8 @@ private slots:
         m_server.sql(QStringLiteral("CREATE DATABASE shared"));
         m_server.sql(QStringLiteral("CREATE TABLE results (id int PRIMARY KEY, name text)"), nullptr,
                      QStringLiteral("shared"));
-        RulesRun run = runRules({QStringLiteral("--db-init"), QStringLiteral("--db"),
-                                 m_server.adminUri(QStringLiteral("shared"))});
+        ProgramRun run = runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"),
+                                     m_server.adminUri(QStringLiteral("shared"))});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(
             m_server.sql(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE tablename = 'results' AND "
@@ -256,8 +239,8 @@ private slots:
         m_server.sql(
             QStringLiteral("CREATE SCHEMA stavely; CREATE TABLE stavely.results (id int, name text)"),
             nullptr, QStringLiteral("clash"));
-        run = runRules({QStringLiteral("--db-init"), QStringLiteral("--db"),
-                        m_server.adminUri(QStringLiteral("clash"))});
+        run = runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"),
+                          m_server.adminUri(QStringLiteral("clash"))});
         QCOMPARE(run.exitCode, 5);
         QVERIFY2(
             run.err.contains(QStringLiteral("the table stavely.results has columns that are not STAVELY's "
@@ -283,7 +266,7 @@ private slots:
         QVERIFY(sendAsVersionOne(m_server, QStringLiteral("older"), readAll(first)));
         QVERIFY(sendAsVersionOne(m_server, QStringLiteral("older"), readAll(rebuilt)));
         const QString olderUri = m_server.adminUri(QStringLiteral("older"));
-        run = runRules({QStringLiteral("--db-init"), QStringLiteral("--db"), olderUri});
+        run = runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"), olderUri});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.endsWith(QStringLiteral("tables of version 2 ready.\n")),
                  qPrintable(run.out + run.err));
@@ -301,20 +284,20 @@ private slots:
                          nullptr, QStringLiteral("older")),
             QStringLiteral("f|f|tester3"));
         // Counted once, exported once, and both trails still verify.
-        run = runRules({QStringLiteral("--stats"), QStringLiteral("--db"), olderUri,
-                        QStringLiteral("--sample"), QStringLiteral("C1")});
+        run = runProgram({QStringLiteral("--stats"), QStringLiteral("--db"), olderUri,
+                          QStringLiteral("--sample"), QStringLiteral("C1")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(QRegularExpression(QStringLiteral("(^|\n)specimens\t3\n"))),
                  qPrintable(run.out));
         QTemporaryDir dir;
         const QString csv = dir.filePath(QStringLiteral("c1.csv"));
-        run = runRules({QStringLiteral("--db"), olderUri, QStringLiteral("--db-export"), csv});
+        run = runProgram({QStringLiteral("--db"), olderUri, QStringLiteral("--db-export"), csv});
         QCOMPARE(run.out, QStringLiteral("3 results written to %1\n").arg(csv));
-        run = runRules({QStringLiteral("--db"), olderUri, QStringLiteral("--audit-verify")});
+        run = runProgram({QStringLiteral("--db"), olderUri, QStringLiteral("--audit-verify")});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out.count(QStringLiteral("audit trail intact: 3 entries, 3 results")), 2);
         // A second run changes nothing.
-        run = runRules({QStringLiteral("--db-init"), QStringLiteral("--db"), olderUri});
+        run = runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"), olderUri});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(m_server.sql(QStringLiteral("SELECT count(*) FROM stavely.results"), nullptr,
                               QStringLiteral("older")),

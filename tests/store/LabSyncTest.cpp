@@ -10,24 +10,6 @@
 #include <QTest>
 
 namespace {
-struct SyncRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-SyncRun runProgram(const QStringList& arguments) {
-    QProcess process;
-    process.start(programPath(), arguments);
-    SyncRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 // A data file of `rows` breaks at 60 MPa/s, as an earlier installation wrote it.
 void writeDataFile(const QString& path, int rows, int firstStress) {
     QByteArray bytes = DataLine::HeaderLine().toLatin1() + "\r\n";
@@ -80,7 +62,7 @@ private slots:
     void importSendsAndSyncSaysWhatWaits() {
         const QString first = m_dir.filePath(QStringLiteral("B7.csv"));
         writeDataFile(first, 60, 4800);
-        SyncRun run = runProgram(withLab({QStringLiteral("--db-import"), first}));
+        ProgramRun run = runProgram(withLab({QStringLiteral("--db-import"), first}));
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.endsWith(QStringLiteral("sent\t60\nentries sent\t60\nwaiting\t0\n")),
                  qPrintable(run.out + run.err));
@@ -198,8 +180,8 @@ private slots:
         }
         qInfo("%d senders killed while running, %d of them after sending some", kills, delivered);
         QVERIFY2(kills >= 50, qPrintable(QString::number(kills)));
-        const SyncRun last = runProgram({QStringLiteral("--settings"), settings, QStringLiteral("--db"),
-                                         m_uri, QStringLiteral("--db-sync")});
+        const ProgramRun last = runProgram({QStringLiteral("--settings"), settings, QStringLiteral("--db"),
+                                            m_uri, QStringLiteral("--db-sync")});
         QCOMPARE(last.exitCode, 0);
         QVERIFY2(last.out.endsWith(QStringLiteral("waiting\t0\n")), qPrintable(last.out));
         const QString instrument = store.instrument();
@@ -212,8 +194,8 @@ private slots:
         QCOMPARE(m_server.sql(QStringLiteral("SELECT count(*) FROM stavely.results WHERE instrument = '%1'")
                                   .arg(instrument)),
                  QString::number(row));
-        const SyncRun verify = runProgram({QStringLiteral("--db"), m_uri, QStringLiteral("--audit-verify"),
-                                           QStringLiteral("--instrument"), instrument});
+        const ProgramRun verify = runProgram({QStringLiteral("--db"), m_uri, QStringLiteral("--audit-verify"),
+                                              QStringLiteral("--instrument"), instrument});
         QCOMPARE(verify.exitCode, 0);
         QCOMPARE(verify.out,
                  QStringLiteral("%1: audit trail intact: %2 entries, %2 results\n").arg(instrument).arg(row));

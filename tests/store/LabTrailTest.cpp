@@ -13,24 +13,6 @@
 #include <QTest>
 
 namespace {
-struct TrailRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-TrailRun runTrail(const QStringList& arguments) {
-    QProcess process;
-    process.start(programPath(), arguments);
-    TrailRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 // A data file of `rows` breaks at 60 MPa/s.
 void writeBreaks(const QString& path, int rows) {
     QByteArray bytes = DataLine::HeaderLine().toLatin1() + "\r\n";
@@ -103,7 +85,8 @@ private slots:
     void initTestCase() {
         STAVELY_START_POSTGRES(m_server);
         QCOMPARE(
-            runTrail({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()}).exitCode, 0);
+            runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()}).exitCode,
+            0);
         QVERIFY(m_server.createLogin(QStringLiteral("rig"), QStringLiteral("pw")));
         m_server.sql(QStringLiteral("GRANT stavely_tester TO rig"));
         m_uri = m_server.uri(QStringLiteral("rig"),
@@ -117,10 +100,10 @@ private slots:
         const QString store = dir.filePath(QStringLiteral("STAVELY-results.sqlite"));
         const QString backup = dir.filePath(QStringLiteral("backup.sqlite"));
         writeBreaks(data, 20);
-        QCOMPARE(runTrail(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 0);
+        QCOMPARE(runProgram(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 0);
         QVERIFY(copyStoreBeside(store, backup));
         writeBreaks(data, 30);
-        TrailRun run = runTrail(in(dir, {QStringLiteral("--db-import"), data}));
+        ProgramRun run = runProgram(in(dir, {QStringLiteral("--db-import"), data}));
         QVERIFY2(run.out.endsWith(QStringLiteral("sent\t10\nentries sent\t10\nwaiting\t0\n")),
                  qPrintable(run.out));
         QVERIFY(QFile::permissions(store + QStringLiteral(".lab-sent")) ==
@@ -129,8 +112,8 @@ private slots:
         // The store put back from the backup, five more breaks: its trail parts from the lab's at 21.
         QVERIFY(copyStoreBeside(backup, store));
         writeBreaks(data, 35);
-        QCOMPARE(runTrail(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 7);
-        run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
+        QCOMPARE(runProgram(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 7);
+        run = runProgram(in(dir, {QStringLiteral("--db-sync")}));
         QCOMPARE(run.exitCode, 7);
         QCOMPARE(run.out, QStringLiteral("sent\t0\nentries sent\t0\nwaiting\t15\n"));
         QVERIFY2(run.err.startsWith(QStringLiteral("The results store was restored from a backup or copied "
@@ -140,10 +123,10 @@ private slots:
                  qPrintable(run.err));
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM stavely.results")), QStringLiteral("30"));
         // Nothing dropped: the store holds its 35 results, and both sides name the parting.
-        run = runTrail({QStringLiteral("--settings"), dir.filePath(QStringLiteral("STAVELY.ini")),
-                        QStringLiteral("--db-export"), dir.filePath(QStringLiteral("all.csv"))});
+        run = runProgram({QStringLiteral("--settings"), dir.filePath(QStringLiteral("STAVELY.ini")),
+                          QStringLiteral("--db-export"), dir.filePath(QStringLiteral("all.csv"))});
         QVERIFY2(run.out.startsWith(QStringLiteral("35 results written")), qPrintable(run.out + run.err));
-        run = runTrail(in(dir, {QStringLiteral("--audit-verify")}));
+        run = runProgram(in(dir, {QStringLiteral("--audit-verify")}));
         QCOMPARE(run.exitCode, 4);
         QVERIFY2(
             run.out.contains(QStringLiteral("the results store lacks entries up to 30 that the lab database "
@@ -151,14 +134,14 @@ private slots:
             qPrintable(run.out));
 
         // Brought up to date from the server's copy, the store sends on: every result once.
-        run = runTrail(in(dir, {QStringLiteral("--db-restore")}));
+        run = runProgram(in(dir, {QStringLiteral("--db-restore")}));
         QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
-        run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
+        run = runProgram(in(dir, {QStringLiteral("--db-sync")}));
         QVERIFY2(run.exitCode == 0 && run.out.endsWith(QStringLiteral("waiting\t0\n")),
                  qPrintable(run.out + run.err));
         QCOMPARE(count(QStringLiteral("SELECT count(*), count(DISTINCT specimen) FROM stavely.results")),
                  QStringLiteral("35|35"));
-        run = runTrail(in(dir, {QStringLiteral("--audit-verify")}));
+        run = runProgram(in(dir, {QStringLiteral("--audit-verify")}));
         QVERIFY2(run.exitCode == 0, qPrintable(run.out));
     }
 
@@ -178,7 +161,7 @@ private slots:
             QTemporaryDir dir;
             const QString data = dir.filePath(QStringLiteral("E.csv"));
             writeBreaks(data, 8);
-            QCOMPARE(runTrail(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 0);
+            QCOMPARE(runProgram(in(dir, {QStringLiteral("--db-import"), data})).exitCode, 0);
             LabTestStore store(dir.filePath(QStringLiteral("STAVELY-results.sqlite")));
             const QString instrument = store.instrument();
             const QString where = QLatin1String(cut.where);
@@ -196,12 +179,12 @@ private slots:
             } else {
                 QVERIFY(cutStoreTail(store.path()));
                 // The store alone cannot tell.
-                const TrailRun local =
-                    runTrail({QStringLiteral("--settings"), dir.filePath(QStringLiteral("STAVELY.ini")),
-                              QStringLiteral("--audit-verify")});
+                const ProgramRun local =
+                    runProgram({QStringLiteral("--settings"), dir.filePath(QStringLiteral("STAVELY.ini")),
+                                QStringLiteral("--audit-verify")});
                 QCOMPARE(local.exitCode, 0);
             }
-            const TrailRun run = runTrail(
+            const ProgramRun run = runProgram(
                 in(dir, {QStringLiteral("--audit-verify"), QStringLiteral("--instrument"), instrument}));
             QCOMPARE(run.exitCode, 4);
             QVERIFY2(run.out.contains(cut.expected), qPrintable(cut.where + QStringLiteral(": ") + run.out));
@@ -246,7 +229,8 @@ private slots:
              QString()},
         };
         for (const Case& c : cases) {
-            const TrailRun run = runTrail(QStringList{QStringLiteral("--settings"), settings} + c.arguments);
+            const ProgramRun run =
+                runProgram(QStringList{QStringLiteral("--settings"), settings} + c.arguments);
             QVERIFY2(run.exitCode == c.exitCode,
                      qPrintable(c.name + QStringLiteral(": ") + run.out + run.err));
             if (!c.out.isEmpty())
@@ -264,14 +248,14 @@ private slots:
             QVERIFY(tester.db().addEvent(QStringLiteral("calibration"), QStringLiteral("load cell"),
                                          QStringLiteral("0.0122"), QStringLiteral("0.0123")));
         }
-        TrailRun run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
+        ProgramRun run = runProgram(in(dir, {QStringLiteral("--db-sync")}));
         QCOMPARE(run.out, QStringLiteral("sent\t1\nentries sent\t2\nwaiting\t0\n"));
         {
             LabTestStore tester(store);
             QVERIFY(tester.db().addEvent(QStringLiteral("option"), QStringLiteral("units"),
                                          QStringLiteral("N"), QStringLiteral("gf")));
         }
-        run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
+        run = runProgram(in(dir, {QStringLiteral("--db-sync")}));
         QCOMPARE(run.out, QStringLiteral("sent\t0\nentries sent\t1\nwaiting\t0\n"));
 
         // A store that cannot be read: the documented code, no count.
@@ -281,7 +265,7 @@ private slots:
         QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
         broken.write(QByteArray(8192, 'x'));
         broken.close();
-        run = runTrail(in(dir, {QStringLiteral("--db-sync")}));
+        run = runProgram(in(dir, {QStringLiteral("--db-sync")}));
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.out, QString());
         QVERIFY2(run.err.startsWith(QStringLiteral("The results store cannot be read")), qPrintable(run.err));

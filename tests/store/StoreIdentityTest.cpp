@@ -40,24 +40,6 @@ std::set<QString> storedUuids(ResultsDatabase& db) {
     return out;
 }
 
-struct CommandRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CommandRun runCommand(const QStringList& arguments) {
-    QProcess process;
-    process.start(programPath(), arguments);
-    CommandRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 QByteArray fileSha(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly)
@@ -242,8 +224,8 @@ private slots:
         const QString settings = rig.dir.filePath(QStringLiteral("STAVELY.ini"));
         const QString store = rig.dir.filePath(QStringLiteral("STAVELY-results.sqlite"));
         const QString file = rig.dataFile(QStringLiteral("run.dat"), 6);
-        CommandRun run =
-            runCommand({QStringLiteral("--settings"), settings, QStringLiteral("--db-import"), file});
+        ProgramRun run =
+            runProgram({QStringLiteral("--settings"), settings, QStringLiteral("--db-import"), file});
         QCOMPARE(run.exitCode, 0);
 #ifdef Q_OS_UNIX
         // Neither the group nor others may read it (0600).
@@ -263,21 +245,21 @@ private slots:
         QVERIFY(over.open(QIODevice::WriteOnly));
         over.write(bytes);
         over.close();
-        run = runCommand({QStringLiteral("--settings"), settings, QStringLiteral("--db-import"), file});
+        run = runProgram({QStringLiteral("--settings"), settings, QStringLiteral("--db-import"), file});
         QCOMPARE(run.exitCode, 4);
         QVERIFY2(run.out.contains(QStringLiteral("row 2: ") + T::EventChangedOutside), qPrintable(run.out));
 
         QVERIFY(QFile::setPermissions(store, QFileDevice::ReadOwner));
         const QByteArray was = fileSha(store);
-        run = runCommand({QStringLiteral("--settings"), settings, QStringLiteral("--audit-verify")});
+        run = runProgram({QStringLiteral("--settings"), settings, QStringLiteral("--audit-verify")});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QStringLiteral("Audit trail intact: 7 entries, 6 results\n"));
         const QString csv = rig.dir.filePath(QStringLiteral("out.csv"));
-        run = runCommand({QStringLiteral("--settings"), settings, QStringLiteral("--db-export"), csv});
+        run = runProgram({QStringLiteral("--settings"), settings, QStringLiteral("--db-export"), csv});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(fileSha(store), was);
         // Writing is refused, with advice that keeps the trail.
-        run = runCommand({QStringLiteral("--settings"), settings, QStringLiteral("--db-import"), file});
+        run = runProgram({QStringLiteral("--settings"), settings, QStringLiteral("--db-import"), file});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(QStringLiteral("--db-restore")) &&
                      !run.err.contains(QStringLiteral("--db-import DATAFILE")),

@@ -10,24 +10,6 @@
 #include <QTest>
 
 namespace {
-struct RestoreRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-RestoreRun runRestoreCommand(const QStringList& arguments) {
-    QProcess process;
-    process.start(programPath(), arguments);
-    RestoreRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 // The first `rows` breaks of a tester's day, as the program writes them; the file grows as the day goes.
 void writeDay(const QString& path, int rows, int firstStress) {
     QByteArray bytes = DataLine::HeaderLine().toLatin1() + "\r\n";
@@ -67,9 +49,9 @@ class StoreRestoreTest : public QObject {
 private slots:
     void initTestCase() {
         STAVELY_START_POSTGRES(m_server);
-        QCOMPARE(runRestoreCommand({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()})
-                     .exitCode,
-                 0);
+        QCOMPARE(
+            runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()}).exitCode,
+            0);
         QVERIFY(m_server.createLogin(QStringLiteral("tester1"), QStringLiteral("pw")));
         m_server.sql(QStringLiteral("GRANT stavely_tester TO tester1"));
         m_uri = m_server.uri(QStringLiteral("tester1"),
@@ -89,34 +71,34 @@ private slots:
         const QStringList local = {QStringLiteral("--settings"), settings};
         const QStringList lab = local + QStringList{QStringLiteral("--db"), m_uri};
         writeDay(day, 20, 4700);
-        QCOMPARE(runRestoreCommand(lab + QStringList{QStringLiteral("--db-import"), day}).exitCode, 0);
+        QCOMPARE(runProgram(lab + QStringList{QStringLiteral("--db-import"), day}).exitCode, 0);
         QVERIFY(copyStore(store, backup));
         writeDay(day, 30, 4700);
-        QCOMPARE(runRestoreCommand(lab + QStringList{QStringLiteral("--db-import"), day}).exitCode, 0);
+        QCOMPARE(runProgram(lab + QStringList{QStringLiteral("--db-import"), day}).exitCode, 0);
         QVERIFY(copyStore(backup, store));
         writeDay(day, 35, 4700);
-        RestoreRun run = runRestoreCommand(local + QStringList{QStringLiteral("--db-import"), day});
+        ProgramRun run = runProgram(local + QStringList{QStringLiteral("--db-import"), day});
         QCOMPARE(run.exitCode, 0);
 
-        run = runRestoreCommand(lab + QStringList{QStringLiteral("--db-restore")});
+        run = runProgram(lab + QStringList{QStringLiteral("--db-restore")});
         QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
         QVERIFY2(
             run.out.contains(QStringLiteral("10 entries taken in, 5 entries of its own chained after them "
                                             "(10 results it had filed again were the lab database's)")),
             qPrintable(run.out));
-        run = runRestoreCommand(lab + QStringList{QStringLiteral("--db-sync")});
+        run = runProgram(lab + QStringList{QStringLiteral("--db-sync")});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QStringLiteral("sent\t5\nentries sent\t5\nwaiting\t0\n"));
 
         const QString mine = QStringLiteral(" FROM stavely.results WHERE data_file LIKE '%c1.dat'");
         QCOMPARE(onServer(QStringLiteral("SELECT count(*)") + mine), 35);
         QCOMPARE(onServer(QStringLiteral("SELECT count(DISTINCT line)") + mine), 35);
-        run = runRestoreCommand(local + QStringList{QStringLiteral("--audit-verify")});
+        run = runProgram(local + QStringList{QStringLiteral("--audit-verify")});
         QCOMPARE(run.out, QStringLiteral("Audit trail intact: 35 entries, 35 results\n"));
-        run = runRestoreCommand(lab + QStringList{QStringLiteral("--audit-verify")});
+        run = runProgram(lab + QStringList{QStringLiteral("--audit-verify")});
         QCOMPARE(run.exitCode, 0);
         // A second restore finds nothing to take.
-        run = runRestoreCommand(lab + QStringList{QStringLiteral("--db-restore")});
+        run = runProgram(lab + QStringList{QStringLiteral("--db-restore")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(QStringLiteral("0 entries taken in")), qPrintable(run.out));
     }
@@ -132,7 +114,7 @@ private slots:
         const QStringList local = {QStringLiteral("--settings"), settings};
         const QStringList lab = local + QStringList{QStringLiteral("--db"), m_uri};
         writeDay(day, 40, 5200);
-        QCOMPARE(runRestoreCommand(lab + QStringList{QStringLiteral("--db-import"), day}).exitCode, 0);
+        QCOMPARE(runProgram(lab + QStringList{QStringLiteral("--db-import"), day}).exitCode, 0);
         QString instrument;
         {
             ResultsDatabase db;
@@ -149,10 +131,10 @@ private slots:
             file.seek(1000);
             file.write(QByteArray(3000, '\x5a'));
         }
-        RestoreRun run = runRestoreCommand(lab + QStringList{QStringLiteral("--db-restore")});
+        ProgramRun run = runProgram(lab + QStringList{QStringLiteral("--db-restore")});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(QStringLiteral("--instrument")), qPrintable(run.err));
-        run = runRestoreCommand(
+        run = runProgram(
             lab + QStringList{QStringLiteral("--db-restore"), QStringLiteral("--instrument"), instrument});
         QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
         QVERIFY2(run.out.contains(QStringLiteral("rebuilt from the lab database: 40 entries, 40 results")) &&
@@ -162,9 +144,9 @@ private slots:
                      .entryList({QStringLiteral("STAVELY-results.sqlite.damaged-????????T??????")})
                      .size(),
                  1);
-        run = runRestoreCommand(local + QStringList{QStringLiteral("--audit-verify")});
+        run = runProgram(local + QStringList{QStringLiteral("--audit-verify")});
         QCOMPARE(run.out, QStringLiteral("Audit trail intact: 40 entries, 40 results\n"));
-        run = runRestoreCommand(lab + QStringList{QStringLiteral("--db-import"), day});
+        run = runProgram(lab + QStringList{QStringLiteral("--db-import"), day});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains(QStringLiteral("40 rows, 0 added")) &&
                      run.out.endsWith(QStringLiteral("sent\t0\nentries sent\t0\nwaiting\t0\n")),
@@ -173,7 +155,7 @@ private slots:
         // Lost, and taken in again from the data file the old way: the same results by name.
         for (const char* suffix : {"", "-wal", "-shm"})
             QFile::remove(store + QLatin1String(suffix));
-        run = runRestoreCommand(lab + QStringList{QStringLiteral("--db-import"), day});
+        run = runProgram(lab + QStringList{QStringLiteral("--db-import"), day});
         QCOMPARE(run.exitCode, 0);
         // The new store's trail keeps its own copies; each specimen is still one.
         QCOMPARE(onServer(QStringLiteral("SELECT count(DISTINCT specimen)") + mine), 40);

@@ -70,7 +70,7 @@ private slots:
         QVERIFY2(sync.exitCode == 0, qPrintable(sync.out + sync.err));
 
         auto count = [this](const QString& kind) {
-            return m_server.sql(QStringLiteral("SELECT count(*) FROM events WHERE kind = '%1'").arg(kind))
+            return m_server.sql(QStringLiteral("SELECT count(*) FROM stavely.events WHERE kind = '%1'").arg(kind))
                 .toInt();
         };
         QCOMPARE(count(TraceabilityTexts::EventUserAdded), 2);
@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(count(TraceabilityTexts::EventSigned), 1);
         const QString everything =
             m_server.sql(QStringLiteral("SELECT string_agg(operator || before_value || "
-                                        "after_value || data_file, '|') FROM events"));
+                                        "after_value || data_file, '|') FROM stavely.events"));
         QVERIFY(everything.contains(QStringLiteral("\"meaning\":\"approved\"")));
         for (const QByteArray& password : {admin, reviewer})
             QVERIFY(!everything.contains(QString::fromLatin1(password)));

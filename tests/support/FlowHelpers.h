@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,6 +15,29 @@ inline QString programPath() {
     if (dir.isEmpty())
         dir = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
     return dir + QStringLiteral("/stavely");
+}
+
+// What a run of the real program without a window gave back.
+struct ProgramRun {
+    int exitCode = -1; // -1: it crashed or did not end within a minute
+    QString out;
+    QString err;
+};
+
+// Runs the program with these arguments (and input on its standard input) to its end.
+inline ProgramRun runProgram(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.start(programPath(), arguments);
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    ProgramRun run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
 }
 
 // Keeps a picture of the widget in the folder STAVELY_SCREENSHOTS names, when it names one.
