@@ -400,7 +400,7 @@ bool LabDatabase::forEachSpecimen(const LabFilter& filter, bool withContent,
     for (qsizetype i = 0; i < parts.size(); ++i) {
         declared += parts[i];
         if (i < values.size()) {
-            QSqlField field(QString(), QMetaType(QMetaType::QString));
+            QSqlField field{QString(), QMetaType(QMetaType::QString)};
             field.setValue(values[i].toString());
             declared += m_db.driver()->formatValue(field);
         }
