@@ -124,7 +124,8 @@ int HeadlessCommands::Run(const ProgramOptions& options, int& argc, char** argv)
     }
     if (options.lifetime) {
         const QCoreApplication app(argc, argv);
-        return LifetimeCommand::Run(options.lifetimeArguments, stdout, stderr);
+        return LifetimeCommand::Run(options.lifetimeArguments, stdout, stderr,
+                                    StoreCommands::StorePath(options));
     }
     if (options.verifyStatistics) {
         const QCoreApplication app(argc, argv);

@@ -1,10 +1,10 @@
 #include "app/LifetimeCommand.h"
 
+#include "app/LifetimeStoreQuery.h"
 #include "app/UnattendedOperator.h"
 #include "experiments/Fiber.h"
 #include "experiments/LifetimeAnswers.h"
 #include "params/Parameters.h"
-#include "results/BatchStatistics.h"
 #include "results/DataFileRows.h"
 #include "results/StatisticsTexts.h"
 
@@ -36,8 +36,14 @@ std::optional<LifetimeCommand::Request> LifetimeCommand::Parse(const QStringList
             return std::nullopt;
         }
         const QString value = arguments[++i];
-        if (arg == QStringLiteral("--from")) {
-            r.fromFile = value;
+        const QList<std::pair<QString, QString*>> texts{{QStringLiteral("--from"), &r.fromFile},
+                                                        {QStringLiteral("--sample"), &r.sample},
+                                                        {QStringLiteral("--since"), &r.since},
+                                                        {QStringLiteral("--until"), &r.until}};
+        if (const auto t =
+                std::find_if(texts.begin(), texts.end(), [&arg](const auto& p) { return p.first == arg; });
+            t != texts.end()) {
+            *t->second = value;
             continue;
         }
         bool ok = false;
@@ -62,6 +68,14 @@ std::optional<LifetimeCommand::Request> LifetimeCommand::Parse(const QStringList
         *error = QStringLiteral("Give --service-stress or --service-strain, not both.");
         return std::nullopt;
     }
+    if (!r.fromFile.isEmpty() && !r.sample.isEmpty()) {
+        *error = QStringLiteral("Give --from or --sample, not both.");
+        return std::nullopt;
+    }
+    if (r.sample.isEmpty() && !(r.since.isEmpty() && r.until.isEmpty())) {
+        *error = QStringLiteral("--since and --until choose among a sample's results: give --sample too.");
+        return std::nullopt;
+    }
     if (r.typed.proofTime.value && !(*r.typed.proofTime.value > 0)) {
         *error = QStringLiteral("--proof-time must be above 0 s.");
         return std::nullopt;
@@ -69,7 +83,8 @@ std::optional<LifetimeCommand::Request> LifetimeCommand::Parse(const QStringList
     return r;
 }
 
-int LifetimeCommand::Run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+int LifetimeCommand::Run(const QStringList& arguments, std::FILE* out, std::FILE* err,
+                         const QString& storePath) {
     auto fail = [err](const QString& text) {
         std::fprintf(err, "stavely --lifetime: %s\n", text.toUtf8().constData());
         return 2;
@@ -85,14 +100,15 @@ int LifetimeCommand::Run(const QStringList& arguments, std::FILE* out, std::FILE
         const std::optional<std::vector<DataRow>> rows = ReadDataFileRows(request->fromFile, &why);
         if (!rows)
             return fail(StatisticsTexts::CannotRead.arg(request->fromFile, why));
-        const BatchStatistics stats(*rows);
-        const auto field = [&rows](int r, int index) {
-            return (*rows)[std::size_t(r)].field(index + 1).trimmed();
-        };
-        conditions = LifetimeInputs::RowConditions(int(rows->size()), field);
-        if (stats.all().specimens() == 0 && stats.proof().isEmpty() && stats.statics().isEmpty())
+        if (!LifetimeStoreQuery::FillFromRows(in, *rows, &conditions))
             return fail(QStringLiteral("the data file \"%1\" has no usable results.").arg(request->fromFile));
-        in.FillFromBatch(stats, stats.proof(), conditions);
+    } else if (!request->sample.isEmpty()) {
+        QString why;
+        std::optional<LifetimeInputs> stored = LifetimeStoreQuery::Inputs(
+            storePath, {request->sample, request->since, request->until}, in, &why, &conditions);
+        if (!stored)
+            return fail(why + QLatin1Char('.'));
+        in = *stored;
     }
     if (request->serviceStrain) {
         // Through the fiber's modulus law, as the calculator converts it: the batch's modulus when it

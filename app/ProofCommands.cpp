@@ -1,5 +1,6 @@
 #include "app/ProofCommands.h"
 
+#include "app/LifetimeStoreQuery.h"
 #include "app/Program.h"
 #include "app/frmLifetime.h"
 #include "app/frmMain.h"
@@ -14,6 +15,7 @@
 #include "results/Datasheet.h"
 #include "results/StatisticsRows.h"
 #include "results/frmStatistics.h"
+#include "store/ResultsStore.h"
 
 #include <QMenu>
 #include <cmath>
@@ -98,6 +100,10 @@ void ProofCommands::ShowLifetime(Program& program, const QList<QStringList>& row
     Fiber& fiber = program.fiber();
     frmLifetime window(
         BatchInputs(rows), [&fiber](double strain) { return fiber.Strain2Stress(strain); }, parent);
+    window.setStoreQuery([path = program.resultsStore().path()](const QString& sample,
+                                                                const LifetimeInputs& kept, QString* error) {
+        return LifetimeStoreQuery::Inputs(path, {sample, {}, {}}, kept, error);
+    });
     if (statistics != nullptr)
         window.setReportAdder([statistics](const LifetimeInputs& in) {
             statistics->addReportPage(

@@ -20,6 +20,8 @@ struct Row {
     const char* key;
     const char* label;
 };
+LifetimeValue* inputValue(LifetimeInputs& in, const QString& key);
+
 const Row Rows[] = {
     {"m", "Weibull m"},
     {"m_low", "  m, 90 % lower bound"},
@@ -102,6 +104,22 @@ frmLifetime::frmLifetime(const LifetimeInputs& batch, std::function<double(doubl
 
     cmdFromBatch = new QPushButton(LT::FromBatch, this);
     cmdFromBatch->setObjectName(QStringLiteral("cmdFromBatch"));
+    txtStoreSample = new QLineEdit(this);
+    txtStoreSample->setObjectName(QStringLiteral("txtStoreSample"));
+    txtStoreSample->setToolTip(LT::StoreSampleTip);
+    txtStoreSample->setFixedWidth(txtStoreSample->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14);
+    cmdFromStore = new QPushButton(LT::FromStore, this);
+    cmdFromStore->setObjectName(QStringLiteral("cmdFromStore"));
+    lblStoreOutcome = new QLabel(this);
+    lblStoreOutcome->setObjectName(QStringLiteral("lblStoreOutcome"));
+    lblStoreOutcome->setWordWrap(true);
+    lblStoreSample = new QLabel(LT::StoreSample, this);
+    lblStoreSample->setBuddy(txtStoreSample);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblStoreSample, txtStoreSample, cmdFromStore, lblStoreOutcome})
+        w->setVisible(false);
+    connect(cmdFromStore, &QPushButton::clicked, this, &frmLifetime::fromStore);
+    connect(txtStoreSample, &QLineEdit::returnPressed, this, &frmLifetime::fromStore);
     cmdReport = new QPushButton(LT::AddToReport, this);
     cmdReport->setObjectName(QStringLiteral("cmdReport"));
     cmdReport->setVisible(false);
@@ -137,6 +155,11 @@ frmLifetime::frmLifetime(const LifetimeInputs& batch, std::function<double(doubl
     top->addLayout(charts, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdFromBatch);
+    buttons->addSpacing(12);
+    buttons->addWidget(lblStoreSample);
+    buttons->addWidget(txtStoreSample);
+    buttons->addWidget(cmdFromStore);
+    buttons->addWidget(lblStoreOutcome, 1);
     buttons->addStretch();
     buttons->addWidget(cmdReport);
     buttons->addWidget(cmdClose);
@@ -155,8 +178,43 @@ void frmLifetime::setReportAdder(std::function<void(const LifetimeInputs&)> add)
     cmdReport->setVisible(bool(m_addToReport));
 }
 
+void frmLifetime::setStoreQuery(StoreQuery query) {
+    m_storeQuery = std::move(query);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblStoreSample, txtStoreSample, cmdFromStore, lblStoreOutcome})
+        w->setVisible(bool(m_storeQuery));
+}
+
+void frmLifetime::fromStore() {
+    if (!m_storeQuery)
+        return;
+    // What the engineer typed (or gave as a strain) stays; everything else comes from the store.
+    LifetimeInputs kept;
+    for (const QString& key : m_keys) {
+        const LifetimeValue& mine = *inputValue(m_inputs, key);
+        if (mine.value &&
+            (mine.source == LT::Typed || mine.source.startsWith(QLatin1String("from a strain"))))
+            *inputValue(kept, key) = mine;
+    }
+    QString error;
+    const std::optional<LifetimeInputs> stored = m_storeQuery(txtStoreSample->text(), kept, &error);
+    if (!stored) {
+        lblStoreOutcome->setText(error);
+        return;
+    }
+    m_inputs = *stored;
+    m_inputs.FillDefaults();
+    lblStoreOutcome->setText(QString());
+    showInputs();
+    recompute();
+}
+
 LifetimeValue* frmLifetime::value(const QString& key) {
-    LifetimeInputs& in = m_inputs;
+    return inputValue(m_inputs, key);
+}
+
+namespace {
+LifetimeValue* inputValue(LifetimeInputs& in, const QString& key) {
     const QHash<QString, LifetimeValue*> map{
         {QStringLiteral("m"), &in.m},
         {QStringLiteral("m_low"), &in.mLow},
@@ -177,6 +235,7 @@ LifetimeValue* frmLifetime::value(const QString& key) {
     };
     return map.value(key);
 }
+} // namespace
 
 void frmLifetime::showInputs() {
     for (const QString& key : m_keys) {
