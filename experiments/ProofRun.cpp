@@ -44,25 +44,9 @@ void ProofRun::LtSample() {
 }
 
 void ProofRun::svoCheck() {
-    if (!m_control)
-        return;
-    if (Motion::BreakDetected(m_params.BreakFactor, m_run.PeakLoad, m_run.CurrentLoad, m_params.MinBreakLoad))
-        return;
-    double strain = 0, stress = 0;
-    const double glass = m_fiber.Load2StrainStress(m_run.CurrentLoad, strain, stress);
-    const bool moving = m_motion.MoveResult() == MoveStatus::Moving;
-    const std::optional<HoldCorrection> move = m_control->Step(glass, m_motion.Position(), moving);
-    if (!move) {
-        if (!moving)
-            m_run.CommandedSpeed = 0;
-        return;
-    }
-    if (qint64(std::abs(qint64(move->target))) > qint64(m_motion.TravelLimit()) || m_control->Stalled()) {
+    if (m_control && StaticRun::CorrectHold(*m_control, m_params, m_fiber, m_motion, m_link, m_run) !=
+                         StaticRun::HoldEnd::None)
         m_holdFailed = true;
-        return;
-    }
-    m_run.CommandedSpeed = move->target >= m_motion.Position() ? move->speed : -move->speed;
-    m_link.StartMove(move->target, move->speed, 0, 1);
 }
 
 std::optional<double> ProofRun::TargetLoad() const {

@@ -64,30 +64,34 @@ void StaticRun::LtSample() {
 void StaticRun::svoCheck() {
     if (!m_control)
         return;
+    const HoldEnd end = CorrectHold(*m_control, m_params, m_fiber, m_motion, m_link, m_run);
+    if (end != HoldEnd::None)
+        m_holdEnd = end;
+}
+
+StaticRun::HoldEnd StaticRun::CorrectHold(HoldControl& control, const Parameters& params, Fiber& fiber,
+                                          Motion& motion, ControllerLink& link, RunState& run) {
     // A load that has fallen to the break rule is the break, not an error to correct.
-    if (Motion::BreakDetected(m_params.BreakFactor, m_run.PeakLoad, m_run.CurrentLoad, m_params.MinBreakLoad))
-        return;
+    if (Motion::BreakDetected(params.BreakFactor, run.PeakLoad, run.CurrentLoad, params.MinBreakLoad))
+        return HoldEnd::None;
     double strain = 0, stress = 0;
-    const double glass = m_fiber.Load2StrainStress(m_run.CurrentLoad, strain, stress);
-    const bool moving = m_motion.MoveResult() == MoveStatus::Moving;
-    const std::optional<HoldCorrection> move = m_control->Step(glass, m_motion.Position(), moving);
+    const double glass = fiber.Load2StrainStress(run.CurrentLoad, strain, stress);
+    const bool moving = motion.MoveResult() == MoveStatus::Moving;
+    const std::optional<HoldCorrection> move = control.Step(glass, motion.Position(), moving);
     if (!move) {
         if (!moving)
-            m_run.CommandedSpeed = 0;
-        return;
+            run.CommandedSpeed = 0;
+        return HoldEnd::None;
     }
     // The corrections keep to the travel a pull respects, and give up on a load that does not
     // follow them (a fiber slipping on the capstans): the hold ends rather than creeping on.
-    if (qint64(std::abs(qint64(move->target))) > qint64(m_motion.TravelLimit())) {
-        m_holdEnd = HoldEnd::Travel;
-        return;
-    }
-    if (m_control->Stalled()) {
-        m_holdEnd = HoldEnd::NotFollowing;
-        return;
-    }
-    m_run.CommandedSpeed = move->target >= m_motion.Position() ? move->speed : -move->speed;
-    m_link.StartMove(move->target, move->speed, 0, 1);
+    if (qint64(std::abs(qint64(move->target))) > qint64(motion.TravelLimit()))
+        return HoldEnd::Travel;
+    if (control.Stalled())
+        return HoldEnd::NotFollowing;
+    run.CommandedSpeed = move->target >= motion.Position() ? move->speed : -move->speed;
+    link.StartMove(move->target, move->speed, 0, 1);
+    return HoldEnd::None;
 }
 
 std::optional<double> StaticRun::TargetLoad() const {

@@ -48,6 +48,13 @@ public:
     bool HoldGoesOn() override;
     QString HoldText() const override;
 
+    // What ended a hold's corrections, if anything.
+    enum class HoldEnd { None, Travel, NotFollowing };
+    // One poll's correction of a hold at its target load (the static hold's and the proof's): a new
+    // move when the load has strayed; Travel or NotFollowing when the hold can go on no longer.
+    static HoldEnd CorrectHold(HoldControl& control, const Parameters& params, Fiber& fiber, Motion& motion,
+                               ControllerLink& link, RunState& run);
+
     // The hold's load per capstan step near the target load, from the fiber's modulus law.
     static double Stiffness(Fiber& fiber, const Parameters& params, double glassLoad);
     // The poll period after heldSeconds of hold: a time to failure is read to about a twentieth of
@@ -87,7 +94,6 @@ private:
     QString saturatedText() const;
 
     // Why the hold's corrections ended it.
-    enum class HoldEnd { None, Travel, NotFollowing };
     HoldEnd m_holdEnd = HoldEnd::None;
 
     Parameters& m_params;
