@@ -59,11 +59,8 @@ private slots:
         LabDatabase admin(senderAddress(m_server.adminUri()), QStringLiteral("admin"));
         LabError error;
         QVERIFY2(admin.initialise(QString::fromUtf8(script.readAll()), &error), qPrintable(error.message));
-        QVERIFY(m_server.createLogin(QStringLiteral("rig"), QStringLiteral("pw")));
-        m_server.sql(QStringLiteral("GRANT stavely_tester TO rig"));
-        m_uri = m_server.uri(QStringLiteral("rig"),
-                             QStringLiteral("passfile=") +
-                                 m_server.passFile(QStringLiteral("rig"), QStringLiteral("pw")));
+        m_uri = m_server.testerUri(QStringLiteral("rig"), QStringLiteral("pw"));
+        QVERIFY(!m_uri.isEmpty());
     }
 
     void serverStoppedMidBatchAndStartedAgain() {

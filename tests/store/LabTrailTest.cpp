@@ -87,11 +87,8 @@ private slots:
         QCOMPARE(
             runProgram({QStringLiteral("--db-init"), QStringLiteral("--db"), m_server.adminUri()}).exitCode,
             0);
-        QVERIFY(m_server.createLogin(QStringLiteral("rig"), QStringLiteral("pw")));
-        m_server.sql(QStringLiteral("GRANT stavely_tester TO rig"));
-        m_uri = m_server.uri(QStringLiteral("rig"),
-                             QStringLiteral("passfile=") +
-                                 m_server.passFile(QStringLiteral("rig"), QStringLiteral("pw")));
+        m_uri = m_server.testerUri(QStringLiteral("rig"), QStringLiteral("pw"));
+        QVERIFY(!m_uri.isEmpty());
     }
 
     void restoredStoreIsToldAndLosesNothing() {

@@ -39,11 +39,8 @@ private slots:
         STAVELY_START_POSTGRES(m_server);
         m_uri = m_server.adminUri();
         QCOMPARE(stavely({QStringLiteral("--db-init")}).exitCode, 0);
-        QVERIFY(m_server.createLogin(QStringLiteral("rig"), QStringLiteral("pw")));
-        m_server.sql(QStringLiteral("GRANT stavely_tester TO rig"));
-        m_uri = m_server.uri(QStringLiteral("rig"),
-                             QStringLiteral("passfile=") +
-                                 m_server.passFile(QStringLiteral("rig"), QStringLiteral("pw")));
+        m_uri = m_server.testerUri(QStringLiteral("rig"), QStringLiteral("pw"));
+        QVERIFY(!m_uri.isEmpty());
     }
 
     void signatureSentAndVerifiedOnTheServer() {
@@ -70,7 +67,8 @@ private slots:
         QVERIFY2(sync.exitCode == 0, qPrintable(sync.out + sync.err));
 
         auto count = [this](const QString& kind) {
-            return m_server.sql(QStringLiteral("SELECT count(*) FROM stavely.events WHERE kind = '%1'").arg(kind))
+            return m_server
+                .sql(QStringLiteral("SELECT count(*) FROM stavely.events WHERE kind = '%1'").arg(kind))
                 .toInt();
         };
         QCOMPARE(count(TraceabilityTexts::EventUserAdded), 2);

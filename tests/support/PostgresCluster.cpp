@@ -231,6 +231,14 @@ bool PostgresCluster::createLogin(const QString& role, const QString& password) 
     return ok;
 }
 
+QString PostgresCluster::testerUri(const QString& role, const QString& password) {
+    bool granted = false;
+    if (!createLogin(role, password))
+        return {};
+    sql(QStringLiteral("GRANT stavely_tester TO \"%1\"").arg(role), &granted);
+    return granted ? uri(role, QStringLiteral("passfile=") + passFile(role, password)) : QString();
+}
+
 QString PostgresCluster::uri(const QString& role, const QString& extra) const {
     return QStringLiteral("postgresql://%1@127.0.0.1:%2/lab").arg(role).arg(m_port) +
            (extra.isEmpty() ? QString() : QStringLiteral("?") + extra);

@@ -31,6 +31,8 @@ public:
                 const QString& database = QStringLiteral("lab"));
     // A role that logs in with a password.
     bool createLogin(const QString& role, const QString& password);
+    // A tester's login (in the role stavely_tester) and its URI with a password file; empty on failure.
+    QString testerUri(const QString& role, const QString& password);
 
     int port() const { return m_port; }
     QString socketDir() const;
